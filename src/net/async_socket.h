@@ -1,0 +1,138 @@
+#pragma once
+
+// Asynchronous TCP socket on the Qt event loop: name lookup, connect
+// (directly or through a SOCKS 4, 4A or 5 server), listen and accept,
+// buffered non-blocking send, receive of what is available, close.
+//
+// Every outcome is reported by a signal carrying an error number: 0 for
+// success, otherwise one of the numbers of socket_errors.h. Signals are
+// emitted from the event loop, never from inside the call that caused them,
+// so a caller may start an operation and connect to its outcome afterwards.
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class QTcpSocket;
+class QTcpServer;
+
+namespace net {
+
+enum class SocksLevel { None, Socks4, Socks4A, Socks5 };
+
+struct SocksSettings {
+    QString server;          // host name or dotted address; empty = no SOCKS
+    quint16 port = 1080;
+    SocksLevel level = SocksLevel::None;
+    QByteArray userCode;     // SOCKS 4 user id / SOCKS 5 user name; empty = none
+    QByteArray password;     // SOCKS 5 password (with userCode)
+    bool enabled() const { return level != SocksLevel::None && !server.isEmpty(); }
+};
+
+enum class SocketState {
+    Closed,
+    DnsLookup,       // lookup of the target (or of the SOCKS server) running
+    Connecting,      // TCP connect running
+    SocksHandshake,  // connected to the SOCKS server, handshake running
+    Connected,       // the session counts as established
+    Listening,
+    Closing,         // close requested, waiting for pending data to drain
+};
+
+class AsyncSocket : public QObject {
+    Q_OBJECT
+public:
+    explicit AsyncSocket(QObject* parent = nullptr);
+    ~AsyncSocket() override;
+
+    SocketState state() const;
+    bool isClosed() const { return state() == SocketState::Closed; }
+
+    // --- name lookup -------------------------------------------------------
+    // Resolves host (a name or a dotted address) to an IPv4 address; emits
+    // dnsLookupDone(error). The result is dnsResult(). cancelDnsLookup() stops
+    // a running lookup; no dnsLookupDone follows it.
+    void dnsLookup(const QString& host);
+    void cancelDnsLookup();
+    QHostAddress dnsResult() const;
+
+    // --- SOCKS -------------------------------------------------------------
+    // When enabled, connectToHost() goes through the SOCKS server; the
+    // handshake runs inside the socket and sessionConnected fires only after
+    // the server has granted the connection (or with an error when it has not).
+    void setSocks(const SocksSettings& socks);
+    SocksSettings socks() const;
+
+    // --- connect -----------------------------------------------------------
+    // host may be a name or a dotted address. Without SOCKS a name is looked
+    // up first. With SOCKS 4 the target name is looked up locally; with 4A and
+    // 5 a name is passed to the SOCKS server as it stands.
+    // Emits sessionConnected(error) once.
+    void connectToHost(const QString& host, quint16 port);
+
+    // --- listen / accept ---------------------------------------------------
+    // Listens on address:port (port 0: the system picks one). Returns false
+    // with lastError() set when it cannot. Each incoming connection emits
+    // sessionAvailable(0); accept() then hands out the connected socket
+    // (owned by the caller, already in state Connected).
+    bool listen(const QHostAddress& address, quint16 port);
+    AsyncSocket* accept();
+
+    // SO_LINGER for sockets this one creates or accepts from now on.
+    void setLinger(bool on, int seconds);
+
+    // --- data --------------------------------------------------------------
+    // Queues data for sending; never blocks. Returns the number of bytes
+    // queued, or -1 when the socket is not connected. dataSent(0) fires when
+    // everything queued so far has been handed to the system.
+    qint64 send(const QByteArray& data);
+    qint64 bufferedSendBytes() const;
+
+    // Received bytes waiting to be read; receive() returns at most maxBytes
+    // of them (all of them when maxBytes < 0). dataAvailable(0) fires when new
+    // bytes arrive.
+    qint64 bytesAvailable() const;
+    QByteArray receive(qint64 maxBytes = -1);
+
+    // Line mode: when on, dataAvailable fires only once a whole line (ending
+    // in lineEnd) is buffered, and receiveLine() returns one line with its
+    // end. Bytes stay readable with receive() too.
+    void setLineMode(bool on, const QByteArray& lineEnd = "\r\n");
+    bool lineMode() const;
+    bool canReadLine() const;
+    QByteArray receiveLine();
+
+    // --- addresses ---------------------------------------------------------
+    QHostAddress localAddress() const;
+    quint16 localPort() const;
+    QHostAddress peerAddress() const;
+    quint16 peerPort() const;
+
+    // --- close -------------------------------------------------------------
+    // Graceful close: pending outgoing data is sent first, then the
+    // connection ends and sessionClosed(0) follows. abort() closes at once
+    // and emits sessionClosed too if the socket was not closed already.
+    // Closing a closed socket does nothing.
+    void close();
+    void abort();
+
+    int lastError() const;
+
+signals:
+    void dnsLookupDone(int error);
+    void sessionConnected(int error);
+    void sessionAvailable(int error);
+    void dataAvailable(int error);
+    void dataSent(int error);
+    void sessionClosed(int error);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+}  // namespace net

@@ -1,0 +1,41 @@
+#pragma once
+
+// Socket error numbers. They follow the classic Winsock numbering, which
+// people and server logs know ("Winsock error #10061"), on every platform.
+
+#include <QString>
+
+namespace net {
+
+enum SocketError : int {
+    NoError = 0,
+    ErrWouldBlock = 10035,
+    ErrNotSocket = 10038,
+    ErrAddressInUse = 10048,
+    ErrAddressNotAvailable = 10049,
+    ErrNetworkDown = 10050,
+    ErrNetworkUnreachable = 10051,
+    ErrConnectionAborted = 10053,
+    ErrConnectionReset = 10054,
+    ErrNoBufferSpace = 10055,
+    ErrNotConnected = 10057,
+    ErrTimedOut = 10060,
+    ErrConnectionRefused = 10061,
+    ErrHostUnreachable = 10065,
+    ErrHostNotFound = 11001,
+    ErrTryAgain = 11002,
+    ErrNoData = 11004,
+    // SOCKS failures (numbers of our own, above the Winsock range)
+    ErrSocksProtocol = 20000,        // malformed or unexpected reply
+    ErrSocksRejected = 20001,        // the server refused the request
+    ErrSocksAuthFailed = 20002,      // user name / password refused
+    ErrSocksNoAcceptableMethod = 20003,
+    ErrSocksClosed = 20004,          // the server closed during the handshake
+    ErrSocksHostUnresolvable = 20005,  // SOCKS 4 needs an IPv4 address
+    ErrUnknown = 29999,
+};
+
+// Human-readable text for an error number ("Connection refused").
+QString socketErrorText(int error);
+
+}  // namespace net
