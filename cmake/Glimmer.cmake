@@ -52,3 +52,13 @@ function(glimmer_test_folder)
     endif()
   endforeach()
 endfunction()
+
+# glimmer_fuzz_target(name SOURCES a.cpp LINKS lib ...): a libFuzzer target,
+# built only with -DGLIMMER_FUZZ=ON and clang (see scripts/fuzz).
+function(glimmer_fuzz_target name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS})
+endfunction()
