@@ -66,12 +66,16 @@ public:
     // the server has granted the connection (or with an error when it has not).
     void setSocks(const SocksSettings& socks);
     SocksSettings socks() const;
+    // A SOCKS server that accepts the connection but never finishes the
+    // handshake ends it with sessionConnected(ErrTimedOut) after this long.
+    void setSocksTimeout(int milliseconds);
 
     // --- connect -----------------------------------------------------------
     // host may be a name or a dotted address. Without SOCKS a name is looked
     // up first. With SOCKS 4 the target name is looked up locally; with 4A and
     // 5 a name is passed to the SOCKS server as it stands.
-    // Emits sessionConnected(error) once.
+    // Emits sessionConnected(error) once. A connection or listener the socket
+    // still holds is dropped first, without signals.
     void connectToHost(const QString& host, quint16 port);
 
     // --- listen / accept ---------------------------------------------------
@@ -82,7 +86,8 @@ public:
     bool listen(const QHostAddress& address, quint16 port);
     AsyncSocket* accept();
 
-    // SO_LINGER for sockets this one creates or accepts from now on.
+    // SO_LINGER for sockets this one creates or accepts from now on (and
+    // for the connection it holds, if any).
     void setLinger(bool on, int seconds);
 
     // --- data --------------------------------------------------------------
@@ -101,6 +106,12 @@ public:
     // Line mode: when on, dataAvailable fires only once a whole line (ending
     // in lineEnd) is buffered, and receiveLine() returns one line with its
     // end. Bytes stay readable with receive() too.
+    //
+    // dataAvailable is repeated from the event loop for as long as the slot
+    // keeps reading and readable data (a whole line in line mode) remains,
+    // so a slot may read one piece per signal. When the peer closes, the
+    // last dataAvailable comes before sessionClosed; bytes left unread stay
+    // readable after sessionClosed.
     void setLineMode(bool on, const QByteArray& lineEnd = "\r\n");
     bool lineMode() const;
     bool canReadLine() const;
@@ -111,12 +122,15 @@ public:
     quint16 localPort() const;
     QHostAddress peerAddress() const;
     quint16 peerPort() const;
+    // The system's descriptor of the connection or listener; -1 when none.
+    qintptr socketDescriptor() const;
 
     // --- close -------------------------------------------------------------
     // Graceful close: pending outgoing data is sent first, then the
     // connection ends and sessionClosed(0) follows. abort() closes at once
-    // and emits sessionClosed too if the socket was not closed already.
-    // Closing a closed socket does nothing.
+    // and emits sessionClosed(0) too if the socket was not closed already.
+    // Closing a closed socket does nothing. A peer's orderly close gives
+    // sessionClosed(0), a reset sessionClosed(ErrConnectionReset).
     void close();
     void abort();
 

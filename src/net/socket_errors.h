@@ -9,6 +9,7 @@ namespace net {
 
 enum SocketError : int {
     NoError = 0,
+    ErrAccessDenied = 10013,
     ErrWouldBlock = 10035,
     ErrNotSocket = 10038,
     ErrAddressInUse = 10048,
@@ -32,6 +33,7 @@ enum SocketError : int {
     ErrSocksNoAcceptableMethod = 20003,
     ErrSocksClosed = 20004,          // the server closed during the handshake
     ErrSocksHostUnresolvable = 20005,  // SOCKS 4 needs an IPv4 address
+    ErrSocksBadRequest = 20006,      // a name, user or password too long to send
     ErrUnknown = 29999,
 };
 

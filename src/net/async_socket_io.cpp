@@ -1,0 +1,371 @@
+// AsyncSocket: the live connection (events of the underlying QTcpSocket),
+// accept, send and receive, line mode, close.
+
+#include "net/async_socket.h"
+
+#include "net/async_socket_p.h"
+#include "net/error_mapping.h"
+#include "net/socket_errors.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <cerrno>
+
+namespace net {
+
+// --- the underlying socket ------------------------------------------------------
+
+void AsyncSocket::Private::attachSocket(QTcpSocket* s)
+{
+    sock = s;
+    QObject::connect(s, &QTcpSocket::connected, q, [this] { onConnected(); });
+    QObject::connect(s, &QTcpSocket::readyRead, q, [this] { onReadyRead(); });
+    QObject::connect(s, &QTcpSocket::bytesWritten, q, [this] { onBytesWritten(); });
+    QObject::connect(s, &QTcpSocket::disconnected, q, [this] { onDisconnected(); });
+    QObject::connect(s, &QTcpSocket::errorOccurred, q,
+                     [this](QAbstractSocket::SocketError e) { onError(e); });
+}
+
+// Detaches the QTcpSocket and lets the event loop delete it: we may be inside
+// one of its own signals, where deleting it at once would pull the object out
+// from under Qt.
+void AsyncSocket::Private::releaseSocket(bool abortIt)
+{
+    if (!sock)
+        return;
+    QTcpSocket* s = sock;
+    sock = nullptr;
+    QObject::disconnect(s, nullptr, q, nullptr);
+    if (abortIt)
+        s->abort();
+    s->deleteLater();
+}
+
+void AsyncSocket::Private::resetAll()
+{
+    ++generation;
+    releaseSocket(true);
+    handshake.reset();
+    handshakeTimer.stop();
+    if (server) {
+        QObject::disconnect(server, nullptr, q, nullptr);
+        server->close();
+        server->deleteLater();
+        server = nullptr;
+    }
+    sendPending = false;
+    setState(SocketState::Closed);
+}
+
+void AsyncSocket::Private::rememberAddresses()
+{
+    if (!sock)
+        return;
+    localAddr = sock->localAddress();
+    localPort = sock->localPort();
+    peerAddr = sock->peerAddress();
+    peerPort = sock->peerPort();
+}
+
+void AsyncSocket::Private::onReadyRead()
+{
+    if (!sock)
+        return;
+    const QByteArray data = sock->readAll();
+    if (state == SocketState::SocksHandshake) {
+        if (handshake)
+            handleStep(handshake->feed(data));
+        return;
+    }
+    rx.append(data);
+    if (state == SocketState::Connected)
+        deliverReadable();
+}
+
+void AsyncSocket::Private::onBytesWritten()
+{
+    if (!sock || !sendPending || sock->bytesToWrite() > 0)
+        return;
+    if (state != SocketState::Connected && state != SocketState::Closing)
+        return;
+    sendPending = false;
+    fire(&AsyncSocket::dataSent, 0);
+}
+
+void AsyncSocket::Private::onDisconnected()
+{
+    if (state == SocketState::SocksHandshake) {
+        onError(QAbstractSocket::RemoteHostClosedError);
+        return;
+    }
+    if (state == SocketState::Connected || state == SocketState::Closing)
+        finishClosed(0);
+}
+
+void AsyncSocket::Private::onError(QAbstractSocket::SocketError error)
+{
+    // errno first: any call below may overwrite it.
+    const int sysErrno = errno;
+    const int code = errorFromSocket(error, sysErrno);
+    switch (state) {
+    case SocketState::Connecting:
+        failConnect(code != NoError ? code : ErrConnectionReset);
+        return;
+    case SocketState::SocksHandshake: {
+        // The server may have sent its reply and closed at once; take what
+        // it sent before deciding.
+        const quint64 gen = generation;
+        if (sock && handshake) {
+            const QByteArray rest = sock->readAll();
+            if (!rest.isEmpty() && !handleStep(handshake->feed(rest)))
+                return;
+        }
+        if (gen != generation)
+            return;
+        if (state == SocketState::Connected) {
+            finishClosed(code);
+        } else if (state == SocketState::SocksHandshake) {
+            handshakeTimer.stop();
+            failConnect(error == QAbstractSocket::RemoteHostClosedError ? ErrSocksClosed
+                                                                        : code);
+        }
+        return;
+    }
+    case SocketState::Connected:
+    case SocketState::Closing:
+        finishClosed(code);
+        return;
+    default:
+        return;
+    }
+}
+
+void AsyncSocket::Private::drainSocket()
+{
+    if (sock && sock->bytesAvailable() > 0)
+        rx.append(sock->readAll());
+}
+
+// The connection has ended (peer close, reset, or our graceful close done).
+void AsyncSocket::Private::finishClosed(int error)
+{
+    drainSocket();
+    const bool byUs = state == SocketState::Closing;
+    releaseSocket(false);
+    ++generation;
+    sendPending = false;
+    setState(SocketState::Closed);
+    if (error != NoError)
+        lastError = error;
+    if (!byUs) {
+        // The last bytes are announced before the close, so a reader that
+        // stops at sessionClosed has seen all of them.
+        const quint64 gen = generation;
+        if (!deliverReadable())
+            return;
+        if (gen != generation || state != SocketState::Closed)
+            return;
+    }
+    fire(&AsyncSocket::sessionClosed, error);
+}
+
+// --- received data ------------------------------------------------------------
+
+qsizetype AsyncSocket::Private::lineLength() const
+{
+    const qsizetype at = rx.indexOf(lineEnd, rxPos);
+    return at < 0 ? 0 : at - rxPos + lineEnd.size();
+}
+
+bool AsyncSocket::Private::readable() const
+{
+    return lineMode ? lineLength() > 0 : rxAvailable() > 0;
+}
+
+QByteArray AsyncSocket::Private::take(qsizetype n)
+{
+    n = qBound(qsizetype(0), n, rxAvailable());
+    QByteArray out = rx.mid(rxPos, n);
+    rxPos += n;
+    consumed += quint64(n);
+    if (rxPos == rx.size()) {
+        rx.clear();
+        rxPos = 0;
+    } else if (rxPos > 65536 && rxPos * 2 > rx.size()) {
+        // Compact now and then instead of moving the rest on every read.
+        rx.remove(0, rxPos);
+        rxPos = 0;
+    }
+    return out;
+}
+
+// Emits dataAvailable while something readable remains and the slot keeps
+// reading. Returns false when a slot deleted the socket.
+bool AsyncSocket::Private::deliverReadable()
+{
+    const quint64 gen = generation;
+    while (gen == generation
+           && (state == SocketState::Connected || state == SocketState::Closed)
+           && readable()) {
+        const quint64 before = consumed;
+        if (!fire(&AsyncSocket::dataAvailable, 0))
+            return false;
+        if (apiDepth > 0 || consumed == before)
+            break;
+    }
+    return true;
+}
+
+// --- public calls -----------------------------------------------------------------
+
+AsyncSocket* AsyncSocket::accept()
+{
+    if (!d->server)
+        return nullptr;
+    QTcpSocket* s = d->server->nextPendingConnection();
+    if (!s)
+        return nullptr;
+    auto* accepted = new AsyncSocket;
+    Private* a = accepted->d.get();
+    s->setParent(nullptr);
+    a->attachSocket(s);
+    a->lingerSet = d->lingerSet;
+    a->lingerOn = d->lingerOn;
+    a->lingerSeconds = d->lingerSeconds;
+    a->applyLinger();
+    a->rememberAddresses();
+    a->setState(SocketState::Connected);
+    // Bytes, or even the close, may have come before the socket was handed
+    // out, when nobody listened to its signals: catch up from the event loop.
+    a->post([a] {
+        a->drainSocket();
+        if (a->sock && a->sock->state() != QAbstractSocket::ConnectedState) {
+            a->finishClosed(0);
+            return;
+        }
+        a->deliverReadable();
+    });
+    return accepted;
+}
+
+qint64 AsyncSocket::send(const QByteArray& data)
+{
+    if (d->state != SocketState::Connected || !d->sock) {
+        d->lastError = ErrNotConnected;
+        return -1;
+    }
+    if (data.isEmpty())
+        return 0;
+    const qint64 n = d->sock->write(data);
+    if (n < 0) {
+        d->lastError = ErrNotConnected;
+        return -1;
+    }
+    d->sendPending = true;
+    return n;
+}
+
+qint64 AsyncSocket::bufferedSendBytes() const
+{
+    return d->sock ? d->sock->bytesToWrite() : 0;
+}
+
+qint64 AsyncSocket::bytesAvailable() const
+{
+    return d->rxAvailable();
+}
+
+QByteArray AsyncSocket::receive(qint64 maxBytes)
+{
+    return d->take(maxBytes < 0 ? d->rxAvailable() : qsizetype(maxBytes));
+}
+
+void AsyncSocket::setLineMode(bool on, const QByteArray& lineEnd)
+{
+    d->lineMode = on;
+    if (!lineEnd.isEmpty())
+        d->lineEnd = lineEnd;
+    // Lines may already be waiting: announce them as if they had just come.
+    d->post([p = d.get()] {
+        if (p->state == SocketState::Connected)
+            p->deliverReadable();
+    });
+}
+
+bool AsyncSocket::lineMode() const
+{
+    return d->lineMode;
+}
+
+bool AsyncSocket::canReadLine() const
+{
+    return d->lineLength() > 0;
+}
+
+QByteArray AsyncSocket::receiveLine()
+{
+    const qsizetype n = d->lineLength();
+    return n > 0 ? d->take(n) : QByteArray();
+}
+
+QHostAddress AsyncSocket::localAddress() const
+{
+    return d->localAddr;
+}
+
+quint16 AsyncSocket::localPort() const
+{
+    return d->localPort;
+}
+
+QHostAddress AsyncSocket::peerAddress() const
+{
+    return d->peerAddr;
+}
+
+quint16 AsyncSocket::peerPort() const
+{
+    return d->peerPort;
+}
+
+qintptr AsyncSocket::socketDescriptor() const
+{
+    if (d->sock)
+        return d->sock->socketDescriptor();
+    if (d->server)
+        return d->server->socketDescriptor();
+    return -1;
+}
+
+void AsyncSocket::close()
+{
+    switch (d->state) {
+    case SocketState::Closed:
+    case SocketState::Closing:
+        return;
+    case SocketState::Connected: {
+        ApiScope scope(d->apiDepth);
+        d->setState(SocketState::Closing);
+        // Qt sends what is still buffered before it closes; if nothing is,
+        // the close (and our sessionClosed, queued) happens right here.
+        d->sock->disconnectFromHost();
+        return;
+    }
+    default:
+        abort();
+        return;
+    }
+}
+
+void AsyncSocket::abort()
+{
+    if (d->state == SocketState::Closed)
+        return;
+    ApiScope scope(d->apiDepth);
+    d->cancelLookup();
+    d->resetAll();
+    d->fire(&AsyncSocket::sessionClosed, 0);
+}
+
+}  // namespace net
