@@ -1,0 +1,48 @@
+#pragma once
+
+#include "support/server_process.h"
+
+#include <optional>
+#include <utility>
+
+namespace testsupport {
+
+// pyftpdlib, run by our launcher (pyftpd_launcher.py), serving root() with
+// one user. The options shape its behaviour for the tests.
+class PyFtpServer : public ServerProcess
+{
+public:
+    struct Options
+    {
+        QByteArray user = "test";
+        QByteArray password = "secret";
+        QByteArray perm = "elradfmwMT";  // pyftpdlib permission letters
+        bool anonymous = false;          // also "anonymous", read-only
+        QByteArray banner;               // several lines -> multi-line 220
+        QByteArray loginMessage;         // text of the 230 after PASS; several lines -> multi-line
+        QByteArray userReply230;         // non-empty: USER <user> answered 230 with it, no PASS
+        QStringList disabledCommands;    // e.g. {"SIZE"}: answered 502
+        bool silent = false;             // accepts connections, never sends a byte
+        QByteArray masqueradeAddress;    // the address PASV replies name
+        std::optional<std::pair<int, int>> passivePorts;
+        quint16 port = 0;  // 0: a free port; else exactly this one (e.g. 21)
+    };
+
+    PyFtpServer();
+    explicit PyFtpServer(Options options);
+
+    QString root() const;  // the served folder; writable, tests put files there
+    QByteArray user() const { return m_options.user; }
+    QByteArray password() const { return m_options.password; }
+    const Options &options() const { return m_options; }
+
+protected:
+    bool prepare(quint16 port, Launch &launch, QString &error) override;
+    bool greets() const override { return !m_options.silent; }
+    quint16 fixedPort() const override { return m_options.port; }
+
+private:
+    Options m_options;
+};
+
+}  // namespace testsupport
