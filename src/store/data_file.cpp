@@ -1,0 +1,66 @@
+#include "store/data_file.h"
+
+#include <QFile>
+
+namespace {
+
+// Moves a damaged file out of the way so that the next save cannot destroy
+// what may still be recovered from it.
+QString keepDamagedFile(const QString& path)
+{
+    QString target = path + QStringLiteral(".bad");
+    for (int n = 1; QFile::exists(target) && n < 1000; ++n)
+        target = path + QStringLiteral(".bad.%1").arg(n);
+    if (QFile::exists(target) || !QFile::rename(path, target))
+        return {};
+    return target;
+}
+
+} // namespace
+
+DataFileLoad loadDataFile(StreamContainer& strm, const QString& path)
+{
+    DataFileLoad result;
+    result.status = strm.loadFromFile(path);
+    if (result.status.code == StoreCode::Damaged) {
+        result.damagedCopy = keepDamagedFile(path);
+        if (result.damagedCopy.isEmpty())
+            result.status.message += QStringLiteral(" (it could not be moved aside)");
+        else
+            result.status.message += QStringLiteral(" (kept as %1)").arg(result.damagedCopy);
+    }
+    if (result.status.ok()) {
+        QByteArray bytes;
+        result.status = strm.getStream(ProgramDataStreamName, bytes);
+        if (result.status.ok()) {
+            if (auto decoded = ProgramData::decode(bytes))
+                result.settings = std::move(*decoded);
+            else
+                result.status = StoreStatus::failure(
+                    StoreCode::Damaged, QStringLiteral("The stored settings have %1 bytes instead of %2")
+                                            .arg(bytes.size())
+                                            .arg(ProgramData::RecordSize));
+        }
+    }
+    result.coloursReset = result.settings.applyColourFixUp();
+    return result;
+}
+
+QByteArray favoritesStream(const StreamContainer& strm)
+{
+    QByteArray bytes;
+    if (!strm.getStream(FavoritesStreamName, bytes).ok())
+        return {};
+    return bytes;
+}
+
+StoreStatus saveDataFile(StreamContainer& strm, const QString& path, ProgramData& settings,
+                         const QByteArray& favorites)
+{
+    ++settings.saveCounter;
+    strm.putStream(ProgramDataStreamName, settings.encode());
+    strm.putStream(FavoritesStreamName, favorites);
+    const StoreStatus status = strm.saveToFile(path);
+    strm.clear();
+    return status;
+}

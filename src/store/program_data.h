@@ -1,0 +1,114 @@
+#pragma once
+
+// The settings record "ProgramData": every preference, the window layout,
+// the quick-connect values and the histories, stored as one record of exactly
+// 13424 bytes. Settings keep the names of their preference controls
+// (sFirewallType, sRetries, ...); the other fields are named after what they
+// hold. Strings are the stored bytes (UTF-8 here); `sASCIIFiles` separates its
+// masks with the byte 0xFF, so it is never decoded as text as a whole.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// System colours carry 0x80 in the top byte and their index in the low byte.
+inline constexpr quint32 ColorWindow = 0x80000005;
+inline constexpr quint32 ColorBlack = 0x00000000;
+
+// Window states and pane view styles as stored.
+enum : quint8 { WindowStateNormal = 0, WindowStateMinimized = 1, WindowStateMaximized = 2 };
+enum : quint8 { ListStyleIcon = 0, ListStyleSmallIcon = 1, ListStyleList = 2, ListStyleReport = 3 };
+
+// The folder the local pane starts in when nothing is stored: the home folder,
+// ending with the platform's separator ("c:\" on Windows).
+QByteArray defaultLocalFolder();
+
+struct ProgramData {
+    static constexpr int RecordSize = 13424;
+    static constexpr int ColumnCount = 10;
+    static constexpr int QueueColumnCount = 80;
+    static constexpr int HistoryCount = 10;
+
+    QByteArray lastLocalFolder = defaultLocalFolder();
+    std::array<qint32, ColumnCount> localColumnWidths{};
+    std::array<qint32, ColumnCount> remoteColumnWidths{};
+    std::array<qint32, QueueColumnCount> queueColumnWidths{};
+    qint32 bottomPanelHeight = 0;
+    QByteArray quickConnectAddress;
+    QByteArray quickConnectUser;
+    QByteArray quickConnectPassword; // stored as typed
+    QByteArray quickConnectPort;     // at most 9 characters
+    bool queueAlwaysActive = false;
+    std::array<QByteArray, HistoryCount> localFolderHistory{}; // empty = no item
+    bool logAutoScroll = true;
+    quint8 sStartUpAction = 0; // 0 Do Nothing, 1 Open Site Manager, 2 Connect to Last Used Site
+    bool sLvFullRowSelect = false;
+    quint8 sDoubleClickAction = 0; // 0 Open File, 1 Transfer File
+    bool sMonitorClipboard = false;
+    quint8 sFirewallType = 0; // 0 Direct, 1 Direct (Passive), 2 Std. Proxy, 3 Socks
+    QByteArray lastFindText;
+    bool panesSwitched = false;
+    QByteArray sFirewallAddress;
+    QByteArray sFirewallPort;
+    bool sListHiddenFiles = false;
+    qint32 windowHeight = 0;
+    qint32 windowWidth = 0;
+    qint32 windowLeft = 0;
+    qint32 windowTop = 0;
+    quint8 windowState = WindowStateNormal;
+    qint32 leftPanelWidth = 0;
+    qint32 logWidth = 0;
+    quint32 sWinColor = ColorWindow;
+    quint32 fontColor = ColorBlack;
+    QByteArray fontName = QByteArrayLiteral("MS Sans Serif");
+    qint32 fontSize = 10;
+    quint8 listStyle = ListStyleIcon;
+    qint32 localSortColumn = 0;
+    qint32 remoteSortColumn = 0;
+    bool sRetryTillConnected = false;
+    qint32 sRetries = 0;
+    qint32 sRetryDelay = 0;
+    QByteArray sAnonPassword;
+    bool sWarnLocalDelete = false;
+    bool sWarnRemoteDelete = false;
+    bool sShowLoginMessage = false;
+    quint8 sXferAction = 0; // 0 Overwrite file, 1 Resume file, 2 Skip file
+    bool sXferPromptForAction = false;
+    bool sXferClosePromptForAction = false;
+    qint32 sXferClosePromptForActionSecs = 0;
+    QByteArray sASCIIFiles = QByteArrayLiteral("*.txt\xFF*.*htm*");
+    QByteArray sSndConnect;
+    QByteArray sSndDisconnect;
+    QByteArray sSndXferComplete;
+    bool sSndDisable = false;
+    quint64 saveCounter = 0;
+    bool sCheckForNewVersion = true;
+    bool sAntiTimeout = false;
+    bool sShowFTPAttrs = false;
+
+    // The record image this one was decoded from. Byte ranges that no field
+    // covers are written back from it unchanged; empty means all zero.
+    QByteArray heldBytes;
+
+    // A default-constructed record holds the defaults used when the data
+    // file or its stream cannot be read.
+    static ProgramData defaults() { return {}; }
+
+    QByteArray encode() const;
+    // nullopt unless `bytes` is exactly RecordSize long.
+    static std::optional<ProgramData> decode(QByteArrayView bytes);
+
+    // Unreadable colours (font size -1, or text the colour of its background)
+    // reset the colours and the font to their defaults and turn the update
+    // check back on. Returns whether anything was reset.
+    bool applyColourFixUp();
+
+    // The ASCII masks split at the 0xFF separators, empty pieces dropped.
+    QList<QByteArray> asciiMasks() const;
+
+    bool operator==(const ProgramData&) const = default;
+};

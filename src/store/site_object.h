@@ -1,0 +1,46 @@
+#pragma once
+
+// One stored site, `tSiteObject`, kept on disk as a record of 4206 bytes; the
+// "Favorites" stream holds these records back to back. In memory `SiteName`
+// is the site's display name; in the stream it holds the site's tree path,
+// from which the site manager rebuilds its folders.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+#include <optional>
+
+struct tSiteObject {
+    static constexpr int RecordSize = 4206;
+    static constexpr int NameCapacity = 255;
+    static constexpr int PortCapacity = 6;
+
+    QByteArray SiteName;
+    QByteArray SiteUser;
+    QByteArray SitePassword; // stored as typed
+    QByteArray SiteHost;
+    QByteArray SitePort;
+    QByteArray SiteLocalFolder;  // empty: stay in the current local folder
+    QByteArray SiteRemoteFolder; // empty: the server's start folder
+    bool SiteAutoReconnect = false;
+
+    // The record image this one was decoded from; the reserved ranges (and
+    // the reserved flag) are written back from it. Empty means all zero.
+    QByteArray heldBytes;
+
+    // A site as "New Site" makes it: port "21", automatic reconnection on.
+    static tSiteObject newSite();
+
+    QByteArray encode() const;
+    // nullopt unless `bytes` is exactly RecordSize long.
+    static std::optional<tSiteObject> decode(QByteArrayView bytes);
+
+    bool operator==(const tSiteObject&) const = default;
+};
+
+// The "Favorites" stream: every record in order. The number of sites is the
+// stream's size divided by the record size; a partial record at the end is
+// ignored.
+QList<tSiteObject> decodeFavorites(QByteArrayView stream);
+QByteArray encodeFavorites(const QList<tSiteObject>& sites);
