@@ -22,17 +22,16 @@ constexpr qint64 kFixedPortLimitMs = 60000;
 constexpr int kAttempts = 5;
 constexpr qint64 kLogTailBytes = 6000;
 
-enum class Owner { Ours, Other, Unknown };
+}  // namespace
 
-// Whether the socket listening on `port` belongs to process `pid`, read
-// from /proc: the LISTEN entries of /proc/net/tcp carry the socket inode,
-// and /proc/<pid>/fd links to "socket:[inode]" for every socket it holds.
-Owner listenerOwner(qint64 pid, quint16 port)
+// /proc/net/tcp lists the inode of every LISTEN socket, and /proc/<pid>/fd
+// links to "socket:[inode]" for every socket that process holds.
+PortOwner listenerOwner(qint64 pid, quint16 port)
 {
 #ifdef Q_OS_LINUX
     QFile table(QStringLiteral("/proc/net/tcp"));
     if (pid <= 0 || !table.open(QIODevice::ReadOnly))
-        return Owner::Unknown;
+        return PortOwner::Unknown;
     const QByteArray portHex = QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
     QSet<QByteArray> inodes;
     table.readLine();  // header
@@ -46,11 +45,11 @@ Owner listenerOwner(qint64 pid, quint16 port)
             inodes.insert(f[9]);
     }
     if (inodes.isEmpty())
-        return Owner::Unknown;
+        return PortOwner::Unknown;
     const QString fdDir = QStringLiteral("/proc/%1/fd").arg(pid);
     const QStringList fds = QDir(fdDir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     if (fds.isEmpty())
-        return Owner::Unknown;  // not ours to read: do not judge
+        return PortOwner::Unknown;  // not ours to read: do not judge
     for (const QString &fd : fds) {
         char target[128];
         const QByteArray link = QFile::encodeName(fdDir + QLatin1Char('/') + fd);
@@ -59,15 +58,17 @@ Owner listenerOwner(qint64 pid, quint16 port)
             continue;
         const QByteArray t(target, int(n));
         if (t.startsWith("socket:[") && inodes.contains(t.mid(8, t.size() - 9)))
-            return Owner::Ours;
+            return PortOwner::Ours;
     }
-    return Owner::Other;
+    return PortOwner::Other;
 #else
     Q_UNUSED(pid);
     Q_UNUSED(port);
-    return Owner::Unknown;
+    return PortOwner::Unknown;
 #endif
 }
+
+namespace {
 
 // The last line of a reply is "ddd text" (or just "ddd"); the lines before
 // it in a multi-line reply are "ddd-text" or free text.
@@ -233,7 +234,7 @@ ServerProcess::Wait ServerProcess::waitUntilReady(quint16 port, const QDeadlineT
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, port);
         if (socket.waitForConnected(int(qMin<qint64>(1000, remaining(deadline))))) {
-            if (listenerOwner(m_process->processId(), port) == Owner::Other)
+            if (listenerOwner(m_process->processId(), port) == PortOwner::Other)
                 return Wait::Foreign;
             if (!greets())
                 return Wait::Ready;

@@ -17,6 +17,11 @@ namespace testsupport {
 // test runner sets it, else the tree this library was configured from.
 QString sourcePath(const QString &relative);
 
+// Whether the socket listening on 127.0.0.1:`port` belongs to process
+// `pid` (Linux; Unknown elsewhere, or when nothing listens there).
+enum class PortOwner { Ours, Other, Unknown };
+PortOwner listenerOwner(qint64 pid, quint16 port);
+
 // Base of the fixtures that run a real server as a child process on
 // 127.0.0.1. It owns a fresh temporary folder, picks a free port, starts the
 // server and waits until it greets (or, for silent servers, accepts), and
