@@ -1,0 +1,115 @@
+#include "engine/ftp_reply.h"
+
+#include <limits>
+
+namespace ftpreply {
+
+std::optional<QByteArray> takeLine(QByteArray& buffer, bool acceptLF, bool force)
+{
+    qsizetype end = -1;
+    qsizetype skip = 0;
+    if (acceptLF) {
+        end = buffer.indexOf('\n');
+        skip = 1;
+    } else {
+        end = buffer.indexOf("\r\n");
+        skip = 2;
+    }
+    if (end < 0) {
+        if (!force || buffer.isEmpty())
+            return std::nullopt;
+        end = buffer.size();
+        skip = 0;
+    }
+    QByteArray line = buffer.left(end);
+    buffer.remove(0, end + skip);
+    while (!line.isEmpty() && (line.endsWith('\r') || line.endsWith('\n')))
+        line.chop(1);
+    return line;
+}
+
+bool isFinalLine(const QByteArray& line)
+{
+    if (line.isEmpty() || line[0] < '0' || line[0] > '9')
+        return false;
+    qsizetype i = 0;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+        ++i;
+    return i >= line.size() || line[i] != '-';
+}
+
+int replyCode(const QByteArray& line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' || line[i] == '\n'))
+        ++i;
+    bool negative = false;
+    if (i < line.size() && (line[i] == '-' || line[i] == '+')) {
+        negative = line[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9') {
+        value = value * 10 + (line[i] - '0');
+        if (value > 1000000000)
+            break;  // nonsense; keep the number in range
+        ++i;
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+static qsizetype skipCode(const QByteArray& line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+        ++i;
+    return i;
+}
+
+QByteArray quotedDirectory(const QByteArray& line)
+{
+    qsizetype i = line.indexOf('"', skipCode(line));
+    if (i < 0)
+        return {};
+    QByteArray result;
+    for (++i; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            if (i + 1 < line.size() && line[i + 1] == '"') {
+                result += '"';
+                ++i;
+            } else {
+                break;
+            }
+        } else {
+            result += line[i];
+        }
+    }
+    return result;
+}
+
+std::optional<qint64> leadingNumber(const QByteArray& text, int* endPos)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    const qsizetype start = i;
+    qint64 value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        if (value > (std::numeric_limits<qint64>::max() - 9) / 10)
+            return std::nullopt;  // overflow: not a size we can trust
+        value = value * 10 + (text[i] - '0');
+        ++i;
+    }
+    if (i == start)
+        return std::nullopt;
+    if (endPos)
+        *endPos = static_cast<int>(i);
+    return value;
+}
+
+qint64 sizeValue(const QByteArray& line)
+{
+    return leadingNumber(line.mid(skipCode(line))).value_or(-1);
+}
+
+}  // namespace ftpreply

@@ -1,0 +1,38 @@
+#pragma once
+
+// Pure helpers over FTP control lines: framing, reply codes and the values
+// parsed out of particular replies. No sockets here.
+
+#include <QByteArray>
+#include <optional>
+
+namespace ftpreply {
+
+// Takes one line off the front of buffer when it holds a line end: with
+// acceptLF the line ends at the first LF, otherwise at the first CR LF. The
+// returned text has every trailing CR and LF removed. When force is set and no
+// line end is present, the whole buffer is taken as a line (a reply line too
+// long for the receive buffer must not stall the session).
+std::optional<QByteArray> takeLine(QByteArray& buffer, bool acceptLF, bool force = false);
+
+// A final reply line starts with a digit and its leading number is not
+// directly followed by '-' ("230 ok" is final, "230-welcome" is not).
+bool isFinalLine(const QByteArray& line);
+
+// The leading number: spaces, tabs, CR and LF skipped, an optional sign, then
+// decimal digits. 0 when there are none.
+int replyCode(const QByteArray& line);
+
+// The text between the first pair of double quotes after the code, with a
+// doubled quote standing for one quote ("257 "/a ""b"" c" is created" gives
+// /a "b" c). Empty when there is no quoted text.
+QByteArray quotedDirectory(const QByteArray& line);
+
+// The number that follows the code in a SIZE reply ("213 12345"): 64-bit.
+// -1 when no number follows.
+qint64 sizeValue(const QByteArray& line);
+
+// The leading decimal number of text after optional blanks; 64-bit, no sign.
+std::optional<qint64> leadingNumber(const QByteArray& text, int* endPos = nullptr);
+
+}  // namespace ftpreply

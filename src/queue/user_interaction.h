@@ -1,0 +1,39 @@
+#pragma once
+
+// The one way the headless core asks the person something or tells them about
+// a problem. The window implements it with dialogs, the command line with
+// text on standard error, tests with scripted answers that record what was
+// asked.
+
+#include <QString>
+
+class UserInteraction {
+public:
+    virtual ~UserInteraction() = default;
+
+    // A plain modal message box.
+    virtual void showMessage(const QString& text) = 0;
+    // The modal bug-report window for an unexpected exception caught by the
+    // routine with the given location code. May throw; see ReportBug.
+    virtual void showBugReport(const QString& code, const QString& exceptionText) = 0;
+};
+
+// The error box: the failed operation and the server's reason.
+QString errorBoxText(const QString& message, const QString& reason);
+void ShowErrorBox(UserInteraction& ui, const QString& message, const QString& reason);
+
+// Hands an unexpected exception to the bug-report window; when that fails in
+// turn, a last plain message is shown instead.
+void ReportBug(UserInteraction& ui, const QString& code, const QString& exceptionText);
+
+// Runs body; an exception of the general kind is reported under code and the
+// routine ends normally. Anything else passes on.
+template <typename F>
+void guardedRoutine(UserInteraction& ui, const char* code, F&& body)
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        ReportBug(ui, QString::fromLatin1(code), QString::fromLocal8Bit(e.what()));
+    }
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+// Records what a TFtpClient reports, for the engine's tests.
+
+#include "engine/ftp_client.h"
+
+#include <QList>
+#include <QPair>
+#include <QTest>
+
+struct EngineProbe {
+    TFtpClient ftp;
+    QList<QByteArray> lines;  // OnDisplay
+    QList<QPair<TFtpRequest, int>> done;
+    QList<int> closed;
+    int responses = 0;
+    int connectedEvents = 0;
+
+    EngineProbe()
+    {
+        QObject::connect(&ftp, &TFtpClient::OnDisplay, [this](QByteArray& m) { lines << m; });
+        QObject::connect(&ftp, &TFtpClient::OnRequestDone,
+                         [this](TFtpRequest rq, int e) { done << qMakePair(rq, e); });
+        QObject::connect(&ftp, &TFtpClient::OnSessionClosed, [this](int e) { closed << e; });
+        QObject::connect(&ftp, &TFtpClient::OnResponse, [this] { ++responses; });
+        QObject::connect(&ftp, &TFtpClient::OnSessionConnected, [this](int) { ++connectedEvents; });
+    }
+
+    void server(const QByteArray& user, const QByteArray& pass, quint16 port)
+    {
+        ftp.setHostName("127.0.0.1");
+        ftp.setPort(QByteArray::number(port));
+        ftp.setUserName(user);
+        ftp.setPassWord(pass);
+    }
+
+    bool waitDone(int count = 1, int ms = 20000)
+    {
+        return QTest::qWaitFor([&] { return done.size() >= count; }, ms);
+    }
+
+    int sent(const QByteArray& command) const
+    {
+        int n = 0;
+        for (const QByteArray& l : lines)
+            if (l.startsWith("> " + command))
+                ++n;
+        return n;
+    }
+
+    QByteArray dump() const { return lines.join('\n'); }
+
+    // The message of the refusal a call raises, or empty when none.
+    template <typename F>
+    static QByteArray refusal(F&& call)
+    {
+        try {
+            call();
+        } catch (const FtpException& e) {
+            return QByteArray(e.what());
+        }
+        return {};
+    }
+};
