@@ -16,6 +16,8 @@ PyFtpServer::PyFtpServer(Options options)
     : ServerProcess(QStringLiteral("pyftpdlib"))
     , m_options(std::move(options))
 {
+    // Made now, so that a test can fill it before start().
+    QDir().mkpath(root());
 }
 
 QString PyFtpServer::root() const
@@ -58,6 +60,8 @@ bool PyFtpServer::prepare(quint16 port, Launch &launch, QString &error)
         args << opt("user-reply-230", text(m_options.userReply230));
     for (const QString &command : m_options.disabledCommands)
         args << opt("disable", command);
+    for (const QString &command : m_options.unansweredCommands)
+        args << opt("unanswered", command);
     if (m_options.silent)
         args << QStringLiteral("--silent");
     if (!m_options.masqueradeAddress.isEmpty())

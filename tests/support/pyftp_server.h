@@ -22,6 +22,7 @@ public:
         QByteArray loginMessage;         // text of the 230 after PASS; several lines -> multi-line
         QByteArray userReply230;         // non-empty: USER <user> answered 230 with it, no PASS
         QStringList disabledCommands;    // e.g. {"SIZE"}: answered 502
+        QStringList unansweredCommands;  // e.g. {"LIST"}: read, never answered
         bool silent = false;             // accepts connections, never sends a byte
         QByteArray masqueradeAddress;    // the address PASV replies name
         std::optional<std::pair<int, int>> passivePorts;
@@ -31,7 +32,7 @@ public:
     PyFtpServer();
     explicit PyFtpServer(Options options);
 
-    QString root() const;  // the served folder; writable, tests put files there
+    QString root() const;  // the served folder: exists from construction, writable
     QByteArray user() const { return m_options.user; }
     QByteArray password() const { return m_options.password; }
     const Options &options() const { return m_options; }

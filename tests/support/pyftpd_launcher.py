@@ -27,6 +27,7 @@ def reply_lines(code, text):
 class TestHandler(FTPHandler):
     # Set from the command line before the server starts.
     disabled = frozenset()
+    unanswered = frozenset()
     direct_user = None
     direct_reply = ''
 
@@ -48,6 +49,11 @@ class TestHandler(FTPHandler):
         if cmd in self.disabled:
             self.logline('<- %s' % line)
             self.respond('502 Command "%s" not implemented.' % cmd)
+            return
+        if cmd in self.unanswered:
+            # A server that hangs on one command, for abort and time-out
+            # tests: the command is read and nothing ever comes back.
+            self.logline('<- %s (left unanswered)' % line)
             return
         super().pre_process_command(line, cmd, arg)
 
@@ -107,6 +113,7 @@ def main():
     p.add_argument('--login-message', default='Login successful.')
     p.add_argument('--user-reply-230', default='')
     p.add_argument('--disable', action='append', default=[])
+    p.add_argument('--unanswered', action='append', default=[])
     p.add_argument('--silent', action='store_true')
     p.add_argument('--masquerade', default='')
     p.add_argument('--passive-ports', default='')
@@ -128,6 +135,7 @@ def main():
     handler = TestHandler
     handler.authorizer = auth
     handler.disabled = frozenset(c.upper() for c in args.disable)
+    handler.unanswered = frozenset(c.upper() for c in args.unanswered)
     # Drop them from the command table too, so FEAT and HELP stop naming them.
     handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items()
                           if k not in handler.disabled}

@@ -141,6 +141,8 @@ VsftpdServer::VsftpdServer(Options options)
     : ServerProcess(QStringLiteral("vsftpd"))
     , m_options(std::move(options))
 {
+    // Made now, so that a test can fill it before start().
+    QDir().mkpath(root());
 }
 
 QString VsftpdServer::root() const
