@@ -31,7 +31,7 @@ QHostAddress firstIPv4(const QList<QHostAddress>& addresses)
 
 AsyncSocket::Private::Private(AsyncSocket* owner) : q(owner)
 {
-    handshakeTimer.setSingleShot(true);
+    connectTimer.setSingleShot(true);
 }
 
 void AsyncSocket::Private::setState(SocketState s)
@@ -125,9 +125,7 @@ void AsyncSocket::Private::lookupFinished(quint64 seq, int error, const QHostAdd
             failConnect(error);
             return;
         }
-        setState(SocketState::Connecting);
-        attachSocket(new QTcpSocket);
-        sock->connectToHost(address, socks.port);
+        startTcp(address, socks.port);
         return;
     }
 }
@@ -148,13 +146,20 @@ void AsyncSocket::Private::continueConnect()
         startLookup(targetHost, LookupPurpose::Target);
         return;
     }
+    startTcp(targetAddress, targetPort);
+}
+
+void AsyncSocket::Private::startTcp(const QHostAddress& address, quint16 port)
+{
     setState(SocketState::Connecting);
+    connectTimer.start(connectTimeoutMs);
     attachSocket(new QTcpSocket);
-    sock->connectToHost(targetAddress, targetPort);
+    sock->connectToHost(address, port);
 }
 
 bool AsyncSocket::Private::failConnect(int error)
 {
+    connectTimer.stop();
     lastError = error;
     releaseSocket(true);
     setState(SocketState::Closed);
@@ -168,6 +173,7 @@ void AsyncSocket::Private::onConnected()
     applyLinger();
     rememberAddresses();
     if (!socks.enabled()) {
+        connectTimer.stop();
         setState(SocketState::Connected);
         fire(&AsyncSocket::sessionConnected, 0);
         return;
@@ -179,22 +185,19 @@ void AsyncSocket::Private::onConnected()
                                 : targetHost.toUtf8();
     handshake = std::make_unique<SocksHandshake>(socks.level, host, targetPort,
                                                  socks.userCode, socks.password);
-    handshakeTimer.start(socksTimeoutMs);
     handleStep(handshake->start());
 }
 
 // Returns false when a slot deleted the socket.
 bool AsyncSocket::Private::handleStep(const SocksHandshake::Step& step)
 {
-    if (step.status == SocksHandshake::Status::Failed) {
-        handshakeTimer.stop();
+    if (step.status == SocksHandshake::Status::Failed)
         return failConnect(step.error);
-    }
     if (!step.toSend.isEmpty() && sock)
         sock->write(step.toSend);
     if (step.status != SocksHandshake::Status::Done)
         return true;
-    handshakeTimer.stop();
+    connectTimer.stop();
     handshake.reset();
     setState(SocketState::Connected);
     // Whatever the server sent after its reply is already the peer's data.
@@ -207,9 +210,9 @@ bool AsyncSocket::Private::handleStep(const SocksHandshake::Step& step)
     return deliverReadable();
 }
 
-void AsyncSocket::Private::onHandshakeTimeout()
+void AsyncSocket::Private::onConnectTimeout()
 {
-    if (state == SocketState::SocksHandshake)
+    if (state == SocketState::Connecting || state == SocketState::SocksHandshake)
         failConnect(ErrTimedOut);
 }
 
@@ -217,7 +220,7 @@ void AsyncSocket::Private::onHandshakeTimeout()
 
 AsyncSocket::AsyncSocket(QObject* parent) : QObject(parent), d(std::make_unique<Private>(this))
 {
-    connect(&d->handshakeTimer, &QTimer::timeout, this, [this] { d->onHandshakeTimeout(); });
+    connect(&d->connectTimer, &QTimer::timeout, this, [this] { d->onConnectTimeout(); });
 }
 
 AsyncSocket::~AsyncSocket()
@@ -266,9 +269,9 @@ SocksSettings AsyncSocket::socks() const
     return d->socks;
 }
 
-void AsyncSocket::setSocksTimeout(int milliseconds)
+void AsyncSocket::setConnectTimeout(int milliseconds)
 {
-    d->socksTimeoutMs = milliseconds > 0 ? milliseconds : 1;
+    d->connectTimeoutMs = milliseconds > 0 ? milliseconds : 1;
 }
 
 void AsyncSocket::connectToHost(const QString& host, quint16 port)

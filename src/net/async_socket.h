@@ -66,9 +66,11 @@ public:
     // the server has granted the connection (or with an error when it has not).
     void setSocks(const SocksSettings& socks);
     SocksSettings socks() const;
-    // A SOCKS server that accepts the connection but never finishes the
-    // handshake ends it with sessionConnected(ErrTimedOut) after this long.
-    void setSocksTimeout(int milliseconds);
+    // A connect not established this long after its TCP connect began (SOCKS
+    // handshake included) ends with sessionConnected(ErrTimedOut): a SOCKS
+    // server that never answers, or a server that resets every connection
+    // attempt, must not leave the caller waiting forever. Default 60 s.
+    void setConnectTimeout(int milliseconds);
 
     // --- connect -----------------------------------------------------------
     // host may be a name or a dotted address. Without SOCKS a name is looked

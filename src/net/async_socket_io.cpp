@@ -47,7 +47,7 @@ void AsyncSocket::Private::resetAll()
     ++generation;
     releaseSocket(true);
     handshake.reset();
-    handshakeTimer.stop();
+    connectTimer.stop();
     if (server) {
         QObject::disconnect(server, nullptr, q, nullptr);
         server->close();
@@ -126,7 +126,6 @@ void AsyncSocket::Private::onError(QAbstractSocket::SocketError error)
         if (state == SocketState::Connected) {
             finishClosed(code);
         } else if (state == SocketState::SocksHandshake) {
-            handshakeTimer.stop();
             failConnect(error == QAbstractSocket::RemoteHostClosedError ? ErrSocksClosed
                                                                         : code);
         }

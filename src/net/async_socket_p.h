@@ -53,9 +53,9 @@ struct AsyncSocket::Private {
     quint16 targetPort = 0;
     QHostAddress targetAddress;  // resolved target (direct and SOCKS 4)
     SocksSettings socks;
-    int socksTimeoutMs = 60000;
+    int connectTimeoutMs = 60000;
     std::unique_ptr<SocksHandshake> handshake;
-    QTimer handshakeTimer;
+    QTimer connectTimer;
 
     // --- socket and listener ---
     QTcpSocket* sock = nullptr;
@@ -100,7 +100,8 @@ struct AsyncSocket::Private {
     void onBytesWritten();
     void onDisconnected();
     void onError(QAbstractSocket::SocketError error);
-    void onHandshakeTimeout();
+    void onConnectTimeout();
+    void startTcp(const QHostAddress& address, quint16 port);
     bool handleStep(const SocksHandshake::Step& step);
     bool failConnect(int error);
     void finishClosed(int error);
