@@ -50,6 +50,16 @@ ScriptedSocksPeer::~ScriptedSocksPeer()
     }
 }
 
+int ScriptedSocksPeer::openClients() const
+{
+    int n = 0;
+    for (const Link* link : m_links) {
+        if (link->client && link->client->state() == QAbstractSocket::ConnectedState)
+            ++n;
+    }
+    return n;
+}
+
 bool ScriptedSocksPeer::listen()
 {
     return m_server.listen(QHostAddress::LocalHost, 0);

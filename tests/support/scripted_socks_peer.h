@@ -38,6 +38,8 @@ public:
     QByteArray lastRequest() const { return m_lastRequest; }
     int requestCount() const { return m_requests; }
     void setExtraData(const QByteArray& data) { m_extra = data; }
+    // Client connections still open on the peer's side.
+    int openClients() const;
 
 private:
     struct Link;
