@@ -59,7 +59,6 @@ public:
     // Appends one marked line (see above). Empty text, or a log that is not
     // visible, adds nothing.
     void WriteLog(const QByteArray& text);
-    void WriteLog(const QString& text) { WriteLog(text.toUtf8()); }
 
     void clear();
     const std::deque<LogLine>& lines() const { return m_lines; }
