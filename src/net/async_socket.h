@@ -118,6 +118,11 @@ public:
     bool lineMode() const;
     bool canReadLine() const;
     QByteArray receiveLine();
+    // With a limit > 0, that many bytes buffered without a line end count as
+    // a line of their own (returned without an end), so a peer that never
+    // ends its line cannot stall a line reader or grow the buffer without
+    // bound. 0 (the default): no limit.
+    void setMaxLineLength(qint64 bytes);
 
     // --- addresses ---------------------------------------------------------
     QHostAddress localAddress() const;

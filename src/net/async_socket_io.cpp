@@ -174,7 +174,11 @@ void AsyncSocket::Private::finishClosed(int error)
 qsizetype AsyncSocket::Private::lineLength() const
 {
     const qsizetype at = rx.indexOf(lineEnd, rxPos);
-    return at < 0 ? 0 : at - rxPos + lineEnd.size();
+    const qsizetype length = at < 0 ? 0 : at - rxPos + lineEnd.size();
+    if (maxLineLength > 0 && (length == 0 || length > maxLineLength)
+        && rxAvailable() >= maxLineLength)
+        return qsizetype(maxLineLength);
+    return length;
 }
 
 bool AsyncSocket::Private::readable() const
@@ -290,6 +294,11 @@ void AsyncSocket::setLineMode(bool on, const QByteArray& lineEnd)
         if (p->state == SocketState::Connected)
             p->deliverReadable();
     });
+}
+
+void AsyncSocket::setMaxLineLength(qint64 bytes)
+{
+    d->maxLineLength = bytes > 0 ? bytes : 0;
 }
 
 bool AsyncSocket::lineMode() const

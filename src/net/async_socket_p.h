@@ -73,6 +73,7 @@ struct AsyncSocket::Private {
     quint64 consumed = 0;  // bytes taken by receive()/receiveLine() so far
     bool lineMode = false;
     QByteArray lineEnd = "\r\n";
+    qint64 maxLineLength = 0;
 
     void setState(SocketState s);
 

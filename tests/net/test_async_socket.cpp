@@ -385,19 +385,26 @@ void TestAsyncSocket::lineMode_data()
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<QList<QByteArray>>("lines");
     QTest::addColumn<QByteArray>("rest");
+    QTest::addColumn<int>("maxLine");
 
     QTest::newRow("crlf, split line")
         << QByteArray("\r\n") << QList<QByteArray>{"220-first\r\n220 sec", "ond\r\n230 x\r\n"}
-        << QList<QByteArray>{"220-first\r\n", "220 second\r\n", "230 x\r\n"} << QByteArray();
+        << QList<QByteArray>{"220-first\r\n", "220 second\r\n", "230 x\r\n"} << QByteArray() << 0;
     QTest::newRow("crlf split between cr and lf")
         << QByteArray("\r\n") << QList<QByteArray>{"331 pass\r", "\n200 ok\r\npartial"}
-        << QList<QByteArray>{"331 pass\r\n", "200 ok\r\n"} << QByteArray("partial");
+        << QList<QByteArray>{"331 pass\r\n", "200 ok\r\n"} << QByteArray("partial") << 0;
     QTest::newRow("bare lf is no line end")
         << QByteArray("\r\n") << QList<QByteArray>{"500 a\n500 b\r\n"}
-        << QList<QByteArray>{"500 a\n500 b\r\n"} << QByteArray();
+        << QList<QByteArray>{"500 a\n500 b\r\n"} << QByteArray() << 0;
     QTest::newRow("lf")
         << QByteArray("\n") << QList<QByteArray>{"a\nb\n", "c"} << QList<QByteArray>{"a\n", "b\n"}
-        << QByteArray("c");
+        << QByteArray("c") << 0;
+    QTest::newRow("long line cut at the limit")
+        << QByteArray("\r\n") << QList<QByteArray>{"0123456789ab\r\n"}
+        << QList<QByteArray>{"01234567", "89ab\r\n"} << QByteArray() << 8;
+    QTest::newRow("endless line cut at the limit")
+        << QByteArray("\r\n") << QList<QByteArray>{"abcdefghij"} << QList<QByteArray>{"abcdefgh"}
+        << QByteArray("ij") << 8;
 }
 
 void TestAsyncSocket::lineMode()
@@ -406,6 +413,7 @@ void TestAsyncSocket::lineMode()
     QFETCH(QList<QByteArray>, chunks);
     QFETCH(QList<QByteArray>, lines);
     QFETCH(QByteArray, rest);
+    QFETCH(int, maxLine);
 
     EchoPeer listener;  // only its server is used; nothing is echoed back
     QTcpSocket* peerSide = nullptr;
@@ -414,6 +422,7 @@ void TestAsyncSocket::lineMode()
             [&] { peerSide = listener.server.nextPendingConnection(); });
     AsyncSocket s;
     s.setLineMode(true, lineEnd);
+    s.setMaxLineLength(maxLine);
     QVERIFY(s.lineMode());
     QList<QByteArray> got;
     int signals_ = 0;
