@@ -119,17 +119,6 @@ void TFtpClient::failStep(const QByteArray& message)
     triggerRequestDone(500);
 }
 
-template <typename F>
-void TFtpClient::guarded(F&& body)
-{
-    try {
-        body();
-    } catch (const std::exception& e) {
-        bool canClose = true;
-        emit OnBgException(e, canClose);
-    }
-}
-
 bool TFtpClient::checkReady()
 {
     if (m_state != TFtpState::ftpStReady && m_state != TFtpState::ftpStStepReady) {
@@ -340,22 +329,10 @@ void TFtpClient::stepOpen()
         return;
     }
 
-    net::SocksSettings socks;
-    switch (m_connectionType) {
-    case TFtpConnectionType::ftpSocks4: socks.level = net::SocksLevel::Socks4; break;
-    case TFtpConnectionType::ftpSocks4A: socks.level = net::SocksLevel::Socks4A; break;
-    case TFtpConnectionType::ftpSocks5: socks.level = net::SocksLevel::Socks5; break;
-    default: break;
-    }
+    const net::SocksSettings socks = socksSettings();
     if (socks.level != net::SocksLevel::None) {
         // Through SOCKS the target name travels as it stands: SOCKS 4A and 5
         // let the SOCKS server resolve it, which is the point of using them.
-        socks.server = QString::fromLocal8Bit(m_socksServer);
-        bool ok = false;
-        const uint p = m_socksPort.trimmed().toUInt(&ok);
-        socks.port = ok && p > 0 && p <= 65535 ? static_cast<quint16>(p) : 1080;
-        socks.userCode = m_socksUserCode;
-        socks.password = m_socksPassword;
         m_control->setSocks(socks);
         setState(TFtpState::ftpStWaitingBanner);
         m_control->connectToHost(QString::fromLocal8Bit(host), m_openPort);

@@ -262,20 +262,28 @@ private:
     void stepAppend();
     void stepDir();
     void stepLs();
+    void restReplyDone();
+    void passiveReplyDone();
+    void failDataConnection(int error);
     void startReceive(const QByteArray& word, TFtpRequest rq, Fct fct);
     void startSend(const QByteArray& word, TFtpRequest rq, Fct fct);
-    void portReplyDone();
+    bool openLocalFile(bool forSending);
+    void failTransferStart(const QByteArray& response, int code);
     void transferFirstReply();
     void transferSecondReply();
     void transferCheckFinished();
+    void endTransfer(int result);
+    void attachDataSocket(net::AsyncSocket* socket);
     void dataSessionAvailable(int error);
     void dataConnected(int error);
     void dataAvailable(int error);
     void dataSent(int error);
     void dataClosed(int error);
+    bool reportProgress();
     void sendNextBlock();
+    void flushDisplayLines(bool all);
     void closeLocalFile();
-    void createDataSocket();
+    net::SocksSettings socksSettings() const;
 
     // properties
     int m_timeout = 15;
@@ -339,14 +347,17 @@ private:
     net::AsyncSocket* m_data = nullptr;      // the data connection
     net::AsyncSocket* m_listener = nullptr;  // active mode: waits for the server
     QByteArray m_pasvResponse;
-    bool m_dataConnected = false;   // the data connection is up
+    bool m_transferRunning = false;
+    bool m_firstReplyOk = false;    // 150/125 seen: data may flow
     bool m_replyReceived = false;   // final transfer reply seen
     bool m_dataClosed = false;      // data connection closed
-    bool m_sending = false;
+    bool m_sending = false;         // STOR/APPE rather than a download
     bool m_sendEof = false;
+    bool m_transferAborted = false; // abort asked for through OnProgress or Stop
+    QByteArray m_transferFailure;   // a local failure that ends the transfer
     int m_dataCloseError = 0;
-    QByteArray m_transferWord;      // RETR, LIST, NLST, STOR, APPE
     QByteArray m_displayBuf;        // partial line for OnDisplayFile
     QFile* m_localFile = nullptr;
+    bool m_localFileCreated = false;  // this download created it
     QElapsedTimer m_transferTimer;
 };

@@ -13,3 +13,16 @@ struct PublicCall {
     PublicCall& operator=(const PublicCall&) = delete;
     TFtpClient* client;
 };
+
+// An exception inside an event handler goes to OnBgException and no further;
+// the running request is left as it stands.
+template <typename F>
+void TFtpClient::guarded(F&& body)
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        bool canClose = true;
+        emit OnBgException(e, canClose);
+    }
+}

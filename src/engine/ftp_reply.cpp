@@ -1,5 +1,7 @@
 #include "engine/ftp_reply.h"
 
+#include <QList>
+
 #include <limits>
 
 namespace ftpreply {
@@ -110,6 +112,37 @@ std::optional<qint64> leadingNumber(const QByteArray& text, int* endPos)
 qint64 sizeValue(const QByteArray& line)
 {
     return leadingNumber(line.mid(skipCode(line))).value_or(-1);
+}
+
+std::optional<quint16> pasvPort(const QByteArray& reply)
+{
+    const qsizetype open = reply.indexOf('(');
+    if (open < 0)
+        return std::nullopt;
+    const qsizetype close = reply.indexOf(')', open);
+    if (close < 0)
+        return std::nullopt;
+    const QList<QByteArray> parts = reply.mid(open + 1, close - open - 1).split(',');
+    if (parts.size() != 6)
+        return std::nullopt;
+    int values[6];
+    for (int i = 0; i < 6; ++i) {
+        bool ok = false;
+        values[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok || values[i] < 0 || values[i] > 255)
+            return std::nullopt;
+    }
+    const int port = values[4] * 256 + values[5];
+    if (port == 0)
+        return std::nullopt;
+    return static_cast<quint16>(port);
+}
+
+QByteArray portCommand(quint32 ipv4, quint16 port)
+{
+    return "PORT " + QByteArray::number((ipv4 >> 24) & 0xFF) + ',' + QByteArray::number((ipv4 >> 16) & 0xFF)
+           + ',' + QByteArray::number((ipv4 >> 8) & 0xFF) + ',' + QByteArray::number(ipv4 & 0xFF) + ','
+           + QByteArray::number(port >> 8) + ',' + QByteArray::number(port & 0xFF);
 }
 
 }  // namespace ftpreply

@@ -4,6 +4,8 @@
 // parsed out of particular replies. No sockets here.
 
 #include <QByteArray>
+#include <QtGlobal>
+
 #include <optional>
 
 namespace ftpreply {
@@ -34,5 +36,15 @@ qint64 sizeValue(const QByteArray& line);
 
 // The leading decimal number of text after optional blanks; 64-bit, no sign.
 std::optional<qint64> leadingNumber(const QByteArray& text, int* endPos = nullptr);
+
+// The data port of a 227 reply: the text after the first "(" holds four
+// address bytes and then the high and low byte of the port, separated by
+// commas and ended by ")". The address is not used: the data connection goes
+// to the control connection's peer. Empty when the reply has no such part or
+// the port is 0 or above 65535.
+std::optional<quint16> pasvPort(const QByteArray& reply);
+
+// "PORT h1,h2,h3,h4,p1,p2" for an IPv4 address and port.
+QByteArray portCommand(quint32 ipv4, quint16 port);
 
 }  // namespace ftpreply

@@ -121,8 +121,6 @@ void TFtpClient::RenFrom() { PublicCall c(this); stepRenFrom(); }
 void TFtpClient::RenTo() { PublicCall c(this); stepRenTo(); }
 void TFtpClient::Quote() { PublicCall c(this); stepQuote(); }
 void TFtpClient::Quit() { PublicCall c(this); stepQuit(); }
-void TFtpClient::Rest() { PublicCall c(this); stepRest(); }
-void TFtpClient::PortStep() { PublicCall c(this); stepPort(); }
 
 void TFtpClient::Cwd()
 {
@@ -363,8 +361,13 @@ void TFtpClient::nextExecAsync()
             m_resumeAt = 0;
         return runStep(&TFtpClient::stepGet);
     }
-    if (take(FctPut))
+    if (take(FctPut)) {
+        // After a REST that was not taken, STOR must send the whole file:
+        // the tail alone would replace the server's file.
+        if (m_fctPrv == FctRest && !(m_statusCode == 350 && m_resumeAt >= 0))
+            m_resumeAt = 0;
         return runStep(&TFtpClient::stepPut);
+    }
     if (take(FctAppend))
         return runStep(&TFtpClient::stepAppend);
     if (take(FctDir))

@@ -8,6 +8,8 @@
 #include <QPair>
 #include <QTest>
 
+#include <algorithm>
+
 struct EngineProbe {
     TFtpClient ftp;
     QList<QByteArray> lines;  // OnDisplay
@@ -46,6 +48,12 @@ struct EngineProbe {
             if (l.startsWith("> " + command))
                 ++n;
         return n;
+    }
+
+    int linesWith(const QByteArray& text) const
+    {
+        return int(std::count_if(lines.begin(), lines.end(),
+                                 [&](const QByteArray& l) { return l.contains(text); }));
     }
 
     QByteArray dump() const { return lines.join('\n'); }

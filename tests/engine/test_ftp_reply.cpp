@@ -92,6 +92,22 @@ private slots:
         QCOMPARE(ftpreply::sizeValue("213 "), qint64(-1));
         QCOMPARE(ftpreply::sizeValue("213 99999999999999999999999"), qint64(-1));
     }
+
+    void passivePorts()
+    {
+        QCOMPARE(ftpreply::pasvPort("227 Entering Passive Mode (10,0,0,5,195,80)"), std::optional<quint16>(50000));
+        QCOMPARE(ftpreply::pasvPort("227 =(127, 0, 0, 1, 0, 21)."), std::optional<quint16>(21));
+        QCOMPARE(ftpreply::pasvPort("227 (1,2,3,4,255,255)"), std::optional<quint16>(65535));
+        QCOMPARE(ftpreply::pasvPort("227 (1,2,3,4,x,1)"), std::nullopt);
+        QCOMPARE(ftpreply::pasvPort("227 (1,2,3,4,1,2"), std::nullopt);
+        QCOMPARE(ftpreply::pasvPort("227 (1,2,3,4,-1,2)"), std::nullopt);
+    }
+
+    void portCommands()
+    {
+        QCOMPARE(ftpreply::portCommand(0x7F000001, 50000), QByteArray("PORT 127,0,0,1,195,80"));
+        QCOMPARE(ftpreply::portCommand(0xC0A80A02, 21), QByteArray("PORT 192,168,10,2,0,21"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFtpReply)

@@ -4,9 +4,11 @@
 
 #include "engine_probe.h"
 
+#include <QFile>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -120,6 +122,95 @@ private slots:
         QCOMPARE(p.closed.size(), 1);
         QVERIFY(!p.ftp.Connected());
         QVERIFY(p.ftp.ErrorMessage().startsWith("421"));
+    }
+
+    // The end of a transfer needs both the final reply and the close of the
+    // data connection, whichever comes first.
+    void transferEndsOnReplyAndClose_data()
+    {
+        QTest::addColumn<bool>("replyFirst");
+        QTest::newRow("226 before the data close") << true;
+        QTest::newRow("data close before the 226") << false;
+    }
+    void transferEndsOnReplyAndClose()
+    {
+        QFETCH(bool, replyFirst);
+        ScriptedFtpPeer peer;
+        QTcpServer dataServer;
+        QVERIFY(dataServer.listen(QHostAddress::LocalHost, 0));
+        EngineProbe p;
+        QVERIFY(openOn(peer, p));
+        QTemporaryDir dir;
+        p.ftp.setPassive(true);
+        p.ftp.setLocalFileName(QFile::encodeName(dir.filePath("out.txt")));
+        p.ftp.setHostFileName("f.txt");
+        p.ftp.Get();
+        QVERIFY(peer.waitReceived("PASV\r\n"));
+        const quint16 dp = dataServer.serverPort();
+        peer.write("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(dp / 256) + ","
+                   + QByteArray::number(dp % 256) + ")\r\n");
+        QVERIFY(QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000));
+        QTcpSocket* data = dataServer.nextPendingConnection();
+        QVERIFY(peer.waitReceived("RETR f.txt\r\n"));
+        peer.write("150 Opening data connection\r\n");
+        if (replyFirst) {
+            peer.write("226 Transfer complete\r\n");
+            QVERIFY(QTest::qWaitFor([&] { return p.lines.contains("< 226 Transfer complete"); }, 10000));
+            QTest::qWait(200);
+            QCOMPARE(p.done.size(), 1);  // not finished: the data is still coming
+            data->write("line one\r\nline two\r\n");
+            data->disconnectFromHost();
+        } else {
+            data->write("line one\r\nline two\r\n");
+            data->disconnectFromHost();
+            QTest::qWait(300);
+            QCOMPARE(p.done.size(), 1);  // not finished: no final reply yet
+            peer.write("226 Transfer complete\r\n");
+        }
+        QVERIFY(p.waitDone(2));
+        QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqGet, 0));
+        QFile out(dir.filePath("out.txt"));
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(out.readAll(), QByteArray("line one\r\nline two\r\n"));
+    }
+
+    void unusablePassiveReplies_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("no parentheses") << QByteArray("227 Entering Passive Mode 127,0,0,1,4,1");
+        QTest::newRow("port 0") << QByteArray("227 Entering Passive Mode (127,0,0,1,0,0)");
+        QTest::newRow("byte above 255") << QByteArray("227 Entering Passive Mode (127,0,0,1,256,1)");
+        QTest::newRow("too few numbers") << QByteArray("227 Entering Passive Mode (127,0,0,1)");
+    }
+    void unusablePassiveReplies()
+    {
+        QFETCH(QByteArray, reply);
+        ScriptedFtpPeer peer;
+        EngineProbe p;
+        QVERIFY(openOn(peer, p));
+        p.ftp.setPassive(true);
+        p.ftp.setLocalFileName("/dev/null");
+        p.ftp.setHostFileName("f.txt");
+        p.ftp.Get();
+        QVERIFY(peer.waitReceived("PASV\r\n"));
+        peer.write(reply + "\r\n");
+        QVERIFY(p.waitDone(2));
+        QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqGet, 550));
+        QCOMPARE(p.ftp.StatusCode(), 550);
+        QCOMPARE(p.ftp.LastResponse(), QByteArray("Unable to establish data connection, error #10049"));
+        QCOMPARE(p.linesWith("> RETR"), 0);
+    }
+
+private:
+    // Opens the engine's control connection on the scripted peer.
+    static bool openOn(ScriptedFtpPeer& peer, EngineProbe& p)
+    {
+        p.server("u", "p", peer.port());
+        p.ftp.Open();
+        if (!peer.accept())
+            return false;
+        peer.write("220 ready\r\n");
+        return p.waitDone() && p.done.first().second == 0;
     }
 };
 
