@@ -22,7 +22,9 @@ DataFileLoad loadDataFile(StreamContainer& strm, const QString& path)
 {
     DataFileLoad result;
     result.status = strm.loadFromFile(path);
-    if (result.status.code == StoreCode::Damaged) {
+    // A file that exists but cannot be used would be overwritten with the
+    // defaults at the next exit; moving it aside keeps the person's sites.
+    if (result.status.code == StoreCode::Damaged || result.status.code == StoreCode::Unreadable) {
         result.damagedCopy = keepDamagedFile(path);
         if (result.damagedCopy.isEmpty())
             result.status.message += QStringLiteral(" (it could not be moved aside)");

@@ -19,15 +19,16 @@ struct DataFileLoad {
     ProgramData settings;   // the defaults whenever the record could not be read
     StoreStatus status;     // why the stored record was not used, if it was not
     bool coloursReset = false;
-    // When the file was damaged it is moved aside (never overwritten at the
-    // next exit); this is where it went, empty otherwise.
+    // A damaged or unreadable file is moved aside rather than overwritten at
+    // the next exit; this is where it went, empty otherwise.
     QString damagedCopy;
 };
 
 // Loads `path` into `strm` and reads "ProgramData". A missing, unreadable or
 // damaged file, or a missing or wrongly sized record, gives the defaults; a
-// damaged file is first renamed to "<path>.bad" (or "<path>.bad.N" when that
-// name is taken). The colour fix-up is applied to whatever was read.
+// damaged or unreadable file is first renamed to "<path>.bad" (or
+// "<path>.bad.N" when that name is taken). The colour fix-up is applied to
+// whatever was read.
 DataFileLoad loadDataFile(StreamContainer& strm, const QString& path);
 
 // The stored site records, empty when the stream is absent.

@@ -142,6 +142,13 @@ private slots:
         QCOMPARE(load.damagedCopy, path + ".bad.1");
         QCOMPARE(readAll(path + ".bad"), damaged);
         QCOMPARE(readAll(path + ".bad.1"), QByteArray("garbage"));
+
+        // Something that cannot be read at all is not overwritten either.
+        QVERIFY(QDir(dir.path()).mkdir("glimmerftp.dat"));
+        load = loadDataFile(strm, path);
+        QCOMPARE(load.status.code, StoreCode::Unreadable);
+        QCOMPARE(load.damagedCopy, path + ".bad.2");
+        QVERIFY(QFileInfo(path + ".bad.2").isDir());
     }
 
     void wrongSizedRecordGivesDefaultsButKeepsSites()
