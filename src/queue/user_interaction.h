@@ -13,6 +13,18 @@ public:
 
     // A plain modal message box.
     virtual void showMessage(const QString& text) = 0;
+    // A modal box with Yes and No; true for Yes. warning: the warning icon
+    // instead of the question mark.
+    virtual bool askYesNo(const QString& text, bool warning) = 0;
+    // The overwrite / resume / skip prompt for an existing target. preselected
+    // is 0 overwrite, 1 resume, 2 skip; with autoClose the prompt answers
+    // preselected by itself after countdownSeconds.
+    struct TransferActionAnswer {
+        int action = 0;
+        bool applyToEntireQueue = false;
+    };
+    virtual TransferActionAnswer askTransferAction(const QString& text, int preselected, bool autoClose,
+                                                   int countdownSeconds) = 0;
     // The modal bug-report window for an unexpected exception caught by the
     // routine with the given location code. May throw; see ReportBug.
     virtual void showBugReport(const QString& code, const QString& exceptionText) = 0;

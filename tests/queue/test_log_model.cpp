@@ -15,6 +15,11 @@ struct RecordingUi : UserInteraction {
     QStringList bugs;
     bool bugWindowFails = false;
     void showMessage(const QString& text) override { messages << text; }
+    bool askYesNo(const QString&, bool) override { return false; }
+    TransferActionAnswer askTransferAction(const QString&, int preselected, bool, int) override
+    {
+        return {preselected, false};
+    }
     void showBugReport(const QString& code, const QString& text) override
     {
         if (bugWindowFails)

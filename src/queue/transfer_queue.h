@@ -1,0 +1,111 @@
+#pragma once
+
+// The transfer queue as the window shows it: one row per waiting or running
+// transfer, each owning its tQueueEntry record. Headless: the window's queue
+// view shows these rows, with the columns "Transfer From", "Transfer To" and
+// "Size". Starting the head entry needs the engine and the session state and
+// lives in the session; this model holds the rows and the rules of the
+// person's operations on them.
+
+#include "queue/entry.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+class UserInteraction;
+class IconCache;
+
+// State image of a row.
+inline constexpr int kStateDownloadRunning = 0;
+inline constexpr int kStateUploadRunning = 1;
+inline constexpr int kStateDownloadWaiting = 2;
+inline constexpr int kStateUploadWaiting = 3;
+
+struct QueueRow {
+    tQueueEntry entry;
+    QString sizeText;      // the size in decimal for a file; empty marks a folder entry
+    int imageIndex = -1;   // small icon (by extension, or the folder icon)
+    int stateImage = kStateDownloadWaiting;
+    bool selected = false;
+    bool focused = false;
+
+    const QString& caption() const { return entry.from; }  // "Transfer From"
+    const QString& toText() const { return entry.to; }     // "Transfer To"
+    bool isFolder() const { return sizeText.isEmpty(); }
+    bool isWaiting() const { return stateImage >= kStateDownloadWaiting; }
+};
+
+class TransferQueue : public QObject {
+    Q_OBJECT
+public:
+    // ui answers the duplicate and delete questions; icons gives image
+    // indexes (both may be null: no question means "No", no icon is -1).
+    explicit TransferQueue(UserInteraction* ui = nullptr, IconCache* icons = nullptr,
+                           QObject* parent = nullptr);
+    ~TransferQueue() override;
+
+    // Adds one entry at the end; size -1 is a folder. A source already in
+    // the queue (compared ignoring case) is added only when the person says
+    // Yes to the duplicate question. Returns whether it was added.
+    bool AddToTransferQueue(const QString& from, const QString& to, qint64 size, bool openAfter,
+                            bool viewAfter, bool upload, const QString& serverAddress = QString());
+    void RemoveQueueEntry(int index);
+    void clear();
+
+    int count() const { return int(m_rows.size()); }
+    bool isEmpty() const { return m_rows.empty(); }
+    const QueueRow& row(int index) const { return m_rows[size_t(index)]; }
+    QueueRow& row(int index) { return m_rows[size_t(index)]; }
+    void setStateImage(int index, int stateImage);
+    // Gives every entry but `except` the same action ("Apply to entire queue").
+    void applyActionToAll(qint32 action, int except);
+
+    // Activity: active while the view has the window colour, inactive with
+    // the button-face colour. "Always active" keeps it active.
+    bool isActive() const { return m_active; }
+    void setActive(bool active);
+    bool alwaysActive() const { return m_alwaysActive; }
+    void setAlwaysActive(bool on);
+
+    // The person's operations, with the rules of the queue view.
+    void setSelected(int index, bool selected);
+    void setFocused(int index);
+    // Removes the selected waiting rows (last to first). For a selected
+    // running row it asks "Delete file entry that is currently being
+    // transfered?"; returns true when the answer was Yes, and the caller then
+    // runs the Stop action (the completion of the aborted transfer removes it).
+    bool deleteSelected();
+    void moveUp();
+    void moveDown();
+    void swapRows(int a, int b);
+
+signals:
+    void rowInserted(int index);
+    void rowRemoved(int index);
+    void rowChanged(int index);
+    void rowsSwapped(int a, int b);
+    void cleared();
+    void activityChanged(bool active);
+    void scrollTo(int index);
+
+private:
+    UserInteraction* m_ui;
+    IconCache* m_icons;
+    std::vector<QueueRow> m_rows;
+    QHash<QString, int> m_sources;  // lower-cased source -> number of rows with it
+    bool m_active = false;
+    bool m_alwaysActive = false;
+};
+
+// The wildcard search: the mask is matched from the name's first character;
+// "*" is any run of characters (also none), "#" one decimal digit, any other
+// character itself. It succeeds once the whole mask is matched, so trailing
+// text in the name is allowed ("*.txt" matches "a.txt.bak").
+bool WildcardMatch(const QString& mask, const QString& name);
+
+// sASCIIFiles split at the byte 0xFF (empty pieces dropped); true when a mask
+// matches the name.
+bool IsAsciiFile(const QString& name, const QByteArray& asciiMasks);
