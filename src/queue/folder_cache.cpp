@@ -1,17 +1,69 @@
 #include "queue/folder_cache.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
-bool nameLess(const FolderEntry &a, const FolderEntry &b)
+// Plain code-unit order, as QString's operator< but inlined: the sort of a
+// big listing spends most of its time here.
+int ordinalCompare(const QChar *a, qsizetype aSize, const QChar *b, qsizetype bSize)
 {
-    return a.name < b.name;
+    const qsizetype n = qMin(aSize, bSize);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t ca = a[i].unicode();
+        const char16_t cb = b[i].unicode();
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return aSize == bSize ? 0 : (aSize < bSize ? -1 : 1);
 }
 
-bool nameEqual(const FolderEntry &a, const FolderEntry &b)
+bool nameLess(const FolderEntry &a, const FolderEntry &b)
 {
-    return a.name == b.name;
+    return ordinalCompare(a.name.constData(), a.name.size(), b.name.constData(), b.name.size()) < 0;
+}
+
+// Sorts by name, keeping the first of equal names in front (so that the
+// de-duplication after it keeps the first line of a name). Big listings are
+// sorted as small records holding the first twelve code units of each name
+// packed into integers (names hold no NUL, so the zero padding of a short
+// name sorts it before its longer relatives) and where its characters are:
+// most comparisons then never reach the names themselves.
+constexpr qsizetype kPacked = 12;
+
+void sortByName(FolderEntries &entries)
+{
+    struct Item {
+        quint64 prefix[3];
+        const QChar *chars;
+        quint32 size;
+        quint32 index;
+    };
+    std::vector<Item> items;
+    items.reserve(size_t(entries.size()));
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString &name = entries.at(i).name;
+        Item item{{0, 0, 0}, name.constData(), quint32(name.size()), quint32(i)};
+        for (qsizetype c = 0; c < kPacked; ++c)
+            item.prefix[c / 4] = item.prefix[c / 4] << 16 | (c < name.size() ? name[c].unicode() : 0u);
+        items.push_back(item);
+    }
+    std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
+        for (int w = 0; w < 3; ++w) {
+            if (a.prefix[w] != b.prefix[w])
+                return a.prefix[w] < b.prefix[w];
+        }
+        const qsizetype skipA = qMin<qsizetype>(a.size, kPacked);
+        const qsizetype skipB = qMin<qsizetype>(b.size, kPacked);
+        const int c = ordinalCompare(a.chars + skipA, a.size - skipA, b.chars + skipB, b.size - skipB);
+        return c != 0 ? c < 0 : a.index < b.index;
+    });
+    FolderEntries sorted;
+    sorted.reserve(entries.size());
+    for (const Item &item : items)
+        sorted.append(std::move(entries[item.index]));
+    entries = std::move(sorted);
 }
 
 // Calls take(line) for every complete line of text.
@@ -103,27 +155,29 @@ QStringList RemoteFolderCache::forgetTree(const QString &path)
 tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const ListingNow &now)
 {
     tFolderObject folder;
+    folder.entries.reserve(std::count(text.begin(), text.end(), '\n'));
     tFTP_ListEntry parsed;
     forEachLine(text, [&](QByteArrayView line) {
         if (!ParseListLine(line, listingStyle, parsed, now))
             return;
         if (parsed.name == QLatin1String(".") || parsed.name == QLatin1String(".."))
             return;
-        FolderEntry row;
+        FolderEntry &row = folder.entries.emplaceBack();
         row.name = std::move(parsed.name);
         row.entry.kind = parsed.isFolder ? kEntryFolder : kEntryFile;
         row.entry.size = parsed.size;
         row.entry.attributes = parsed.attributes;
         row.entry.date = parsed.date;
-        folder.entries.append(std::move(row));
     });
     // ls output usually comes sorted already; then there is nothing to do.
     FolderEntries &entries = folder.entries;
     if (!std::is_sorted(entries.begin(), entries.end(), nameLess))
-        std::stable_sort(entries.begin(), entries.end(), nameLess);
+        sortByName(entries);
     // A name listed twice keeps its first line.
-    entries.erase(std::unique(entries.begin(), entries.end(), nameEqual), entries.end());
-    entries.squeeze();
+    const auto sameName = [](const FolderEntry &a, const FolderEntry &b) { return a.name == b.name; };
+    entries.erase(std::unique(entries.begin(), entries.end(), sameName), entries.end());
+    if (entries.capacity() - entries.size() > entries.size() / 8)
+        entries.squeeze();
     return folder;
 }
 

@@ -3,6 +3,7 @@
 
 #include "queue/folder_cache.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -48,6 +49,7 @@ private slots:
     void storesListing_data();
     void storesListing();
     void storeCopiesFields();
+    void sortsBigListingByCodeUnits();
     void storeReplacesOlderListing();
     void marksStale();
     void forgetsTree();
@@ -114,6 +116,29 @@ void TestFolderCache::storeCopiesFields()
     QCOMPARE(folder.find(u"dos dir")->entry.size, qint64(-1));
     QVERIFY(!folder.find(u"Dir"));
     QVERIFY(!folder.find(u"zzz"));
+}
+
+// Big listings are sorted through packed name prefixes; the result must be
+// QString's own order, with every name once.
+void TestFolderCache::sortsBigListingByCodeUnits()
+{
+    QRandomGenerator rng(7);
+    const QList<QByteArray> stems{"IMG_2024_0101_", "IMG_2024_0101", "img", "\xc3\xa9t\xc3\xa9", "\xf0\x9f\x98\x80 smile",
+                                  "a b", "A", "zz"};
+    QByteArray text;
+    QStringList expected;
+    for (int i = 0; i < 2000; ++i) {
+        QByteArray name = stems[rng.bounded(int(stems.size()))];
+        if (rng.bounded(3))
+            name += QByteArray::number(rng.bounded(300));
+        text += fileLine(name.constData()) + "\r\n";
+        expected.append(QString::fromUtf8(name));
+    }
+    expected.sort(Qt::CaseSensitive);
+    expected.removeDuplicates();
+
+    RemoteFolderCache cache;
+    QCOMPARE(names(StoreRemoteListing(cache, QStringLiteral("/"), text, kLayoutDetect, kNow)), expected);
 }
 
 void TestFolderCache::storeReplacesOlderListing()

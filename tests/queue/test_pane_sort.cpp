@@ -3,6 +3,7 @@
 
 #include "queue/pane_sort.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -45,6 +46,8 @@ private slots:
     void sortsByKey_data();
     void sortsByKey();
     void usesInjectedNameOrder();
+    void fastSortAgreesWithComparison_data();
+    void fastSortAgreesWithComparison();
     void changesKey_data();
     void changesKey();
 };
@@ -100,6 +103,40 @@ void TestPaneSort::usesInjectedNameOrder()
     sortPaneEntries(rows, 1, [](QStringView a, QStringView b) { return a.compare(b, Qt::CaseSensitive); });
     QCOMPARE(names(rows),
              (QStringList{"Docs", "bin.old", "src", "C.txt", "a.zip", "b.txt", "readme", "x.tar.gz"}));
+}
+
+void TestPaneSort::fastSortAgreesWithComparison_data()
+{
+    QTest::addColumn<int>("key");
+    for (int key : {1, -1, 2, -2, 3, -3, 9, -9})
+        QTest::addRow("key %d", key) << key;
+}
+
+// The sort answers most comparisons from packed name prefixes; whatever the
+// names (case variants, long shared starts, non-ASCII, no extension), it must
+// give exactly the order of the plain comparison.
+void TestPaneSort::fastSortAgreesWithComparison()
+{
+    QFETCH(int, key);
+    QRandomGenerator rng(42);
+    const QStringList stems{"IMG_2024_0101_", "img_2024_0101_", "Report", "report", "\u00c9t\u00e9", "\u00e9t\u00e9",
+                            "a", "A", "", "zz top", "_x"};
+    const QStringList exts{"", ".txt", ".TXT", ".tar.gz", ".Jpg", ".\u00e9", "."};
+    FolderEntries rows;
+    for (int i = 0; i < 3000; ++i) {
+        QString name = stems[rng.bounded(int(stems.size()))];
+        if (rng.bounded(2))
+            name += QString::number(rng.bounded(50));
+        name += exts[rng.bounded(int(exts.size()))];
+        if (name.isEmpty())
+            name = QStringLiteral("x");
+        rows.append(row(name.toUtf8().constData(), rng.bounded(5) == 0, rng.bounded(4) * 100,
+                        double(rng.bounded(3))));
+    }
+    FolderEntries expected = rows;
+    std::stable_sort(expected.begin(), expected.end(), PaneOrder(key));
+    sortPaneEntries(rows, key);
+    QCOMPARE(names(rows), names(expected));
 }
 
 void TestPaneSort::changesKey_data()
