@@ -1,0 +1,213 @@
+#include "queue/transfer_queue.h"
+
+#include "queue/icon_cache.h"
+#include "queue/user_interaction.h"
+
+#include <QFileInfo>
+
+TransferQueue::TransferQueue(UserInteraction* ui, IconCache* icons, QObject* parent)
+    : QObject(parent), m_ui(ui), m_icons(icons)
+{
+}
+
+TransferQueue::~TransferQueue() = default;
+
+bool TransferQueue::AddToTransferQueue(const QString& from, const QString& to, qint64 size, bool openAfter,
+                                       bool viewAfter, bool upload, const QString& serverAddress)
+{
+    const QString key = from.toLower();
+    if (m_sources.value(key) > 0) {
+        const QString text = QStringLiteral("\"") + from + QStringLiteral("\" is already in queue.")
+                             + QStringLiteral("\r\r\n") + QStringLiteral("Add it anyway?");
+        if (!m_ui || !m_ui->askYesNo(text, true))
+            return false;
+    }
+    QueueRow row;
+    row.entry.kind = size >= 0 ? kEntryFile : kEntryFolder;
+    row.entry.size = size;
+    row.entry.upload = upload;
+    row.entry.serverAddress = serverAddress;
+    row.entry.from = from;
+    row.entry.to = to;
+    row.entry.openAfter = openAfter;
+    row.entry.viewAfter = viewAfter;
+    row.sizeText = size >= 0 ? QString::number(size) : QString();
+    if (m_icons)
+        row.imageIndex = size >= 0 ? m_icons->iconIndexForFileName(QFileInfo(from).fileName())
+                                   : m_icons->FolderIconIndex();
+    row.stateImage = upload ? kStateUploadWaiting : kStateDownloadWaiting;
+    m_rows.push_back(std::move(row));
+    ++m_sources[key];
+    emit rowInserted(count() - 1);
+    return true;
+}
+
+void TransferQueue::RemoveQueueEntry(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    const QString key = m_rows[size_t(index)].entry.from.toLower();
+    if (--m_sources[key] <= 0)
+        m_sources.remove(key);
+    m_rows.erase(m_rows.begin() + index);
+    emit rowRemoved(index);
+}
+
+void TransferQueue::clear()
+{
+    m_rows.clear();
+    m_sources.clear();
+    emit cleared();
+}
+
+void TransferQueue::setStateImage(int index, int stateImage)
+{
+    if (index < 0 || index >= count() || m_rows[size_t(index)].stateImage == stateImage)
+        return;
+    m_rows[size_t(index)].stateImage = stateImage;
+    emit rowChanged(index);
+}
+
+void TransferQueue::applyActionToAll(qint32 action, int except)
+{
+    for (int i = 0; i < count(); ++i)
+        if (i != except)
+            m_rows[size_t(i)].entry.action = action;
+}
+
+void TransferQueue::setActive(bool active)
+{
+    if (m_active == active)
+        return;
+    m_active = active;
+    emit activityChanged(active);
+}
+
+void TransferQueue::setAlwaysActive(bool on)
+{
+    m_alwaysActive = on;
+}
+
+void TransferQueue::setSelected(int index, bool selected)
+{
+    if (index < 0 || index >= count() || m_rows[size_t(index)].selected == selected)
+        return;
+    m_rows[size_t(index)].selected = selected;
+    emit rowChanged(index);
+}
+
+void TransferQueue::setFocused(int index)
+{
+    for (int i = 0; i < count(); ++i) {
+        const bool focus = i == index;
+        if (m_rows[size_t(i)].focused != focus) {
+            m_rows[size_t(i)].focused = focus;
+            emit rowChanged(i);
+        }
+    }
+}
+
+bool TransferQueue::deleteSelected()
+{
+    bool stop = false;
+    for (int i = count() - 1; i >= 0; --i) {
+        if (i >= count() || !m_rows[size_t(i)].selected)
+            continue;
+        if (m_rows[size_t(i)].isWaiting()) {
+            RemoveQueueEntry(i);
+        } else if (!stop && m_ui
+                   && m_ui->askYesNo(QStringLiteral("Delete file entry that is currently being transfered?"),
+                                     true)) {
+            stop = true;
+        }
+    }
+    return stop;
+}
+
+void TransferQueue::moveUp()
+{
+    int first = -1;
+    for (int i = 0; i < count(); ++i)
+        if (m_rows[size_t(i)].selected) {
+            first = i;
+            break;
+        }
+    // Nothing moves in front of a running head entry.
+    if (first <= 0 || (first == 1 && !m_rows[0].isWaiting()))
+        return;
+    for (int i = first; i < count(); ++i)
+        if (m_rows[size_t(i)].selected)
+            swapRows(i, i - 1);
+    emit scrollTo(first - 1);
+}
+
+void TransferQueue::moveDown()
+{
+    if (isEmpty())
+        return;
+    if (!m_rows[0].isWaiting())
+        setSelected(0, false);
+    if (m_rows.back().selected)
+        return;
+    int first = -1;
+    for (int i = 0; i < count(); ++i)
+        if (m_rows[size_t(i)].selected) {
+            first = i;
+            break;
+        }
+    if (first < 0)
+        return;
+    for (int i = count() - 2; i >= first; --i)
+        if (m_rows[size_t(i)].selected)
+            swapRows(i, i + 1);
+    emit scrollTo(first + 1);
+}
+
+void TransferQueue::swapRows(int a, int b)
+{
+    if (a == b || a < 0 || b < 0 || a >= count() || b >= count())
+        return;
+    std::swap(m_rows[size_t(a)], m_rows[size_t(b)]);
+    emit rowsSwapped(a, b);
+}
+
+// ---------------------------------------------------------------------------
+
+static bool matchFrom(const QString& mask, qsizetype m, const QString& name, qsizetype n)
+{
+    while (m < mask.size()) {
+        const QChar c = mask[m];
+        if (c == '*') {
+            // Any run, also none: try every split point.
+            for (qsizetype k = n; k <= name.size(); ++k)
+                if (matchFrom(mask, m + 1, name, k))
+                    return true;
+            return false;
+        }
+        if (n >= name.size())
+            return false;
+        if (c == '#') {
+            if (!name[n].isDigit() || name[n].unicode() > 127)
+                return false;
+        } else if (c != name[n]) {
+            return false;
+        }
+        ++m;
+        ++n;
+    }
+    return true;  // the whole mask matched; the rest of the name may follow
+}
+
+bool WildcardMatch(const QString& mask, const QString& name)
+{
+    return matchFrom(mask, 0, name, 0);
+}
+
+bool IsAsciiFile(const QString& name, const QByteArray& asciiMasks)
+{
+    for (const QByteArray& piece : asciiMasks.split('\xFF')) {
+        if (!piece.isEmpty() && WildcardMatch(QString::fromUtf8(piece), name))
+            return true;
+    }
+    return false;
+}
