@@ -15,8 +15,8 @@
 
 namespace {
 
-// Large reads and sends: the transfer should run at the speed of the link.
-constexpr qint64 kReadChunk = 256 * 1024;
+// Large sends: the transfer should run at the speed of the link. Reads take
+// everything that has arrived at once, which also saves a copy.
 constexpr qint64 kSendChunk = 256 * 1024;
 constexpr qint64 kSendBufferHigh = 1024 * 1024;
 
@@ -463,7 +463,7 @@ void TFtpClient::dataAvailable(int error)
     }
     QPointer<TFtpClient> self(this);
     while (m_data && m_data->bytesAvailable() > 0) {
-        const QByteArray chunk = m_data->receive(kReadChunk);
+        const QByteArray chunk = m_data->receive();
         if (!reportProgress())
             return;
         if (m_displayFileFlag) {
