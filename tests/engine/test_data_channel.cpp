@@ -152,6 +152,103 @@ private slots:
             QCOMPARE(p.linesWith("> PORT"), 0);
     }
 
+    // The sequences that open, log in, work and quit in one call.
+    void oneCallSequences()
+    {
+        PyFtpServer s;
+        QVERIFY2(s.start(), qPrintable(s.errorString()));
+        QVERIFY(QDir(s.root()).mkdir("sub"));
+        const QByteArray data = randomBytes(70000, 21);
+        QVERIFY(writeFile(s.root() + "/sub/f.bin", data));
+        QTemporaryDir local;
+        const QString down = local.filePath("f.bin");
+
+        auto fresh = [&](EngineProbe& p) {
+            p.server(s.user(), s.password(), s.port());
+            p.ftp.setHostDirName("sub");
+            p.ftp.setBinary(true);
+        };
+        auto quitAndClosed = [](EngineProbe& p) {
+            return p.linesWith("> QUIT") == 1 && QTest::qWaitFor([&] { return !p.ftp.Connected(); }, 10000);
+        };
+        {
+            EngineProbe p;
+            fresh(p);
+            p.ftp.setLocalFileName(QFile::encodeName(down));
+            p.ftp.setHostFileName("f.bin");
+            QCOMPARE(run(p, [&] { p.ftp.Receive(); }), 0);
+            QCOMPARE(p.done.last().first, TFtpRequest::ftpRqReceive);
+            QVERIFY(p.lines.contains("> CWD sub") && p.lines.contains("> TYPE I"));
+            QVERIFY(quitAndClosed(p));
+            QVERIFY(readFile(down) == data);
+        }
+        {
+            EngineProbe p;  // the first 1000 bytes are here: RestartGet fetches the rest
+            fresh(p);
+            QVERIFY(writeFile(down, data.left(1000)));
+            p.ftp.setLocalFileName(QFile::encodeName(down));
+            p.ftp.setHostFileName("f.bin");
+            QCOMPARE(run(p, [&] { p.ftp.RestartGet(); }), 0);
+            QCOMPARE(p.done.last().first, TFtpRequest::ftpRqRestartGet);
+            QVERIFY(p.lines.contains("> REST 1000"));
+            QVERIFY(quitAndClosed(p));
+            QVERIFY(readFile(down) == data);
+        }
+        {
+            EngineProbe p;
+            fresh(p);
+            p.ftp.setLocalFileName(QFile::encodeName(down));
+            p.ftp.setHostFileName("t.bin");
+            QCOMPARE(run(p, [&] { p.ftp.Transmit(); }), 0);
+            QCOMPARE(p.done.last().first, TFtpRequest::ftpRqTransmit);
+            QVERIFY(quitAndClosed(p));
+            QVERIFY(readFile(s.root() + "/sub/t.bin") == data);
+        }
+        {
+            EngineProbe p;  // AppendFile adds to the end of the server's file
+            fresh(p);
+            p.ftp.setLocalFileName(QFile::encodeName(down));
+            p.ftp.setHostFileName("t.bin");
+            QCOMPARE(run(p, [&] { p.ftp.AppendFile(); }), 0);
+            QVERIFY(p.lines.contains("> APPE t.bin"));
+            QVERIFY(readFile(s.root() + "/sub/t.bin") == data + data);
+        }
+        {
+            EngineProbe p;  // RestartPut continues the server's file from its size
+            fresh(p);
+            QVERIFY(writeFile(s.root() + "/sub/r.bin", data.left(5000)));
+            p.ftp.setLocalFileName(QFile::encodeName(down));
+            p.ftp.setHostFileName("r.bin");
+            p.ftp.setResumeAt(5000);
+            QCOMPARE(run(p, [&] { p.ftp.RestartPut(); }), 0);
+            QCOMPARE(p.done.last().first, TFtpRequest::ftpRqRestartPut);
+            QVERIFY(p.lines.contains("> REST 5000"));
+            QVERIFY(readFile(s.root() + "/sub/r.bin") == data);
+        }
+        for (bool names : {false, true}) {
+            EngineProbe p;  // Directory lists with LIST, List with NLST
+            fresh(p);
+            p.ftp.setLocalFileName(QFile::encodeName(local.filePath("listing.txt")));
+            p.ftp.setHostFileName("");
+            QCOMPARE(run(p, [&] { names ? p.ftp.List() : p.ftp.Directory(); }), 0);
+            QCOMPARE(p.done.last().first, names ? TFtpRequest::ftpRqList : TFtpRequest::ftpRqDirectory);
+            QVERIFY(quitAndClosed(p));
+            const QByteArray listing = readFile(local.filePath("listing.txt"));
+            QVERIFY2(names ? listing.contains("f.bin\r\n") && !listing.contains("rw")
+                           : listing.contains(" f.bin\r\n") && listing.contains("rw"),
+                     listing);
+        }
+        {
+            EngineProbe p;  // Append on an open session
+            QVERIFY2(loginBinary(p, s.port(), s.user(), s.password()), p.dump());
+            p.ftp.setLocalFileName(QFile::encodeName(down));
+            p.ftp.setHostFileName("sub/a.bin");
+            QCOMPARE(run(p, [&] { p.ftp.Append(); }), 0);
+            QCOMPARE(p.done.last().first, TFtpRequest::ftpRqAppend);
+            QVERIFY(readFile(s.root() + "/sub/a.bin") == data);
+        }
+    }
+
     void listings()
     {
         PyFtpServer s;
