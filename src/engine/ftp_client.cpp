@@ -232,6 +232,13 @@ void TFtpClient::triggerRequestDone(int error)
     setState(TFtpState::ftpStReady);
     if (m_data && !m_data->isClosed())
         dropDataSockets();
+    if (m_transferRunning) {
+        // The request ended in the middle of a transfer (the control
+        // connection went away): nothing more can arrive for it.
+        m_transferRunning = false;
+        dropDataSockets();
+        closeLocalFile();
+    }
     if (m_highLevelFlag && m_statusCodeSave >= 0) {
         m_lastResponse = m_lastResponseSave;
         m_statusCode = m_statusCodeSave;
@@ -489,6 +496,7 @@ void TFtpClient::AbortAsync()
     const bool requestRunning = !m_requestDoneFlag && m_state != TFtpState::ftpStReady
                                 && m_state != TFtpState::ftpStNotConnected;
     setState(TFtpState::ftpStAborting);
+    m_transferRunning = false;
     closeLocalFile();
     dropDataSockets();
     dropControlSocket();

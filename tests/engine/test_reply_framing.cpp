@@ -174,6 +174,50 @@ private slots:
         QCOMPARE(out.readAll(), QByteArray("line one\r\nline two\r\n"));
     }
 
+    // The control connection drops in the middle of a download: the request
+    // fails, and the engine can connect again and transfer.
+    void controlLostMidTransfer()
+    {
+        QTemporaryDir dir;
+        EngineProbe p;
+        for (int round = 0; round < 2; ++round) {
+            ScriptedFtpPeer peer;
+            QTcpServer dataServer;
+            QVERIFY(dataServer.listen(QHostAddress::LocalHost, 0));
+            const int before = p.done.size();
+            p.server("u", "p", peer.port());
+            p.ftp.Open();
+            QVERIFY(peer.accept());
+            peer.write("220 ready\r\n");
+            QVERIFY(p.waitDone(before + 1));
+            p.ftp.setPassive(true);
+            p.ftp.setLocalFileName(QFile::encodeName(dir.filePath("out.txt")));
+            p.ftp.setHostFileName("f.txt");
+            p.ftp.Get();
+            QVERIFY(peer.waitReceived("PASV\r\n"));
+            const quint16 dp = dataServer.serverPort();
+            peer.write("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(dp / 256) + ","
+                       + QByteArray::number(dp % 256) + ")\r\n");
+            QVERIFY(QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000));
+            QTcpSocket* data = dataServer.nextPendingConnection();
+            QVERIFY(peer.waitReceived("RETR f.txt\r\n"));
+            peer.write("150 Opening data connection\r\n");
+            data->write("partial");
+            if (round == 0) {
+                QVERIFY(QTest::qWaitFor([&] { return p.ftp.ByteCount() > 0; }, 10000));
+                peer.closeClient();
+                QVERIFY(p.waitDone(before + 2));
+                QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqGet, 421));
+                QVERIFY(!p.ftp.Connected());
+            } else {
+                data->disconnectFromHost();
+                peer.write("226 Transfer complete\r\n");
+                QVERIFY(p.waitDone(before + 2));
+                QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqGet, 0));
+            }
+        }
+    }
+
     void unusablePassiveReplies_data()
     {
         QTest::addColumn<QByteArray>("reply");
