@@ -5,6 +5,19 @@
 
 namespace {
 
+// Sorting a big listing moves through memory in an order the hardware cannot
+// guess; asking for the next records early lets the cache misses overlap.
+inline void prefetch(const void *p)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    Q_UNUSED(p);
+#endif
+}
+
+constexpr size_t kPrefetchAhead = 16;
+
 // Plain code-unit order, as QString's operator< but inlined: the sort of a
 // big listing spends most of its time here.
 int ordinalCompare(const QChar *a, qsizetype aSize, const QChar *b, qsizetype bSize)
@@ -61,8 +74,12 @@ void sortByName(FolderEntries &entries)
     });
     FolderEntries sorted;
     sorted.reserve(entries.size());
-    for (const Item &item : items)
-        sorted.append(std::move(entries[item.index]));
+    FolderEntry *data = entries.data();
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i + kPrefetchAhead < items.size())
+            prefetch(&data[items[i + kPrefetchAhead].index]);
+        sorted.append(std::move(data[items[i].index]));
+    }
     entries = std::move(sorted);
 }
 

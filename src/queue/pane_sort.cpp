@@ -17,6 +17,19 @@ int threeWay(T a, T b)
     return (a > b) - (a < b);
 }
 
+// Names of a big pane lie scattered over the heap, and the first look at each
+// is a cache miss; asking for the next ones early lets the misses overlap.
+inline void prefetch(const void *p)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    Q_UNUSED(p);
+#endif
+}
+
+constexpr qsizetype kPrefetchAhead = 16;
+
 char16_t foldAscii(char16_t c)
 {
     return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
@@ -179,6 +192,8 @@ void sortPaneEntries(FolderEntries &rows, int sortKey, const NameOrder &names)
     items.reserve(size_t(rows.size()));
     FolderEntry *data = rows.data(); // detaches once, before any pointer is taken
     for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (nameKeys && i + kPrefetchAhead < rows.size())
+            prefetch(data[i + kPrefetchAhead].name.constData());
         const FolderEntry &row = data[i];
         const QStringView ext = extensions ? nameExtension(row.name) : QStringView();
         items.push_back({row.entry, &row, ext, nameKeys ? FoldedPrefix(row.name) : FoldedPrefix(),
@@ -198,8 +213,11 @@ void sortPaneEntries(FolderEntries &rows, int sortKey, const NameOrder &names)
     });
     FolderEntries sorted;
     sorted.reserve(rows.size());
-    for (const Item &item : items)
-        sorted.append(std::move(data[item.index]));
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i + kPrefetchAhead < items.size())
+            prefetch(&data[items[i + kPrefetchAhead].index]);
+        sorted.append(std::move(data[items[i].index]));
+    }
     rows = std::move(sorted);
 }
 
