@@ -173,34 +173,46 @@ void TransferQueue::swapRows(int a, int b)
 
 // ---------------------------------------------------------------------------
 
-static bool matchFrom(const QString& mask, qsizetype m, const QString& name, qsizetype n)
+namespace {
+
+bool charMatches(QChar maskChar, QChar nameChar)
 {
-    while (m < mask.size()) {
-        const QChar c = mask[m];
-        if (c == '*') {
-            // Any run, also none: try every split point.
-            for (qsizetype k = n; k <= name.size(); ++k)
-                if (matchFrom(mask, m + 1, name, k))
-                    return true;
-            return false;
-        }
-        if (n >= name.size())
-            return false;
-        if (c == '#') {
-            if (!name[n].isDigit() || name[n].unicode() > 127)
-                return false;
-        } else if (c != name[n]) {
-            return false;
-        }
-        ++m;
-        ++n;
-    }
-    return true;  // the whole mask matched; the rest of the name may follow
+    if (maskChar == QLatin1Char('#'))
+        return nameChar >= QLatin1Char('0') && nameChar <= QLatin1Char('9');
+    return maskChar == nameChar;
 }
 
+}  // namespace
+
+// Every mask character but "*" takes exactly one name character, so on a
+// mismatch only the latest "*" needs to take one character more: the earlier
+// ones can never do better. That keeps the search at mask x name steps, where
+// trying every split point for every "*" grows with the name's length to the
+// power of the number of stars (server names are not ours to bound).
 bool WildcardMatch(const QString& mask, const QString& name)
 {
-    return matchFrom(mask, 0, name, 0);
+    qsizetype m = 0;
+    qsizetype n = 0;
+    qsizetype starMask = -1;  // mask position after the latest "*"
+    qsizetype starName = 0;   // where that "*"'s run currently ends
+    for (;;) {
+        if (m == mask.size())
+            return true;  // the whole mask matched; the rest of the name may follow
+        if (mask[m] == QLatin1Char('*')) {
+            starMask = ++m;
+            starName = n;
+            continue;
+        }
+        if (n < name.size() && charMatches(mask[m], name[n])) {
+            ++m;
+            ++n;
+            continue;
+        }
+        if (starMask < 0 || starName >= name.size())
+            return false;
+        m = starMask;
+        n = ++starName;
+    }
 }
 
 bool IsAsciiFile(const QString& name, const QByteArray& asciiMasks)

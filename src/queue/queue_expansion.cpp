@@ -1,0 +1,211 @@
+#include "queue/queue_expansion.h"
+
+#include "queue/log_model.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <optional>
+
+namespace {
+
+QString withSlash(const QString& remotePath)
+{
+    return remotePath.endsWith(QLatin1Char('/')) ? remotePath : remotePath + QLatin1Char('/');
+}
+
+QString withSeparator(const QString& localFolder)
+{
+    if (localFolder.isEmpty() || localFolder.endsWith(QLatin1Char('/')) || localFolder.endsWith(QDir::separator()))
+        return localFolder;
+    return localFolder + QDir::separator();
+}
+
+void writeLog(const QueueLog& log, const QString& text)
+{
+    if (log)
+        log(statusLogLine(text));
+}
+
+void logUnsafe(const QueueLog& log, const QString& name)
+{
+    writeLog(log, QStringLiteral("Skipped unsafe remote name: ") + name);
+}
+
+// The path of a cached folder below the walked root ("a/b/" for "/pub/a/b/"
+// under "/pub/"), or nullopt with the offending part in *unsafe when one of
+// its parts may not become a path part. Cache keys come from the server's
+// PWD replies, so they are checked like any other name from the server.
+std::optional<QString> relativePart(const QString& cachedPath, const QString& rootKey, QString* unsafe)
+{
+    const QString rest = cachedPath.mid(rootKey.size());
+    if (rest.isEmpty())
+        return rest;
+    const QStringList parts = rest.chopped(1).split(QLatin1Char('/'));
+    for (const QString& part : parts) {
+        if (!isSafeRemoteName(part)) {
+            *unsafe = part;
+            return std::nullopt;
+        }
+    }
+    return rest;
+}
+
+// The folders of a cache walk that may be used: the ones below an unsafe
+// path part are dropped, and the unsafe part is logged once for the
+// topmost of them.
+QStringList usableFolders(const RemoteFolderCache& cache, const QString& rootKey, const QueueLog& log)
+{
+    QStringList usable;
+    QStringList skippedRoots;
+    for (const QString& path : cache.pathsUnder(rootKey)) {
+        bool below = false;
+        for (const QString& root : skippedRoots)
+            below = below || path.startsWith(root);
+        if (below)
+            continue;
+        QString unsafe;
+        if (relativePart(path, rootKey, &unsafe)) {
+            usable.append(path);
+        } else {
+            logUnsafe(log, unsafe);
+            skippedRoots.append(path);
+        }
+    }
+    return usable;
+}
+
+QByteArray bytes(const QString& text)
+{
+    return text.toUtf8();
+}
+
+// The canonical paths of the folders being expanded, so that a link back to
+// one of them is seen before it is followed.
+void uploadFolder(CommandQueue& queue, TransferQueue& transfers, const QString& localFolder,
+                  const QString& remoteFolder, QStringList& expanding, const QueueLog& log)
+{
+    queue.append(makeCommand({"newfolder", bytes(remoteFolder), "ignoreerror"}));
+    // No QDir::System: FIFOs, sockets, devices and broken links are not files
+    // that can be sent. Hidden entries are sent like any other.
+    const QFileInfoList infos = QDir(localFolder).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo& info : infos) {
+        const QString name = info.fileName();
+        if (info.isDir()) {
+            const QString canonical = info.canonicalFilePath();
+            if (expanding.contains(canonical)) {
+                writeLog(log, QStringLiteral("Skipped folder link that loops: ") + localFolder + name);
+                continue;
+            }
+            expanding.append(canonical);
+            uploadFolder(queue, transfers, localFolder + name + QDir::separator(),
+                         remoteFolder + name + QLatin1Char('/'), expanding, log);
+            expanding.removeLast();
+        } else {
+            transfers.AddToTransferQueue(localFolder + name, remoteFolder + name, info.size(), false, false,
+                                         true);
+        }
+    }
+}
+
+}  // namespace
+
+bool isSafeRemoteName(QStringView name)
+{
+    if (name.isEmpty() || name == u"." || name == u"..")
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() == 0)
+            return false;
+    }
+    return true;
+}
+
+QByteArray statusLogLine(const QString& text)
+{
+    return QByteArray(1, kStatusMarker) + bytes(text);
+}
+
+void QueueRecursiveListing(const tFolderObject& folder, const QString& currentRemoteFolder,
+                           RemoteFolderCache& cache, CommandQueue& queue, const QueueLog& log)
+{
+    const QString base = withSlash(currentRemoteFolder);
+    for (const FolderEntry& row : folder.entries) {
+        if (!row.entry.isFolder())
+            continue;
+        // "a/b" or ".." would send the walk elsewhere on the server, or round
+        // in circles ("/pub/" + "/" is "/pub/" again); their contents could
+        // never be downloaded or deleted safely anyway.
+        if (!isSafeRemoteName(row.name)) {
+            logUnsafe(log, row.name);
+            continue;
+        }
+        writeLog(log, row.name);
+        const QString path = base + row.name;
+        MarkFolderStale(cache, path);
+        queue.prepend(makeCommand({"list", "flag:recursive"}));
+        queue.prepend(makeCommand({"cwd", bytes(path)}));
+    }
+}
+
+void QueueBufferedFolderDeletion(const RemoteFolderCache& cache, CommandQueue& queue, const QString& folderPath,
+                                 const QueueLog& log)
+{
+    // The cache is sorted by path: backwards, every folder comes after the
+    // folders below it.
+    const QStringList folders = usableFolders(cache, RemoteFolderCache::folderKey(folderPath), log);
+    for (auto it = folders.crbegin(); it != folders.crend(); ++it) {
+        const tFolderObject* folder = cache.find(*it);
+        for (const FolderEntry& row : folder->entries) {
+            if (row.entry.isFolder())
+                continue;
+            if (!isSafeRemoteName(row.name)) {
+                logUnsafe(log, row.name);
+                continue;
+            }
+            queue.append(makeCommand({"deletefile", bytes(*it + row.name)}));
+        }
+        queue.append(makeCommand({"deletefolder", bytes(*it)}));
+    }
+}
+
+FolderDownloadResult QueueBufferedFolderDownload(const RemoteFolderCache& cache, TransferQueue& transfers,
+                                                 const QString& localTarget, const QString& remoteFolder,
+                                                 const QueueLog& log)
+{
+    FolderDownloadResult result;
+    const QString rootKey = RemoteFolderCache::folderKey(remoteFolder);
+    const QString localRoot = withSeparator(localTarget);
+    for (const QString& path : usableFolders(cache, rootKey, log)) {
+        QString rest = path.mid(rootKey.size());
+        rest.replace(QLatin1Char('/'), QDir::separator());
+        const QString localFolder = localRoot + rest;
+        if (!QDir().mkpath(localFolder)) {
+            result.ok = false;
+            result.failedFolder = localFolder;
+            return result;
+        }
+        for (const FolderEntry& row : cache.find(path)->entries) {
+            if (row.entry.isFolder())
+                continue;
+            if (!isSafeRemoteName(row.name)) {
+                logUnsafe(log, row.name);
+                continue;
+            }
+            if (transfers.AddToTransferQueue(path + row.name, localFolder + row.name, row.entry.size, false,
+                                             false, false))
+                ++result.queued;
+        }
+    }
+    return result;
+}
+
+void QueueUploadFolder(CommandQueue& queue, TransferQueue& transfers, const QString& localFolder,
+                       const QString& remoteFolder, const QueueLog& log)
+{
+    const QString local = withSeparator(localFolder);
+    QStringList expanding{QFileInfo(local).canonicalFilePath()};
+    uploadFolder(queue, transfers, local, withSlash(remoteFolder), expanding, log);
+}

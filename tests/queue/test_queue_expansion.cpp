@@ -1,0 +1,444 @@
+// Folder trees turned into queued work: the recursive listing walk, the
+// deletion and download of a listed remote tree, and the upload of a local
+// tree on real temporary folders.
+
+#include "queue/queue_expansion.h"
+#include "queue/user_interaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+struct RecordingUi : UserInteraction {
+    QList<bool> answers;
+    QStringList questions;
+    void showMessage(const QString& text) override { questions << text; }
+    bool askYesNo(const QString& text, bool) override
+    {
+        questions << text;
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
+    TransferActionAnswer askTransferAction(const QString&, int preselected, bool, int) override
+    {
+        return {preselected, false};
+    }
+    void showBugReport(const QString&, const QString&) override {}
+};
+
+// A folder from "name" (file) and "name/" (folder) items, sorted by name as
+// the cache keeps them.
+tFolderObject folderOf(QStringList items)
+{
+    items.sort();
+    tFolderObject folder;
+    for (const QString& item : items) {
+        FolderEntry row;
+        const bool isFolder = item.endsWith('/');
+        row.name = isFolder ? item.chopped(1) : item;
+        row.entry.kind = isFolder ? kEntryFolder : kEntryFile;
+        row.entry.size = isFolder ? -1 : row.name.size();
+        folder.entries.append(row);
+    }
+    return folder;
+}
+
+// The command queue with 0xFF shown as "|".
+QStringList shown(const CommandQueue& queue)
+{
+    QStringList out;
+    for (QByteArray command : queue.items())
+        out << QString::fromUtf8(command.replace('\xFF', '|'));
+    return out;
+}
+
+struct LogRecorder {
+    QStringList lines;
+    QueueLog sink()
+    {
+        return [this](const QByteArray& line) {
+            QVERIFY(line.startsWith('\xA7'));
+            lines << QString::fromUtf8(line.mid(1));
+        };
+    }
+};
+
+QString sep()
+{
+    return QDir::separator();
+}
+
+void writeFile(const QString& path, int size)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(QByteArray(size, 'x'));
+}
+
+QStringList queuedPairs(const TransferQueue& transfers)
+{
+    QStringList out;
+    for (int i = 0; i < transfers.count(); ++i)
+        out << transfers.row(i).caption() + " -> " + transfers.row(i).toText();
+    return out;
+}
+
+}  // namespace
+
+class TestQueueExpansion : public QObject {
+    Q_OBJECT
+private slots:
+    void recursiveListingQueuesSubFolders_data()
+    {
+        QTest::addColumn<QString>("current");
+        QTest::newRow("with final slash") << "/pub/";
+        QTest::newRow("without final slash") << "/pub";
+    }
+
+    void recursiveListingQueuesSubFolders()
+    {
+        QFETCH(QString, current);
+        RemoteFolderCache cache;
+        cache.store("/pub/A/", tFolderObject());
+        CommandQueue queue;
+        queue.append(makeCommand({"cwd", "/"}));
+        queue.append("list");
+        LogRecorder log;
+
+        // "/" would list "/pub/" again and again.
+        QueueRecursiveListing(folderOf({"B/", "a.txt", "A/", "//", "../"}), current, cache, queue, log.sink());
+        QCOMPARE(shown(queue), (QStringList{"cwd|/pub/B", "list|flag:recursive", "cwd|/pub/A",
+                                            "list|flag:recursive", "cwd|/", "list"}));
+        QCOMPARE(log.lines, (QStringList{"Skipped unsafe remote name: ..", "Skipped unsafe remote name: /", "A",
+                                         "B"}));
+        QVERIFY(cache.find("/pub/A/")->stale);
+        QVERIFY(!cache.contains("/pub/B/"));  // marking does not add
+    }
+
+    // Drives the walk the way the session does: "cwd" sets the current folder,
+    // a recursive "list" stores the server's listing and expands it.
+    void recursiveWalkIsDepthFirst()
+    {
+        const std::map<QString, QStringList> server = {
+            {"/t/", {"A/", "B/", "f"}}, {"/t/A/", {"A1/"}}, {"/t/A/A1/", {}},
+            {"/t/B/", {"B1/", "B2/"}},  {"/t/B/B1/", {"x"}}, {"/t/B/B2/", {}},
+        };
+        RemoteFolderCache cache;
+        CommandQueue queue;
+        queue.append(makeCommand({"cwd", "/t/"}));
+        queue.append(makeCommand({"list", "flag:recursive"}));
+        queue.append("after");
+        QString current;
+        QStringList listed;
+        while (!queue.isEmpty()) {
+            const QueuedCommand command = parseQueuedCommand(queue.takeFirst());
+            if (command.verb() == "after")
+                break;
+            if (command.verb() == "cwd") {
+                current = RemoteFolderCache::folderKey(QString::fromUtf8(command.field(1)));
+                continue;
+            }
+            QVERIFY(command.hasFlag("recursive"));
+            listed << current;
+            const tFolderObject& folder = cache.store(current, folderOf(server.at(current)));
+            QueueRecursiveListing(folder, current, cache, queue, {});
+        }
+        QCOMPARE(listed, (QStringList{"/t/", "/t/B/", "/t/B/B2/", "/t/B/B1/", "/t/A/", "/t/A/A1/"}));
+        QVERIFY(queue.isEmpty());  // "after" ran only once the tree was done
+        QCOMPARE(cache.count(), 6);
+    }
+
+    void deletionOrder_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("with final slash") << "/pub/a/";
+        QTest::newRow("without final slash") << "/pub/a";
+    }
+
+    void deletionOrder()
+    {
+        QFETCH(QString, folder);
+        RemoteFolderCache cache;
+        cache.store("/pub/", folderOf({"a/", "ab/", "a-b/"}));
+        cache.store("/pub/a/", folderOf({"f1", "x/", "x-1/"}));
+        cache.store("/pub/a/x/", folderOf({"f2", "f3", "y/"}));
+        cache.store("/pub/a/x/y/", folderOf({}));
+        cache.store("/pub/a/x-1/", folderOf({"g"}));
+        cache.store("/pub/ab/", folderOf({"sibling"}));    // begins with "/pub/a" too
+        cache.store("/pub/a-b/", folderOf({"sibling"}));
+        CommandQueue queue;
+        queue.append("first");
+
+        QueueBufferedFolderDeletion(cache, queue, folder);
+        QCOMPARE(shown(queue), (QStringList{
+                                   "first",
+                                   "deletefolder|/pub/a/x/y/",
+                                   "deletefile|/pub/a/x/f2",
+                                   "deletefile|/pub/a/x/f3",
+                                   "deletefolder|/pub/a/x/",
+                                   "deletefile|/pub/a/x-1/g",
+                                   "deletefolder|/pub/a/x-1/",
+                                   "deletefile|/pub/a/f1",
+                                   "deletefolder|/pub/a/",
+                               }));
+    }
+
+    // Names that would leave their folder on the server are never sent.
+    void deletionSkipsUnsafeNames()
+    {
+        RemoteFolderCache cache;
+        cache.store("/pub/a/", folderOf({"ok", "../../etc/passwd", "..\\x"}));
+        cache.store("/pub/a/../../", folderOf({"victim"}));
+        CommandQueue queue;
+        LogRecorder log;
+        QueueBufferedFolderDeletion(cache, queue, "/pub/a/", log.sink());
+        QCOMPARE(shown(queue), (QStringList{"deletefile|/pub/a/ok", "deletefolder|/pub/a/"}));
+        QCOMPARE(log.lines.size(), 3);
+        QVERIFY(log.lines.contains("Skipped unsafe remote name: .."));
+        QVERIFY(log.lines.contains("Skipped unsafe remote name: ../../etc/passwd"));
+    }
+
+    void deletionOfUncachedFolderQueuesNothing()
+    {
+        RemoteFolderCache cache;
+        cache.store("/pub/", folderOf({"f"}));
+        CommandQueue queue;
+        QueueBufferedFolderDeletion(cache, queue, "/pub/gone/");
+        QVERIFY(queue.isEmpty());
+    }
+
+    void downloadCreatesFoldersAndQueuesFiles()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString target = QDir::toNativeSeparators(tmp.path() + "/dl/pub") + sep();
+        RemoteFolderCache cache;
+        cache.store("/", folderOf({"pub/"}));
+        cache.store("/pub/", folderOf({"a.txt", "sub/", "empty/"}));
+        cache.store("/pub/sub/", folderOf({"b.bin", "deep/"}));
+        cache.store("/pub/sub/deep/", folderOf({"c"}));
+        cache.store("/pub/empty/", folderOf({}));
+        cache.store("/pubx/", folderOf({"not-this"}));
+        TransferQueue transfers;
+        LogRecorder log;
+
+        const FolderDownloadResult result = QueueBufferedFolderDownload(cache, transfers, target, "/pub", log.sink());
+        QVERIFY(result.ok);
+        QCOMPARE(result.queued, 3);
+        QVERIFY(log.lines.isEmpty());
+        for (const char* folder : {"", "sub", "sub/deep", "empty"})
+            QVERIFY2(QDir(tmp.path() + "/dl/pub/" + folder).exists(), qPrintable(folder));
+        QCOMPARE(queuedPairs(transfers), (QStringList{
+                                             "/pub/a.txt -> " + target + "a.txt",
+                                             "/pub/sub/b.bin -> " + target + "sub" + sep() + "b.bin",
+                                             "/pub/sub/deep/c -> " + target + "sub" + sep() + "deep" + sep() + "c",
+                                         }));
+        const QueueRow& row = transfers.row(0);
+        QCOMPARE(row.entry.size, qint64(5));
+        QVERIFY(!row.entry.upload && !row.entry.openAfter && !row.entry.viewAfter);
+        QCOMPARE(row.stateImage, kStateDownloadWaiting);
+    }
+
+    void downloadSkipsUnsafeNames()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString target = tmp.path() + "/in/";
+        RemoteFolderCache cache;
+        const QString nul = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
+        cache.store("/r/", folderOf({"good", "..", ".", "../escape", "a\\b", nul, "sub/"}));
+        tFolderObject withEmptyName = folderOf({"x"});
+        withEmptyName.entries.prepend(FolderEntry{QString(), tEntry()});
+        cache.store("/r/sub/", withEmptyName);
+        // Paths come from the server's PWD replies: a ".." part there must not
+        // lead out of the target either, nor anything below it.
+        cache.store("/r/../", folderOf({"escaped"}));
+        cache.store("/r/../deeper/", folderOf({"escaped2"}));
+        TransferQueue transfers;
+        LogRecorder log;
+
+        const FolderDownloadResult result = QueueBufferedFolderDownload(cache, transfers, target, "/r/", log.sink());
+        QVERIFY(result.ok);
+        QCOMPARE(queuedPairs(transfers),
+                 (QStringList{"/r/good -> " + target + "good", "/r/sub/x -> " + target + "sub" + sep() + "x"}));
+        QCOMPARE(result.queued, 2);
+        const QString prefix = "Skipped unsafe remote name: ";
+        QCOMPARE(log.lines.size(), 7);  // "..", ".", "../escape", "a\b", NUL, "" and the ".." folder once
+        for (const QString& name : {QString(".."), QString("."), QString("../escape"), QString("a\\b"), nul, QString()})
+            QVERIFY2(log.lines.contains(prefix + name), qPrintable(name));
+        QCOMPARE(log.lines.count(prefix + ".."), 2);  // the file and the folder part
+        QVERIFY(!QFileInfo::exists(tmp.path() + "/deeper"));
+        QVERIFY(!QFileInfo::exists(tmp.path() + "/escaped"));
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"in"});
+    }
+
+    void downloadStopsWhenFolderCannotBeCreated()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString target = tmp.path() + "/t/";
+        RemoteFolderCache cache;
+        cache.store("/r/", folderOf({"one"}));
+        cache.store("/r/blocker/", folderOf({"two"}));
+        cache.store("/r/later/", folderOf({"three"}));
+        QVERIFY(QDir().mkpath(target));
+        writeFile(target + "blocker", 1);  // a file where a folder must go
+        TransferQueue transfers;
+
+        const FolderDownloadResult result = QueueBufferedFolderDownload(cache, transfers, target, "/r/", {});
+        QVERIFY(!result.ok);
+        QCOMPARE(result.failedFolder, target + "blocker" + sep());
+        QCOMPARE(queuedPairs(transfers), QStringList{"/r/one -> " + target + "one"});
+        QCOMPARE(result.queued, 1);
+        QVERIFY(!QFileInfo::exists(target + "later"));
+    }
+
+    void downloadAsksForDuplicates()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        RemoteFolderCache cache;
+        cache.store("/r/", folderOf({"a", "b"}));
+        RecordingUi ui;
+        TransferQueue transfers(&ui);
+        transfers.AddToTransferQueue("/r/a", "elsewhere", 1, false, false, false);
+        ui.answers = {false};
+
+        const FolderDownloadResult result =
+            QueueBufferedFolderDownload(cache, transfers, tmp.path() + "/", "/r/", {});
+        QVERIFY(result.ok);
+        QCOMPARE(result.queued, 1);
+        QCOMPARE(ui.questions.size(), 1);
+        QCOMPARE(transfers.count(), 2);
+    }
+
+    void uploadQueuesWholeTree()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString root = tmp.path() + "/up";
+        QVERIFY(QDir().mkpath(root + "/sub/deeper"));
+        QVERIFY(QDir().mkpath(root + "/empty"));
+        for (const char* name : {"f1", "f2", "f3", ".hidden"})
+            writeFile(root + "/" + name, 3);
+        writeFile(root + "/sub/g", 4);
+        writeFile(root + "/sub/deeper/h", 0);
+        CommandQueue queue;
+        queue.append("before");
+        TransferQueue transfers;
+
+        QueueUploadFolder(queue, transfers, root + "/", "/r/up/");
+
+        const QStringList commands = shown(queue);
+        QCOMPARE(commands.size(), 5);
+        QCOMPARE(commands.mid(0, 2), (QStringList{"before", "newfolder|/r/up/|ignoreerror"}));
+        QVERIFY(commands.contains("newfolder|/r/up/empty/|ignoreerror"));
+        const qsizetype sub = commands.indexOf("newfolder|/r/up/sub/|ignoreerror");
+        const qsizetype deeper = commands.indexOf("newfolder|/r/up/sub/deeper/|ignoreerror");
+        QVERIFY(sub > 1 && deeper > sub);
+
+        // Every file, in the file system's own order at the top level, the
+        // first one it returns included.
+        QStringList expected;
+        const QStringList top =
+            QDir(root).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
+        QStringList got = queuedPairs(transfers);
+        QStringList topGot;
+        for (const QString& pair : got)
+            if (!pair.contains("/sub/"))
+                topGot << pair;
+        for (const QString& name : top)
+            expected << root + "/" + name + " -> /r/up/" + name;
+        QCOMPARE(topGot, expected);
+        QCOMPARE(got.size(), 6);
+        QVERIFY(got.contains(root + "/sub/g -> /r/up/sub/g"));
+        QVERIFY(got.contains(root + "/sub/deeper/h -> /r/up/sub/deeper/h"));
+        for (const QString& pair : got)
+            QVERIFY2(!pair.contains("/. ") && !pair.contains("/.. "), qPrintable(pair));
+
+        for (int i = 0; i < transfers.count(); ++i) {
+            const QueueRow& row = transfers.row(i);
+            QVERIFY(row.entry.upload);
+            QCOMPARE(row.stateImage, kStateUploadWaiting);
+            QVERIFY(!row.entry.openAfter && !row.entry.viewAfter);
+            QCOMPARE(row.entry.size, qint64(row.caption().endsWith("/g") ? 4 : row.caption().endsWith("/h") ? 0 : 3));
+        }
+    }
+
+    void uploadWithoutFinalSeparators()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        writeFile(tmp.path() + "/one", 1);
+        CommandQueue queue;
+        TransferQueue transfers;
+        QueueUploadFolder(queue, transfers, tmp.path(), "/r");
+        QCOMPARE(shown(queue), QStringList{"newfolder|/r/|ignoreerror"});
+        QCOMPARE(queuedPairs(transfers), QStringList{tmp.path() + sep() + "one -> /r/one"});
+    }
+
+#ifdef Q_OS_UNIX
+    // A link back up the tree would expand forever; other links are followed.
+    // FIFOs and broken links are not files that can be sent.
+    void uploadFollowsLinksButNotLoops()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString root = tmp.path() + "/up";
+        QVERIFY(QDir().mkpath(root + "/sub"));
+        QVERIFY(QDir().mkpath(tmp.path() + "/outside"));
+        writeFile(tmp.path() + "/outside/o", 2);
+        writeFile(root + "/sub/s", 1);
+        QVERIFY(QFile::link(root, root + "/sub/loop"));
+        QVERIFY(QFile::link(tmp.path() + "/outside", root + "/linked"));
+        QVERIFY(QFile::link(tmp.path() + "/missing", root + "/broken"));
+        QCOMPARE(::mkfifo(QFile::encodeName(root + "/fifo").constData(), 0600), 0);
+        CommandQueue queue;
+        TransferQueue transfers;
+        LogRecorder log;
+
+        QueueUploadFolder(queue, transfers, root + "/", "/r/", log.sink());
+        QStringList commands = shown(queue);
+        commands.sort();
+        QCOMPARE(commands, (QStringList{"newfolder|/r/linked/|ignoreerror", "newfolder|/r/sub/|ignoreerror",
+                                        "newfolder|/r/|ignoreerror"}));
+        QStringList got = queuedPairs(transfers);
+        got.sort();
+        QCOMPARE(got, (QStringList{root + "/linked/o -> /r/linked/o", root + "/sub/s -> /r/sub/s"}));
+        QCOMPARE(log.lines, QStringList{"Skipped folder link that loops: " + root + "/sub/loop"});
+    }
+#endif
+
+    void safeNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("safe");
+        QTest::newRow("plain") << "a.txt" << true;
+        QTest::newRow("blanks and dots") << "my file..txt" << true;
+        QTest::newRow("three dots") << "..." << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("dot") << "." << false;
+        QTest::newRow("dot dot") << ".." << false;
+        QTest::newRow("slash") << "a/b" << false;
+        QTest::newRow("backslash") << "a\\b" << false;
+        QTest::newRow("NUL") << QString(QChar(0)) << false;
+    }
+
+    void safeNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, safe);
+        QCOMPARE(isSafeRemoteName(name), safe);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQueueExpansion)
+#include "test_queue_expansion.moc"
