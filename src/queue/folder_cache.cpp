@@ -56,22 +56,41 @@ void sortByName(FolderEntries &entries)
     std::vector<Item> items;
     items.reserve(size_t(entries.size()));
     for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (i + qsizetype(kPrefetchAhead) < entries.size())
+            prefetch(entries.at(i + qsizetype(kPrefetchAhead)).name.constData());
         const QString &name = entries.at(i).name;
         Item item{{0, 0, 0}, name.constData(), quint32(name.size()), quint32(i)};
         for (qsizetype c = 0; c < kPacked; ++c)
             item.prefix[c / 4] = item.prefix[c / 4] << 16 | (c < name.size() ? name[c].unicode() : 0u);
         items.push_back(item);
     }
+    // First by the packed prefixes alone (integers only), then each run of
+    // names that share their first twelve code units by the rest: the names
+    // themselves are only read inside such runs.
+    const auto samePrefix = [](const Item &a, const Item &b) {
+        return a.prefix[0] == b.prefix[0] && a.prefix[1] == b.prefix[1] && a.prefix[2] == b.prefix[2];
+    };
     std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
         for (int w = 0; w < 3; ++w) {
             if (a.prefix[w] != b.prefix[w])
                 return a.prefix[w] < b.prefix[w];
         }
-        const qsizetype skipA = qMin<qsizetype>(a.size, kPacked);
-        const qsizetype skipB = qMin<qsizetype>(b.size, kPacked);
-        const int c = ordinalCompare(a.chars + skipA, a.size - skipA, b.chars + skipB, b.size - skipB);
-        return c != 0 ? c < 0 : a.index < b.index;
+        return a.index < b.index;
     });
+    for (auto run = items.begin(); run != items.end();) {
+        auto end = run + 1;
+        while (end != items.end() && samePrefix(*run, *end))
+            ++end;
+        if (end - run > 1) {
+            std::sort(run, end, [](const Item &a, const Item &b) {
+                const qsizetype skipA = qMin<qsizetype>(a.size, kPacked);
+                const qsizetype skipB = qMin<qsizetype>(b.size, kPacked);
+                const int c = ordinalCompare(a.chars + skipA, a.size - skipA, b.chars + skipB, b.size - skipB);
+                return c != 0 ? c < 0 : a.index < b.index;
+            });
+        }
+        run = end;
+    }
     FolderEntries sorted;
     sorted.reserve(entries.size());
     FolderEntry *data = entries.data();
@@ -177,8 +196,9 @@ tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const
     forEachLine(text, [&](QByteArrayView line) {
         if (!ParseListLine(line, listingStyle, parsed, now))
             return;
-        if (parsed.name == QLatin1String(".") || parsed.name == QLatin1String(".."))
-            return;
+        const QString &name = parsed.name;
+        if (name.size() <= 2 && name.startsWith(QLatin1Char('.')) && (name.size() == 1 || name[1] == u'.'))
+            return; // "." and ".."
         FolderEntry &row = folder.entries.emplaceBack();
         row.name = std::move(parsed.name);
         row.entry.kind = parsed.isFolder ? kEntryFolder : kEntryFile;
