@@ -7,7 +7,8 @@ function(glimmer_library name)
     set(ARG_INCLUDE_ROOT ${PROJECT_SOURCE_DIR}/src)
   endif()
   file(GLOB srcs CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
   file(GLOB cpps CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(cpps)
     add_library(${name} STATIC ${srcs})
