@@ -18,8 +18,8 @@ inline void prefetch(const void *p)
 
 constexpr size_t kPrefetchAhead = 16;
 
-// Plain code-unit order, as QString's operator< but inlined: the sort of a
-// big listing spends most of its time here.
+// Plain code-unit order, as QString's operator<, but inlined into the hot
+// loops of big listings.
 int ordinalCompare(const QChar *a, qsizetype aSize, const QChar *b, qsizetype bSize)
 {
     const qsizetype n = qMin(aSize, bSize);
@@ -37,14 +37,14 @@ bool nameLess(const FolderEntry &a, const FolderEntry &b)
     return ordinalCompare(a.name.constData(), a.name.size(), b.name.constData(), b.name.size()) < 0;
 }
 
+constexpr qsizetype kPacked = 12;
+
 // Sorts by name, keeping the first of equal names in front (so that the
 // de-duplication after it keeps the first line of a name). Big listings are
-// sorted as small records holding the first twelve code units of each name
+// sorted as small records holding the first kPacked code units of each name
 // packed into integers (names hold no NUL, so the zero padding of a short
 // name sorts it before its longer relatives) and where its characters are:
 // most comparisons then never reach the names themselves.
-constexpr qsizetype kPacked = 12;
-
 void sortByName(FolderEntries &entries)
 {
     struct Item {
