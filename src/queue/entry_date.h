@@ -11,7 +11,7 @@
 // Days from a calendar date and time; NaN when the parts are not a valid date or time.
 double entryDateFromParts(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
-// The wall clock of a QDateTime (whatever its time spec) as days.
+// The wall clock of a QDateTime (in whatever zone it is given) as days.
 double entryDateFromDateTime(const QDateTime &dateTime);
 
 // Days back to a local QDateTime with the same wall clock (to the millisecond).
