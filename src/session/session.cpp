@@ -1,0 +1,92 @@
+#include "session/session.h"
+
+#include "queue/entry_date.h"
+#include "queue/queue_expansion.h"
+#include "queue/user_interaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+
+double HeadlessPlatform::now()
+{
+    return entryDateFromDateTime(QDateTime::currentDateTime());
+}
+
+Session::Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icons, QObject* parent)
+    : QObject(parent), qLv(&ui, icons), logwin(&ui), m_ui(ui), m_platform(platform)
+{
+    m_windowCaption = BaseTitle;
+    m_applicationTitle = BaseTitle;
+    CurrentLocalFolder = QString::fromUtf8(settings.lastLocalFolder);
+
+    // The listing file: a fresh name with the prefix "cls" in the temporary
+    // folder, created now so that no other program can take the name.
+    QTemporaryFile list(QDir::tempPath() + QStringLiteral("/clsXXXXXX"));
+    list.setAutoRemove(false);
+    if (list.open())
+        ListFileName = list.fileName();
+
+    connect(&ftp, &TFtpClient::OnDisplay, this, &Session::ftpDisplay);
+    connect(&ftp, &TFtpClient::OnSessionClosed, this, &Session::ftpSessionClosed);
+    connect(&ftp, &TFtpClient::OnRequestDone, this, &Session::ftpRequestDone);
+    connect(&ftp, &TFtpClient::OnStateChange, this, [this] {
+        const TFtpState state = ftp.State();
+        if (state == TFtpState::ftpStWaitingReply || state == TFtpState::ftpStDnsLookup
+            || state == TFtpState::ftpStWaitingBanner)
+            m_awaitingDone = true;
+    });
+
+    m_timer.setInterval(1);
+    connect(&m_timer, &QTimer::timeout, this, &Session::timerTimer);
+}
+
+Session::~Session()
+{
+    m_timer.stop();
+    if (!ListFileName.isEmpty())
+        QFile::remove(ListFileName);
+}
+
+bool Session::engineReady() const
+{
+    return ftp.ControlSocketOpen() && ftp.State() == TFtpState::ftpStReady && !m_awaitingDone;
+}
+
+void Session::log(const QString& statusText)
+{
+    logwin.WriteLog(statusLogLine(statusText));
+}
+
+void Session::setTitles(const QString& applicationTitle, const QString& windowCaption)
+{
+    if (m_applicationTitle == applicationTitle && m_windowCaption == windowCaption)
+        return;
+    m_applicationTitle = applicationTitle;
+    m_windowCaption = windowCaption;
+    emit titlesChanged();
+}
+
+void Session::setPanel(int index, const QString& text)
+{
+    if (m_panels[size_t(index)] == text)
+        return;
+    m_panels[size_t(index)] = text;
+    emit panelsChanged();
+}
+
+void Session::setGauge(int value, GaugeStyle style)
+{
+    if (m_gauge == value && m_gaugeStyle == style)
+        return;
+    m_gauge = value;
+    m_gaugeStyle = style;
+    emit panelsChanged();
+}
+
+void Session::resetTransferPanels()
+{
+    setGauge(0, GaugeStyle::Percent);
+    for (int i = 2; i <= 5; ++i)
+        setPanel(i, QString());
+}

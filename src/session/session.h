@@ -1,0 +1,256 @@
+#pragma once
+
+// The session: everything that lives for the whole run of the program and
+// its one FTP session, without any window. The engine `ftp`, the command
+// queue, the remote folder cache, the transfer queue, the log, the settings
+// record and the session globals are owned here; the connection controller,
+// the command queue processor, the transfer queue runner, the request
+// completion handler and the main timer loop are its handlers.
+//
+// The window shows the visible state held here (the caption and image of
+// `acConnect`, the titles, the status panels, the queue's activity) and calls
+// these operations; the command-line front end drives the same class.
+//
+// All of it runs on the one thread of the event loop. No handler starts engine
+// work directly except the dispatch step of timerTimer (and the PWD that
+// follows a successful CWD): everything else is queued.
+
+#include "engine/ftp_client.h"
+#include "queue/command_queue.h"
+#include "queue/folder_cache.h"
+#include "queue/log_model.h"
+#include "queue/transfer_queue.h"
+#include "session/session_platform.h"
+#include "sites/site_tree.h"
+#include "store/program_data.h"
+#include "store/site_object.h"
+#include "store/stream_container.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <array>
+#include <optional>
+
+class IconCache;
+class UserInteraction;
+
+enum class GaugeStyle { Percent, Indeterminate };
+
+// The texts of the transfer panels 2 to 5 and the gauge of panel 1 for one
+// moment of a running transfer.
+struct TransferPanels {
+    int gauge = 0;
+    QString percent;  // panel 2
+    QString rate;     // panel 3
+    QString timeLeft; // panel 4
+    QString amount;   // panel 5
+};
+
+// size: the entry's size; byteCount: bytes moved by this transfer;
+// resumeAt: the restart offset; elapsedSeconds: since the entry started.
+TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, double elapsedSeconds);
+
+class Session : public QObject {
+    Q_OBJECT
+public:
+    static inline const QString ConnectCaption = QStringLiteral("Connect");
+    static inline const QString DisconnectCaption = QStringLiteral("Disconnect");
+    static constexpr int ConnectImageIndex = 31;
+    static constexpr int DisconnectImageIndex = 32;
+    static constexpr int PanelCount = 7;
+    static constexpr int KeepAliveSeconds = 55;
+    static constexpr int RemoteHistoryLimit = 10;
+
+    Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icons = nullptr,
+            QObject* parent = nullptr);
+    ~Session() override;
+
+    // ---- owned for the whole run ------------------------------------------
+    TFtpClient ftp;
+    ::CommandQueue CommandQueue;
+    ::RemoteFolderCache RemoteFolderCache;
+    TransferQueue qLv;
+    LogModel logwin;
+    ProgramData settings;
+    SiteTree sites;
+    StreamContainer strm;
+
+    // ---- session globals ----------------------------------------------------
+    std::optional<tSiteObject> CurrentSite;  // created on first use
+    QString CurrentRemoteFolder;             // "/..../" or empty until known
+    QString CurrentLocalFolder;              // ends with the platform's separator
+    int RetryCount = -1;                     // -1: no automatic reconnection armed
+    bool ConnectWanted = false;
+    double DisconnectTime = 0.0;
+    double LastActivityTime = 0.0;
+    QString BaseTitle = QStringLiteral("Glimmer FTP");
+    bool CaptureLoginMessage = false;
+    QString ListFileName;
+    bool RecursiveListing = false;
+    bool IgnoreMkdirError = false;
+    quint8 ListingStyle = 0;
+    QStringList Arguments;  // the command line, program name excluded
+
+    // The quick-connect fields.
+    QString tbAddress;
+    QString tbusername;
+    QString tbPassword;
+    QString tbPort;
+
+    // ---- visible state --------------------------------------------------------
+    QString connectCaption() const { return m_connectCaption; }
+    int connectImageIndex() const { return m_connectImage; }
+    bool isConnectIdle() const { return m_connectCaption == ConnectCaption; }
+    QString windowCaption() const { return m_windowCaption; }
+    QString applicationTitle() const { return m_applicationTitle; }
+    QString panel(int index) const { return m_panels[size_t(index)]; }
+    int gaugeValue() const { return m_gauge; }
+    GaugeStyle gaugeStyle() const { return m_gaugeStyle; }
+    bool queueAlwaysActive() const { return qLv.alwaysActive(); }
+    bool queueActive() const { return qLv.isActive(); }
+    const QStringList& loginMessage() const { return m_loginMessage; }
+    QString remotePathText() const { return m_remotePath; }     // rCombo
+    const QStringList& remotePathHistory() const { return m_remoteHistory; }
+    bool debugMenuVisible() const { return m_debugMenu; }
+    int timerTag() const { return m_timerTag; }
+    // Connected, the engine ready, and the completion of its last request
+    // handled: the engine turns ready a moment before its completion event
+    // arrives, and nothing new may start in between.
+    bool engineReady() const;
+
+    QTimer& timer() { return m_timer; }
+    UserInteraction& ui() { return m_ui; }
+    SessionPlatform& platform() { return m_platform; }
+
+    // ---- start-up and shutdown (session_startup.cpp) --------------------------
+    // The creation of the main window without the window: switches, the data
+    // file (at dataFile, or where dataFilePath() says), the timer started.
+    void FormCreate(const QStringList& arguments, const QString& dataFile = QString());
+    // Closing and destruction: the sites and the settings written back.
+    void FormClose();
+    bool FormDestroy();
+    QString dataFile() const { return m_dataFile; }
+    // Window fields that are stored at exit; the window keeps them current.
+    std::array<QString, ProgramData::HistoryCount> localFolderHistory;
+
+    // ---- connection controller (session_connect.cpp) --------------------------
+    void acConnectExecute(bool bySender);
+    // Enter in a quick-connect field: connects only while idle.
+    void QuickConnectEnter();
+    void tbAnonymousClick();
+    void ftpDisplay(QByteArray& msg);
+    void ftpSessionClosed(int error);
+    void acStopExecute();
+    // The site manager's Connect: the site becomes the current site and its
+    // values go into the quick-connect fields.
+    void connectToSite(const tSiteObject& site);
+    // One check of the automatic reconnection (a step of the tick).
+    void reconnectionCheck();
+
+    // ---- command queue (session_commands.cpp) ---------------------------------
+    void ProcessCommandQueue();
+    void listingDone(bool ok);
+
+    // ---- transfer queue (session_transfers.cpp) -------------------------------
+    void StartQueueHead();
+    void QueueStop();
+    void acQueueTransfer();
+    void setQueueAlwaysActive(bool on);
+    // acQueueDelete: Yes to the running-row question runs Stop.
+    void acQueueDelete();
+    void QueueUploadFolder(const QString& localFolder, const QString& remoteFolder);
+
+    // ---- producers of remote work (session_producers.cpp) ---------------------
+    void changeRemoteFolder(const QString& folder);  // double click, path box
+    void remoteGoUp();
+    void renameRemote(const QString& oldName, const QString& newName);
+    void newRemoteFolder(const QString& name);
+    void deleteRemote(const QList<FolderEntry>& selected);
+    void chmodRemote(const QString& mode, const QStringList& names);
+    // Receive: every selected remote row queued as a download into the
+    // current local folder; unsafe names are skipped with a log line.
+    void receive(const QList<FolderEntry>& selected);
+    void send(const QList<FolderEntry>& selected);
+    // Open and View of a remote file: a download with the open or view flag.
+    void openRemoteFile(const FolderEntry& file, bool view);
+    void refreshRemote();
+
+    // ---- request completion (session_done.cpp) ---------------------------------
+    void ftpRequestDone(TFtpRequest rqType, int error);
+
+    // ---- main timer loop (session_timer.cpp) ------------------------------------
+    void timerTimer();
+
+signals:
+    void connectActionChanged();
+    void titlesChanged();
+    void panelsChanged();
+    // Fill the remote pane with the cached folder path (Part of the listing).
+    void remotePaneFilled(const QString& path);
+    void remotePaneCleared();
+    // Fill the local pane from CurrentLocalFolder again.
+    void localPaneRefresh();
+    void loginMessageLine(const QString& line);
+    void loginMessageRequested();   // acViewLoginMsg
+    void siteManagerRequested();    // acSiteMgr
+    void switchBrowsersRequested(); // acViewSwitchBrowsers
+    void menusUpdateRequested();    // the actions' enabled states
+
+private:
+    // session_connect.cpp
+    void setConnectState(bool connecting);
+    void setTitles(const QString& applicationTitle, const QString& windowCaption);
+    void log(const QString& statusText);
+
+    // session_commands.cpp
+    void setCaptionWorking(const QString& text);
+    void runList(const QueuedCommand& cmd, const QByteArray& raw);
+    void fillRemotePane(const QString& path);
+
+    // session_transfers.cpp
+    void startDownloadFile();
+    void startUploadFile();
+    void startDownloadFolder();
+    bool settleAction(int index, const QString& prompt);
+    bool modeFits(const QString& name) const;
+    void pushTypeSwitch();
+
+    // session_done.cpp
+    void downloadFinished(int error);
+    void uploadFinished();
+    void resetTransferPanels();
+    void completionSound();
+    void stopRoutineWithError(const QString& message);
+
+    // session_timer.cpp
+    void progressDisplay();
+    void clipboardMonitor();
+    void keepAlive();
+    void startupPhase1();
+    void startupPhase2();
+
+    void setPanel(int index, const QString& text);
+    void setGauge(int value, GaugeStyle style);
+
+    UserInteraction& m_ui;
+    SessionPlatform& m_platform;
+    QTimer m_timer;
+    int m_timerTag = 0;
+    bool m_awaitingDone = false;
+
+    QString m_connectCaption = ConnectCaption;
+    int m_connectImage = ConnectImageIndex;
+    QString m_windowCaption;
+    QString m_applicationTitle;
+    std::array<QString, PanelCount> m_panels;
+    int m_gauge = 0;
+    GaugeStyle m_gaugeStyle = GaugeStyle::Percent;
+    QStringList m_loginMessage;
+    QString m_remotePath;
+    QStringList m_remoteHistory;
+    bool m_debugMenu = false;
+    QString m_dataFile;
+};

@@ -1,0 +1,216 @@
+// Request completion: what every finished engine request means for the
+// person and the session, followed by one immediate tick of the main loop so
+// that queued work runs back to back.
+
+#include "session/session.h"
+
+#include "queue/queue_expansion.h"
+#include "queue/user_interaction.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+QString lastReply(const TFtpClient& ftp)
+{
+    return QString::fromUtf8(ftp.LastResponse());
+}
+
+// The folder part of a path, separator included ("" when there is none).
+QString folderPart(const QString& path, const QString& separators)
+{
+    int cut = -1;
+    for (QChar sep : separators)
+        cut = std::max(cut, int(path.lastIndexOf(sep)));
+    return path.left(cut + 1);
+}
+
+}  // namespace
+
+void Session::completionSound()
+{
+    if (qLv.isEmpty() && !settings.sSndDisable && !settings.sSndXferComplete.isEmpty())
+        m_platform.playSound(QString::fromUtf8(settings.sSndXferComplete));
+}
+
+void Session::stopRoutineWithError(const QString& message)
+{
+    QueueStop();
+    ShowErrorBox(m_ui, message, lastReply(ftp));
+}
+
+void Session::ftpRequestDone(TFtpRequest rqType, int error)
+{
+    m_awaitingDone = false;
+    if (!ftp.ControlSocketOpen()) {
+        // A connection attempt that ended without a session.
+        if (!isConnectIdle())
+            ftpSessionClosed(error);
+        return;
+    }
+    const QString host = CurrentSite ? QString::fromUtf8(CurrentSite->SiteHost) : QString();
+    setTitles(BaseTitle + QStringLiteral(" - ") + host, BaseTitle + QStringLiteral(" - ") + host);
+
+    const int type = int(rqType) & 0xFF;
+    const bool ok = (error & 0xFFFF) == 0;
+    // A success of these refreshes the remote pane once the queue has run empty.
+    auto refreshWhenDrained = [&] {
+        if (CommandQueue.isEmpty())
+            refreshRemote();
+    };
+
+    switch (TFtpRequest(type)) {
+    case TFtpRequest::ftpRqCwd:
+        guardedRoutine(m_ui, "RD04", [&] {
+            if (ok) {
+                ftp.Pwd();
+                return;
+            }
+            QueueStop();
+            if (CurrentRemoteFolder.isEmpty())
+                CommandQueue.append(makeCommand({"pwd"}));
+            CommandQueue.append(makeCommand({"list"}));
+            ShowErrorBox(m_ui, QStringLiteral("Could not change FTP folder. (") + QString::fromUtf8(ftp.HostDirName())
+                                   + QStringLiteral(")"),
+                         lastReply(ftp));
+        });
+        break;
+    case TFtpRequest::ftpRqConnect:
+        if (ok) {
+            if (CurrentSite && !CurrentSite->SiteLocalFolder.isEmpty()) {
+                CurrentLocalFolder = QString::fromUtf8(CurrentSite->SiteLocalFolder);
+                if (!CurrentLocalFolder.endsWith(QDir::separator()) && !CurrentLocalFolder.endsWith(QLatin1Char('/')))
+                    CurrentLocalFolder += QDir::separator();
+                emit localPaneRefresh();
+            }
+            if (!settings.sSndDisable && !settings.sSndConnect.isEmpty())
+                m_platform.playSound(QString::fromUtf8(settings.sSndConnect));
+            ListingStyle = 0;
+        } else {
+            CommandQueue.clear();
+            try { ftp.Abort(); } catch (...) {}
+            // The abort closes the session without a session-closed event of
+            // its own; the idle state (and the reconnection rule) follow here.
+            if (!isConnectIdle())
+                ftpSessionClosed(error);
+        }
+        break;
+    case TFtpRequest::ftpRqDir:
+        guardedRoutine(m_ui, "RD07", [&] { listingDone(ok); });
+        break;
+    case TFtpRequest::ftpRqGet:
+    case TFtpRequest::ftpRqRestGet:
+        guardedRoutine(m_ui, "RD10", [&] { downloadFinished(error); });
+        break;
+    case TFtpRequest::ftpRqSize:
+        if (qLv.isEmpty())
+            return;
+        qLv.row(0).entry.remoteSizeKnown = true;
+        qLv.row(0).entry.remoteSize = ok ? ftp.SizeResult() : -1;
+        break;
+    case TFtpRequest::ftpRqPut:
+    case TFtpRequest::ftpRqAppend:
+    case TFtpRequest::ftpRqRestPut:
+        guardedRoutine(m_ui, "RD17", [&] {
+            if (!ok) {
+                CommandQueue.clear();
+                ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + QString::fromUtf8(ftp.HostFileName())
+                                       + QStringLiteral(")"),
+                             lastReply(ftp));
+            }
+            uploadFinished();
+        });
+        break;
+    case TFtpRequest::ftpRqMkd:
+        if (ok)
+            refreshWhenDrained();
+        else if (!IgnoreMkdirError)
+            stopRoutineWithError(QStringLiteral("Could not make FTP folder. (") + QString::fromUtf8(ftp.HostFileName())
+                                 + QStringLiteral(")"));
+        break;
+    case TFtpRequest::ftpRqRmd:
+        if (ok)
+            refreshWhenDrained();
+        else
+            stopRoutineWithError(QStringLiteral("Could not delete FTP folder. (")
+                                 + QString::fromUtf8(ftp.HostFileName()) + QStringLiteral(")"));
+        break;
+    case TFtpRequest::ftpRqDele:
+        if (ok)
+            refreshWhenDrained();
+        else
+            stopRoutineWithError(QStringLiteral("Could not delete FTP file. (") + QString::fromUtf8(ftp.HostFileName())
+                                 + QStringLiteral(")"));
+        break;
+    case TFtpRequest::ftpRqRen:
+        if (ok)
+            refreshWhenDrained();
+        else
+            stopRoutineWithError(QStringLiteral("Could not rename FTP file / folder. (")
+                                 + QString::fromUtf8(ftp.HostFileName()) + QStringLiteral(")"));
+        break;
+    case TFtpRequest::ftpRqPwd: {
+        QString folder = QStringLiteral("/") + QString::fromUtf8(ftp.DirResult()) + QStringLiteral("/");
+        folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        while (folder.contains(QStringLiteral("//")))
+            folder.replace(QStringLiteral("//"), QStringLiteral("/"));
+        CurrentRemoteFolder = folder;
+        m_remotePath = folder;
+        break;
+    }
+    case TFtpRequest::ftpRqQuote:
+        if (ok)
+            refreshWhenDrained();
+        else
+            m_ui.showMessage(QStringLiteral("Could not change permission on file / folder: \n\n")
+                             + QString::fromUtf8(ftp.LocalFileName()));
+        break;
+    case TFtpRequest::ftpRqTypeSet:
+        break;
+    default:
+        QueueStop();
+        m_ui.showMessage(QStringLiteral("Unknown request done ...: ") + QString::number(type));
+        break;
+    }
+
+    LastActivityTime = m_platform.now();
+    timerTimer();
+}
+
+void Session::downloadFinished(int error)
+{
+    if (qLv.isEmpty())
+        return;
+    const tQueueEntry entry = qLv.row(0).entry;
+    const QString local = QFile::decodeName(ftp.LocalFileName());
+    const bool ok = (error & 0xFFFF) == 0;
+    if (!ok) {
+        // Kept on disk: a later resume continues the partial file.
+        log(QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + lastReply(ftp)
+            + QStringLiteral(")"));
+    } else {
+        if (entry.openAfter)
+            m_platform.openWithAssociatedProgram(local);
+        if (entry.viewAfter)
+            m_platform.openInTextViewer(local);
+    }
+    resetTransferPanels();
+    qLv.RemoveQueueEntry(0);
+    completionSound();
+    if (folderPart(local, QStringLiteral("/") + QDir::separator()) == CurrentLocalFolder)
+        emit localPaneRefresh();
+}
+
+void Session::uploadFinished()
+{
+    resetTransferPanels();
+    if (!qLv.isEmpty())
+        qLv.RemoveQueueEntry(0);
+    completionSound();
+    const QString folder = folderPart(QString::fromUtf8(ftp.HostFileName()), QStringLiteral("/"));
+    if (folder != CurrentRemoteFolder)
+        MarkFolderStale(RemoteFolderCache, folder);
+    else
+        refreshRemote();
+}

@@ -1,0 +1,107 @@
+// What the panes produce for the queues: remote operations as command
+// strings, transfers as queue entries. Nothing here talks to the engine.
+
+#include "session/session.h"
+
+#include "queue/queue_expansion.h"
+
+#include <QDir>
+
+namespace {
+
+QByteArray bytes(const QString& text)
+{
+    return text.toUtf8();
+}
+
+}  // namespace
+
+void Session::changeRemoteFolder(const QString& folder)
+{
+    CommandQueue.append(makeCommand({"cwd", bytes(folder)}));
+    CommandQueue.append(makeCommand({"list"}));
+}
+
+void Session::remoteGoUp()
+{
+    changeRemoteFolder(QStringLiteral(".."));
+}
+
+void Session::renameRemote(const QString& oldName, const QString& newName)
+{
+    CommandQueue.append(makeCommand({"rename", bytes(oldName), bytes(newName)}));
+}
+
+void Session::newRemoteFolder(const QString& name)
+{
+    CommandQueue.append(makeCommand({"newfolder", bytes(name)}));
+}
+
+void Session::deleteRemote(const QList<FolderEntry>& selected)
+{
+    for (const FolderEntry& row : selected) {
+        if (!isSafeRemoteName(row.name)) {
+            log(QStringLiteral("Skipped unsafe remote name: ") + row.name);
+            continue;
+        }
+        const QString path = CurrentRemoteFolder + row.name;
+        if (!row.entry.isFolder()) {
+            CommandQueue.append(makeCommand({"deletefile", bytes(path)}));
+            continue;
+        }
+        MarkFolderStale(RemoteFolderCache, path + QLatin1Char('/'));
+        CommandQueue.append(makeCommand({"cwd", bytes(path + QLatin1Char('/'))}));
+        CommandQueue.append(makeCommand({"list", "flag:recursive"}));
+        CommandQueue.append(makeCommand({"cwd", bytes(CurrentRemoteFolder)}));
+        CommandQueue.append(makeCommand({"list"}));
+        CommandQueue.append(makeCommand({"deletebufferedfolder", bytes(path + QLatin1Char('/'))}));
+    }
+}
+
+void Session::chmodRemote(const QString& mode, const QStringList& names)
+{
+    for (const QString& name : names)
+        CommandQueue.append(makeCommand({"chmod", bytes(mode), bytes(CurrentRemoteFolder + name)}));
+}
+
+void Session::receive(const QList<FolderEntry>& selected)
+{
+    for (const FolderEntry& row : selected) {
+        if (!isSafeRemoteName(row.name)) {
+            log(QStringLiteral("Skipped unsafe remote name: ") + row.name);
+            continue;
+        }
+        qLv.AddToTransferQueue(CurrentRemoteFolder + row.name, CurrentLocalFolder + row.name,
+                               row.entry.isFolder() ? -1 : row.entry.size, false, false, false,
+                               QString::fromUtf8(ftp.HostName()));
+    }
+}
+
+void Session::send(const QList<FolderEntry>& selected)
+{
+    for (const FolderEntry& row : selected) {
+        if (row.entry.isFolder())
+            qLv.AddToTransferQueue(CurrentLocalFolder + row.name + QDir::separator(),
+                                   CurrentRemoteFolder + row.name + QLatin1Char('/'), -1, false, false, true,
+                                   QString::fromUtf8(ftp.HostName()));
+        else
+            qLv.AddToTransferQueue(CurrentLocalFolder + row.name, CurrentRemoteFolder + row.name, row.entry.size,
+                                   false, false, true, QString::fromUtf8(ftp.HostName()));
+    }
+}
+
+void Session::openRemoteFile(const FolderEntry& file, bool view)
+{
+    if (!isSafeRemoteName(file.name)) {
+        log(QStringLiteral("Skipped unsafe remote name: ") + file.name);
+        return;
+    }
+    qLv.AddToTransferQueue(CurrentRemoteFolder + file.name, CurrentLocalFolder + file.name, file.entry.size, !view,
+                           view, false, QString::fromUtf8(ftp.HostName()));
+}
+
+void Session::refreshRemote()
+{
+    MarkFolderStale(RemoteFolderCache, CurrentRemoteFolder);
+    CommandQueue.append(makeCommand({"list"}));
+}

@@ -1,0 +1,52 @@
+// Start-up and shutdown without the window: the command line, the data file
+// read at start and written at exit, the timer started.
+
+#include "session/session.h"
+
+#include "queue/user_interaction.h"
+#include "store/data_file.h"
+#include "store/data_file_location.h"
+
+void Session::FormCreate(const QStringList& arguments, const QString& dataFile)
+{
+    Arguments = arguments;
+    setTitles(BaseTitle, BaseTitle);
+    resetTransferPanels();
+    m_debugMenu = hasCommandLineSwitch(arguments, QStringLiteral("-debug"));
+
+    m_dataFile = dataFile.isEmpty() ? dataFilePath(arguments) : dataFile;
+    const DataFileLoad loaded = loadDataFile(strm, m_dataFile);
+    settings = loaded.settings;  // the defaults when the record could not be read
+    logwin.setAutoScroll(settings.logAutoScroll);
+    setQueueAlwaysActive(settings.queueAlwaysActive);
+    CurrentLocalFolder = QString::fromUtf8(settings.lastLocalFolder);
+    for (int i = 0; i < ProgramData::HistoryCount; ++i)
+        localFolderHistory[size_t(i)] = QString::fromUtf8(settings.localFolderHistory[size_t(i)]);
+    sites.load(favoritesStream(strm));
+
+    m_timer.setInterval(1);
+    m_timer.start();
+}
+
+void Session::FormClose()
+{
+    m_platform.stopSounds();
+}
+
+bool Session::FormDestroy()
+{
+    m_timer.stop();
+    settings.logAutoScroll = logwin.autoScroll();
+    settings.quickConnectAddress = tbAddress.toUtf8();
+    settings.quickConnectUser = tbusername.toUtf8();
+    settings.quickConnectPassword = tbPassword.toUtf8();
+    settings.quickConnectPort = tbPort.left(9).toUtf8();
+    settings.lastLocalFolder = CurrentLocalFolder.toUtf8();
+    for (int i = 0; i < ProgramData::HistoryCount; ++i)
+        settings.localFolderHistory[size_t(i)] = localFolderHistory[size_t(i)].toUtf8();
+    settings.queueAlwaysActive = qLv.alwaysActive();
+    const StoreStatus status = saveDataFile(strm, m_dataFile, settings, sites.save());
+    if (!status.ok())
+        ReportBug(m_ui, QStringLiteral("FDS1"), status.message);
+    return status.ok();
+}

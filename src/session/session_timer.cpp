@@ -1,0 +1,158 @@
+// The main timer loop: one tick every 200 ms (and one more after every
+// completed request) that finishes the start-up, counts down reconnection,
+// starts the next command or transfer, shows the progress, watches the
+// clipboard and keeps idle sessions alive.
+
+#include "session/session.h"
+
+#include "queue/entry_date.h"
+#include "queue/user_interaction.h"
+#include "store/data_file_location.h"
+
+#include <QLocale>
+
+TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, double elapsedSeconds)
+{
+    const QLocale locale;
+    TransferPanels out;
+    const double total = size <= 0 ? 1.0 : double(size);
+    const double done = double(byteCount) + double(resumeAt);
+    const double percent = 100.0 / total * done;
+    out.gauge = qRound(percent);
+    out.percent = locale.toString(percent, 'f', 2) + QStringLiteral("%");
+    const double elapsed = elapsedSeconds + 1.0;
+    const double rate = double(byteCount) / elapsed + 1.0;
+    out.rate = locale.toString(rate / 1024.0, 'f', 1) + QStringLiteral(" KB/Sec");
+    // What is left is counted from everything already on the target, the
+    // restart offset included; the rate counts only this transfer's bytes.
+    const qint64 left = qRound64((total - done) / rate);
+    if (left >= 1 && byteCount >= 1)
+        out.timeLeft = QString::number(left / 60) + QLatin1Char(':')
+                       + QStringLiteral("%1").arg(left % 60, 2, 10, QLatin1Char('0'));
+    if (byteCount >= 1)
+        out.amount = locale.toString(double(byteCount) / 1024.0, 'f', 1) + QStringLiteral(" of ")
+                     + locale.toString(total / 1024.0, 'f', 1) + QStringLiteral(" KB");
+    return out;
+}
+
+void Session::timerTimer()
+{
+    guardedRoutine(m_ui, "TT01", [&] {
+        ++m_timerTag;
+        emit menusUpdateRequested();
+        if (qLv.alwaysActive())
+            qLv.setActive(true);
+        if (m_timerTag == 1)
+            startupPhase1();
+        else if (m_timerTag == 2)
+            startupPhase2();
+        if (isConnectIdle())
+            reconnectionCheck();
+
+        const bool ready = engineReady();
+        if (!CommandQueue.isEmpty() && ready)
+            ProcessCommandQueue();
+        else if (!qLv.isEmpty() && qLv.isActive() && ready)
+            StartQueueHead();
+        else if (qLv.isEmpty() && !qLv.alwaysActive())
+            qLv.setActive(false);
+
+        progressDisplay();
+        clipboardMonitor();
+        keepAlive();
+    });
+}
+
+void Session::progressDisplay()
+{
+    if (qLv.isEmpty())
+        return;
+    const QueueRow& head = qLv.row(0);
+    if (head.entry.startTime == -1.0 || head.isWaiting())
+        return;
+    const double elapsed = (m_platform.now() - head.entry.startTime) * kSecondsPerDay;
+    const TransferPanels p = transferPanels(head.entry.size, ftp.ByteCount(), ftp.ResumeAt(), elapsed);
+    setGauge(p.gauge, m_gaugeStyle);
+    setPanel(2, p.percent);
+    const QString title = p.percent + QStringLiteral(" done transferring ... - ") + BaseTitle;
+    setTitles(title, title);
+    setPanel(3, p.rate);
+    setPanel(4, p.timeLeft);
+    setPanel(5, p.amount);
+}
+
+void Session::clipboardMonitor()
+{
+    if (!settings.sMonitorClipboard)
+        return;
+    const QString text = m_platform.clipboardText();
+    if (text.size() <= 12)
+        return;
+    const QString address = text.trimmed();
+    if (!address.startsWith(QStringLiteral("ftp://")))
+        return;
+    // Emptied first: one copy is acted on once, whatever the answer.
+    m_platform.clearClipboard();
+    if (ftp.ControlSocketOpen() || ftp.State() == TFtpState::ftpStDnsLookup) {
+        const QString question = QStringLiteral("A URL has been detected in Clipboard.\r\r\nURL: ") + address
+                                 + QStringLiteral("\r\r\n") + QStringLiteral("Disconnect from current site, and connect to URL?");
+        if (m_ui.askYesNo(question, false)) {
+            tbAddress = address;
+            acConnectExecute(true);
+            acConnectExecute(true);
+        }
+        return;
+    }
+    tbAddress = address;
+    acConnectExecute(true);
+}
+
+void Session::keepAlive()
+{
+    if (!settings.sAntiTimeout || !ftp.ControlSocketOpen())
+        return;
+    const double now = m_platform.now();
+    if (qRound64((now - LastActivityTime) * kSecondsPerDay) >= KeepAliveSeconds) {
+        LastActivityTime = now;
+        CommandQueue.append(makeCommand({"cwd", CurrentRemoteFolder.toUtf8()}));
+    }
+}
+
+void Session::startupPhase1()
+{
+    if (settings.panesSwitched)
+        emit switchBrowsersRequested();
+    m_timer.setInterval(200);
+    tbAddress = QString::fromUtf8(settings.quickConnectAddress);
+    tbusername = QString::fromUtf8(settings.quickConnectUser);
+    tbPassword = QString::fromUtf8(settings.quickConnectPassword);
+    tbPort = QString::fromUtf8(settings.quickConnectPort);
+
+    const QString target = commandLineSwitchValue(Arguments, QStringLiteral("-ConnectTo"));
+    if (!target.isEmpty()) {
+        if (SiteNode* node = sites.findSiteByPath(target)) {
+            connectToSite(*node->site());
+        } else {
+            m_ui.showMessage(QStringLiteral("Could not connect to ") + target + QStringLiteral("\r\r\n")
+                             + QStringLiteral("Site could not be found in the site manager"));
+        }
+        return;
+    }
+    switch (settings.sStartUpAction) {
+    case 1:
+        emit siteManagerRequested();
+        break;
+    case 2:
+        acConnectExecute(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void Session::startupPhase2()
+{
+    emit localPaneRefresh();
+    if (settings.sCheckForNewVersion)
+        m_platform.startUpdateCheck(true);
+}

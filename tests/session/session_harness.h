@@ -1,0 +1,155 @@
+#pragma once
+
+// A session with scripted answers and an injected clock, for the session
+// tests. Every question the core asks is recorded; answers come from the
+// script (or the defaults below when the script has run out).
+
+#include "queue/user_interaction.h"
+#include "session/session.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+struct ScriptedInteraction : UserInteraction {
+    QStringList messages;
+    QStringList questions;
+    QList<bool> yesNo;  // answers in order; No when empty
+    QStringList prompts;
+    QList<TransferActionAnswer> actions;  // answers in order; the preselected one when empty
+    QStringList bugReports;
+
+    void showMessage(const QString& text) override { messages << text; }
+    bool askYesNo(const QString& text, bool) override
+    {
+        questions << text;
+        return yesNo.isEmpty() ? false : yesNo.takeFirst();
+    }
+    TransferActionAnswer askTransferAction(const QString& text, int preselected, bool, int) override
+    {
+        prompts << text;
+        if (actions.isEmpty())
+            return {preselected, false};
+        return actions.takeFirst();
+    }
+    void showBugReport(const QString& code, const QString& text) override { bugReports << code + ": " + text; }
+};
+
+struct ScriptedPlatform : SessionPlatform {
+    double clock = 46000.5;  // an arbitrary day; only differences matter
+    QStringList sounds;
+    QString clipboard;
+    QStringList opened;
+    QStringList viewed;
+    int updateChecks = 0;
+
+    void advance(double seconds) { clock += seconds / 86400.0; }
+    double now() override { return clock; }
+    void playSound(const QString& file) override { sounds << file; }
+    void stopSounds() override {}
+    QString clipboardText() override { return clipboard; }
+    void clearClipboard() override { clipboard.clear(); }
+    void openWithAssociatedProgram(const QString& path) override { opened << path; }
+    void openInTextViewer(const QString& path) override { viewed << path; }
+    void startUpdateCheck(bool) override { ++updateChecks; }
+};
+
+inline bool writeFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+struct Harness {
+    ScriptedInteraction ui;
+    ScriptedPlatform platform;
+    QTemporaryDir dir;  // the data file and the local side of transfers
+    std::unique_ptr<Session> s;
+    QStringList log;    // every log line as shown, never trimmed to 500
+
+    explicit Harness(const QStringList& arguments = {}, bool start = true)
+    {
+        s = std::make_unique<Session>(ui, platform);
+        QObject::connect(&s->logwin, &LogModel::lineAdded, [this](const LogLine& l) { log << l.shown(); });
+        if (start)
+            startUp(arguments);
+    }
+
+    QString dataFile() const { return dir.filePath(QStringLiteral("glimmerftp.dat")); }
+    QString local(const QString& name = QString()) const { return dir.filePath(QStringLiteral("local/")) + name; }
+
+    // FormCreate and the two start-up ticks; the local folder is ours.
+    void startUp(const QStringList& arguments = {})
+    {
+        QDir().mkpath(local());
+        s->FormCreate(arguments, dataFile());
+        s->settings.sCheckForNewVersion = false;
+        if (!QTest::qWaitFor([&] { return s->timerTag() >= 2; }, 5000))
+            qWarning("the start-up ticks did not run");
+        s->CurrentLocalFolder = local();
+    }
+
+    // The commands sent to the server, in order.
+    QStringList sent() const
+    {
+        QStringList out;
+        for (const QString& l : log)
+            if (l.startsWith(QStringLiteral("FTP Cmd\t:> ")))
+                out << l.mid(11);
+        return out;
+    }
+    QStringList status() const
+    {
+        QStringList out;
+        for (const QString& l : log)
+            if (l.startsWith(QStringLiteral("Status\t:> ")))
+                out << l.mid(10);
+        return out;
+    }
+    // The names cached for a remote folder, "<not cached>" when it is not.
+    QStringList cached(const QString& path) const
+    {
+        const tFolderObject* folder = s->RemoteFolderCache.find(path);
+        if (!folder)
+            return {QStringLiteral("<not cached>")};
+        QStringList names;
+        for (const FolderEntry& e : folder->entries)
+            names << e.name;
+        return names;
+    }
+    QString dump() const { return log.join(QLatin1Char('\n')) + "\nmessages: " + ui.messages.join(" | "); }
+
+    bool idle() const
+    {
+        return !s->isConnectIdle() && s->engineReady()
+               && s->CommandQueue.isEmpty() && !s->CurrentRemoteFolder.isEmpty()
+               && (s->qLv.isEmpty() || !s->qLv.isActive());
+    }
+    bool waitIdle(int ms = 30000)
+    {
+        return QTest::qWaitFor([&] { return idle(); }, ms);
+    }
+
+    // Connects through the quick-connect fields (or an address) and waits
+    // until the log-in commands have run.
+    bool connect(quint16 port, const QByteArray& user, const QByteArray& password)
+    {
+        s->tbAddress = QStringLiteral("127.0.0.1");
+        s->tbPort = QString::number(port);
+        s->tbusername = QString::fromUtf8(user);
+        s->tbPassword = QString::fromUtf8(password);
+        s->acConnectExecute(true);
+        return waitIdle();
+    }
+};
