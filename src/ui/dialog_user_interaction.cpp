@@ -1,0 +1,40 @@
+#include "ui/dialog_user_interaction.h"
+
+#include "ui/form_bug_report.h"
+#include "ui/form_xfer_action.h"
+
+#include <QMessageBox>
+
+DialogUserInteraction::DialogUserInteraction(QWidget* parent)
+    : m_parent(parent)
+{
+}
+
+void DialogUserInteraction::showMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, BoxTitle, text, QMessageBox::Ok, m_parent);
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.exec();
+}
+
+bool DialogUserInteraction::askYesNo(const QString& text, bool warning)
+{
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Question, BoxTitle, text,
+                    QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setObjectName(QStringLiteral("yesNoBox"));
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+UserInteraction::TransferActionAnswer DialogUserInteraction::askTransferAction(const QString& text,
+                                                                               int preselected, bool autoClose,
+                                                                               int countdownSeconds)
+{
+    return TFormXFerAction::ask(m_parent, text, preselected, autoClose, countdownSeconds);
+}
+
+void DialogUserInteraction::showBugReport(const QString& code, const QString& exceptionText)
+{
+    TFormBugReport form(code, exceptionText, m_parent);
+    form.exec();
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+// The new-version check: one HTTP request for a small version document. The
+// document is plain text: the latest version on its first non-empty line
+// (such as "1.4.2") and, on the next, the address of its download page.
+// A newer version is offered with its link; the same or an older one is
+// reported only when the person asked; a failure goes to the log when the
+// check ran by itself at start-up, and to a message box otherwise.
+
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+#include <QVersionNumber>
+
+#include <functional>
+#include <optional>
+
+class LogModel;
+class QNetworkAccessManager;
+
+class UserInteraction;
+
+inline const QUrl VersionDocumentUrl = QUrl(QStringLiteral("https://www.glimmerftp.example/version.txt"));
+inline const QUrl DownloadPageUrl = QUrl(QStringLiteral("https://www.glimmerftp.example/download"));
+
+struct VersionDocument {
+    QVersionNumber version;
+    QUrl link; // http or https only; the download page when absent
+};
+
+// nullopt when the first line is not a version number.
+std::optional<VersionDocument> parseVersionDocument(const QByteArray& body);
+
+class UpdateCheck : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome { NewVersion, UpToDate, Failed };
+    Q_ENUM(Outcome)
+
+    static constexpr int TimeoutMs = 20000;
+    static constexpr qint64 MaxDocumentBytes = 64 * 1024;
+
+    UpdateCheck(UserInteraction& ui, LogModel* log, QObject* parent = nullptr);
+
+    void setUrl(const QUrl& url) { m_url = url; }
+    QUrl url() const { return m_url; }
+    // The running version; QCoreApplication::applicationVersion by default.
+    void setCurrentVersion(const QString& version) { m_current = QVersionNumber::fromString(version); }
+    // How a link is opened; QDesktopServices::openUrl unless replaced.
+    void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_open = std::move(opener); }
+
+    // One check at a time: a second start while one runs is ignored.
+    void start(bool automatic);
+    bool isRunning() const { return m_reply != nullptr; }
+
+signals:
+    void finished(UpdateCheck::Outcome outcome, const QString& detail);
+
+private:
+    void replyFinished();
+    void finish(Outcome outcome, const QString& detail);
+
+    UserInteraction& m_ui;
+    QPointer<LogModel> m_log;
+    QNetworkAccessManager* m_network;
+    QPointer<QNetworkReply> m_reply;
+    QUrl m_url = VersionDocumentUrl;
+    QVersionNumber m_current;
+    bool m_automatic = false;
+    std::function<bool(const QUrl&)> m_open;
+};
