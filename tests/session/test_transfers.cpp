@@ -1,0 +1,274 @@
+// Starting transfers from the queue against a real server: existing targets
+// (overwrite, resume, skip; by setting and by prompt, "Apply to entire
+// queue"), SIZE before an upload, the ASCII switch, Stop, failed downloads
+// and unsafe remote names.
+
+#include "session_harness.h"
+
+#include "support/pyftp_server.h"
+
+using testsupport::PyFtpServer;
+
+namespace {
+
+FolderEntry fileRow(const QString& name, qint64 size)
+{
+    FolderEntry e;
+    e.name = name;
+    e.entry.size = size;
+    return e;
+}
+
+QByteArray pattern(int size, char seed)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = char(seed + i % 97);
+    return data;
+}
+
+struct Connected {
+    PyFtpServer server;
+    std::unique_ptr<Harness> h;
+    bool start()
+    {
+        if (!server.start())
+            return false;
+        h = std::make_unique<Harness>();
+        return h->connect(server.port(), "test", "secret");
+    }
+    bool runQueue()
+    {
+        h->s->acQueueTransfer();
+        return QTest::qWaitFor([&] { return h->idle() && h->s->qLv.isEmpty(); }, 30000);
+    }
+};
+
+}  // namespace
+
+class TestTransfers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void existingLocalTarget_data()
+    {
+        QTest::addColumn<bool>("prompt");
+        QTest::addColumn<int>("action");  // the setting, or the prompt's answer
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray full = pattern(50000, 'a');
+        QTest::newRow("overwrite by setting") << false << 0 << full;
+        QTest::newRow("resume by setting") << false << 1 << full;
+        QTest::newRow("skip by setting") << false << 2 << full.left(20000);
+        QTest::newRow("overwrite by prompt") << true << 0 << full;
+        QTest::newRow("resume by prompt") << true << 1 << full;
+        QTest::newRow("skip by prompt") << true << 2 << full.left(20000);
+    }
+
+    void existingLocalTarget()
+    {
+        QFETCH(bool, prompt);
+        QFETCH(int, action);
+        QFETCH(QByteArray, expected);
+        Connected c;
+        writeFile(c.server.root() + "/f.bin", pattern(50000, 'a'));
+        QVERIFY2(c.start(), qPrintable(c.server.errorString()));
+        Harness& h = *c.h;
+        writeFile(h.local("f.bin"), pattern(50000, 'a').left(20000));
+        h.s->settings.sXferPromptForAction = prompt;
+        h.s->settings.sXferAction = quint8(prompt ? 2 : action);
+        h.ui.actions << UserInteraction::TransferActionAnswer{action, false};
+        h.s->receive({fileRow("f.bin", 50000)});
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+
+        QCOMPARE(readFile(h.local("f.bin")), expected);
+        QCOMPARE(h.ui.prompts, prompt ? QStringList({"The file \"" + h.local("f.bin") + "\" already exists locally."})
+                                       : QStringList());
+        QCOMPARE(h.sent().contains("REST 20000"), action == 1);
+        QCOMPARE(h.sent().contains("RETR /f.bin"), action != 2);
+    }
+
+    void applyToEntireQueue()
+    {
+        Connected c;
+        for (const char* n : {"1.bin", "2.bin", "3.bin"})
+            writeFile(c.server.root() + "/" + n, pattern(9000, n[0]));
+        QVERIFY2(c.start(), qPrintable(c.server.errorString()));
+        Harness& h = *c.h;
+        for (const char* n : {"1.bin", "2.bin", "3.bin"})
+            writeFile(h.local(n), pattern(9000, n[0]).left(1000));
+        h.s->settings.sXferPromptForAction = true;
+        h.ui.actions << UserInteraction::TransferActionAnswer{1, true};
+        h.s->receive({fileRow("1.bin", 9000), fileRow("2.bin", 9000), fileRow("3.bin", 9000)});
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+        QCOMPARE(h.ui.prompts.size(), 1);
+        QCOMPARE(h.sent().filter("REST 1000").size(), 3);
+        for (const char* n : {"1.bin", "2.bin", "3.bin"})
+            QCOMPARE(readFile(h.local(n)), pattern(9000, n[0]));
+    }
+
+    void uploadAsksSizeFirst_data()
+    {
+        QTest::addColumn<bool>("remoteExists");
+        QTest::addColumn<int>("action");
+        QTest::newRow("absent") << false << 1;
+        QTest::newRow("present, resume") << true << 1;
+        QTest::newRow("present, overwrite") << true << 0;
+        QTest::newRow("present, skip") << true << 2;
+    }
+
+    void uploadAsksSizeFirst()
+    {
+        QFETCH(bool, remoteExists);
+        QFETCH(int, action);
+        Connected c;
+        const QByteArray full = pattern(30000, 'u');
+        if (remoteExists)
+            writeFile(c.server.root() + "/u.bin", full.left(12000));
+        QVERIFY2(c.start(), qPrintable(c.server.errorString()));
+        Harness& h = *c.h;
+        writeFile(h.local("u.bin"), full);
+        h.s->CommandQueue.append(makeCommand({"type", "binary"}));  // SIZE needs binary mode here
+        h.s->settings.sXferAction = quint8(action);
+        h.s->send({fileRow("u.bin", full.size())});
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+
+        const QStringList sent = h.sent();
+        const int size = int(sent.indexOf("SIZE /u.bin"));
+        QVERIFY2(size >= 0, qPrintable(h.dump()));
+        QCOMPARE(sent.contains("REST 12000"), remoteExists && action == 1);
+        QCOMPARE(sent.contains("STOR /u.bin"), !(remoteExists && action == 2));
+        QVERIFY(sent.indexOf("STOR /u.bin") < 0 || sent.indexOf("STOR /u.bin") > size);
+        QCOMPARE(readFile(c.server.root() + "/u.bin"), remoteExists && action == 2 ? full.left(12000) : full);
+        QVERIFY(h.ui.messages.isEmpty());
+    }
+
+    void textUploadSwitchesToAscii()
+    {
+        Connected c;
+        QVERIFY2(c.start(), qPrintable(c.server.errorString()));
+        Harness& h = *c.h;
+        writeFile(h.local("a.bin"), "bin");
+        writeFile(h.local("b.txt"), "txt\r\n");
+        h.s->send({fileRow("a.bin", 3), fileRow("b.txt", 5)});
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+        QStringList sent = h.sent();
+        sent = sent.mid(sent.indexOf("SIZE /a.bin"));
+        const QStringList types = sent.filter("TYPE ");
+        const QStringList stores = sent.filter("STOR ");
+        QCOMPARE(types, QStringList({"TYPE I", "TYPE A"}));
+        QCOMPARE(stores, QStringList({"STOR /a.bin", "STOR /b.txt"}));
+        QVERIFY(sent.indexOf("TYPE I") < sent.indexOf("STOR /a.bin"));
+        QVERIFY(sent.indexOf("STOR /a.bin") < sent.indexOf("TYPE A"));
+        QVERIFY(sent.indexOf("TYPE A") < sent.indexOf("STOR /b.txt"));
+    }
+
+    void duplicateAndMoveRules()
+    {
+        Connected c;
+        QVERIFY2(c.start(), qPrintable(c.server.errorString()));
+        Harness& h = *c.h;
+        h.ui.yesNo << false << true;
+        h.s->receive({fileRow("d.bin", 1)});
+        h.s->receive({fileRow("d.bin", 1)});
+        h.s->receive({fileRow("D.BIN", 1)});
+        QCOMPARE(h.s->qLv.count(), 2);
+        QCOMPARE(h.ui.questions.size(), 2);
+        QCOMPARE(h.ui.questions[0], "\"/d.bin\" is already in queue.\r\r\nAdd it anyway?");
+        h.s->receive({fileRow("e.bin", 1)});
+
+        // Nothing moves in front of a running head entry.
+        h.s->qLv.setStateImage(0, kStateDownloadRunning);
+        h.s->qLv.setSelected(1, true);
+        h.s->qLv.moveUp();
+        QCOMPARE(h.s->qLv.row(1).caption(), QString("/D.BIN"));
+        h.s->qLv.setStateImage(0, kStateDownloadWaiting);
+        h.s->qLv.moveUp();
+        QCOMPARE(h.s->qLv.row(0).caption(), QString("/D.BIN"));
+        h.s->qLv.moveDown();
+        h.s->qLv.moveDown();
+        QCOMPARE(h.s->qLv.row(2).caption(), QString("/D.BIN"));
+        h.s->qLv.moveDown();  // the last row stays last
+        QCOMPARE(h.s->qLv.row(2).caption(), QString("/D.BIN"));
+    }
+
+    void failedDownloadIsLoggedAndTheQueueGoesOn()
+    {
+        Connected c;
+        writeFile(c.server.root() + "/ok.bin", "fine");
+        QVERIFY2(c.start(), qPrintable(c.server.errorString()));
+        Harness& h = *c.h;
+        h.s->settings.sSndXferComplete = "done.wav";
+        h.s->receive({fileRow("missing.bin", 10), fileRow("ok.bin", 4)});
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+        const QStringList failed = h.status().filter("Download failed: /missing.bin (550");
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(readFile(h.local("ok.bin")), QByteArray("fine"));
+        QCOMPARE(h.platform.sounds, QStringList({"done.wav"}));
+        QVERIFY(h.ui.messages.isEmpty());
+    }
+
+    void stopDuringADownloadKeepsThePartialFile()
+    {
+        Connected c;
+        const QByteArray big = pattern(8 * 1024 * 1024, 'z');
+        writeFile(c.server.root() + "/big.bin", big);
+        QVERIFY2(c.start(), qPrintable(c.server.errorString()));
+        Harness& h = *c.h;
+        h.s->setQueueAlwaysActive(true);
+        bool stopped = false;
+        QObject::connect(&h.s->ftp, &TFtpClient::OnProgress, [&](qint64 count, bool&) {
+            if (!stopped && count > 0) {
+                stopped = true;
+                QTimer::singleShot(0, [&] { h.s->acStopExecute(); });
+            }
+        });
+        h.s->receive({fileRow("big.bin", big.size())});
+        h.s->acQueueTransfer();
+        QVERIFY2(QTest::qWaitFor([&] { return stopped && h.idle() && h.s->qLv.isEmpty(); }, 30000),
+                 qPrintable(h.dump()));
+        QVERIFY(!h.s->queueAlwaysActive());
+        QVERIFY(!h.s->queueActive());
+        QCOMPARE(h.status().filter("Download failed: /big.bin (426").size(), 1);
+        const QByteArray partial = readFile(h.local("big.bin"));
+        QVERIFY(partial.size() < big.size());
+        QCOMPARE(partial, big.left(partial.size()));
+        QCOMPARE(h.s->panel(2), QString());
+        QCOMPARE(h.s->connectCaption(), QString("Disconnect"));
+    }
+
+    void unsafeRemoteNamesNeverBecomeLocalPaths()
+    {
+        Connected c;
+        writeFile(c.server.root() + "/dl/good.bin", "good");
+        writeFile(c.server.root() + "/dl/bad\\name", "bad");
+        QVERIFY2(c.start(), qPrintable(c.server.errorString()));
+        Harness& h = *c.h;
+        h.s->receive({fileRow("..", 3), fileRow("a\\b", 3)});
+        QVERIFY(h.s->qLv.isEmpty());
+        FolderEntry folder = fileRow("dl", -1);
+        folder.entry.kind = kEntryFolder;
+        h.s->receive({folder});
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+        QCOMPARE(readFile(h.local("dl/good.bin")), QByteArray("good"));
+        QCOMPARE(QDir(h.local("dl")).entryList(QDir::Files), QStringList({"good.bin"}));
+        QCOMPARE(h.status().filter("Skipped unsafe remote name: ").size(), 3);
+        QVERIFY(h.status().contains("Skipped unsafe remote name: bad\\name"));
+    }
+
+    void openAndViewAfterDownload()
+    {
+        Connected c;
+        writeFile(c.server.root() + "/o.bin", "o");
+        writeFile(c.server.root() + "/v.txt", "v\r\n");
+        QVERIFY2(c.start(), qPrintable(c.server.errorString()));
+        Harness& h = *c.h;
+        h.s->openRemoteFile(fileRow("o.bin", 1), false);
+        h.s->openRemoteFile(fileRow("v.txt", 3), true);
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+        QCOMPARE(h.platform.opened, QStringList({h.local("o.bin")}));
+        QCOMPARE(h.platform.viewed, QStringList({h.local("v.txt")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransfers)
+#include "test_transfers.moc"
