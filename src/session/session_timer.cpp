@@ -13,7 +13,9 @@
 
 TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, double elapsedSeconds)
 {
-    const QLocale locale;
+    // The locale's decimal separator, but no thousands separators: "1000.0".
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
     TransferPanels out;
     const double total = size <= 0 ? 1.0 : double(size);
     const double done = double(byteCount) + double(resumeAt);
