@@ -4,6 +4,7 @@
 //
 //   BENCH_SIZE_MB (default 1024)   size of the file
 //   BENCH_RUNS    (default 5)      runs per client, direction and mode
+//   BENCH_ONLY    (optional)       "download" or "upload"
 
 #include "engine/ftp_client.h"
 #include "support/vsftpd_server.h"
@@ -150,7 +151,10 @@ int main(int argc, char* argv[])
     printf("| direction | mode | engine wall s | curl wall s | wall ratio | engine CPU s | curl CPU s | CPU ratio |\n");
     printf("|---|---|---|---|---|---|---|---|\n");
     bool allOk = true;
+    const QByteArray only = qgetenv("BENCH_ONLY");
     for (bool upload : {false, true}) {
+        if (!only.isEmpty() && only != (upload ? "upload" : "download"))
+            continue;
         for (bool passive : {true, false}) {
             std::vector<double> ew, ec, cw, cc;
             for (int i = 0; i < runs; ++i) {

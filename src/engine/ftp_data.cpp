@@ -17,8 +17,11 @@ namespace {
 
 // Large sends: the transfer should run at the speed of the link. Reads take
 // everything that has arrived at once, which also saves a copy.
-constexpr qint64 kSendChunk = 256 * 1024;
+constexpr qint64 kSendChunk = 64 * 1024;
 constexpr qint64 kSendBufferHigh = 1024 * 1024;
+// Taken from the system per read event; the rest waits in the kernel, which
+// keeps the sender going while the file is written.
+constexpr qint64 kReadBufferSize = 256 * 1024;
 
 QString localName(const QByteArray& name)
 {
@@ -75,6 +78,7 @@ void TFtpClient::stepPort()
     const QHostAddress local = m_control->localAddress();
     m_listener = new net::AsyncSocket(this);
     m_listener->setLinger(true, 10);
+    m_listener->setReadBufferSize(kReadBufferSize);
     connect(m_listener, &net::AsyncSocket::sessionAvailable, this,
             [this](int e) { guarded([&] { dataSessionAvailable(e); }); });
     if (!m_listener->listen(local, 0)) {
@@ -108,6 +112,7 @@ void TFtpClient::passiveReplyDone()
         return;
     }
     auto* socket = new net::AsyncSocket(this);
+    socket->setReadBufferSize(kReadBufferSize);
     attachDataSocket(socket);
     connect(socket, &net::AsyncSocket::sessionConnected, this,
             [this](int e) { guarded([&] { dataConnected(e); }); });
@@ -265,7 +270,9 @@ bool TFtpClient::openLocalFile(bool forSending)
     m_localFile = new QFile(localName(m_localFileName));
     bool ok = false;
     if (forSending) {
-        ok = m_localFile->open(QIODevice::ReadOnly) && (m_resumeAt <= 0 || m_localFile->seek(m_resumeAt));
+        // Unbuffered: the blocks are large, a second copy would only cost.
+        ok = m_localFile->open(QIODevice::ReadOnly | QIODevice::Unbuffered)
+             && (m_resumeAt <= 0 || m_localFile->seek(m_resumeAt));
     } else if (m_resumeAt > 0) {
         ok = m_localFile->exists() && m_localFile->open(QIODevice::ReadWrite);
     } else {

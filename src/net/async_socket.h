@@ -103,6 +103,11 @@ public:
     // of them (all of them when maxBytes < 0). dataAvailable(0) fires when new
     // bytes arrive.
     qint64 bytesAvailable() const;
+    // At most this many bytes are taken from the system per read event
+    // (0: all there is). A bounded read keeps flow control with the peer
+    // working while the reader is busy, as on a bulk data connection.
+    // Sockets accepted by a listening socket inherit the setting.
+    void setReadBufferSize(qint64 bytes);
     QByteArray receive(qint64 maxBytes = -1);
 
     // Line mode: when on, dataAvailable fires only once a whole line (ending

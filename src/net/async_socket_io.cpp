@@ -19,6 +19,7 @@ namespace net {
 void AsyncSocket::Private::attachSocket(QTcpSocket* s)
 {
     sock = s;
+    s->setReadBufferSize(readBufferSize);
     QObject::connect(s, &QTcpSocket::connected, q, [this] { onConnected(); });
     QObject::connect(s, &QTcpSocket::readyRead, q, [this] { onReadyRead(); });
     QObject::connect(s, &QTcpSocket::bytesWritten, q, [this] { onBytesWritten(); });
@@ -232,6 +233,7 @@ AsyncSocket* AsyncSocket::accept()
     auto* accepted = new AsyncSocket;
     Private* a = accepted->d.get();
     s->setParent(nullptr);
+    a->readBufferSize = d->readBufferSize;
     a->attachSocket(s);
     a->lingerSet = d->lingerSet;
     a->lingerOn = d->lingerOn;
@@ -294,6 +296,13 @@ void AsyncSocket::setLineMode(bool on, const QByteArray& lineEnd)
         if (p->state == SocketState::Connected)
             p->deliverReadable();
     });
+}
+
+void AsyncSocket::setReadBufferSize(qint64 bytes)
+{
+    d->readBufferSize = bytes > 0 ? bytes : 0;
+    if (d->sock)
+        d->sock->setReadBufferSize(d->readBufferSize);
 }
 
 void AsyncSocket::setMaxLineLength(qint64 bytes)

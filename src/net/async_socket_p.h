@@ -74,6 +74,7 @@ struct AsyncSocket::Private {
     bool lineMode = false;
     QByteArray lineEnd = "\r\n";
     qint64 maxLineLength = 0;
+    qint64 readBufferSize = 0;  // 0: unlimited
 
     void setState(SocketState s);
 

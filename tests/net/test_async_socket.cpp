@@ -84,6 +84,7 @@ private slots:
     void cancelDnsLookup();
     void peerCloseOrder_data();
     void peerCloseOrder();
+    void boundedReads();
     void gracefulCloseFlushes();
     void peerReset();
     void resetOnAcceptEnds();
@@ -245,6 +246,42 @@ void TestAsyncSocket::peerCloseOrder()
     QCOMPARE(rec.data.size(), payload.size());
     QCOMPARE(rec.data, payload);
     QVERIFY(s.isClosed());
+}
+
+// A bounded read buffer hands out small pieces, still every byte, and the
+// close only after the last of them.
+void TestAsyncSocket::boundedReads()
+{
+    QTcpServer peer;
+    QVERIFY(peer.listen(QHostAddress::LocalHost, 0));
+    QByteArray payload(512 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < payload.size(); ++i)
+        payload[i] = char(i * 7);
+    connect(&peer, &QTcpServer::newConnection, &peer, [&] {
+        QTcpSocket* c = peer.nextPendingConnection();
+        c->write(payload);
+        c->disconnectFromHost();
+    });
+    AsyncSocket s;
+    s.setReadBufferSize(16384);
+    QByteArray got;
+    qsizetype largest = 0;
+    bool closed = false;
+    bool dataAfterClose = false;
+    connect(&s, &AsyncSocket::dataAvailable, &s, [&](int) {
+        dataAfterClose = dataAfterClose || closed;
+        const QByteArray piece = s.receive();
+        largest = qMax(largest, piece.size());
+        got += piece;
+    });
+    connect(&s, &AsyncSocket::sessionClosed, &s, [&](int) { closed = true; });
+    int error = -1;
+    QVERIFY(connectTo(s, QStringLiteral("127.0.0.1"), peer.serverPort(), &error));
+    QCOMPARE(error, 0);
+    QVERIFY(QTest::qWaitFor([&] { return closed; }, kWait));
+    QVERIFY(!dataAfterClose);
+    QVERIFY2(largest <= 16384, QByteArray::number(largest));
+    QVERIFY(got == payload);
 }
 
 void TestAsyncSocket::gracefulCloseFlushes()
