@@ -94,10 +94,10 @@ struct Harness {
     {
         QDir().mkpath(local());
         s->FormCreate(arguments, dataFile());
-        s->settings.sCheckForNewVersion = false;
         if (!QTest::qWaitFor([&] { return s->timerTag() >= 2; }, 5000))
             qWarning("the start-up ticks did not run");
-        s->CurrentLocalFolder = local();
+        if (s->CurrentLocalFolder == QString::fromUtf8(s->settings.lastLocalFolder))
+            s->CurrentLocalFolder = local();  // unless a site's local folder came first
     }
 
     // The commands sent to the server, in order.
