@@ -25,10 +25,10 @@ DesktopShortcut siteShortcut(const QString& name, const QString& treePath, const
     return s;
 }
 
-QString desktopExecArgument(const QString& argument)
+QString desktopExecArgument(const QString& argument, bool alwaysQuote)
 {
     QString quoted;
-    bool needsQuotes = argument.isEmpty();
+    bool needsQuotes = alwaysQuote || argument.isEmpty();
     for (const QChar c : argument) {
         if (ReservedInExec.contains(c))
             needsQuotes = true;
@@ -66,8 +66,10 @@ QString desktopEntryEscape(const QString& value)
 QString desktopEntryText(const DesktopShortcut& shortcut)
 {
     QStringList exec{desktopExecArgument(shortcut.program)};
+    // The arguments are quoted whatever they hold, as the launcher's
+    // "-ConnectTo" has always been written with its path in quotes.
     for (const QString& argument : shortcut.arguments)
-        exec.append(desktopExecArgument(argument));
+        exec.append(desktopExecArgument(argument, true));
     QString text = QStringLiteral("[Desktop Entry]\n"
                                   "Type=Application\n"
                                   "Version=1.0\n");

@@ -25,7 +25,8 @@ DesktopShortcut siteShortcut(const QString& name, const QString& treePath, const
 // One argument of an Exec line: quoted in whole with double quotes when it
 // holds a reserved character, with ", `, $ and \ escaped inside the quotes
 // and % doubled, so that launchers hand the program exactly `argument`.
-QString desktopExecArgument(const QString& argument);
+// `alwaysQuote` quotes it even when nothing requires it.
+QString desktopExecArgument(const QString& argument, bool alwaysQuote = false);
 // A value as the Desktop Entry "string" escapes it (\\, \n, \t, \r, \s for a
 // leading space). Applied to every value, the Exec line included.
 QString desktopEntryEscape(const QString& value);

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int NodeRole = Qt::UserRole + 1;
-
 QIcon nodeIcon(const QStyle* style, const SiteNode& node)
 {
     switch (node.imageIndex()) {
@@ -34,7 +32,7 @@ void addItems(const QStyle* style, QTreeWidgetItem* item, const SiteNode& node)
 {
     item->setText(0, node.text());
     item->setIcon(0, nodeIcon(style, node));
-    item->setData(0, NodeRole, QVariant::fromValue<void*>(const_cast<SiteNode*>(&node)));
+    SiteTreeWidget::setNode(item, &node);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (!node.isRoot())
         flags |= Qt::ItemIsDragEnabled;
@@ -160,7 +158,10 @@ void TFormSites::buildControls()
     connect(tv, &QTreeWidget::currentItemChanged, this, &TFormSites::selectionChanged);
     connect(tv, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         const SiteNode* node = SiteTreeWidget::nodeOf(item);
-        if (node && node->isSite() && connectButton->isEnabled())
+        if (!node || !node->isSite())
+            return;
+        tv->setCurrentItem(item);
+        if (connectButton->isEnabled())
             connectClick();
     });
     connect(tv, &QTreeWidget::itemExpanded, this,

@@ -11,7 +11,13 @@ class SiteNode;
 class SiteTreeWidget : public QTreeWidget {
     Q_OBJECT
 public:
+    // Each item keeps its node's address in this role, as a number so that
+    // it travels in the view's drag data.
+    static constexpr int NodeRole = Qt::UserRole + 1;
+
     explicit SiteTreeWidget(QWidget* parent = nullptr);
+
+    static void setNode(QTreeWidgetItem* item, const SiteNode* node);
 
     static SiteNode* nodeOf(const QTreeWidgetItem* item);
     QTreeWidgetItem* itemOf(const SiteNode* node) const;
@@ -25,4 +31,6 @@ protected:
 
 private:
     SiteNode* dropTarget(const QPoint& position) const;
+    // The node whose item the drag data names, when it is in this tree.
+    SiteNode* draggedNode(const QMimeData* mime) const;
 };

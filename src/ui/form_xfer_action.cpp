@@ -64,9 +64,6 @@ void TFormXFerAction::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     Timer1Timer();
-    // The countdown may already have closed the window.
-    if (!isVisible())
-        return;
     QPushButton* preselected = Tag == 0 ? overwrite : Tag == 1 ? resume : Tag == 2 ? skip : nullptr;
     if (preselected) {
         for (QPushButton* button : {overwrite, resume, skip})
@@ -90,9 +87,11 @@ void TFormXFerAction::Timer1Timer()
     AutoClose->setText(QStringLiteral("Auto close windows in ") + QString::number(AutoCloseTag)
                        + QStringLiteral(" seconds"));
     // A countdown given as zero or less closes at once rather than counting
-    // on into negative numbers for ever.
+    // on into negative numbers for ever. The click waits for the event loop:
+    // on show, exec() has not started its loop yet and would miss the close.
     if (AutoCloseTag <= 0)
-        defaultButton()->click();
+        QMetaObject::invokeMethod(
+            this, [this] { if (isVisible()) defaultButton()->click(); }, Qt::QueuedConnection);
 }
 
 void TFormXFerAction::buttonClick(int tag)
