@@ -1,0 +1,122 @@
+#include "ui/log_view.h"
+
+#include "queue/log_model.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextCharFormat>
+#include <QTextDocument>
+
+namespace {
+
+// The prefixes end in a tab ("FTP Cmd\t:> "); a stop wide enough for
+// "FTP Cmd" keeps the texts of all lines in one column.
+constexpr int kTabStopCharacters = 9;
+
+} // namespace
+
+LogView::LogView(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setObjectName(QStringLiteral("logwin"));
+    setReadOnly(true);
+    setUndoRedoEnabled(false);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setTabStopDistance(fontMetrics().horizontalAdvance(QLatin1Char('x')) * kTabStopCharacters);
+}
+
+void LogView::setModel(LogModel *model)
+{
+    for (const auto &connection : std::as_const(m_connections))
+        disconnect(connection);
+    m_connections.clear();
+    m_model = model;
+    if (model) {
+        m_connections << connect(model, &LogModel::lineAdded, this, &LogView::appendLine)
+                      << connect(model, &LogModel::firstLineRemoved, this, &LogView::removeFirstLine)
+                      << connect(model, &LogModel::cleared, this, &QPlainTextEdit::clear)
+                      << connect(model, &LogModel::scrollToEnd, this, &LogView::scrollToEnd)
+                      << connect(model, &QObject::destroyed, this, [this] { m_model = nullptr; });
+    }
+    rebuild();
+}
+
+int LogView::lineCount() const
+{
+    return document()->isEmpty() ? 0 : document()->blockCount();
+}
+
+QString LogView::lineText(int line) const
+{
+    return document()->findBlockByNumber(line).text();
+}
+
+QColor LogView::lineColor(int line) const
+{
+    const QTextBlock block = document()->findBlockByNumber(line);
+    const auto it = block.begin();
+    return it.atEnd() ? QColor() : it.fragment().charFormat().foreground().color();
+}
+
+void LogView::clearLog()
+{
+    if (m_model)
+        m_model->clear(); // the model's cleared signal empties the view
+    else
+        clear();
+}
+
+void LogView::copySelected()
+{
+    copy();
+}
+
+void LogView::selectAllLines()
+{
+    selectAll();
+}
+
+void LogView::scrollToEnd()
+{
+    // The scroll bar, not the cursor: moving the cursor would drop a
+    // selection the person is making while lines arrive.
+    QScrollBar *bar = verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void LogView::appendLine(const LogLine &line)
+{
+    QTextCharFormat format;
+    format.setForeground(QColor(line.color.red, line.color.green, line.color.blue));
+    // Written at the end without moving the person's cursor or selection, so
+    // a copy in progress is not disturbed by arriving lines.
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    if (!document()->isEmpty())
+        cursor.insertBlock(QTextBlockFormat(), format);
+    cursor.insertText(line.shown(), format);
+}
+
+void LogView::removeFirstLine()
+{
+    if (document()->blockCount() <= 1) {
+        clear();
+        return;
+    }
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+void LogView::rebuild()
+{
+    clear();
+    if (!m_model)
+        return;
+    for (const LogLine &line : m_model->lines())
+        appendLine(line);
+    if (m_model->autoScroll())
+        scrollToEnd();
+}

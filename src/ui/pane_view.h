@@ -1,0 +1,73 @@
+#pragma once
+
+// One browser pane on the screen: the details view (a QTreeView with the
+// columns) and the icon and list views (a QListView) over the same PaneModel
+// and the same selection, one of them shown by the stored view style. The
+// window connects its actions to the signals; the pane itself never acts on
+// files.
+
+#include "store/program_data.h"
+#include "ui/pane_model.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QAbstractItemView;
+class QListView;
+class QStackedWidget;
+class QTreeView;
+
+class PaneView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PaneView(PaneModel *model, QWidget *parent = nullptr);
+
+    PaneModel *model() const { return m_model; }
+    QTreeView *detailsView() const { return m_details; }
+    QListView *listView() const { return m_list; }
+    QAbstractItemView *currentView() const;
+
+    // ListStyleIcon, ListStyleSmallIcon, ListStyleList or ListStyleReport.
+    quint8 viewStyle() const { return m_style; }
+    void setViewStyle(quint8 style);
+
+    void setColors(const QColor &background, const QColor &text);
+    void setPaneFont(const QFont &font);
+    bool fullRowSelect() const { return m_fullRow; }
+    void setFullRowSelect(bool on);
+
+    // The first row selected, current and focused, as after showing a folder.
+    void selectFirstRow();
+    // Selected rows in the order shown.
+    QList<int> selectedRows() const;
+    FolderEntries selectedEntries() const;
+    void selectAllRows();
+
+    // The columns' widths as stored: one per column, 0 for columns not shown.
+    std::array<qint32, ProgramData::ColumnCount> columnWidths() const;
+    // A width below 1 keeps the column's current width.
+    void setColumnWidths(const std::array<qint32, ProgramData::ColumnCount> &widths);
+
+signals:
+    // The pane got the focus (the focused-pane flag follows it).
+    void entered();
+    // A double click, or Enter, on a row.
+    void rowActivated(int row);
+    void contextMenuRequested(const QPoint &globalPos);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void updateSortIndicator();
+    void applyAttrColumn();
+
+    PaneModel *m_model;
+    QStackedWidget *m_stack;
+    QTreeView *m_details;
+    QListView *m_list;
+    quint8 m_style = ListStyleReport;
+    bool m_fullRow = false;
+};

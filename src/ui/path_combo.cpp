@@ -1,0 +1,77 @@
+#include "ui/path_combo.h"
+
+#include "ui/action_icons.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolButton>
+
+PathCombo::PathCombo(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert); // the history is ours, not the typing's
+    setMaxCount(HistoryLimit);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    lineEdit()->installEventFilter(this);
+    connect(this, &QComboBox::activated, this, [this](int index) { emit pathEntered(itemText(index)); });
+}
+
+void PathCombo::setPath(const QString &path)
+{
+    if (findText(path, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
+        // maxCount would refuse the new item rather than drop the oldest one.
+        while (count() >= HistoryLimit)
+            removeItem(count() - 1);
+        insertItem(0, path);
+    }
+    setEditText(path);
+}
+
+QStringList PathCombo::history() const
+{
+    QStringList items;
+    for (int i = 0; i < count(); ++i)
+        items.append(itemText(i));
+    return items;
+}
+
+void PathCombo::setHistory(const QStringList &items)
+{
+    const QString text = currentText();
+    clear();
+    for (const QString &item : items) {
+        if (!item.isEmpty() && count() < HistoryLimit)
+            addItem(item);
+    }
+    setEditText(text);
+}
+
+bool PathCombo::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            emit pathEntered(currentText());
+            return true;
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+PathBar::PathBar(const QString &comboName, const QString &goUpName, QWidget *parent)
+    : QWidget(parent), m_combo(new PathCombo(this)), m_goUp(new QToolButton(this))
+{
+    m_combo->setObjectName(comboName);
+    m_goUp->setObjectName(goUpName);
+    m_goUp->setIcon(actionIcon(QStringLiteral("acGoUp")));
+    m_goUp->setToolTip(QStringLiteral("Up one level"));
+    m_goUp->setAutoRaise(true);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(m_combo, 1);
+    layout->addWidget(m_goUp);
+    connect(m_combo, &PathCombo::pathEntered, this, &PathBar::pathEntered);
+    connect(m_goUp, &QToolButton::clicked, this, &PathBar::goUpClicked);
+}

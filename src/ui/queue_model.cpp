@@ -1,0 +1,159 @@
+#include "ui/queue_model.h"
+
+#include "queue/transfer_queue.h"
+#include "ui/icon_provider.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr int kImageSize = 16;
+
+} // namespace
+
+QueueModel::QueueModel(TransferQueue &queue, SystemIconSource *images, QObject *parent)
+    : QAbstractTableModel(parent), m_queue(queue), m_images(images), m_count(queue.count())
+{
+    connect(&queue, &TransferQueue::rowInserted, this, [this](int row) {
+        beginInsertRows(QModelIndex(), row, row);
+        ++m_count;
+        endInsertRows();
+    });
+    connect(&queue, &TransferQueue::rowRemoved, this, [this](int row) {
+        beginRemoveRows(QModelIndex(), row, row);
+        --m_count;
+        endRemoveRows();
+    });
+    connect(&queue, &TransferQueue::cleared, this, [this] {
+        beginResetModel();
+        m_count = 0;
+        endResetModel();
+    });
+    connect(&queue, &TransferQueue::rowChanged, this, [this](int row) {
+        emit dataChanged(index(row, 0), index(row, SizeColumn));
+    });
+    connect(&queue, &TransferQueue::rowsSwapped, this, [this](int a, int b) {
+        emit dataChanged(index(a, 0), index(a, SizeColumn));
+        emit dataChanged(index(b, 0), index(b, SizeColumn));
+        emit rowsSwapped(a, b);
+    });
+}
+
+int QueueModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_count;
+}
+
+int QueueModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant QueueModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_queue.count())
+        return {};
+    const QueueRow &row = m_queue.row(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case FromColumn:
+            return row.caption();
+        case ToColumn:
+            return row.toText();
+        case SizeColumn:
+            return row.sizeText;
+        }
+        break;
+    case Qt::DecorationRole:
+        if (index.column() == FromColumn)
+            return rowIcon(row.stateImage, row.imageIndex);
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == SizeColumn)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        break;
+    case StateImageRole:
+        return row.stateImage;
+    }
+    return {};
+}
+
+QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole) {
+        switch (section) {
+        case FromColumn:
+            return QStringLiteral("Transfer From");
+        case ToColumn:
+            return QStringLiteral("Transfer To");
+        case SizeColumn:
+            return QStringLiteral("Size");
+        }
+    } else if (role == Qt::TextAlignmentRole && section == SizeColumn) {
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+Qt::ItemFlags QueueModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+QPixmap QueueModel::stateImage(int state)
+{
+    if (state < 0 || state > 3)
+        return QPixmap();
+    const bool running = state == 0 || state == 1;
+    const bool upload = state == 1 || state == 3;
+    QPixmap pixmap(kImageSize, kImageSize);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // An arrow pointing down: shaft from the top, head at the bottom.
+    QPainterPath arrow;
+    arrow.moveTo(6, 1);
+    arrow.lineTo(10, 1);
+    arrow.lineTo(10, 8);
+    arrow.lineTo(14, 8);
+    arrow.lineTo(8, 15);
+    arrow.lineTo(2, 8);
+    arrow.lineTo(6, 8);
+    arrow.closeSubpath();
+    if (upload) {
+        painter.translate(0, kImageSize);
+        painter.scale(1, -1);
+    }
+    const QColor fill = running ? QColor(0, 160, 0) : QColor(200, 200, 200);
+    const QColor edge = running ? QColor(0, 90, 0) : QColor(110, 110, 110);
+    painter.setPen(QPen(edge, 1));
+    painter.setBrush(fill);
+    painter.drawPath(arrow);
+    return pixmap;
+}
+
+QIcon QueueModel::rowIcon(int stateImage, int imageIndex) const
+{
+    const qint64 key = qint64(stateImage) << 32 | quint32(imageIndex);
+    const auto it = m_icons.constFind(key);
+    if (it != m_icons.constEnd())
+        return it.value();
+    // The state image stands left of the file's own icon, as one picture.
+    QPixmap both(2 * kImageSize + 2, kImageSize);
+    both.fill(Qt::transparent);
+    {
+        QPainter painter(&both);
+        painter.drawPixmap(0, 0, QueueModel::stateImage(stateImage));
+        if (m_images)
+            painter.drawPixmap(kImageSize + 2, 0, m_images->icon(imageIndex).pixmap(kImageSize, kImageSize));
+    }
+    const QIcon icon(both);
+    m_icons.insert(key, icon);
+    return icon;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+// The transfer queue's rows as a table for qLv: "Transfer From",
+// "Transfer To" and "Size" (right-aligned), the state image (download or
+// upload, running or waiting) beside the file's small icon. The rows live in
+// the session's TransferQueue; this adapter only follows its signals.
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QIcon>
+#include <QPixmap>
+
+class SystemIconSource;
+class TransferQueue;
+
+class QueueModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column { FromColumn = 0, ToColumn = 1, SizeColumn = 2 };
+    // The state image of a row (kStateDownloadRunning ... ) under this role.
+    static constexpr int StateImageRole = Qt::UserRole + 1;
+
+    QueueModel(TransferQueue &queue, SystemIconSource *images = nullptr, QObject *parent = nullptr);
+
+    TransferQueue &queue() const { return m_queue; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // The pictures of the four states: a green arrow for a running transfer,
+    // a grey one for a waiting one, pointing down for downloads and up for
+    // uploads. A state outside 0..3 gives a null pixmap.
+    static QPixmap stateImage(int state);
+
+signals:
+    // Two rows changed places (the queue's move up and down).
+    void rowsSwapped(int a, int b);
+
+private:
+    QIcon rowIcon(int stateImage, int imageIndex) const;
+
+    TransferQueue &m_queue;
+    SystemIconSource *m_images;
+    // The number of rows the views know of; it trails the queue between a
+    // change and the signal that announces it.
+    int m_count = 0;
+    mutable QHash<qint64, QIcon> m_icons;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+// qLv: the transfer queue on the screen. Its background is the queue's
+// activity as the person sees it: the window colour while the queue is
+// active, the button-face colour while it is inactive. The selection of the
+// view and the rows' selected flags in TransferQueue are kept the same both
+// ways, because the queue's move and delete rules work on those flags.
+
+#include "store/program_data.h"
+
+#include <QTreeView>
+
+#include <array>
+
+class QueueModel;
+class TransferQueue;
+
+class QueueView : public QTreeView
+{
+    Q_OBJECT
+public:
+    // Empty and inactive until a queue model is given.
+    explicit QueueView(QWidget *parent = nullptr);
+
+    // Shows the model's queue from now on; the model must outlive the view
+    // or be detached with nullptr first.
+    void setQueueModel(QueueModel *model);
+    QueueModel *queueModel() const { return m_model; }
+
+    // The colour the background shows now.
+    QColor backgroundColor() const;
+    // The colours for the two states on this desktop.
+    QColor activeColor() const;
+    QColor inactiveColor() const;
+    void showActivity(bool active);
+
+    std::array<qint32, ProgramData::QueueColumnCount> columnWidths() const;
+    void setColumnWidths(const std::array<qint32, ProgramData::QueueColumnCount> &widths);
+
+private:
+    void pushSelectionToQueue(const QItemSelection &selected, const QItemSelection &deselected);
+    void pullSelectionFromQueue(int row);
+
+    QueueModel *m_model = nullptr;
+    QList<QMetaObject::Connection> m_connections;
+    bool m_syncing = false;
+    // The widths to give the columns while no model (and so no header
+    // section) exists.
+    std::array<qint32, 3> m_widths{250, 250, 80};
+};
