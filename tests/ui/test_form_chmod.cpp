@@ -1,0 +1,141 @@
+#include "test_dialog_support.h"
+#include "ui/form_chmod.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+// The nine boxes as "rwxrwxrwx" with "-" for a clear box.
+QString boxesOf(const TFormChMod& form)
+{
+    QString text;
+    const char letters[] = "rwx";
+    int i = 0;
+    for (const QCheckBox* box : form.boxes())
+        text += box->isChecked() ? QChar::fromLatin1(letters[i++ % 3]) : (++i, QChar(u'-'));
+    return text;
+}
+
+} // namespace
+
+class TestFormChMod : public QObject {
+    Q_OBJECT
+private slots:
+    void showingSets644()
+    {
+        TFormChMod form;
+        form.show();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Change Permissions - Glimmer FTP"));
+        QCOMPARE(form.permissioncode->text(), QStringLiteral("644"));
+        QCOMPARE(boxesOf(form), QStringLiteral("rw-r--r--"));
+        QVERIFY(form.ok->isEnabled());
+    }
+
+    void typedModeSetsTheBoxes_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("boxes");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("755") << QStringLiteral("755") << QStringLiteral("rwxr-xr-x") << true;
+        QTest::newRow("777") << QStringLiteral("777") << QStringLiteral("rwxrwxrwx") << true;
+        QTest::newRow("0") << QStringLiteral("0") << QStringLiteral("---------") << true;
+        QTest::newRow("1") << QStringLiteral("1") << QStringLiteral("--------x") << true;
+        QTest::newRow("604") << QStringLiteral("604") << QStringLiteral("rw----r--") << true;
+        QTest::newRow("800: digit 8") << QStringLiteral("800") << QStringLiteral("---------") << false;
+        QTest::newRow("19: digit 9") << QStringLiteral("19") << QStringLiteral("-----x---") << false;
+        QTest::newRow("1000") << QStringLiteral("1000") << QStringLiteral("---------") << false;
+        QTest::newRow("letters") << QStringLiteral("abc") << QStringLiteral("---------") << false;
+        QTest::newRow("negative") << QStringLiteral("-1") << QStringLiteral("---------") << false;
+        QTest::newRow("empty") << QString() << QStringLiteral("---------") << false;
+    }
+
+    void typedModeSetsTheBoxes()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, boxes);
+        QFETCH(bool, valid);
+        TFormChMod form;
+        form.show();
+        form.permissioncode->selectAll();
+        QTest::keyClick(form.permissioncode, Qt::Key_Delete);
+        QTest::keyClicks(form.permissioncode, typed);
+        QCOMPARE(boxesOf(form), boxes);
+        QCOMPARE(form.ok->isEnabled(), valid);
+        QCOMPARE(form.permissioncodeTag, 0);
+    }
+
+    void clickedBoxesWriteTheMode()
+    {
+        TFormChMod form;
+        form.show();
+        form.permissioncode->setText(QStringLiteral("abc"));
+        QVERIFY(!form.ok->isEnabled());
+        for (QCheckBox* box : {form.owner_read, form.owner_write, form.public_read})
+            QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(form.permissioncode->text(), QStringLiteral("604"));
+        QVERIFY(form.ok->isEnabled());
+        // The written text does not run back into the boxes.
+        QCOMPARE(boxesOf(form), QStringLiteral("rw----r--"));
+        QTest::mouseClick(form.public_read, Qt::LeftButton);
+        QCOMPARE(form.permissioncode->text(), QStringLiteral("600"));
+    }
+
+    void enterWithAnInvalidModeDoesNotAccept()
+    {
+        TFormChMod form;
+        form.open();
+        form.permissioncode->setText(QStringLiteral("888"));
+        QTest::keyClick(form.permissioncode, Qt::Key_Return);
+        QVERIFY(form.isVisible());
+        form.permissioncode->setText(QStringLiteral(" 711"));
+        QVERIFY(form.ok->isEnabled());
+        QCOMPARE(form.mode(), QStringLiteral("711"));
+        QTest::keyClick(form.permissioncode, Qt::Key_Return);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+    }
+
+    void noSelectionIsReported()
+    {
+        RecordingUi ui;
+        CommandQueue queue;
+        QCOMPARE(toChMod(nullptr, ui, queue, QStringLiteral("/pub/"), {}), 0);
+        QCOMPARE(ui.messages, QStringList{QStringLiteral("No files or folders selected for permission change.")});
+        QVERIFY(queue.isEmpty());
+    }
+
+    void oneCommandPerSelectedRowInOrder()
+    {
+        RecordingUi ui;
+        CommandQueue queue;
+        queue.append("list");
+        onModal([](QWidget* modal) {
+            auto* form = qobject_cast<TFormChMod*>(modal);
+            QVERIFY(form);
+            form->permissioncode->setText(QStringLiteral("755"));
+            QTest::mouseClick(form->ok, Qt::LeftButton);
+        });
+        const int queued = toChMod(nullptr, ui, queue, QStringLiteral("/pub/"),
+                                   {QStringLiteral("zeta.sh"), QStringLiteral("alpha"), QStringLiteral("m n.txt")});
+        QCOMPARE(queued, 3);
+        QCOMPARE(queue.items(), (QList<QByteArray>{"list", "chmod\xFF" "755\xFF/pub/zeta.sh",
+                                                   "chmod\xFF" "755\xFF/pub/alpha",
+                                                   "chmod\xFF" "755\xFF/pub/m n.txt"}));
+        QVERIFY(ui.messages.isEmpty());
+    }
+
+    void cancelQueuesNothing()
+    {
+        RecordingUi ui;
+        CommandQueue queue;
+        onModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+        QCOMPARE(toChMod(nullptr, ui, queue, QStringLiteral("/"), {QStringLiteral("a")}), 0);
+        QVERIFY(queue.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestFormChMod)
+#include "test_form_chmod.moc"
