@@ -18,6 +18,11 @@ struct tEntry {
     qint64 size = 0;           // bytes; -1 for a folder that has no size
     qint32 attributes = -1;    // permission number read as decimal (rwxr-xr-x = 755); -1 unknown
     double date = 0.0;         // days since 1899-12-30 with the time as fraction, see entry_date.h
+    // A symbolic link on the server. It is shown and entered like a folder,
+    // but walks over whole trees (recursive listing, folder download and
+    // delete) never follow it: "link -> ." would never end, and deleting
+    // through a link would delete files outside the tree.
+    bool isLink = false;
 
     bool isFolder() const { return kind == kEntryFolder; }
 };

@@ -205,6 +205,7 @@ tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const
         row.entry.size = parsed.size;
         row.entry.attributes = parsed.attributes;
         row.entry.date = parsed.date;
+        row.entry.isLink = parsed.isLink;
     });
     // ls output usually comes sorted already; then there is nothing to do.
     FolderEntries &entries = folder.entries;

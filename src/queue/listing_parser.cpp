@@ -195,6 +195,7 @@ bool parseUnix(QByteArrayView line, const Words &words, quint8 layout, const Lis
         entry.attributes = permissionNumber(type);
     const bool isLink = type[0] == 'l';
     entry.isFolder = type[0] == 'd' || isLink;
+    entry.isLink = isLink;
 
     // ls separates the time-or-year column from the name by exactly one
     // blank, so any further blanks belong to the name.
@@ -300,6 +301,7 @@ bool ParseListLine(QByteArrayView line, quint8 layout, tFTP_ListEntry &entry, co
     entry.name.clear();
     entry.valid = false;
     entry.isFolder = false;
+    entry.isLink = false;
     entry.size = 0;
     entry.date = 0.0;
     entry.attributes = -1;

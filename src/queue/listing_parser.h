@@ -18,6 +18,7 @@ struct tFTP_ListEntry {
     QString name;
     bool valid = false;
     bool isFolder = false;  // folders and symbolic links
+    bool isLink = false;    // a symbolic link (shown as a folder, never walked into)
     qint64 size = 0;        // -1 for a DOS folder
     double date = 0.0;      // days, see entry_date.h
     qint32 attributes = -1; // permission number read as decimal (rw-r--r-- = 644); -1 unknown

@@ -52,6 +52,25 @@ std::optional<QString> relativePart(const QString& cachedPath, const QString& ro
     return rest;
 }
 
+// Whether the cached folder path lies below a symbolic link entry of a
+// folder between the walked root and it (the user may have browsed into a
+// link, which caches the target's files under the link's path).
+bool reachedThroughLink(const RemoteFolderCache& cache, const QString& path, const QString& rootKey)
+{
+    qsizetype start = rootKey.size();
+    while (start < path.size()) {
+        const qsizetype slash = path.indexOf(QLatin1Char('/'), start);
+        if (slash < 0)
+            break;
+        const tFolderObject* parent = cache.find(path.left(start));
+        const FolderEntry* entry = parent ? parent->find(QStringView(path).mid(start, slash - start)) : nullptr;
+        if (entry && entry->entry.isLink)
+            return true;
+        start = slash + 1;
+    }
+    return false;
+}
+
 // The folders of a cache walk that may be used: the ones below an unsafe
 // path part are dropped, and the unsafe part is logged once for the
 // topmost of them.
@@ -66,11 +85,13 @@ QStringList usableFolders(const RemoteFolderCache& cache, const QString& rootKey
         if (below)
             continue;
         QString unsafe;
-        if (relativePart(path, rootKey, &unsafe)) {
-            usable.append(path);
-        } else {
+        if (!relativePart(path, rootKey, &unsafe)) {
             logUnsafe(log, unsafe);
             skippedRoots.append(path);
+        } else if (reachedThroughLink(cache, path, rootKey)) {
+            skippedRoots.append(path);  // its entries belong to the link's target
+        } else {
+            usable.append(path);
         }
     }
     return usable;
@@ -142,6 +163,10 @@ void QueueRecursiveListing(const tFolderObject& folder, const QString& currentRe
             logUnsafe(log, row.name);
             continue;
         }
+        if (row.entry.isLink) {
+            writeLog(log, QStringLiteral("Not following link: ") + row.name);
+            continue;
+        }
         writeLog(log, row.name);
         const QString path = base + row.name;
         MarkFolderStale(cache, path);
@@ -159,7 +184,8 @@ void QueueBufferedFolderDeletion(const RemoteFolderCache& cache, CommandQueue& q
     for (auto it = folders.crbegin(); it != folders.crend(); ++it) {
         const tFolderObject* folder = cache.find(*it);
         for (const FolderEntry& row : folder->entries) {
-            if (row.entry.isFolder())
+            // A link is removed itself, never what it points to.
+            if (row.entry.isFolder() && !row.entry.isLink)
                 continue;
             if (!isSafeRemoteName(row.name)) {
                 logUnsafe(log, row.name);
@@ -188,6 +214,8 @@ FolderDownloadResult QueueBufferedFolderDownload(const RemoteFolderCache& cache,
             return result;
         }
         for (const FolderEntry& row : cache.find(path)->entries) {
+            if (row.entry.isLink)
+                writeLog(log, QStringLiteral("Not following link: ") + path + row.name);
             if (row.entry.isFolder())
                 continue;
             if (!isSafeRemoteName(row.name)) {

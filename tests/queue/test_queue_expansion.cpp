@@ -5,6 +5,7 @@
 #include "queue/queue_expansion.h"
 #include "queue/user_interaction.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -416,6 +417,47 @@ private slots:
         QCOMPARE(log.lines, QStringList{"Skipped folder link that loops: " + root + "/sub/loop"});
     }
 #endif
+
+    // Links come from real listing lines: shown as folders, never walked,
+    // removed themselves on delete, and a browsed-into link's files are
+    // neither deleted nor downloaded through the tree.
+    void linksAreNeverFollowed()
+    {
+        const ListingNow now = ListingNow::at(QDateTime(QDate(2024, 6, 1), QTime(12, 0)));
+        RemoteFolderCache cache;
+        StoreRemoteListing(cache, "/pub/",
+                           "drwxr-xr-x 2 u g 4096 Jan 01 2020 sub\r\n"
+                           "lrwxrwxrwx 1 u g 1 Jan 01 2020 loop -> .\r\n"
+                           "lrwxrwxrwx 1 u g 4 Jan 01 2020 other -> /etc\r\n"
+                           "-rw-r--r-- 1 u g 5 Jan 01 2020 f.txt\r\n",
+                           kLayoutDetect, now);
+        StoreRemoteListing(cache, "/pub/sub/", "-rw-r--r-- 1 u g 3 Jan 01 2020 s.txt\r\n", kLayoutDetect, now);
+        StoreRemoteListing(cache, "/pub/other/", "-rw-r--r-- 1 u g 6 Jan 01 2020 passwd\r\n", kLayoutDetect,
+                           now);
+        const tFolderObject* pub = cache.find("/pub/");
+        QVERIFY(pub && pub->find(u"loop") && pub->find(u"loop")->entry.isFolder());
+        QVERIFY(pub->find(u"loop")->entry.isLink);
+
+        CommandQueue walk;
+        LogRecorder log;
+        QueueRecursiveListing(*pub, "/pub/", cache, walk, log.sink());
+        QCOMPARE(shown(walk), (QStringList{"cwd|/pub/sub", "list|flag:recursive"}));
+        QVERIFY(log.lines.contains("Not following link: loop"));
+
+        CommandQueue deletion;
+        QueueBufferedFolderDeletion(cache, deletion, "/pub/");
+        QCOMPARE(shown(deletion), (QStringList{"deletefile|/pub/sub/s.txt", "deletefolder|/pub/sub/",
+                                               "deletefile|/pub/f.txt", "deletefile|/pub/loop",
+                                               "deletefile|/pub/other", "deletefolder|/pub/"}));
+
+        QTemporaryDir target;
+        TransferQueue transfers;
+        const FolderDownloadResult r =
+            QueueBufferedFolderDownload(cache, transfers, target.path(), "/pub/", log.sink());
+        QVERIFY(r.ok);
+        QCOMPARE(r.queued, 2);  // f.txt and sub/s.txt, not other/passwd
+        QVERIFY(!QDir(target.filePath("other")).exists());
+    }
 
     void safeNames_data()
     {
