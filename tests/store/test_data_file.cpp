@@ -190,11 +190,22 @@ private slots:
         StoreStatus status;
         if (cause == "readonly") {
             QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            // An administrator writes into read-only folders anyway; an
+            // immutable folder refuses even them (where the file system has
+            // the attribute).
+            bool immutable = false;
             QFile probe(dir.filePath("probe"));
-            const bool refused = !probe.open(QIODevice::WriteOnly);
+            bool refused = !probe.open(QIODevice::WriteOnly);
+            probe.remove();
+            if (!refused) {
+                immutable = QProcess::execute("chattr", {"+i", dir.path()}) == 0;
+                QFile second(dir.filePath("probe"));
+                refused = immutable && !second.open(QIODevice::WriteOnly);
+            }
             if (refused)
                 status = saveDataFile(strm, path, settings, favorites);
-            probe.remove();
+            if (immutable)
+                QProcess::execute("chattr", {"-i", dir.path()});
             QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                   | QFileDevice::ExeOwner);
             if (!refused)
