@@ -141,18 +141,8 @@ private slots:
         EngineProbe p;
         QVERIFY(openOn(peer, p));
         QTemporaryDir dir;
-        p.ftp.setPassive(true);
-        p.ftp.setLocalFileName(QFile::encodeName(dir.filePath("out.txt")));
-        p.ftp.setHostFileName("f.txt");
-        p.ftp.Get();
-        QVERIFY(peer.waitReceived("PASV\r\n"));
-        const quint16 dp = dataServer.serverPort();
-        peer.write("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(dp / 256) + ","
-                   + QByteArray::number(dp % 256) + ")\r\n");
-        QVERIFY(QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000));
-        QTcpSocket* data = dataServer.nextPendingConnection();
-        QVERIFY(peer.waitReceived("RETR f.txt\r\n"));
-        peer.write("150 Opening data connection\r\n");
+        QTcpSocket* data = startPassiveGet(peer, dataServer, p, dir.filePath("out.txt"));
+        QVERIFY(data);
         if (replyFirst) {
             peer.write("226 Transfer complete\r\n");
             QVERIFY(QTest::qWaitFor([&] { return p.lines.contains("< 226 Transfer complete"); }, 10000));
@@ -184,24 +174,10 @@ private slots:
             ScriptedFtpPeer peer;
             QTcpServer dataServer;
             QVERIFY(dataServer.listen(QHostAddress::LocalHost, 0));
-            const int before = p.done.size();
-            p.server("u", "p", peer.port());
-            p.ftp.Open();
-            QVERIFY(peer.accept());
-            peer.write("220 ready\r\n");
-            QVERIFY(p.waitDone(before + 1));
-            p.ftp.setPassive(true);
-            p.ftp.setLocalFileName(QFile::encodeName(dir.filePath("out.txt")));
-            p.ftp.setHostFileName("f.txt");
-            p.ftp.Get();
-            QVERIFY(peer.waitReceived("PASV\r\n"));
-            const quint16 dp = dataServer.serverPort();
-            peer.write("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(dp / 256) + ","
-                       + QByteArray::number(dp % 256) + ")\r\n");
-            QVERIFY(QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000));
-            QTcpSocket* data = dataServer.nextPendingConnection();
-            QVERIFY(peer.waitReceived("RETR f.txt\r\n"));
-            peer.write("150 Opening data connection\r\n");
+            QVERIFY(openOn(peer, p));
+            const int before = p.done.size() - 1;
+            QTcpSocket* data = startPassiveGet(peer, dataServer, p, dir.filePath("out.txt"));
+            QVERIFY(data);
             data->write("partial");
             if (round == 0) {
                 QVERIFY(QTest::qWaitFor([&] { return p.ftp.ByteCount() > 0; }, 10000));
@@ -249,12 +225,36 @@ private:
     // Opens the engine's control connection on the scripted peer.
     static bool openOn(ScriptedFtpPeer& peer, EngineProbe& p)
     {
+        const int before = p.done.size();
         p.server("u", "p", peer.port());
         p.ftp.Open();
         if (!peer.accept())
             return false;
         peer.write("220 ready\r\n");
-        return p.waitDone() && p.done.first().second == 0;
+        return p.waitDone(before + 1) && p.done.last().second == 0;
+    }
+
+    // Starts a passive download of f.txt and plays the server up to the 150;
+    // returns the server's end of the data connection.
+    static QTcpSocket* startPassiveGet(ScriptedFtpPeer& peer, QTcpServer& dataServer, EngineProbe& p,
+                                       const QString& localPath)
+    {
+        p.ftp.setPassive(true);
+        p.ftp.setLocalFileName(QFile::encodeName(localPath));
+        p.ftp.setHostFileName("f.txt");
+        p.ftp.Get();
+        if (!peer.waitReceived("PASV\r\n"))
+            return nullptr;
+        const quint16 dp = dataServer.serverPort();
+        peer.write("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(dp / 256) + ","
+                   + QByteArray::number(dp % 256) + ")\r\n");
+        if (!QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000))
+            return nullptr;
+        QTcpSocket* data = dataServer.nextPendingConnection();
+        if (!peer.waitReceived("RETR f.txt\r\n"))
+            return nullptr;
+        peer.write("150 Opening data connection\r\n");
+        return data;
     }
 };
 
