@@ -240,6 +240,9 @@ private:
     QTimer m_timer;
     int m_timerTag = 0;
     bool m_awaitingDone = false;
+    // Completions still to come for requests of a session that has ended
+    // (aborted by a disconnect, or cut by the server); they are not handled.
+    int m_staleDones = 0;
 
     QString m_connectCaption = ConnectCaption;
     int m_connectImage = ConnectImageIndex;

@@ -180,6 +180,12 @@ void Session::ftpDisplay(QByteArray& msg)
 
 void Session::ftpSessionClosed(int)
 {
+    // The request that was running still reports; it belongs to the ended
+    // session, and a new session may have started by the time it arrives.
+    if (m_awaitingDone) {
+        m_awaitingDone = false;
+        ++m_staleDones;
+    }
     setTitles(BaseTitle, BaseTitle);
     if (ConnectWanted) {
         ++RetryCount;

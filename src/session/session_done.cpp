@@ -43,6 +43,10 @@ void Session::stopRoutineWithError(const QString& message)
 void Session::ftpRequestDone(TFtpRequest rqType, int error)
 {
     m_awaitingDone = false;
+    if (m_staleDones > 0) {
+        --m_staleDones;
+        return;
+    }
     if (!ftp.ControlSocketOpen()) {
         // A connection attempt that ended without a session.
         if (!isConnectIdle())

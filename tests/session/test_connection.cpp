@@ -167,6 +167,30 @@ private slots:
         QCOMPARE(h.status().filter("Connecting").size(), 1);
     }
 
+    void reconnectWhileARequestWasRunning()
+    {
+        // The server never answers LIST: a disconnect aborts the listing and
+        // a connect follows at once. The aborted listing's completion belongs
+        // to the old session and must not be taken for the new one's.
+        PyFtpServer::Options o;
+        o.unansweredCommands = {"LIST"};
+        PyFtpServer server(o);
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        Harness h;
+        h.s->tbAddress = "127.0.0.1";
+        h.s->tbPort = QString::number(server.port());
+        h.s->tbusername = "test";
+        h.s->tbPassword = "secret";
+        h.s->acConnectExecute(true);
+        QVERIFY2(QTest::qWaitFor([&] { return h.sent().contains("LIST"); }, 20000), qPrintable(h.dump()));
+        h.s->acConnectExecute(true);
+        h.s->acConnectExecute(true);
+        QVERIFY2(QTest::qWaitFor([&] { return h.sent().count("LIST") == 2; }, 20000), qPrintable(h.dump()));
+        QVERIFY2(h.s->RemoteFolderCache.isEmpty(), qPrintable(h.dump()));
+        QCOMPARE(h.status().filter("listing done").size(), 0);
+        QCOMPARE(h.s->connectCaption(), QString("Disconnect"));
+    }
+
     void connectionModes_data()
     {
         QTest::addColumn<int>("mode");
