@@ -85,6 +85,10 @@ void TFormMain::createPanes()
     m_remotePanel = paneColumn(remoteBar, rlv, m_browsers);
     m_browsers->addWidget(m_localPanel);
     m_browsers->addWidget(m_remotePanel);
+    // A panel may be as narrow as a stored layout can make it; the path box
+    // is clipped rather than holding the splitter back.
+    for (QWidget *panel : {m_localPanel, m_remotePanel})
+        panel->setMinimumWidth(kNarrowLeftPanel);
 
     m_bottom = new QSplitter(Qt::Horizontal, m_vertical);
     logwin = new LogView(m_bottom);

@@ -15,14 +15,22 @@ constexpr int kImageSize = 16;
 QueueModel::QueueModel(TransferQueue &queue, SystemIconSource *images, QObject *parent)
     : QAbstractTableModel(parent), m_queue(queue), m_images(images), m_count(queue.count())
 {
+    // The queue announces a change after making it; until the views have
+    // been told, rows are read as they were before it.
     connect(&queue, &TransferQueue::rowInserted, this, [this](int row) {
+        m_changedRow = row;
+        m_shift = 1;
         beginInsertRows(QModelIndex(), row, row);
         ++m_count;
+        m_shift = 0;
         endInsertRows();
     });
     connect(&queue, &TransferQueue::rowRemoved, this, [this](int row) {
+        m_changedRow = row;
+        m_shift = -1;
         beginRemoveRows(QModelIndex(), row, row);
         --m_count;
+        m_shift = 0;
         endRemoveRows();
     });
     connect(&queue, &TransferQueue::cleared, this, [this] {
@@ -52,9 +60,17 @@ int QueueModel::columnCount(const QModelIndex &parent) const
 
 QVariant QueueModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_queue.count())
+    if (!index.isValid())
         return {};
-    const QueueRow &row = m_queue.row(index.row());
+    int at = index.row();
+    if (m_shift != 0 && at >= m_changedRow) {
+        if (m_shift < 0 && at == m_changedRow)
+            return {}; // the removed row is gone already
+        at += m_shift;
+    }
+    if (at >= m_queue.count())
+        return {};
+    const QueueRow &row = m_queue.row(at);
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {

@@ -48,5 +48,7 @@ private:
     // The number of rows the views know of; it trails the queue between a
     // change and the signal that announces it.
     int m_count = 0;
+    int m_changedRow = -1;
+    int m_shift = 0; // +1 inside an insertion, -1 inside a removal
     mutable QHash<qint64, QIcon> m_icons;
 };

@@ -1,0 +1,162 @@
+// qLv over the transfer queue: the columns and texts, the state images of
+// the four states, the window colour while active and the button-face colour
+// while inactive, and the selection kept the same in view and queue while
+// rows are added, moved and removed.
+
+#include "queue/transfer_queue.h"
+#include "ui/queue_model.h"
+#include "ui/queue_view.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QTest>
+
+class TestQueueView : public QObject
+{
+    Q_OBJECT
+private slots:
+    void columnsAndTexts();
+    void stateImages();
+    void colourIsTheActivity();
+    void selectionFollowsMovesAndRemovals();
+    void columnWidthsKeptWithoutModel();
+};
+
+void TestQueueView::columnsAndTexts()
+{
+    TransferQueue queue;
+    QueueModel model(queue);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QueueView view;
+    view.setQueueModel(&model);
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Transfer From"));
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Transfer To"));
+    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Size"));
+    QVERIFY(model.headerData(2, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+
+    queue.AddToTransferQueue("/pub/a.txt", "/home/me/a.txt", 1234, false, false, false);
+    queue.AddToTransferQueue("/home/me/dir/", "/pub/dir/", -1, false, false, true);
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("/pub/a.txt"));
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("/home/me/a.txt"));
+    QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("1234"));
+    QVERIFY(model.index(0, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    QCOMPARE(model.index(1, 2).data().toString(), QString()); // a folder entry has no size text
+    queue.RemoveQueueEntry(0);
+    QCOMPARE(model.rowCount(), 1);
+    queue.clear();
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void TestQueueView::stateImages()
+{
+    TransferQueue queue;
+    QueueModel model(queue);
+    queue.AddToTransferQueue("/pub/down", "/tmp/down", 1, false, false, false);
+    queue.AddToTransferQueue("/tmp/up", "/pub/up", 1, false, false, true);
+    QCOMPARE(model.index(0, 0).data(QueueModel::StateImageRole).toInt(), kStateDownloadWaiting);
+    QCOMPARE(model.index(1, 0).data(QueueModel::StateImageRole).toInt(), kStateUploadWaiting);
+
+    const QIcon waiting = model.index(0, 0).data(Qt::DecorationRole).value<QIcon>();
+    queue.setStateImage(0, kStateDownloadRunning);
+    QCOMPARE(model.index(0, 0).data(QueueModel::StateImageRole).toInt(), kStateDownloadRunning);
+    const QIcon running = model.index(0, 0).data(Qt::DecorationRole).value<QIcon>();
+    QVERIFY(!waiting.isNull() && !running.isNull());
+    QVERIFY(waiting.pixmap(34, 16).toImage() != running.pixmap(34, 16).toImage());
+
+    // Four different pictures, nothing for a state that does not exist.
+    QList<QImage> images;
+    for (int state = 0; state < 4; ++state) {
+        const QImage image = QueueModel::stateImage(state).toImage();
+        QVERIFY(!image.isNull());
+        QVERIFY2(!images.contains(image), qPrintable(QString::number(state)));
+        images.append(image);
+    }
+    QVERIFY(QueueModel::stateImage(4).isNull());
+    QVERIFY(QueueModel::stateImage(-1).isNull());
+}
+
+void TestQueueView::colourIsTheActivity()
+{
+    TransferQueue queue;
+    QueueModel model(queue);
+    QueueView view;
+    QCOMPARE(view.backgroundColor(), view.inactiveColor()); // no queue yet: nothing runs
+    view.setQueueModel(&model);
+    QCOMPARE(view.activeColor(), QApplication::palette().color(QPalette::Base));
+    QCOMPARE(view.inactiveColor(), QApplication::palette().color(QPalette::Button));
+    QVERIFY(view.activeColor() != view.inactiveColor());
+
+    QCOMPARE(view.backgroundColor(), view.inactiveColor());
+    queue.setActive(true);
+    QCOMPARE(view.backgroundColor(), view.activeColor());
+    queue.setActive(false);
+    QCOMPARE(view.backgroundColor(), view.inactiveColor());
+
+    // A queue that is already active shows so as soon as it is attached.
+    TransferQueue running;
+    running.setActive(true);
+    QueueModel runningModel(running);
+    view.setQueueModel(&runningModel);
+    QCOMPARE(view.backgroundColor(), view.activeColor());
+    queue.setActive(true); // the old queue no longer paints the view
+    running.setActive(false);
+    QCOMPARE(view.backgroundColor(), view.inactiveColor());
+    view.setQueueModel(nullptr);
+}
+
+void TestQueueView::selectionFollowsMovesAndRemovals()
+{
+    TransferQueue queue;
+    QueueModel model(queue);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QueueView view;
+    view.setQueueModel(&model);
+    for (const char *name : {"/a", "/b", "/c", "/d"})
+        queue.AddToTransferQueue(name, QString::fromLatin1(name) + "x", 1, false, false, false);
+
+    auto *selection = view.selectionModel();
+    selection->select(model.index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QVERIFY(queue.row(2).selected);
+    QVERIFY(!queue.row(0).selected);
+
+    queue.moveUp(); // "/c" to row 1
+    QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("/c"));
+    QVERIFY(selection->isRowSelected(1, {}));
+    QVERIFY(!selection->isRowSelected(2, {}));
+
+    queue.moveDown();
+    queue.moveDown(); // "/c" to the end
+    QCOMPARE(model.index(3, 0).data().toString(), QStringLiteral("/c"));
+    QVERIFY(selection->isRowSelected(3, {}));
+
+    queue.deleteSelected();
+    QCOMPARE(model.rowCount(), 3);
+    QVERIFY(!selection->hasSelection());
+    for (int i = 0; i < queue.count(); ++i)
+        QVERIFY(!queue.row(i).selected);
+
+    selection->setCurrentIndex(model.index(1, 0), QItemSelectionModel::NoUpdate);
+    QVERIFY(queue.row(1).focused);
+}
+
+void TestQueueView::columnWidthsKeptWithoutModel()
+{
+    QueueView view;
+    std::array<qint32, ProgramData::QueueColumnCount> widths{};
+    widths[0] = 310;
+    widths[2] = 61; // the To column keeps its design width
+    view.setColumnWidths(widths);
+    TransferQueue queue;
+    QueueModel model(queue);
+    view.setQueueModel(&model);
+    QCOMPARE(view.columnWidth(0), 310);
+    QCOMPARE(view.columnWidth(1), 250);
+    QCOMPARE(view.columnWidth(2), 61);
+    QCOMPARE(view.columnWidths()[0], 310);
+    QCOMPARE(view.columnWidths()[3], 0);
+    view.setQueueModel(nullptr);
+}
+
+QTEST_MAIN(TestQueueView)
+#include "test_queue_view.moc"
