@@ -34,6 +34,14 @@ QComboBox* combo(QWidget* parent, const char* name, const QStringList& items)
     return box;
 }
 
+// A row holding a layout gets no buddy by itself; the accelerator needs one.
+QLabel* buddyLabel(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text, buddy->parentWidget());
+    label->setBuddy(buddy);
+    return label;
+}
+
 QCheckBox* check(QWidget* parent, const char* name, const QString& caption)
 {
     return named(new QCheckBox(caption, parent), name);
@@ -89,7 +97,7 @@ QWidget* TFormPreferences::generalPage()
     sShowLoginMessage =
         check(page, "sShowLoginMessage", QStringLiteral("Show the server's login &message after log-in"));
     sMonitorClipboard =
-        check(page, "sMonitorClipboard", QStringLiteral("Watch the &clipboard for ftp:// addresses"));
+        check(page, "sMonitorClipboard", QStringLiteral("Watch the clip&board for ftp:// addresses"));
     sCheckForNewVersion =
         check(page, "sCheckForNewVersion", QStringLiteral("Check for a new &version at start-up"));
     form->addRow(QStringLiteral("At &start-up:"), sStartUpAction);
@@ -129,9 +137,9 @@ QWidget* TFormPreferences::connectionPage()
     form->addRow(QStringLiteral("Connection &type:"), sFirewallType);
     form->addRow(QStringLiteral("Proxy or SOCKS &server:"), sFirewallAddress);
     form->addRow(QStringLiteral("SOCKS &port:"), sFirewallPort);
-    form->addRow(QStringLiteral("&Reconnection attempts:"), retries);
+    form->addRow(buddyLabel(QStringLiteral("&Reconnection attempts:"), sRetries), retries);
     form->addRow(QStringLiteral("&Delay between attempts:"), sRetryDelay);
-    form->addRow(QStringLiteral("&Anonymous password:"), sAnonPassword);
+    form->addRow(QStringLiteral("A&nonymous password:"), sAnonPassword);
     form->addRow(sAntiTimeout);
     form->addRow(sListHiddenFiles);
     connect(sFirewallType, &QComboBox::currentIndexChanged, this, &TFormPreferences::updateEnabling);
@@ -148,7 +156,7 @@ QWidget* TFormPreferences::transfersPage()
     sXferPromptForAction =
         check(page, "sXferPromptForAction", QStringLiteral("&Prompt for the action when the target exists"));
     sXferClosePromptForAction =
-        check(page, "sXferClosePromptForAction", QStringLiteral("Auto &close the prompt after"));
+        check(page, "sXferClosePromptForAction", QStringLiteral("Auto c&lose the prompt after"));
     sXferClosePromptForActionSecs = named(new QLineEdit(page), "sXferClosePromptForActionSecs");
     sXferClosePromptForActionSecs->setMaxLength(6);
     sASCIIFiles = named(new QPlainTextEdit(page), "sASCIIFiles");
@@ -186,7 +194,7 @@ QWidget* TFormPreferences::soundsPage()
         auto* row = new QHBoxLayout;
         row->addWidget(edit);
         row->addWidget(browse);
-        form->addRow(label, row);
+        form->addRow(buddyLabel(label, edit), row);
     };
     soundRow(sSndConnect, "sSndConnect", QStringLiteral("After &log-in:"));
     soundRow(sSndDisconnect, "sSndDisconnect", QStringLiteral("When the session &ends:"));
@@ -202,7 +210,7 @@ QWidget* TFormPreferences::displayPage()
     auto* page = new QWidget;
     auto* form = new QFormLayout(page);
     sLvFullRowSelect = check(page, "sLvFullRowSelect", QStringLiteral("&Full-row selection in the lists"));
-    sShowFTPAttrs = check(page, "sShowFTPAttrs", QStringLiteral("Show the \"Attr\" &column of the remote pane"));
+    sShowFTPAttrs = check(page, "sShowFTPAttrs", QStringLiteral("Show the \"Attr\" col&umn of the remote pane"));
     winColorButton = named(new QPushButton(page), "winColorButton");
     fontColorButton = named(new QPushButton(page), "fontColorButton");
     fontButton = named(new QPushButton(page), "fontButton");
@@ -210,7 +218,7 @@ QWidget* TFormPreferences::displayPage()
     form->addRow(sShowFTPAttrs);
     form->addRow(QStringLiteral("&Background:"), winColorButton);
     form->addRow(QStringLiteral("&Text colour:"), fontColorButton);
-    form->addRow(QStringLiteral("F&ont:"), fontButton);
+    form->addRow(QStringLiteral("Fo&nt:"), fontButton);
     connect(winColorButton, &QPushButton::clicked, this, [this] {
         const QColor c = QColorDialog::getColor(colorFromStored(winColor, palette()), this);
         if (c.isValid())

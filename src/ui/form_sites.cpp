@@ -128,11 +128,16 @@ void TFormSites::buildControls()
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Name:"), sitename);
     form->addRow(QStringLiteral("&Host:"), SiteHost);
-    form->addRow(QStringLiteral("&Port:"), portRow);
+    // A row holding a layout gets no buddy by itself; the accelerator needs one.
+    auto* portLabel = new QLabel(QStringLiteral("&Port:"), this);
+    portLabel->setBuddy(SitePort);
+    form->addRow(portLabel, portRow);
     form->addRow(QStringLiteral("U&ser name:"), SiteUsername);
     form->addRow(QStringLiteral("Pass&word:"), SitePassword);
     form->addRow(QStringLiteral("&Remote folder:"), SiteSrFolder);
-    form->addRow(QStringLiteral("Local f&older:"), localRow);
+    auto* localLabel = new QLabel(QStringLiteral("Local f&older:"), this);
+    localLabel->setBuddy(SiteSlFolder);
+    form->addRow(localLabel, localRow);
     form->addRow(QString(), SiteSAutoReconnect);
     auto* optionRow = new QHBoxLayout;
     optionRow->addWidget(SiteSSetAnonymous);
@@ -154,6 +159,16 @@ void TFormSites::buildControls()
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);
+
+    // A disabled edit shows the button face, so a folder's empty controls do
+    // not look like empty values of a site.
+    for (QWidget* control : siteControls()) {
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            QPalette p = edit->palette();
+            p.setColor(QPalette::Disabled, QPalette::Base, p.color(QPalette::Active, QPalette::Button));
+            edit->setPalette(p);
+        }
+    }
 
     connect(tv, &QTreeWidget::currentItemChanged, this, &TFormSites::selectionChanged);
     connect(tv, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
