@@ -5,6 +5,20 @@
 
 #include <QMessageBox>
 
+namespace {
+
+// The core's texts break lines the way the old message boxes did ("\r\n",
+// and "\r\r\n" for one break); a label would show the stray "\r".
+QString boxText(const QString& text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.remove(u'\r');
+    return shown;
+}
+
+} // namespace
+
 DialogUserInteraction::DialogUserInteraction(QWidget* parent)
     : m_parent(parent)
 {
@@ -12,14 +26,14 @@ DialogUserInteraction::DialogUserInteraction(QWidget* parent)
 
 void DialogUserInteraction::showMessage(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, BoxTitle, text, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, BoxTitle, boxText(text), QMessageBox::Ok, m_parent);
     box.setObjectName(QStringLiteral("messageBox"));
     box.exec();
 }
 
 bool DialogUserInteraction::askYesNo(const QString& text, bool warning)
 {
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Question, BoxTitle, text,
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Question, BoxTitle, boxText(text),
                     QMessageBox::Yes | QMessageBox::No, m_parent);
     box.setObjectName(QStringLiteral("yesNoBox"));
     box.setDefaultButton(QMessageBox::Yes);

@@ -102,11 +102,12 @@ private slots:
         onModal([](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             QVERIFY(box);
-            QCOMPARE(box->text(), QStringLiteral("Could not create shortcut"));
+            // One line break where the core writes "\r\r\n".
+            QCOMPARE(box->text(), QStringLiteral("Could not connect to /x\nSite could not be found"));
             QCOMPARE(box->windowTitle(), QStringLiteral("Glimmer FTP"));
             QTest::keyClick(box, Qt::Key_Return);
         });
-        ui.showMessage(QStringLiteral("Could not create shortcut"));
+        ui.showMessage(QStringLiteral("Could not connect to /x\r\r\nSite could not be found"));
 
         for (const bool yes : {true, false}) {
             onModal([yes](QWidget* modal) {
