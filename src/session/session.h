@@ -229,6 +229,7 @@ private:
     void progressDisplay();
     void clipboardMonitor();
     void keepAlive();
+    void scheduleExtraTick();
     void startupPhase1();
     void startupPhase2();
 
@@ -243,6 +244,7 @@ private:
     // Completions still to come for requests of a session that has ended
     // (aborted by a disconnect, or cut by the server); they are not handled.
     int m_staleDones = 0;
+    bool m_extraTickPending = false;
 
     QString m_connectCaption = ConnectCaption;
     int m_connectImage = ConnectImageIndex;

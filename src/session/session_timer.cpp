@@ -52,16 +52,34 @@ void Session::timerTimer()
             reconnectionCheck();
 
         const bool ready = engineReady();
+        const int commandsBefore = CommandQueue.count();
+        const int entriesBefore = qLv.count();
         if (!CommandQueue.isEmpty() && ready)
             ProcessCommandQueue();
         else if (!qLv.isEmpty() && qLv.isActive() && ready)
             StartQueueHead();
         else if (qLv.isEmpty() && !qLv.alwaysActive())
             qLv.setActive(false);
+        // Work that needed no request (a buffered folder expanded, a type
+        // switch queued, an entry skipped) goes on at once instead of after
+        // the next 200 ms.
+        if (ready && engineReady() && (commandsBefore != CommandQueue.count() || entriesBefore != qLv.count()))
+            scheduleExtraTick();
 
         progressDisplay();
         clipboardMonitor();
         keepAlive();
+    });
+}
+
+void Session::scheduleExtraTick()
+{
+    if (m_extraTickPending || m_timerTag < 2)
+        return;
+    m_extraTickPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_extraTickPending = false;
+        timerTimer();
     });
 }
 

@@ -29,6 +29,8 @@ void Session::QueueStop()
 void Session::acQueueTransfer()
 {
     qLv.setActive(true);
+    if (engineReady())
+        scheduleExtraTick();
 }
 
 void Session::setQueueAlwaysActive(bool on)
