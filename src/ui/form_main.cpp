@@ -112,8 +112,14 @@ void TFormMain::createPanes()
 
 void TFormMain::connectViews()
 {
-    connect(llv, &PaneView::entered, this, [this] { m_localFocused = true; });
-    connect(rlv, &PaneView::entered, this, [this] { m_localFocused = false; });
+    connect(llv, &PaneView::entered, this, [this] {
+        m_localFocused = true;
+        emit paneEntered(true);
+    });
+    connect(rlv, &PaneView::entered, this, [this] {
+        m_localFocused = false;
+        emit paneEntered(false);
+    });
     for (PaneView *pane : {llv, rlv})
         connect(pane, &PaneView::contextMenuRequested, this, [this](const QPoint &at) { paneMenu->popup(at); });
     connect(qLv, &QWidget::customContextMenuRequested, this,
@@ -193,6 +199,18 @@ void TFormMain::switchBrowsers()
     m_browsers->addWidget(m_browsers->widget(0));
     m_browsers->setSizes({sizes.value(1), sizes.value(0)});
     m_switched = !m_switched;
+}
+
+void TFormMain::showLocalFolder(const QString &path, FolderEntries entries)
+{
+    lCombo->setPath(path);
+    llv->showEntries(std::move(entries));
+}
+
+void TFormMain::showRemoteFolder(const QString &path, FolderEntries entries)
+{
+    rCombo->setPath(path);
+    rlv->showEntries(std::move(entries));
 }
 
 void TFormMain::setViewStyle(quint8 style)

@@ -11,6 +11,7 @@
 // log and the settings; it is attached through showLog() and showQueue() and
 // will drive the actions, the captions and the status panels.
 
+#include "queue/entry.h"
 #include "queue/icon_cache.h"
 #include "store/program_data.h"
 #include "ui/icon_provider.h"
@@ -122,6 +123,10 @@ public:
     bool localPaneFocused() const { return m_localFocused; }
     PaneView *focusedPane() const;
     bool panesSwitched() const { return m_switched; }
+    // Shows a folder in a pane: its path in the path box (and at the top of
+    // the history when new there), its rows sorted, the first row selected.
+    void showLocalFolder(const QString &path, FolderEntries entries);
+    void showRemoteFolder(const QString &path, FolderEntries entries);
     void switchBrowsers();
     void setViewStyle(quint8 style);
 
@@ -150,6 +155,9 @@ public:
 signals:
     // Enter in one of the quick-connect fields (the key goes no further).
     void quickConnectEnter();
+    // A pane got the focus; local tells which. The actions' enabled states
+    // are refreshed on it.
+    void paneEntered(bool local);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -151,6 +151,12 @@ void PaneView::setFullRowSelect(bool on)
     m_details->viewport()->update();
 }
 
+void PaneView::showEntries(FolderEntries entries)
+{
+    m_model->setEntries(std::move(entries));
+    selectFirstRow();
+}
+
 void PaneView::selectFirstRow()
 {
     if (m_model->rowCount() == 0)

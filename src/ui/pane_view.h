@@ -38,7 +38,9 @@ public:
     bool fullRowSelect() const { return m_fullRow; }
     void setFullRowSelect(bool on);
 
-    // The first row selected, current and focused, as after showing a folder.
+    // Shows a folder: the rows replaced and sorted, the first row selected,
+    // current and focused.
+    void showEntries(FolderEntries entries);
     void selectFirstRow();
     // Selected rows in the order shown.
     QList<int> selectedRows() const;

@@ -4,14 +4,18 @@
 // folder starts with its first row selected.
 
 #include "queue/entry_date.h"
+#include "queue/icon_cache.h"
 #include "ui/form_main.h"
+#include "ui/icon_provider.h"
 #include "ui/pane_model.h"
 #include "ui/pane_view.h"
+#include "ui/path_combo.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QHeaderView>
 #include <QListView>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -65,6 +69,8 @@ private slots:
     void rowTexts();
     void firstRowSelectedWhenShown();
     void viewStylesShareOneSelection();
+    void iconsAndTypeNames();
+    void showingAFolderInTheWindow();
 };
 
 // Steps: "h<n>" clicks header section n (0-based) of the focused pane, "m<name>"
@@ -239,6 +245,46 @@ void TestPaneModel::viewStylesShareOneSelection()
     QCOMPARE(pane.currentView(), static_cast<QAbstractItemView *>(pane.detailsView()));
     pane.setViewStyle(200); // an unknown stored style shows the details
     QCOMPARE(pane.viewStyle(), quint8(ListStyleReport));
+}
+
+void TestPaneModel::iconsAndTypeNames()
+{
+    SystemIconSource images;
+    IconCache icons(images);
+    PaneModel model(&icons, &images);
+    model.setEntries({row("dir", true, 0, 1), row("a.txt", false, 1, 1), row("b.TXT", false, 1, 1),
+                      row("c.txt", false, 1, 1), row("noext", false, 1, 1)});
+    for (int i = 0; i < model.rowCount(); ++i) {
+        QVERIFY(!model.index(i, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+        QVERIFY(!model.index(i, 0).data(Qt::ToolTipRole).toString().isEmpty());
+    }
+    QCOMPARE(model.index(model.rowOfName("dir"), 0).data(Qt::ToolTipRole).toString(), QStringLiteral("File Folder"));
+    // One lookup per extension, however many rows carry it.
+    QCOMPARE(icons.count(), 3); // "txt", "TXT", ""
+    QCOMPARE(images.icon(-1).isNull(), true);
+    QCOMPARE(images.typeName(images.count()), QString());
+}
+
+void TestPaneModel::showingAFolderInTheWindow()
+{
+    TFormMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy entered(&window, &TFormMain::paneEntered);
+    window.rlv->model()->setSortKey(1);
+    window.showRemoteFolder(QStringLiteral("/pub/"), sample());
+    QCOMPARE(window.rCombo->currentText(), QStringLiteral("/pub/"));
+    QCOMPARE(window.rCombo->history(), QStringList{"/pub/"});
+    QCOMPARE(window.rlv->selectedEntries().first().name, QStringLiteral("Docs"));
+    QTRY_VERIFY(window.rlv->detailsView()->hasFocus());
+    QVERIFY(!window.localPaneFocused());
+    QVERIFY(!entered.isEmpty());
+    QCOMPARE(entered.last().first().toBool(), false);
+
+    window.showLocalFolder(QStringLiteral("/home/me/"), {row("x", false, 1, 1)});
+    QCOMPARE(window.lCombo->history(), QStringList{"/home/me/"});
+    QTRY_VERIFY(window.localPaneFocused());
+    QCOMPARE(entered.last().first().toBool(), true);
 }
 
 QTEST_MAIN(TestPaneModel)
