@@ -29,7 +29,7 @@ QAction *TFormMain::makeAction(const char *name, const QString &text, const QKey
 
 void TFormMain::createActions()
 {
-    acConnect = makeAction("acConnect", QStringLiteral("Connect"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    acConnect = makeAction("acConnect", QStringLiteral("Connect"));
     acStop = makeAction("acStop", QStringLiteral("Stop"), QKeySequence(Qt::CTRL | Qt::Key_Period));
     acSiteMgr = makeAction("acSiteMgr", QStringLiteral("Site Manager"), QKeySequence(Qt::CTRL | Qt::Key_S));
     acRefresh = makeAction("acRefresh", QStringLiteral("Refresh"), QKeySequence(Qt::Key_F5));

@@ -3,6 +3,8 @@
 // and decoded, as the data file holds it), the last normal place kept when
 // closed minimised or maximised, and the pane settings applied.
 
+#include "queue/log_model.h"
+#include "queue/transfer_queue.h"
 #include "ui/form_main.h"
 #include "ui/log_view.h"
 #include "ui/pane_model.h"
@@ -75,6 +77,7 @@ private slots:
     void paneSettings();
     void switchedBrowsers();
     void quickConnectEnter();
+    void viewActions();
 };
 
 void TestFormMain::componentsByName()
@@ -257,6 +260,39 @@ void TestFormMain::quickConnectEnter()
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(enter.count(), ++expected);
     }
+}
+
+// What the actions do to the views before any session is attached.
+void TestFormMain::viewActions()
+{
+    TFormMain window;
+    LogModel log;
+    window.showLog(&log);
+    log.WriteLog(">NOOP");
+    QCOMPARE(window.logwin->lineCount(), 1);
+    window.acLogAutoScroll->trigger();
+    QVERIFY(!log.autoScroll());
+    window.acLogClear->trigger();
+    QCOMPARE(log.count(), 0);
+
+    window.acViewSmallIcons->trigger();
+    QCOMPARE(window.llv->viewStyle(), quint8(ListStyleSmallIcon));
+    QCOMPARE(window.rlv->viewStyle(), quint8(ListStyleSmallIcon));
+
+    TransferQueue queue;
+    window.showQueue(&queue);
+    queue.AddToTransferQueue("/pub/a", "/tmp/a", 1, false, false, false);
+    QCOMPARE(window.qLv->model()->rowCount(), 1);
+    QSignalSpy transfer(window.acQueueTransfer, &QAction::triggered);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QRect cell = window.qLv->visualRect(window.qLv->model()->index(0, 0));
+    // A real double click starts with a press on the same row.
+    QTest::mousePress(window.qLv->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(window.qLv->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(transfer.count(), 1);
+    window.showQueue(nullptr);
+    window.showLog(nullptr);
 }
 
 QTEST_MAIN(TestFormMain)
