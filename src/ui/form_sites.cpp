@@ -183,7 +183,11 @@ void TFormSites::buildControls()
             [](QTreeWidgetItem* item) { SiteTreeWidget::nodeOf(item)->setExpanded(true); });
     connect(tv, &QTreeWidget::itemCollapsed, this,
             [](QTreeWidgetItem* item) { SiteTreeWidget::nodeOf(item)->setExpanded(false); });
-    connect(tv, &SiteTreeWidget::nodeDropped, this, &TFormSites::nodeDropped);
+    // Queued: the tree is redrawn after the drag has ended, not under the
+    // view's own drag handling.
+    connect(tv, &SiteTreeWidget::nodeDropped, this, [this](SiteNode* node, SiteNode* target) {
+        QMetaObject::invokeMethod(this, [this, node, target] { nodeDropped(node, target); }, Qt::QueuedConnection);
+    });
     for (QLineEdit* edit : {sitename, SiteHost, SitePort, SiteUsername, SitePassword, SiteSrFolder, SiteSlFolder})
         connect(edit, &QLineEdit::textChanged, this, &TFormSites::controlChanged);
     connect(SiteSAutoReconnect, &QCheckBox::toggled, this, &TFormSites::controlChanged);

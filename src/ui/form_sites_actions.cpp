@@ -106,6 +106,10 @@ void TFormSites::deleteClick()
 
 void TFormSites::nodeDropped(SiteNode* node, SiteNode* target)
 {
+    // The drop is handled a moment later; both nodes must still be there.
+    const QList<SiteNode*> nodes = m_sites.nodesInTreeOrder();
+    if (!nodes.contains(node) || !nodes.contains(target))
+        return;
     const SiteResult result = m_sites.move(node, target);
     if (!result.ok()) {
         m_ui.showMessage(result.error);
