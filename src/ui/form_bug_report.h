@@ -29,7 +29,7 @@ public:
     QLabel* Label1 = nullptr;
     QPlainTextEdit* details = nullptr;
     QPushButton* send = nullptr;
-    QPushButton* close = nullptr;
+    QPushButton* closeButton = nullptr;
 
     QUrl mailUrl() const;
     // Opens the prepared mail; QDesktopServices::openUrl unless replaced.
