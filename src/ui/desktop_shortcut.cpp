@@ -8,7 +8,7 @@
 
 namespace {
 
-// Characters the Desktop Entry specification reserves in Exec arguments:
+// Characters the freedesktop.org Desktop Entry format reserves in Exec arguments:
 // an argument holding any of them must be quoted.
 const QString ReservedInExec = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 
