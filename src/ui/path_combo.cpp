@@ -12,6 +12,9 @@ PathCombo::PathCombo(QWidget *parent) : QComboBox(parent)
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert); // the history is ours, not the typing's
     setMaxCount(HistoryLimit);
+    // No inline completion: Enter must go to the folder typed, not to a
+    // longer one from the history that happens to start the same way.
+    setCompleter(nullptr);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     lineEdit()->installEventFilter(this);
     connect(this, &QComboBox::activated, this, [this](int index) { emit pathEntered(itemText(index)); });
