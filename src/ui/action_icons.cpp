@@ -14,7 +14,7 @@ struct IconChoice {
     QStyle::StandardPixmap fallback;
 };
 
-// Theme names follow the freedesktop icon naming specification, which the
+// Theme names follow the freedesktop icon naming rules, which the
 // Linux desktops' themes implement; the fallbacks are the nearest of the
 // style's own pictures.
 constexpr IconChoice kChoices[] = {
