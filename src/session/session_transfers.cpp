@@ -159,6 +159,13 @@ void Session::startUploadFile()
     ftp.setLocalFileName(QFile::encodeName(from));
     ftp.setHostFileName(to.toUtf8());
     if (!head.entry.remoteSizeKnown) {
+        // Servers refuse SIZE in ASCII mode (the size would depend on line
+        // ends); refused, it would read as "absent" and an existing file
+        // would be overwritten without the action being asked for.
+        if (!ftp.Binary()) {
+            pushTypeSwitch();
+            return;
+        }
         ftp.Size();
         return;
     }
