@@ -186,6 +186,7 @@ public:
 
 signals:
     void connectActionChanged();
+    void queueAlwaysActiveChanged(bool on);  // the check of acQueueAlwaysActive
     void titlesChanged();
     void panelsChanged();
     // Fill the remote pane with the cached folder path (Part of the listing).

@@ -129,7 +129,9 @@ void Session::clipboardMonitor()
 
 void Session::keepAlive()
 {
-    if (!settings.sAntiTimeout || !ftp.ControlSocketOpen())
+    // Before the log-in has found the current folder there is nothing to CWD
+    // into (and an empty CWD would be refused).
+    if (!settings.sAntiTimeout || !ftp.ControlSocketOpen() || CurrentRemoteFolder.isEmpty())
         return;
     const double now = m_platform.now();
     if (qRound64((now - LastActivityTime) * kSecondsPerDay) >= KeepAliveSeconds) {

@@ -35,7 +35,10 @@ void Session::acQueueTransfer()
 
 void Session::setQueueAlwaysActive(bool on)
 {
+    if (qLv.alwaysActive() == on)
+        return;
     qLv.setAlwaysActive(on);
+    emit queueAlwaysActiveChanged(on);
 }
 
 void Session::acQueueDelete()
