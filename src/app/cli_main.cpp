@@ -1,0 +1,25 @@
+// glimmerftp-cli: the command-line front end on the window's session core.
+
+#include "cli/cli_options.h"
+#include "cli/cli_runner.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("glimmerftp-cli"));
+    const CliParse parsed = parseCliArguments(app.arguments().mid(1));
+    if (!parsed.options) {
+        std::fprintf(stderr, "glimmerftp-cli: %s\n\n%s", qPrintable(parsed.error), qPrintable(cliUsage()));
+        return CliRunner::ExitUsage;
+    }
+    if (parsed.options->help) {
+        std::fputs(qPrintable(cliUsage()), stdout);
+        return CliRunner::ExitOk;
+    }
+    CliRunner runner(*parsed.options);
+    return runner.run();
+}

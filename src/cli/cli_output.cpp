@@ -1,0 +1,42 @@
+#include "cli/cli_output.h"
+
+#include "queue/entry_date.h"
+#include "queue/pane_sort.h"
+
+QByteArray listingLine(const FolderEntry& row)
+{
+    const tEntry& e = row.entry;
+    // A folder without a size shows 0: the column is always a number.
+    const qint64 size = e.size < 0 ? 0 : e.size;
+    const QDateTime when = entryDateToDateTime(e.date);
+    QByteArray out;
+    out += e.isFolder() ? "d" : "-";
+    out += '\t' + QByteArray::number(size);
+    out += '\t' + when.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toUtf8();
+    out += '\t' + QByteArray::number(e.attributes);
+    out += '\t' + row.name.toUtf8();
+    out += '\n';
+    return out;
+}
+
+QByteArray listingText(FolderEntries rows)
+{
+    sortPaneEntries(rows, kSortByName);
+    QByteArray out;
+    out.reserve(qsizetype(rows.size()) * 48);
+    for (const FolderEntry& row : rows)
+        out += listingLine(row);
+    return out;
+}
+
+QString progressLine(const TransferPanels& panels, int width)
+{
+    const int filled = std::clamp(panels.gauge * width / 100, 0, width);
+    QString line = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char(' '))
+                   + QStringLiteral("] ") + panels.percent;
+    if (!panels.rate.isEmpty())
+        line += QStringLiteral("  ") + panels.rate;
+    if (!panels.timeLeft.isEmpty())
+        line += QStringLiteral("  ") + panels.timeLeft + QStringLiteral(" left");
+    return line;
+}

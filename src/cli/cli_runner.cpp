@@ -1,0 +1,317 @@
+#include "cli/cli_runner.h"
+
+#include "cli/cli_output.h"
+#include "queue/log_model.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+QString withSeparator(const QString& folder)
+{
+    const QString native = QDir::toNativeSeparators(QDir(folder).absolutePath());
+    return native.endsWith(QDir::separator()) ? native : native + QDir::separator();
+}
+
+}  // namespace
+
+CliRunner::CliRunner(CliOptions options, QObject* parent) : QObject(parent), m_options(std::move(options))
+{
+    m_session = std::make_unique<Session>(m_ui, m_platform);
+    m_progressWanted = m_options.progress && isatty(fileno(stderr));
+    m_ui.beforeWrite = [this] { clearProgress(); };
+    connect(&m_session->logwin, &LogModel::lineAdded, this, &CliRunner::onLogLine);
+    // Engine notes ("!") never reach the log; the last one is the reason
+    // a connection that never got a reply failed.
+    connect(&m_session->ftp, &TFtpClient::OnDisplay, this, [this](QByteArray& msg) {
+        if (msg.startsWith('!'))
+            m_engineNote = QString::fromUtf8(msg.mid(1)).trimmed();
+    });
+    if (m_progressWanted)
+        connect(m_session.get(), &Session::panelsChanged, this, &CliRunner::showProgress);
+    m_poll.setInterval(2);
+    connect(&m_poll, &QTimer::timeout, this, &CliRunner::poll);
+}
+
+CliRunner::~CliRunner() = default;
+
+int CliRunner::run()
+{
+    // The run never writes the data file back: a script must not change what
+    // the person keeps in the window (quick-connect fields, folders).
+    m_session->FormCreate({}, m_options.dataFile);
+    applyOverrides();
+    m_poll.start();
+    QEventLoop loop;
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    while (m_phase != Phase::Done)
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    m_poll.stop();
+    m_session->timer().stop();
+    return m_status;
+}
+
+void CliRunner::applyOverrides()
+{
+    ProgramData& s = m_session->settings;
+    // Nothing starts by itself: the command says where to connect.
+    s.sStartUpAction = 0;
+    s.sMonitorClipboard = false;
+    s.sCheckForNewVersion = false;
+    s.sShowLoginMessage = false;
+    s.sRetries = 0;
+    s.sRetryTillConnected = false;
+    m_session->setQueueAlwaysActive(false);
+    if (m_options.firewallType)
+        s.sFirewallType = quint8(*m_options.firewallType);
+    if (m_options.firewallGiven) {
+        s.sFirewallAddress = m_options.firewallHost.toUtf8();
+        s.sFirewallPort = m_options.firewallPort.toUtf8();
+    }
+    if (m_options.existsAction) {
+        s.sXferPromptForAction = false;
+        s.sXferAction = quint8(*m_options.existsAction);
+    }
+}
+
+void CliRunner::onLogLine(const LogLine& line)
+{
+    if (m_options.log)
+        m_ui.write(line.shown());
+    if (line.prefix.startsWith(QStringLiteral("Status"))
+        && (line.text.startsWith(QStringLiteral("Download failed: "))
+            || line.text.startsWith(QStringLiteral("Skipped unsafe remote name: ")))) {
+        // Already on standard error with --log; counted either way.
+        if (m_options.log)
+            m_ui.reportFailure(QStringLiteral("Failed: ") + line.text);
+        else
+            m_ui.reportFailure(line.text);
+    }
+}
+
+bool CliRunner::queuesDrained() const
+{
+    const Session& s = *m_session;
+    return !s.isConnectIdle() && s.engineReady() && s.CommandQueue.isEmpty() && !s.CurrentRemoteFolder.isEmpty()
+           && (s.qLv.isEmpty() || !s.qLv.isActive());
+}
+
+void CliRunner::poll()
+{
+    Session& s = *m_session;
+    switch (m_phase) {
+    case Phase::Starting:
+        // The two start-up ticks load the quick-connect fields; connect after.
+        if (s.timerTag() >= 2)
+            connectSession();
+        break;
+    case Phase::Connecting:
+        if (s.isConnectIdle()) {
+            QString reason = QString::fromUtf8(s.ftp.LastResponse()).trimmed();
+            if (reason.isEmpty())
+                reason = m_engineNote.isEmpty() ? QStringLiteral("No reply from the server.") : m_engineNote;
+            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not connect to ") + s.tbAddress
+                                                + QStringLiteral(":") + s.tbPort + QStringLiteral("."),
+                                            reason)
+                                   .replace(QStringLiteral("\r"), QString()));
+            stop(ExitFailed);
+        } else if (queuesDrained()) {
+            if (m_ui.failures() > 0)
+                stop(ExitFailed);  // the remote folder could not be entered
+            else
+                startWork();
+        }
+        break;
+    case Phase::Working:
+        if (s.isConnectIdle()) {
+            m_ui.reportFailure(QStringLiteral("Disconnected by Server."));
+            stop(ExitFailed);
+        } else if (queuesDrained()) {
+            finish();
+        }
+        break;
+    case Phase::Done:
+        break;
+    }
+}
+
+void CliRunner::connectSession()
+{
+    Session& s = *m_session;
+    m_phase = Phase::Connecting;
+    if (!m_options.site.isEmpty()) {
+        SiteNode* node = s.sites.findSiteByPath(m_options.site);
+        if (!node || !node->site()) {
+            m_ui.showMessage(QStringLiteral("Could not connect to ") + m_options.site + QStringLiteral("\r\r\n")
+                             + QStringLiteral("Site could not be found in the site manager"));
+            stop(ExitFailed);
+            return;
+        }
+        tSiteObject site = *node->site();
+        m_remote = resolveRemotePath(m_options, QString::fromUtf8(site.SiteRemoteFolder));
+        // The log-in changes to the folder the command works in, as it does
+        // to a site's remote folder, and lists it.
+        site.SiteRemoteFolder = m_remote.folder.toUtf8();
+        s.connectToSite(site);
+        return;
+    }
+    m_remote = resolveRemotePath(m_options);
+    s.CurrentSite = tSiteObject{};
+    s.CurrentSite->SiteRemoteFolder = m_remote.folder.toUtf8();
+    s.tbAddress = m_options.address;
+    s.tbusername.clear();
+    s.tbPassword.clear();
+    s.tbPort.clear();
+    s.acConnectExecute(true);
+}
+
+const tFolderObject* CliRunner::currentListing() const
+{
+    return m_session->RemoteFolderCache.find(m_session->CurrentRemoteFolder);
+}
+
+std::optional<FolderEntry> CliRunner::listedRow(const QString& name) const
+{
+    if (const tFolderObject* folder = currentListing())
+        for (const FolderEntry& row : folder->entries)
+            if (row.name == name)
+                return row;
+    return std::nullopt;
+}
+
+void CliRunner::startWork()
+{
+    Session& s = *m_session;
+    m_phase = Phase::Working;
+    FolderEntry row;
+    row.name = m_remote.name;
+    if (m_remote.isFolder) {
+        row.entry.kind = kEntryFolder;
+        row.entry.size = -1;
+    }
+
+    switch (m_options.command) {
+    case CliCommand::Ls:
+        break;
+    case CliCommand::Get: {
+        if (!QDir().mkpath(m_options.localPath)) {
+            m_ui.reportFailure(QStringLiteral("Could not create local folder: ") + m_options.localPath);
+            stop(ExitFailed);
+            return;
+        }
+        s.CurrentLocalFolder = withSeparator(m_options.localPath);
+        QList<FolderEntry> rows;
+        if (m_remote.name.isEmpty()) {
+            if (const tFolderObject* folder = currentListing())
+                rows = folder->entries;
+        } else if (std::optional<FolderEntry> listed = listedRow(m_remote.name)) {
+            // The listing knows the size (for the progress) and whether a
+            // name given without "/" is a folder.
+            rows << *listed;
+        } else {
+            // Not listed (hidden, or missing): asked for anyway, so that the
+            // server's own reply says why it fails.
+            rows << row;
+        }
+        s.receive(rows);
+        s.acQueueTransfer();
+        break;
+    }
+    case CliCommand::Put: {
+        const QFileInfo local(m_options.localPath);
+        if (!local.exists()) {
+            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not send file. (") + m_options.localPath
+                                                + QStringLiteral(")"),
+                                            QStringLiteral("No such local file or folder."))
+                                   .replace(QStringLiteral("\r"), QString()));
+            stop(ExitFailed);
+            return;
+        }
+        s.CurrentLocalFolder = withSeparator(local.absolutePath());
+        FolderEntry up;
+        up.name = local.fileName();
+        up.entry.kind = local.isDir() ? kEntryFolder : kEntryFile;
+        up.entry.size = local.isDir() ? -1 : local.size();
+        s.send({up});
+        s.acQueueTransfer();
+        break;
+    }
+    case CliCommand::Rm:
+        // Only a URL ending in "/" deletes a tree; a plain name is a file,
+        // and the server refuses it when it is a folder.
+        s.deleteRemote({row});
+        break;
+    case CliCommand::Mkdir:
+        s.newRemoteFolder(m_remote.name);
+        break;
+    case CliCommand::Mv:
+        s.renameRemote(m_remote.name, m_options.newName);
+        break;
+    case CliCommand::Chmod:
+        s.chmodRemote(m_options.mode, {m_remote.name});
+        break;
+    }
+    // Nothing queued (ls, an empty folder): done at the next poll.
+}
+
+void CliRunner::finish()
+{
+    Session& s = *m_session;
+    if ((m_options.command == CliCommand::Get || m_options.command == CliCommand::Put) && !s.qLv.isEmpty()) {
+        // The queue stopped with entries left: they were not transferred.
+        m_ui.reportFailure(QString::number(s.qLv.count()) + QStringLiteral(" transfer(s) not done."));
+    }
+    if (m_options.command == CliCommand::Ls && m_ui.failures() == 0) {
+        const tFolderObject* folder = currentListing();
+        const QByteArray text = listingText(folder ? folder->entries : FolderEntries{});
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        std::fflush(stdout);
+    }
+    stop(m_ui.failures() > 0 ? ExitFailed : ExitOk);
+}
+
+void CliRunner::stop(int status)
+{
+    m_status = status;
+    m_phase = Phase::Done;
+    clearProgress();
+    Session& s = *m_session;
+    if (!s.isConnectIdle())
+        s.acConnectExecute(true);  // log off
+}
+
+void CliRunner::showProgress()
+{
+    const Session& s = *m_session;
+    TransferPanels p;
+    p.gauge = s.gaugeValue();
+    p.percent = s.panel(2);
+    p.rate = s.panel(3);
+    p.timeLeft = s.panel(4);
+    if (p.percent.isEmpty()) {
+        clearProgress();
+        return;
+    }
+    if (m_progressShown && m_progressClock.isValid() && m_progressClock.elapsed() < 100)
+        return;
+    m_progressClock.start();
+    const QByteArray line = "\r" + progressLine(p).toUtf8() + "\x1b[K";
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+    m_progressShown = true;
+}
+
+void CliRunner::clearProgress()
+{
+    if (!m_progressShown)
+        return;
+    m_progressShown = false;
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+}
