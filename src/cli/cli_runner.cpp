@@ -224,7 +224,8 @@ void CliRunner::startWork()
         break;
     }
     case CliCommand::Put: {
-        const QFileInfo local(m_options.localPath);
+        // "./site/" names the folder "site": the trailing separator goes.
+        const QFileInfo local(QDir::cleanPath(m_options.localPath));
         if (!local.exists()) {
             m_ui.reportFailure(errorBoxText(QStringLiteral("Could not send file. (") + m_options.localPath
                                                 + QStringLiteral(")"),
