@@ -189,7 +189,7 @@ signals:
     void queueAlwaysActiveChanged(bool on);  // the check of acQueueAlwaysActive
     void titlesChanged();
     void panelsChanged();
-    // Fill the remote pane with the cached folder path (Part of the listing).
+    // Fill the remote pane from the cached folder path.
     void remotePaneFilled(const QString& path);
     void remotePaneCleared();
     // Fill the local pane from CurrentLocalFolder again.
