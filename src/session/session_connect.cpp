@@ -91,6 +91,10 @@ void Session::acConnectExecute(bool bySender)
         CommandQueue.append(makeCommand({"type", "ascii"}));
         if (!CurrentSite->SiteRemoteFolder.isEmpty())
             CommandQueue.append(makeCommand({"cwd", CurrentSite->SiteRemoteFolder}));
+        else if (!url.path.isEmpty() && url.path != QLatin1String("/"))
+            // An address with a folder ("ftp://host/pub") means that folder,
+            // not the server's start folder.
+            CommandQueue.append(makeCommand({"cwd", url.path.toUtf8()}));
         else
             CommandQueue.append(makeCommand({"pwd"}));
         CommandQueue.append(makeCommand({"list"}));

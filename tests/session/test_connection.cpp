@@ -37,13 +37,15 @@ private slots:
 
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         const QStringList sent = h.sent();
-        QCOMPARE(sent.mid(0, 4), QStringList({"USER test", "PASS [** password not shown **]", "TYPE A", "PWD"}));
-        QVERIFY2(sent.value(4).startsWith("PORT "), qPrintable(h.dump()));
-        QCOMPARE(sent.value(5), QString("LIST"));
+        // The address's folder is entered after the log-in.
+        QCOMPARE(sent.mid(0, 5),
+                 QStringList({"USER test", "PASS [** password not shown **]", "TYPE A", "CWD /pub", "PWD"}));
+        QVERIFY2(sent.value(5).startsWith("PORT "), qPrintable(h.dump()));
+        QCOMPARE(sent.value(6), QString("LIST"));
         QVERIFY2(!h.dump().contains("secret"), qPrintable(h.dump()));
-        QCOMPARE(h.s->CurrentRemoteFolder, QString("/"));
-        QCOMPARE(h.s->remotePathText(), QString("/"));
-        QCOMPARE(h.cached("/"), QStringList({"pub"}));
+        QCOMPARE(h.s->CurrentRemoteFolder, QString("/pub/"));
+        QCOMPARE(h.s->remotePathText(), QString("/pub/"));
+        QVERIFY(h.s->RemoteFolderCache.contains("/pub/"));
         QCOMPARE(h.s->applicationTitle(), QString("Glimmer FTP - 127.0.0.1"));
         // The log-in message was captured until "internal-loginmsgoff".
         QVERIFY(!h.s->CaptureLoginMessage);
