@@ -47,6 +47,10 @@ int CliRunner::run()
     // the person keeps in the window (quick-connect fields, folders).
     m_session->FormCreate({}, m_options.dataFile);
     applyOverrides();
+    // The window waits one 200 ms tick between the two start-up steps while
+    // it shows itself; a script has nothing to show, so both run now.
+    m_session->timerTimer();
+    m_session->timerTimer();
     m_poll.start();
     QEventLoop loop;
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
