@@ -13,7 +13,7 @@
 #include <QObject>
 #include <QString>
 
-#include <vector>
+#include <deque>
 
 class UserInteraction;
 class IconCache;
@@ -94,7 +94,7 @@ signals:
 private:
     UserInteraction* m_ui;
     IconCache* m_icons;
-    std::vector<QueueRow> m_rows;
+    std::deque<QueueRow> m_rows;  // the head leaves in constant time
     QHash<QString, int> m_sources;  // lower-cased source -> number of rows with it
     bool m_active = false;
     bool m_alwaysActive = false;
