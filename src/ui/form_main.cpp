@@ -47,7 +47,13 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     createMenus();
     createToolbar();
     connectViews();
+    createMoreActions();
     stat->resetTransferPanels();
+}
+
+TFormMain::TFormMain(Session &session, QWidget *parent) : TFormMain(parent)
+{
+    attachSession(session);
 }
 
 TFormMain::~TFormMain()

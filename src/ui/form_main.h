@@ -14,11 +14,16 @@
 #include "queue/entry.h"
 #include "queue/icon_cache.h"
 #include "store/program_data.h"
+#include "ui/form_memo.h"
+#include "ui/form_sites.h"
 #include "ui/icon_provider.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class LogModel;
 class LogView;
@@ -35,6 +40,7 @@ class QToolBar;
 class QToolButton;
 class QueueModel;
 class QueueView;
+class Session;
 class StatusBar;
 class TransferQueue;
 
@@ -43,7 +49,62 @@ class TFormMain : public QMainWindow
     Q_OBJECT
 public:
     explicit TFormMain(QWidget *parent = nullptr);
+    // The program's window: shows the session's state and drives it.
+    explicit TFormMain(Session &session, QWidget *parent = nullptr);
     ~TFormMain() override;
+
+    // ---- the session (form_main_session.cpp) --------------------------------
+    // Connects the window to the session once: its log, queue, visible state,
+    // panes and the actions' handlers.
+    void attachSession(Session &session);
+    Session *session() const { return m_session; }
+    // Start-up: the session's part (switches, the data file, the timer) and
+    // the window's own steps in between (stored layout, pane settings).
+    void FormCreate(const QStringList &arguments, const QString &dataFile = QString());
+    // Closing writes everything back once: the window's fields into the
+    // settings and the data file through the session.
+    void FormClose();
+    bool FormDestroy();
+    // The one-line input box (TFormSingleEditBox::ask); tests answer it.
+    using InputBox = std::function<std::optional<QString>(const QString &title, const QString &label,
+                                                          const QString &text)>;
+    void setInputBox(InputBox box) { m_inputBox = std::move(box); }
+    // The site manager, created on first use and kept.
+    TFormSites *siteManager();
+    TFormMemo *loginMessageWindow() const { return m_loginWindow; }
+    void showLoginMessage();
+    void showPreferences();
+
+    // ---- file operations of the panes (form_main_files.cpp) ------------------
+    void fillLocalPane();
+    void localPathEntered(const QString &path);
+    void localGoUp();
+    void rowActivated(bool local, int row);
+    void acOpenExecute();
+    void acViewExecute();
+    void acSendExecute();
+    void acReceiveExecute();
+    void acRenameExecute();
+    void acFolderNewExecute();
+    void acDeleteExecute();
+    void acRefreshExecute(QObject *sender = nullptr);
+    void acChModExecute();
+    // The actions' enabled states for the focused pane and the session.
+    void updateActions();
+
+    // ---- what the panes offer beyond the menus (form_main_extras.cpp) --------
+    void acFindExecute();
+    void acFindNextExecute();
+    void acGroupSelectExecute();
+    void acManualReceiveExecute();
+    void acPasteUrlExecute();
+    void acCopyExecute();
+    void acPasteExecute();
+    // Queues the rows of one pane for the other (drag and drop, paste):
+    // uploads when they come from the local pane, downloads otherwise.
+    void transferRows(bool fromLocal, const QString &fromFolder, const FolderEntries &rows);
+    void selectMatching(PaneView *pane, const QString &mask);
+    void selectNames(PaneView *pane, const QStringList &names);
 
     // ---- the session's objects on the screen -------------------------------
     void showLog(LogModel *log);
@@ -108,6 +169,16 @@ public:
     QAction *acDebugSessionInfo = nullptr;
     QAction *acDebugCachedFolders = nullptr;
     QAction *acDebugClipboard = nullptr;
+    QAction *acChMod = nullptr;
+    QAction *acFind = nullptr;
+    QAction *acFindNext = nullptr;
+    QAction *acGroupSelect = nullptr;
+    QAction *acManualReceive = nullptr;
+    QAction *acPasteUrl = nullptr;
+    QAction *acCopy = nullptr;
+    QAction *acPaste = nullptr;
+    QAction *acCompareFolders = nullptr;
+    QAction *acCheckForUpdate = nullptr;
     QMenu *debugMenu = nullptr;
     QMenu *paneMenu = nullptr;   // the panes' pop-up menu
     QMenu *queueMenu = nullptr;  // the queue's pop-up menu
@@ -161,6 +232,8 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createActions();
@@ -170,6 +243,34 @@ private:
     void connectViews();
     void applyPendingLayout();
     QAction *makeAction(const char *name, const QString &text, const QKeySequence &shortcut = {});
+    void createMoreActions();
+    void connectSessionState();
+    void connectSessionActions();
+    void showSessionPanels();
+    void syncQuickConnectFields();
+    void connectDebugActions();
+    void showDebugText(const QString &title, const QString &text);
+    std::optional<QString> askText(const QString &title, const QString &label, const QString &text);
+    void installDragAndDrop();
+    bool startPaneDrag(PaneView *pane);
+    bool paneDrop(QObject *target, QDropEvent *event);
+
+    Session *m_session = nullptr;
+    InputBox m_inputBox;
+    QPointer<TFormSites> m_sites;
+    QPointer<TFormMemo> m_loginWindow;
+    bool m_created = false;
+    bool m_destroyed = false;
+    QString m_findMask;
+    // Copied rows waiting for a paste into the other pane.
+    struct Clip {
+        bool local = true;
+        QString folder;
+        FolderEntries rows;
+    };
+    std::optional<Clip> m_clip;
+    std::optional<Clip> m_dragged; // the rows of the drag under way
+    QPoint m_dragStart;
 
     SystemIconSource m_images;
     IconCache m_iconCache{m_images};

@@ -1,0 +1,354 @@
+// What the panes offer beyond the menus' file operations: Find, Find Next
+// and Group Select with wildcard masks, copy and paste and drag and drop
+// between the panes and onto the queue, receiving a typed remote path,
+// pasting an ftp:// address, and the Debug menu. Whatever reaches the server
+// goes through the queues in their usual forms.
+
+#include "ui/form_main.h"
+
+#include "queue/queue_expansion.h"
+#include "queue/user_interaction.h"
+#include "session/session.h"
+#include "ui/form_memo.h"
+#include "ui/pane_model.h"
+#include "ui/pane_view.h"
+#include "ui/queue_view.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDrag>
+#include <QDropEvent>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTreeView>
+
+namespace {
+
+const QString RowsMimeType = QStringLiteral("application/x-glimmerftp-rows");
+
+} // namespace
+
+void TFormMain::createMoreActions()
+{
+    acChMod = makeAction("acChMod", QStringLiteral("Change Permissions..."));
+    acFind = makeAction("acFind", QStringLiteral("Find..."), QKeySequence::Find);
+    acFindNext = makeAction("acFindNext", QStringLiteral("Find Next"), QKeySequence::FindNext);
+    acGroupSelect = makeAction("acGroupSelect", QStringLiteral("Group Select..."), QKeySequence(Qt::Key_Plus));
+    acManualReceive = makeAction("acManualReceive", QStringLiteral("Receive Path..."));
+    acPasteUrl = makeAction("acPasteUrl", QStringLiteral("Paste URL"));
+    acCopy = makeAction("acCopy", QStringLiteral("Copy"), QKeySequence::Copy);
+    acPaste = makeAction("acPaste", QStringLiteral("Paste"), QKeySequence::Paste);
+    acCompareFolders = makeAction("acCompareFolders", QStringLiteral("Compare Folders..."));
+    acCheckForUpdate = makeAction("acCheckForUpdate", QStringLiteral("Check for New Version"));
+    // Copy, paste and the group-select key belong to the panes: in a text
+    // field they edit the text.
+    for (QAction *action : {acCopy, acPaste, acGroupSelect}) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        llv->addAction(action);
+        rlv->addAction(action);
+    }
+    addActions({acFind, acFindNext, acChMod});
+
+    const QList<QMenu *> menus = menuBar()->findChildren<QMenu *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QMenu *menu : menus) {
+        if (menu->title() == QLatin1String("&Commands")) {
+            menu->addSeparator();
+            menu->addActions({acChMod, acManualReceive, acPasteUrl});
+            menu->addSeparator();
+            menu->addActions({acCopy, acPaste, acFind, acFindNext, acGroupSelect});
+            menu->addSeparator();
+            menu->addAction(acCompareFolders);
+        } else if (menu->title() == QLatin1String("&File")) {
+            menu->insertAction(acExit, acCheckForUpdate);
+        }
+    }
+    paneMenu->addSeparator();
+    paneMenu->addActions({acCopy, acPaste, acChMod, acGroupSelect});
+}
+
+void TFormMain::selectNames(PaneView *pane, const QStringList &names)
+{
+    QAbstractItemView *view = pane->currentView();
+    QItemSelection selection;
+    for (const QString &name : names) {
+        const int row = pane->model()->rowOfName(name);
+        if (row >= 0)
+            selection.select(pane->model()->index(row, 0),
+                             pane->model()->index(row, pane->model()->columnCount() - 1));
+    }
+    view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    updateActions();
+}
+
+void TFormMain::selectMatching(PaneView *pane, const QString &mask)
+{
+    QStringList names;
+    for (const FolderEntry &row : pane->model()->entries())
+        if (WildcardMatch(mask, row.name))
+            names << row.name;
+    selectNames(pane, names);
+}
+
+void TFormMain::acGroupSelectExecute()
+{
+    const std::optional<QString> mask =
+        askText(QStringLiteral("Group Select"), QStringLiteral("Select Files Matching:"), QStringLiteral("*.*"));
+    if (mask && !mask->isEmpty())
+        selectMatching(focusedPane(), *mask);
+}
+
+void TFormMain::acFindExecute()
+{
+    const std::optional<QString> mask = askText(QStringLiteral("Find"), QStringLiteral("Find File Name:"), m_findMask);
+    if (!mask || mask->isEmpty())
+        return;
+    m_findMask = *mask;
+    // A plain word is looked for anywhere in the names.
+    if (!m_findMask.contains(QLatin1Char('*')) && !m_findMask.contains(QLatin1Char('?')))
+        m_findMask = QLatin1Char('*') + m_findMask + QLatin1Char('*');
+    PaneView *pane = focusedPane();
+    pane->currentView()->setCurrentIndex(QModelIndex());
+    acFindNextExecute();
+}
+
+void TFormMain::acFindNextExecute()
+{
+    if (m_findMask.isEmpty())
+        return;
+    PaneView *pane = focusedPane();
+    QAbstractItemView *view = pane->currentView();
+    const int rows = pane->model()->rowCount();
+    const int from = view->currentIndex().isValid() ? view->currentIndex().row() + 1 : 0;
+    for (int i = 0; i < rows; ++i) {
+        const int row = (from + i) % rows;
+        if (WildcardMatch(m_findMask, pane->model()->entry(row).name)) {
+            selectNames(pane, {pane->model()->entry(row).name});
+            view->selectionModel()->setCurrentIndex(pane->model()->index(row, 0), QItemSelectionModel::NoUpdate);
+            view->scrollTo(pane->model()->index(row, 0));
+            return;
+        }
+    }
+    m_session->logwin.WriteLog(statusLogLine(QStringLiteral("Not found: ") + m_findMask));
+}
+
+void TFormMain::transferRows(bool fromLocal, const QString &fromFolder, const FolderEntries &rows)
+{
+    Session &s = *m_session;
+    if (!s.ftp.ControlSocketOpen() || s.CurrentRemoteFolder.isEmpty())
+        return;
+    const QString server = QString::fromUtf8(s.ftp.HostName());
+    for (const FolderEntry &row : rows) {
+        const bool folder = row.entry.isFolder();
+        if (fromLocal) {
+            if (folder)
+                s.qLv.AddToTransferQueue(fromFolder + row.name + QDir::separator(),
+                                         s.CurrentRemoteFolder + row.name + QLatin1Char('/'), -1, false, false, true,
+                                         server);
+            else
+                s.qLv.AddToTransferQueue(fromFolder + row.name, s.CurrentRemoteFolder + row.name, row.entry.size,
+                                         false, false, true, server);
+        } else if (!isSafeRemoteName(row.name)) {
+            s.logwin.WriteLog(statusLogLine(QStringLiteral("Skipped unsafe remote name: ") + row.name));
+        } else {
+            s.qLv.AddToTransferQueue(fromFolder + row.name, s.CurrentLocalFolder + row.name,
+                                     folder ? -1 : row.entry.size, false, false, false, server);
+        }
+    }
+}
+
+void TFormMain::acCopyExecute()
+{
+    const bool local = localPaneFocused();
+    const FolderEntries rows = focusedPane()->selectedEntries();
+    if (rows.isEmpty())
+        return;
+    m_clip = Clip{local, local ? m_session->CurrentLocalFolder : m_session->CurrentRemoteFolder, rows};
+    updateActions();
+}
+
+void TFormMain::acPasteExecute()
+{
+    // Only into the other pane: a copy within one side is no transfer.
+    if (!m_clip || m_clip->local == localPaneFocused())
+        return;
+    transferRows(m_clip->local, m_clip->folder, m_clip->rows);
+}
+
+void TFormMain::acManualReceiveExecute()
+{
+    Session &s = *m_session;
+    if (!s.ftp.ControlSocketOpen())
+        return;
+    const std::optional<QString> typed =
+        askText(QStringLiteral("Receive"), QStringLiteral("Remote File or Folder (a folder ends with /):"), QString());
+    if (!typed || typed->trimmed().isEmpty())
+        return;
+    QString path = typed->trimmed();
+    if (!path.startsWith(QLatin1Char('/')))
+        path = s.CurrentRemoteFolder + path;
+    const bool folder = path.endsWith(QLatin1Char('/'));
+    if (folder)
+        path.chop(1);
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (!isSafeRemoteName(name)) {
+        s.ui().showMessage(QStringLiteral("Not a file or folder name: ") + *typed);
+        return;
+    }
+    // The size of a typed file is not known before it is listed; 0 shows the
+    // row as a file.
+    s.qLv.AddToTransferQueue(path, s.CurrentLocalFolder + name, folder ? -1 : 0, false, false, false,
+                             QString::fromUtf8(s.ftp.HostName()));
+}
+
+void TFormMain::acPasteUrlExecute()
+{
+    Session &s = *m_session;
+    const QString address = s.platform().clipboardText().trimmed();
+    if (!address.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)) {
+        s.ui().showMessage(QStringLiteral("The clipboard holds no ftp:// address."));
+        return;
+    }
+    if (!s.isConnectIdle()) {
+        if (!s.ui().askYesNo(QStringLiteral("Disconnect from current site, and connect to URL?"), false))
+            return;
+        s.acConnectExecute(true);
+    }
+    s.tbAddress = address;
+    s.acConnectExecute(true);
+}
+
+// ---- drag and drop ------------------------------------------------------------
+
+void TFormMain::installDragAndDrop()
+{
+    for (PaneView *pane : {llv, rlv}) {
+        for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(pane->detailsView()),
+                                        static_cast<QAbstractItemView *>(pane->listView())}) {
+            view->viewport()->installEventFilter(this);
+            view->viewport()->setAcceptDrops(true);
+        }
+    }
+    qLv->viewport()->installEventFilter(this);
+    qLv->viewport()->setAcceptDrops(true);
+}
+
+bool TFormMain::startPaneDrag(PaneView *pane)
+{
+    const bool local = pane == llv;
+    const FolderEntries rows = pane->selectedEntries();
+    if (rows.isEmpty())
+        return false;
+    m_dragged = Clip{local, local ? m_session->CurrentLocalFolder : m_session->CurrentRemoteFolder, rows};
+    auto *drag = new QDrag(pane);
+    auto *mime = new QMimeData;
+    mime->setData(RowsMimeType, local ? "local" : "remote");
+    drag->setMimeData(mime);
+    drag->exec(Qt::CopyAction);
+    m_dragged.reset();
+    return true;
+}
+
+bool TFormMain::paneDrop(QObject *target, QDropEvent *event)
+{
+    if (!m_dragged || !event->mimeData()->hasFormat(RowsMimeType))
+        return false;
+    const auto inside = [target](PaneView *pane) {
+        return target == pane->detailsView()->viewport() || target == pane->listView()->viewport();
+    };
+    // Onto the other pane or onto the queue; a pane onto itself is nothing.
+    const bool accepted = target == qLv->viewport() || (m_dragged->local ? inside(rlv) : inside(llv));
+    if (!accepted)
+        return false;
+    if (event->type() == QEvent::Drop)
+        transferRows(m_dragged->local, m_dragged->folder, m_dragged->rows);
+    event->acceptProposedAction();
+    return true;
+}
+
+bool TFormMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!m_session)
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton)
+            m_dragStart = mouse->position().toPoint();
+        break;
+    }
+    case QEvent::MouseMove: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!(mouse->buttons() & Qt::LeftButton) || watched == qLv->viewport()
+            || (mouse->position().toPoint() - m_dragStart).manhattanLength() < QApplication::startDragDistance())
+            break;
+        PaneView *pane = llv->isAncestorOf(static_cast<QWidget *>(watched)) ? llv : rlv;
+        if (startPaneDrag(pane))
+            return true;
+        break;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (paneDrop(watched, drop))
+            return true;
+        drop->ignore();
+        return true;
+    }
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- the Debug menu -------------------------------------------------------------
+
+void TFormMain::showDebugText(const QString &title, const QString &text)
+{
+    auto *memo = new TFormMemo(title + QStringLiteral(" - Glimmer FTP"), this);
+    memo->setAttribute(Qt::WA_DeleteOnClose);
+    memo->setLines(text.split(QLatin1Char('\n')));
+    memo->show();
+}
+
+void TFormMain::connectDebugActions()
+{
+    connect(acDebugRawListing, &QAction::triggered, this, [this] {
+        QFile file(m_session->ListFileName);
+        const QByteArray raw = file.open(QIODevice::ReadOnly) ? file.read(4 * 1024 * 1024) : QByteArray();
+        showDebugText(QStringLiteral("Raw Listing"), QString::fromUtf8(raw));
+    });
+    connect(acDebugSessionInfo, &QAction::triggered, this, [this] {
+        const Session &s = *m_session;
+        QStringList lines;
+        lines << QStringLiteral("Host: ") + QString::fromUtf8(s.ftp.HostName())
+              << QStringLiteral("Port: ") + QString::fromUtf8(s.ftp.Port())
+              << QStringLiteral("State: ") + QString::number(int(s.ftp.State()))
+              << QStringLiteral("Connected: ") + QString::number(s.ftp.ControlSocketOpen())
+              << QStringLiteral("Current remote folder: ") + s.CurrentRemoteFolder
+              << QStringLiteral("Current local folder: ") + s.CurrentLocalFolder
+              << QStringLiteral("Retry count: ") + QString::number(s.RetryCount)
+              << QStringLiteral("Commands queued: ") + QString::number(s.CommandQueue.count())
+              << QStringLiteral("Transfers queued: ") + QString::number(s.qLv.count())
+              << QStringLiteral("Listing file: ") + s.ListFileName
+              << QStringLiteral("Data file: ") + s.dataFile();
+        showDebugText(QStringLiteral("Session Information"), lines.join(QLatin1Char('\n')));
+    });
+    connect(acDebugCachedFolders, &QAction::triggered, this, [this] {
+        QStringList lines;
+        for (const auto &[path, folder] : m_session->RemoteFolderCache.folders())
+            lines << path + QStringLiteral("  (") + QString::number(folder.entries.size())
+                         + (folder.stale ? QStringLiteral(" entries, stale)") : QStringLiteral(" entries)"));
+        showDebugText(QStringLiteral("Cached Folders"), lines.join(QLatin1Char('\n')));
+    });
+    connect(acDebugClipboard, &QAction::triggered, this, [this] {
+        showDebugText(QStringLiteral("Clipboard Contents"), m_session->platform().clipboardText());
+    });
+}

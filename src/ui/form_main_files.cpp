@@ -1,0 +1,288 @@
+// The panes' file operations. Local ones act on the disk at once; remote
+// ones only append to the session's command queue or transfer queue, which
+// the timer works off.
+
+#include "ui/form_main.h"
+
+#include "queue/local_listing.h"
+#include "queue/queue_expansion.h"
+#include "queue/user_interaction.h"
+#include "session/session.h"
+#include "ui/form_chmod.h"
+#include "ui/form_single_edit_box.h"
+#include "ui/pane_model.h"
+#include "ui/pane_view.h"
+#include "ui/path_combo.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QToolButton>
+
+namespace {
+
+const QString DeleteQuestion = QStringLiteral("Continue to delete?");
+
+QString kindOf(const FolderEntry &row)
+{
+    return row.entry.isFolder() ? QStringLiteral("Folder") : QStringLiteral("File");
+}
+
+// A name typed for a local rename or new folder names one entry in the
+// current folder: a separator or "." / ".." would reach somewhere else.
+bool isPlainLocalName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+           && !name.contains(QLatin1Char('/')) && !name.contains(QDir::separator());
+}
+
+} // namespace
+
+std::optional<QString> TFormMain::askText(const QString &title, const QString &label, const QString &text)
+{
+    if (m_inputBox)
+        return m_inputBox(title, label, text);
+    return TFormSingleEditBox::ask(this, title, label, text);
+}
+
+void TFormMain::fillLocalPane()
+{
+    guardedRoutine(m_session->ui(), "LP01", [&] {
+        QString folder = m_session->CurrentLocalFolder;
+        std::optional<FolderEntries> entries = ListLocalFolder(folder);
+        if (!entries) {
+            m_session->logwin.WriteLog(statusLogLine(QStringLiteral("Could not read local folder ") + folder));
+            entries = FolderEntries();
+        }
+        showLocalFolder(folder, std::move(*entries));
+        const QStringList history = lCombo->history();
+        for (int i = 0; i < ProgramData::HistoryCount; ++i)
+            m_session->localFolderHistory[size_t(i)] = history.value(i);
+        updateActions();
+    });
+}
+
+void TFormMain::localPathEntered(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    // Every local path here ends with the separator, so that a name can be
+    // appended to it.
+    QString folder = QDir::toNativeSeparators(path);
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    m_session->CurrentLocalFolder = folder;
+    fillLocalPane();
+}
+
+void TFormMain::localGoUp()
+{
+    const QString current = m_session->CurrentLocalFolder;
+    const QString trimmed = current.left(current.size() - 1);
+    const int cut = trimmed.lastIndexOf(QDir::separator());
+    if (cut < 0)
+        return; // at a root
+    m_session->CurrentLocalFolder = trimmed.left(cut + 1);
+    fillLocalPane();
+}
+
+void TFormMain::rowActivated(bool local, int row)
+{
+    // The pane clicked is the one meant, even where the click brought no
+    // focus event with it.
+    m_localFocused = local;
+    updateActions();
+    PaneView *pane = local ? llv : rlv;
+    if (row < 0 || row >= pane->model()->rowCount())
+        return;
+    const FolderEntry &entry = pane->model()->entry(row);
+    if (!entry.entry.isFolder() && m_session->settings.sDoubleClickAction == 1) {
+        if (local)
+            acSendExecute();
+        else
+            acReceiveExecute();
+        return;
+    }
+    acOpenExecute();
+}
+
+void TFormMain::acOpenExecute()
+{
+    guardedRoutine(m_session->ui(), "AO01", [&] {
+        const FolderEntries rows = focusedPane()->selectedEntries();
+        if (rows.isEmpty())
+            return;
+        const FolderEntry &row = rows.first();
+        Session &s = *m_session;
+        if (localPaneFocused()) {
+            if (row.entry.isFolder()) {
+                s.CurrentLocalFolder += row.name + QDir::separator();
+                fillLocalPane();
+            } else {
+                s.platform().openWithAssociatedProgram(s.CurrentLocalFolder + row.name);
+            }
+        } else if (s.ftp.ControlSocketOpen()) {
+            if (row.entry.isFolder())
+                s.changeRemoteFolder(row.name);
+            else
+                s.openRemoteFile(row, false);
+        }
+    });
+}
+
+void TFormMain::acViewExecute()
+{
+    guardedRoutine(m_session->ui(), "AV01", [&] {
+        const FolderEntries rows = focusedPane()->selectedEntries();
+        if (rows.isEmpty() || rows.first().entry.isFolder())
+            return;
+        if (localPaneFocused())
+            m_session->platform().openInTextViewer(m_session->CurrentLocalFolder + rows.first().name);
+        else if (m_session->ftp.ControlSocketOpen())
+            m_session->openRemoteFile(rows.first(), true);
+    });
+}
+
+void TFormMain::acSendExecute()
+{
+    guardedRoutine(m_session->ui(), "AS01", [&] {
+        if (m_session->ftp.ControlSocketOpen())
+            m_session->send(llv->selectedEntries());
+    });
+}
+
+void TFormMain::acReceiveExecute()
+{
+    guardedRoutine(m_session->ui(), "AR01", [&] {
+        if (m_session->ftp.ControlSocketOpen())
+            m_session->receive(rlv->selectedEntries());
+    });
+}
+
+void TFormMain::acRenameExecute()
+{
+    guardedRoutine(m_session->ui(), "RN01", [&] {
+        const bool local = localPaneFocused();
+        const FolderEntries rows = focusedPane()->selectedEntries();
+        if (rows.isEmpty() || (!local && !m_session->ftp.ControlSocketOpen()))
+            return;
+        const FolderEntry &row = rows.first();
+        const QString kind = kindOf(row);
+        const std::optional<QString> name =
+            askText(QStringLiteral("Rename ") + kind, QStringLiteral("New ") + kind + QStringLiteral(" Name:"), row.name);
+        if (!name || name->isEmpty() || *name == row.name)
+            return;
+        if (!local) {
+            m_session->renameRemote(row.name, *name);
+            return;
+        }
+        const QString folder = m_session->CurrentLocalFolder;
+        if (isPlainLocalName(*name) && QDir().rename(folder + row.name, folder + *name))
+            fillLocalPane();
+        else
+            m_session->ui().showMessage(QStringLiteral("Could not Rename ") + kind);
+    });
+}
+
+void TFormMain::acFolderNewExecute()
+{
+    guardedRoutine(m_session->ui(), "NF01", [&] {
+        const bool local = localPaneFocused();
+        if (!local && !m_session->ftp.ControlSocketOpen())
+            return;
+        const std::optional<QString> name = askText(QStringLiteral("Create New Folder"), QStringLiteral("New Folder Name:"),
+                                                    QStringLiteral("New Folder"));
+        if (!name || name->isEmpty())
+            return;
+        if (!local) {
+            m_session->newRemoteFolder(*name);
+            return;
+        }
+        if (isPlainLocalName(*name) && QDir().mkdir(m_session->CurrentLocalFolder + *name))
+            fillLocalPane();
+        else
+            m_session->ui().showMessage(QStringLiteral("Could not Create Folder"));
+    });
+}
+
+void TFormMain::acDeleteExecute()
+{
+    guardedRoutine(m_session->ui(), "DL01", [&] {
+        Session &s = *m_session;
+        const bool local = localPaneFocused();
+        const FolderEntries rows = focusedPane()->selectedEntries();
+        if (rows.isEmpty() || (!local && !s.ftp.ControlSocketOpen()))
+            return;
+        const bool warn = local ? s.settings.sWarnLocalDelete : s.settings.sWarnRemoteDelete;
+        if (warn && !s.ui().askYesNo(DeleteQuestion, true))
+            return;
+        if (!local) {
+            s.deleteRemote(rows);
+            return;
+        }
+        // Into the trash, so a slip can be undone; a row that could not be
+        // moved stays where it is.
+        for (const FolderEntry &row : rows)
+            QFile::moveToTrash(s.CurrentLocalFolder + row.name);
+        fillLocalPane();
+    });
+}
+
+void TFormMain::acRefreshExecute(QObject *sender)
+{
+    const bool remote = sender == rlv || (!localPaneFocused() && sender != llv);
+    if (!remote) {
+        fillLocalPane();
+        return;
+    }
+    if (m_session->ftp.ControlSocketOpen() && !m_session->CurrentRemoteFolder.isEmpty())
+        m_session->refreshRemote();
+}
+
+void TFormMain::acChModExecute()
+{
+    guardedRoutine(m_session->ui(), "CM01", [&] {
+        if (!m_session->ftp.ControlSocketOpen())
+            return;
+        QStringList names;
+        for (const FolderEntry &row : rlv->selectedEntries())
+            names << row.name;
+        toChMod(this, m_session->ui(), m_session->CommandQueue, m_session->CurrentRemoteFolder, names);
+    });
+}
+
+void TFormMain::updateActions()
+{
+    if (!m_session)
+        return;
+    const bool connected = m_session->ftp.ControlSocketOpen();
+    const bool local = localPaneFocused();
+    const bool localRows = !llv->selectedRows().isEmpty();
+    const bool remoteRows = connected && !rlv->selectedRows().isEmpty();
+    const bool rows = local ? localRows : remoteRows;
+    const bool paneUsable = local || connected;
+    const auto fileSelected = [](PaneView *pane) {
+        const FolderEntries selected = pane->selectedEntries();
+        return !selected.isEmpty() && !selected.first().entry.isFolder();
+    };
+
+    acOpen->setEnabled(rows);
+    acView->setEnabled(rows && fileSelected(focusedPane()));
+    acSend->setEnabled(connected && local && localRows);
+    acReceive->setEnabled(!local && remoteRows);
+    acRename->setEnabled(rows);
+    acDelete->setEnabled(rows);
+    acFolderNew->setEnabled(paneUsable);
+    acRefresh->setEnabled(paneUsable);
+    acChMod->setEnabled(remoteRows);
+    acManualReceive->setEnabled(connected);
+    acCopy->setEnabled(rows);
+    acPaste->setEnabled(connected && m_clip && m_clip->local != local);
+    acFind->setEnabled(focusedPane()->model()->rowCount() > 0);
+    acFindNext->setEnabled(acFind->isEnabled() && !m_findMask.isEmpty());
+    acGroupSelect->setEnabled(acFind->isEnabled());
+    acStop->setEnabled(!m_session->isConnectIdle() || !m_session->CommandQueue.isEmpty());
+    acQueueTransfer->setEnabled(!m_session->qLv.isEmpty());
+    rGoUp->setEnabled(connected);
+}

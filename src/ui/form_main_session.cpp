@@ -1,0 +1,272 @@
+// The window over the session: the session's visible state shown (the
+// caption and image of acConnect, the titles, the status panels, the remote
+// pane from the folder cache, the login message) and the session's handlers
+// behind the actions. Start-up and shutdown run the session's steps with the
+// window's own in between.
+
+#include "ui/form_main.h"
+
+#include "queue/transfer_queue.h"
+#include "queue/user_interaction.h"
+#include "session/session.h"
+#include "ui/form_compare_folders.h"
+#include "ui/form_memo.h"
+#include "ui/form_preferences.h"
+#include "ui/form_sites.h"
+#include "ui/log_view.h"
+#include "ui/pane_model.h"
+#include "ui/pane_view.h"
+#include "ui/path_combo.h"
+#include "ui/queue_view.h"
+#include "ui/status_bar.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
+
+void TFormMain::attachSession(Session &session)
+{
+    if (m_session)
+        return;
+    m_session = &session;
+    showLog(&session.logwin);
+    showQueue(&session.qLv);
+    connectSessionState();
+    connectSessionActions();
+    installDragAndDrop();
+    setConnectAction(session.connectCaption(), session.connectImageIndex());
+    setWindowTitle(session.windowCaption());
+    showSessionPanels();
+    updateActions();
+}
+
+void TFormMain::connectSessionState()
+{
+    Session &s = *m_session;
+    connect(&s, &Session::connectActionChanged, this, [this] {
+        setConnectAction(m_session->connectCaption(), m_session->connectImageIndex());
+        syncQuickConnectFields();
+        updateActions();
+    });
+    connect(&s, &Session::titlesChanged, this, [this] {
+        setWindowTitle(m_session->windowCaption());
+        // What the task bar shows for a minimised window.
+        setWindowIconText(m_session->applicationTitle());
+    });
+    connect(&s, &Session::panelsChanged, this, &TFormMain::showSessionPanels);
+    connect(&s, &Session::queueAlwaysActiveChanged, acQueueAlwaysActive, &QAction::setChecked);
+    // Queue rows come and go between ticks; the queue's actions follow them.
+    connect(&s.qLv, &TransferQueue::rowInserted, this, &TFormMain::updateActions);
+    connect(&s.qLv, &TransferQueue::rowRemoved, this, &TFormMain::updateActions);
+    connect(&s.qLv, &TransferQueue::cleared, this, &TFormMain::updateActions);
+    connect(&s, &Session::remotePaneFilled, this, [this](const QString &path) {
+        const tFolderObject *folder = m_session->RemoteFolderCache.find(path);
+        rCombo->setHistory(m_session->remotePathHistory());
+        showRemoteFolder(path, folder ? folder->entries : FolderEntries());
+        updateActions();
+    });
+    connect(&s, &Session::remotePaneCleared, this, [this] {
+        rlv->model()->clear();
+        rCombo->setHistory(m_session->remotePathHistory());
+        rCombo->setEditText(m_session->remotePathText());
+        updateActions();
+    });
+    connect(&s, &Session::localPaneRefresh, this, &TFormMain::fillLocalPane);
+    connect(&s, &Session::loginMessageLine, this, [this](const QString &line) {
+        if (m_loginWindow)
+            m_loginWindow->appendLine(line);
+    });
+    connect(&s, &Session::loginMessageRequested, this, &TFormMain::showLoginMessage);
+    connect(&s, &Session::siteManagerRequested, acSiteMgr, &QAction::trigger);
+    connect(&s, &Session::switchBrowsersRequested, acViewSwitchBrowsers, &QAction::trigger);
+    connect(&s, &Session::menusUpdateRequested, this, [this] {
+        syncQuickConnectFields();
+        updateActions();
+    });
+
+    // What the person types is the session's at once; what the session puts
+    // into the fields (the first tick, a site, the clipboard) comes back on
+    // its next change signal.
+    const auto follow = [this](QLineEdit *edit, QString Session::*field) {
+        connect(edit, &QLineEdit::textEdited, this, [this, field](const QString &text) { m_session->*field = text; });
+    };
+    follow(tbAddress, &Session::tbAddress);
+    follow(tbusername, &Session::tbusername);
+    follow(tbPassword, &Session::tbPassword);
+    follow(tbPort, &Session::tbPort);
+}
+
+void TFormMain::connectSessionActions()
+{
+    Session &s = *m_session;
+    connect(acConnect, &QAction::triggered, this, [this] { m_session->acConnectExecute(true); });
+    connect(this, &TFormMain::quickConnectEnter, this, [this] { m_session->QuickConnectEnter(); });
+    connect(tbAnonymous, &QToolButton::clicked, this, [this] {
+        m_session->tbAnonymousClick();
+        syncQuickConnectFields();
+    });
+    connect(acStop, &QAction::triggered, &s, &Session::acStopExecute);
+    connect(acQueueTransfer, &QAction::triggered, &s, &Session::acQueueTransfer);
+    connect(acQueueAlwaysActive, &QAction::toggled, &s, &Session::setQueueAlwaysActive);
+    connect(acQueueDelete, &QAction::triggered, &s, &Session::acQueueDelete);
+    connect(acQueueMoveUp, &QAction::triggered, this, [this] { m_session->qLv.moveUp(); });
+    connect(acQueueMoveDown, &QAction::triggered, this, [this] { m_session->qLv.moveDown(); });
+    connect(acExit, &QAction::triggered, this, &QWidget::close);
+    connect(acSiteMgr, &QAction::triggered, this, [this] {
+        TFormSites *sites = siteManager();
+        sites->show();
+        sites->raise();
+        sites->activateWindow();
+    });
+    connect(acPreferences, &QAction::triggered, this, &TFormMain::showPreferences);
+    connect(acViewLoginMsg, &QAction::triggered, this, &TFormMain::showLoginMessage);
+    connect(acCheckForUpdate, &QAction::triggered, this, [this] { m_session->platform().startUpdateCheck(false); });
+    connect(acCompareFolders, &QAction::triggered, this, [this] {
+        auto *compare = new TFormCompareFolders(m_session->CurrentLocalFolder, llv->model()->entries(),
+                                                m_session->CurrentRemoteFolder, rlv->model()->entries(), this);
+        compare->setAttribute(Qt::WA_DeleteOnClose);
+        connect(compare, &TFormCompareFolders::differencesSelected, this,
+                [this](const QStringList &local, const QStringList &remote) {
+                    selectNames(llv, local);
+                    selectNames(rlv, remote);
+                });
+        compare->show();
+    });
+
+    // Navigation.
+    connect(lCombo, &PathCombo::pathEntered, this, &TFormMain::localPathEntered);
+    connect(rCombo, &PathCombo::pathEntered, this, [this](const QString &path) {
+        if (!path.isEmpty())
+            m_session->changeRemoteFolder(path);
+    });
+    connect(lGoUp, &QToolButton::clicked, this, &TFormMain::localGoUp);
+    connect(rGoUp, &QToolButton::clicked, this, [this] {
+        if (m_session->ftp.ControlSocketOpen())
+            m_session->remoteGoUp();
+    });
+    connect(llv, &PaneView::rowActivated, this, [this](int row) { rowActivated(true, row); });
+    connect(rlv, &PaneView::rowActivated, this, [this](int row) { rowActivated(false, row); });
+    connect(this, &TFormMain::paneEntered, this, &TFormMain::updateActions);
+
+    connect(acOpen, &QAction::triggered, this, &TFormMain::acOpenExecute);
+    connect(acView, &QAction::triggered, this, &TFormMain::acViewExecute);
+    connect(acSend, &QAction::triggered, this, &TFormMain::acSendExecute);
+    connect(acReceive, &QAction::triggered, this, &TFormMain::acReceiveExecute);
+    connect(acRename, &QAction::triggered, this, &TFormMain::acRenameExecute);
+    connect(acFolderNew, &QAction::triggered, this, &TFormMain::acFolderNewExecute);
+    connect(acDelete, &QAction::triggered, this, &TFormMain::acDeleteExecute);
+    connect(acRefresh, &QAction::triggered, this, [this] { acRefreshExecute(nullptr); });
+    connect(acChMod, &QAction::triggered, this, &TFormMain::acChModExecute);
+    connect(acFind, &QAction::triggered, this, &TFormMain::acFindExecute);
+    connect(acFindNext, &QAction::triggered, this, &TFormMain::acFindNextExecute);
+    connect(acGroupSelect, &QAction::triggered, this, &TFormMain::acGroupSelectExecute);
+    connect(acManualReceive, &QAction::triggered, this, &TFormMain::acManualReceiveExecute);
+    connect(acPasteUrl, &QAction::triggered, this, &TFormMain::acPasteUrlExecute);
+    connect(acCopy, &QAction::triggered, this, &TFormMain::acCopyExecute);
+    connect(acPaste, &QAction::triggered, this, &TFormMain::acPasteExecute);
+    connectDebugActions();
+}
+
+void TFormMain::showSessionPanels()
+{
+    for (int i = 0; i < Session::PanelCount; ++i) {
+        if (i != StatusBar::GaugePanel)
+            stat->setPanelText(i, m_session->panel(i));
+    }
+    stat->setGaugeStyle(m_session->gaugeStyle() == GaugeStyle::Percent ? StatusBar::GaugeStyle::Percent
+                                                                       : StatusBar::GaugeStyle::Indeterminate);
+    stat->setGauge(m_session->gaugeValue());
+}
+
+void TFormMain::syncQuickConnectFields()
+{
+    const auto sync = [](QLineEdit *edit, const QString &text) {
+        if (edit->text() != text)
+            edit->setText(text);
+    };
+    sync(tbAddress, m_session->tbAddress);
+    sync(tbusername, m_session->tbusername);
+    sync(tbPassword, m_session->tbPassword);
+    sync(tbPort, m_session->tbPort);
+}
+
+TFormSites *TFormMain::siteManager()
+{
+    if (!m_sites) {
+        m_sites = new TFormSites(m_session->sites, m_session->settings, m_session->ui(), this);
+        m_sites->reload();
+        connect(m_sites, &TFormSites::connectRequested, this,
+                [this](const tSiteObject &site, const QString &) { m_session->connectToSite(site); });
+        connect(m_sites, &TFormSites::preferencesApplied, this,
+                [this] { applyPaneSettings(m_session->settings); });
+    }
+    m_sites->setQuickConnectFields(tbAddress->text(), tbPort->text(), tbusername->text(), tbPassword->text());
+    return m_sites;
+}
+
+void TFormMain::showLoginMessage()
+{
+    if (!m_loginWindow) {
+        m_loginWindow = new TFormMemo(QStringLiteral("Login Message - Glimmer FTP"), this);
+        m_loginWindow->setObjectName(QStringLiteral("loginMessage"));
+    }
+    m_loginWindow->setLines(m_session->loginMessage());
+    m_loginWindow->show();
+    m_loginWindow->raise();
+}
+
+void TFormMain::showPreferences()
+{
+    TFormPreferences preferences(m_session->settings, this);
+    connect(&preferences, &TFormPreferences::applied, this, [this] { applyPaneSettings(m_session->settings); });
+    preferences.exec();
+}
+
+void TFormMain::FormCreate(const QStringList &arguments, const QString &dataFile)
+{
+    Session &s = *m_session;
+    s.FormCreate(arguments, dataFile);
+    setDebugMenuVisible(s.debugMenuVisible());
+    // A record that could not be read leaves the defaults, whose window
+    // fields are empty: the designed layout stays.
+    restoreFromProgramData(s.settings);
+    applyPaneSettings(s.settings);
+    lCombo->setEditText(s.CurrentLocalFolder);
+    m_created = true;
+}
+
+void TFormMain::FormClose()
+{
+    if (m_session)
+        m_session->FormClose();
+}
+
+bool TFormMain::FormDestroy()
+{
+    if (!m_session || !m_created || m_destroyed)
+        return true;
+    m_destroyed = true;
+    Session &s = *m_session;
+    saveToProgramData(s.settings);
+    // The session writes its own copies of these fields; the window's are
+    // the ones the person saw last.
+    s.tbAddress = tbAddress->text();
+    s.tbusername = tbusername->text();
+    s.tbPassword = tbPassword->text();
+    s.tbPort = tbPort->text();
+    const QStringList history = lCombo->history();
+    for (int i = 0; i < ProgramData::HistoryCount; ++i)
+        s.localFolderHistory[size_t(i)] = history.value(i);
+    return s.FormDestroy();
+}
+
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted())
+        return;
+    FormClose();
+    FormDestroy();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// The desktop's services for the session: the wall clock, sounds played with
+// QSoundEffect, the system clipboard, files opened with their associated
+// program, a plain-text viewer and the new-version check.
+
+#include "session/session_platform.h"
+
+#include <QObject>
+#include <QPointer>
+
+class LogModel;
+class QSoundEffect;
+class QWidget;
+class UpdateCheck;
+class UserInteraction;
+
+class QtPlatform : public QObject, public SessionPlatform {
+    Q_OBJECT
+public:
+    // Files above this size are shown only in part by the text viewer.
+    static constexpr qint64 ViewerLimit = 4 * 1024 * 1024;
+
+    explicit QtPlatform(QObject* parent = nullptr);
+    ~QtPlatform() override;
+
+    // The update check asks and reports through ui and log; the viewer
+    // windows belong to window. Until set, checks and viewers do nothing.
+    void setDesktop(UserInteraction* ui, LogModel* log, QWidget* window);
+    UpdateCheck* updateCheck() const { return m_update; }
+
+    double now() override;
+    void playSound(const QString& file) override;
+    void stopSounds() override;
+    QString clipboardText() override;
+    void clearClipboard() override;
+    void openWithAssociatedProgram(const QString& path) override;
+    void openInTextViewer(const QString& path) override;
+    void startUpdateCheck(bool automatic) override;
+
+private:
+    QPointer<QSoundEffect> m_sound;
+    QPointer<QWidget> m_window;
+    UpdateCheck* m_update = nullptr;
+};

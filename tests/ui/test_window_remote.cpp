@@ -1,0 +1,216 @@
+// The window against a real server: quick connect typed into the toolbar,
+// folders entered by double click, files and folders received and sent, and
+// the remote rename, new folder and delete through the input box and the
+// confirmation.
+
+#include "test_window_support.h"
+
+#include "queue/transfer_queue.h"
+#include "support/pyftp_server.h"
+#include "ui/queue_view.h"
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+using testsupport::PyFtpServer;
+
+class TestWindowRemote : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PyFtpServer> m_server;
+
+    QString served(const QString& name) const { return m_server->root() + u'/' + name; }
+
+    // Types the address, the user, the password and the port and presses
+    // Enter in the port field.
+    static void typeQuickConnect(WindowHarness& h, quint16 port)
+    {
+        for (QLineEdit* edit : {h.w->tbAddress, h.w->tbusername, h.w->tbPassword, h.w->tbPort})
+            edit->clear();
+        QTest::keyClicks(h.w->tbAddress, QStringLiteral("127.0.0.1"));
+        QTest::keyClicks(h.w->tbusername, QStringLiteral("test"));
+        QTest::keyClicks(h.w->tbPassword, QStringLiteral("secret"));
+        QTest::keyClicks(h.w->tbPort, QString::number(port));
+        QTest::keyClick(h.w->tbPort, Qt::Key_Return);
+    }
+
+    bool connect(WindowHarness& h)
+    {
+        typeQuickConnect(h, m_server->port());
+        return h.waitIdle();
+    }
+
+private slots:
+    void init()
+    {
+        m_server = std::make_unique<PyFtpServer>();
+        QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
+        QVERIFY(writeFile(served("readme.txt"), "hello"));
+        QVERIFY(writeFile(served("docs/guide.txt"), "guide text"));
+        QVERIFY(writeFile(served("docs/deep/notes.txt"), "deep"));
+        QVERIFY(QDir().mkpath(served("empty")));
+    }
+    void cleanup() { m_server.reset(); }
+
+    void quickConnectByTypingAndEnter()
+    {
+        WindowHarness h;
+        QVERIFY2(connect(h), qPrintable(h.dump()));
+        QCOMPARE(h.w->acConnect->text(), QStringLiteral("Disconnect"));
+        QCOMPARE(h.w->rCombo->currentText(), QStringLiteral("/"));
+        QCOMPARE(WindowHarness::names(h.w->rlv), (QStringList{"docs", "empty", "readme.txt"}));
+
+        // Enter again while connected neither disconnects nor connects anew.
+        const int userCommands = h.log.filter(QStringLiteral("USER ")).size();
+        QTest::keyClick(h.w->tbAddress, Qt::Key_Return);
+        QTest::qWait(300);
+        QCOMPARE(h.w->acConnect->text(), QStringLiteral("Disconnect"));
+        QCOMPARE(h.log.filter(QStringLiteral("USER ")).size(), userCommands);
+
+        h.w->acConnect->trigger();
+        QTRY_COMPARE(h.w->acConnect->text(), QStringLiteral("Connect"));
+        QTRY_VERIFY(h.w->rlv->model()->rowCount() == 0);
+    }
+
+    void doubleClickEntersRemoteFolderAndPathBoxGoesBack()
+    {
+        WindowHarness h;
+        QVERIFY2(connect(h), qPrintable(h.dump()));
+        h.doubleClick(h.w->rlv, QStringLiteral("docs"));
+        QTRY_COMPARE(h.w->rCombo->currentText(), QStringLiteral("/docs/"));
+        QVERIFY(h.waitIdle());
+        QCOMPARE(WindowHarness::names(h.w->rlv), (QStringList{"deep", "guide.txt"}));
+
+        // A double click on a file with "Transfer File" queues its download.
+        h.s->settings.sDoubleClickAction = 1;
+        h.doubleClick(h.w->rlv, QStringLiteral("guide.txt"));
+        QTRY_COMPARE(h.s->qLv.count(), 1);
+        QCOMPARE(h.s->qLv.row(0).entry.from, QStringLiteral("/docs/guide.txt"));
+        h.s->qLv.clear();
+
+        h.w->rGoUp->click();
+        QTRY_COMPARE(h.w->rCombo->currentText(), QStringLiteral("/"));
+        QVERIFY(h.w->rCombo->history().contains(QStringLiteral("/docs/")));
+
+        h.w->rCombo->setEditText(QStringLiteral("/docs/deep"));
+        QTest::keyClick(h.w->rCombo->lineEdit(), Qt::Key_Return);
+        QTRY_COMPARE(WindowHarness::names(h.w->rlv), QStringList{"notes.txt"});
+    }
+
+    void receiveFileAndFolderThroughTheQueue()
+    {
+        WindowHarness h;
+        QVERIFY2(connect(h), qPrintable(h.dump()));
+        h.showLocal(h.local());
+        h.select(h.w->rlv, {QStringLiteral("docs"), QStringLiteral("readme.txt")});
+        QVERIFY(h.w->acReceive->isEnabled());
+        h.w->acReceive->trigger();
+
+        QCOMPARE(h.s->qLv.count(), 2);
+        QCOMPARE(h.w->qLv->model()->rowCount(), 2);
+        QCOMPARE(h.s->qLv.row(0).entry.from, QStringLiteral("/docs"));
+        QCOMPARE(h.s->qLv.row(0).entry.to, h.local("docs"));
+        QCOMPARE(h.s->qLv.row(0).entry.size, -1);
+        QCOMPARE(h.s->qLv.row(1).entry.size, 5);
+
+        h.w->acQueueTransfer->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(h.s->qLv.isEmpty(), 30000);
+        QCOMPARE(readFile(h.local("readme.txt")), QByteArray("hello"));
+        QCOMPARE(readFile(h.local("docs/guide.txt")), QByteArray("guide text"));
+        QCOMPARE(readFile(h.local("docs/deep/notes.txt")), QByteArray("deep"));
+        QTRY_VERIFY(WindowHarness::names(h.w->llv).contains(QStringLiteral("readme.txt")));
+    }
+
+    void sendFileAndFolder()
+    {
+        WindowHarness h;
+        QVERIFY2(connect(h), qPrintable(h.dump()));
+        QVERIFY(writeFile(h.local("up.txt"), "upload me"));
+        QVERIFY(writeFile(h.local("tree/a.txt"), "a"));
+        h.showLocal(h.local());
+        h.select(h.w->llv, {QStringLiteral("tree"), QStringLiteral("up.txt")});
+        QVERIFY(h.w->acSend->isEnabled());
+        QVERIFY(!h.w->acReceive->isEnabled());
+        h.w->acSend->trigger();
+        QCOMPARE(h.s->qLv.count(), 2);
+        QCOMPARE(h.s->qLv.row(0).entry.to, QStringLiteral("/tree/"));
+
+        h.w->acQueueTransfer->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(h.s->qLv.isEmpty(), 30000);
+        QCOMPARE(readFile(served("up.txt")), QByteArray("upload me"));
+        QCOMPARE(readFile(served("tree/a.txt")), QByteArray("a"));
+        QVERIFY(h.waitIdle());
+        QTRY_VERIFY(WindowHarness::names(h.w->rlv).contains(QStringLiteral("up.txt")));
+    }
+
+    void remoteRenameNewFolderAndDelete()
+    {
+        WindowHarness h;
+        QVERIFY2(connect(h), qPrintable(h.dump()));
+
+        h.select(h.w->rlv, {QStringLiteral("readme.txt")});
+        h.inputs << QStringLiteral("renamed.txt");
+        h.w->acRename->trigger();
+        QCOMPARE(h.inputTitles.value(0), QStringLiteral("Rename File|New File Name:"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(served("renamed.txt")), 10000);
+        QVERIFY(!QFile::exists(served("readme.txt")));
+        QTRY_VERIFY(WindowHarness::names(h.w->rlv).contains(QStringLiteral("renamed.txt")));
+
+        h.inputs << QStringLiteral("made");
+        h.w->acFolderNew->trigger();
+        QCOMPARE(h.inputTitles.value(1), QStringLiteral("Create New Folder|New Folder Name:"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(served("made")).isDir(), 10000);
+
+        // Cancelled input sends nothing.
+        h.w->acFolderNew->trigger();
+        QVERIFY(h.s->CommandQueue.isEmpty());
+
+        // The warning answered No keeps the files; Yes deletes the tree.
+        QVERIFY(h.waitIdle());
+        h.s->settings.sWarnRemoteDelete = true;
+        h.select(h.w->rlv, {QStringLiteral("docs"), QStringLiteral("renamed.txt")});
+        h.ui.yesNo << false;
+        h.w->acDelete->trigger();
+        QCOMPARE(h.ui.questions.value(0), QStringLiteral("Continue to delete?"));
+        QVERIFY(h.s->CommandQueue.isEmpty());
+
+        h.ui.yesNo << true;
+        h.w->acDelete->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(served("docs")) && !QFile::exists(served("renamed.txt")), 30000);
+        QVERIFY(h.waitIdle());
+        QTRY_COMPARE(WindowHarness::names(h.w->rlv), (QStringList{"empty", "made"}));
+    }
+
+    void copyPasteAndManualReceiveQueueTheUsualForms()
+    {
+        WindowHarness h;
+        QVERIFY2(connect(h), qPrintable(h.dump()));
+        h.showLocal(h.local());
+        h.select(h.w->rlv, {QStringLiteral("readme.txt")});
+        h.w->acCopy->trigger();
+        // Pasting into the pane it came from is no transfer.
+        h.w->acPaste->trigger();
+        QCOMPARE(h.s->qLv.count(), 0);
+        h.select(h.w->llv, {});
+        h.w->acPaste->trigger();
+        QCOMPARE(h.s->qLv.count(), 1);
+        QCOMPARE(h.s->qLv.row(0).entry.from, QStringLiteral("/readme.txt"));
+        QCOMPARE(h.s->qLv.row(0).entry.to, h.local("readme.txt"));
+
+        h.inputs << QStringLiteral("/docs/deep/") << QStringLiteral("docs/../") << QStringLiteral("docs/guide.txt");
+        h.w->acManualReceive->trigger();
+        h.w->acManualReceive->trigger();
+        h.w->acManualReceive->trigger();
+        QCOMPARE(h.s->qLv.count(), 3);
+        QCOMPARE(h.s->qLv.row(1).entry.from, QStringLiteral("/docs/deep"));
+        QCOMPARE(h.s->qLv.row(1).entry.to, h.local("deep"));
+        QCOMPARE(h.s->qLv.row(1).entry.size, -1);
+        QCOMPARE(h.s->qLv.row(2).entry.from, QStringLiteral("/docs/guide.txt"));
+        QCOMPARE(h.ui.messages.size(), 1); // "docs/../" names no folder of its own
+    }
+};
+
+QTEST_MAIN(TestWindowRemote)
+#include "test_window_remote.moc"
