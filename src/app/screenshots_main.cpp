@@ -65,6 +65,7 @@ int main(int argc, char* argv[])
     window->FormCreate({}, data.filePath(QStringLiteral("glimmerftp.dat")));
     session->settings.sCheckForNewVersion = false;
     window->resize(1000, 680);
+    window->setViewStyle(ListStyleReport);
     window->show();
     if (!waitFor([&] { return session->timerTag() >= 2; }))
         return 1;
@@ -88,10 +89,8 @@ int main(int argc, char* argv[])
     if (!waitFor([&] { return session->engineReady() && !session->CurrentRemoteFolder.isEmpty()
                               && session->CommandQueue.isEmpty() && window->rlv->model()->rowCount() > 0; }))
         return 1;
-    window->rlv->setFocus();
     window->rlv->selectAllRows();
-    window->acReceive->trigger();
-    window->llv->setFocus();
+    session->receive(window->rlv->selectedEntries());
     bool ok = save(window.get(), out + QStringLiteral("/main-window.png"));
 
     TFormSites* manager = window->siteManager();
@@ -101,18 +100,19 @@ int main(int argc, char* argv[])
     ok = save(manager, out + QStringLiteral("/site-manager.png")) && ok;
     manager->hide();
 
-    TFormXFerAction prompt(window.get());
-    prompt.Label1->setText(QStringLiteral("The file readme.txt already exists.\n"
-                                          "Local: 1,024 bytes, remote: 2,310 bytes"));
-    prompt.Tag = 1;
-    prompt.show();
-    ok = save(&prompt, out + QStringLiteral("/transfer-prompt.png")) && ok;
-    prompt.hide();
+    // Both dialogs go before the window that is their parent.
+    auto prompt = std::make_unique<TFormXFerAction>(window.get());
+    prompt->Label1->setText(QStringLiteral("The file readme.txt already exists.\n"
+                                           "Local: 1,024 bytes, remote: 2,310 bytes"));
+    prompt->Tag = 1;
+    prompt->show();
+    ok = save(prompt.get(), out + QStringLiteral("/transfer-prompt.png")) && ok;
+    prompt.reset();
 
-    TFormChMod chmod(window.get());
-    chmod.show();
-    ok = save(&chmod, out + QStringLiteral("/permissions.png")) && ok;
-    chmod.hide();
+    auto chmod = std::make_unique<TFormChMod>(window.get());
+    chmod->show();
+    ok = save(chmod.get(), out + QStringLiteral("/permissions.png")) && ok;
+    chmod.reset();
 
     session->qLv.clear();
     window->close();

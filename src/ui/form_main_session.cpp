@@ -229,9 +229,11 @@ void TFormMain::FormCreate(const QStringList &arguments, const QString &dataFile
     Session &s = *m_session;
     s.FormCreate(arguments, dataFile);
     setDebugMenuVisible(s.debugMenuVisible());
-    // A record that could not be read leaves the defaults, whose window
-    // fields are empty: the designed layout stays.
-    restoreFromProgramData(s.settings);
+    // Every stored record has been saved at least once; a count of zero
+    // means the defaults (no file, or one that could not be read), and then
+    // the designed layout stays.
+    if (s.settings.saveCounter > 0)
+        restoreFromProgramData(s.settings);
     applyPaneSettings(s.settings);
     lCombo->setEditText(s.CurrentLocalFolder);
     m_created = true;
