@@ -35,6 +35,7 @@ class QAction;
 class QActionGroup;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QSplitter;
 class QToolBar;
 class QToolButton;
@@ -105,6 +106,9 @@ public:
     void transferRows(bool fromLocal, const QString &fromFolder, const FolderEntries &rows);
     void selectMatching(PaneView *pane, const QString &mask);
     void selectNames(PaneView *pane, const QStringList &names);
+    // What a drag from a pane carries: the side, its folder and the names of
+    // the selected rows. Null when nothing is selected.
+    QMimeData *paneRowsMimeData(PaneView *pane) const;
 
     // ---- the session's objects on the screen -------------------------------
     void showLog(LogModel *log);
@@ -269,7 +273,6 @@ private:
         FolderEntries rows;
     };
     std::optional<Clip> m_clip;
-    std::optional<Clip> m_dragged; // the rows of the drag under way
     QPoint m_dragStart;
 
     SystemIconSource m_images;

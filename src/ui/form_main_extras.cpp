@@ -233,41 +233,67 @@ void TFormMain::installDragAndDrop()
                                         static_cast<QAbstractItemView *>(pane->listView())}) {
             view->viewport()->installEventFilter(this);
             view->viewport()->setAcceptDrops(true);
+            // Pressing on one of several selected rows keeps them all
+            // selected, ready to be dragged; the drag itself is ours.
+            view->setDragEnabled(true);
         }
     }
     qLv->viewport()->installEventFilter(this);
     qLv->viewport()->setAcceptDrops(true);
 }
 
-bool TFormMain::startPaneDrag(PaneView *pane)
+QMimeData *TFormMain::paneRowsMimeData(PaneView *pane) const
 {
     const bool local = pane == llv;
-    const FolderEntries rows = pane->selectedEntries();
-    if (rows.isEmpty())
-        return false;
-    m_dragged = Clip{local, local ? m_session->CurrentLocalFolder : m_session->CurrentRemoteFolder, rows};
-    auto *drag = new QDrag(pane);
+    QStringList lines{local ? QStringLiteral("local") : QStringLiteral("remote"),
+                      local ? m_session->CurrentLocalFolder : m_session->CurrentRemoteFolder};
+    for (const FolderEntry &row : pane->selectedEntries())
+        lines << row.name;
+    if (lines.size() < 3)
+        return nullptr;
     auto *mime = new QMimeData;
-    mime->setData(RowsMimeType, local ? "local" : "remote");
+    mime->setData(RowsMimeType, lines.join(QLatin1Char('\n')).toUtf8());
+    return mime;
+}
+
+bool TFormMain::startPaneDrag(PaneView *pane)
+{
+    QMimeData *mime = paneRowsMimeData(pane);
+    if (!mime)
+        return false;
+    auto *drag = new QDrag(pane);
     drag->setMimeData(mime);
     drag->exec(Qt::CopyAction);
-    m_dragged.reset();
     return true;
 }
 
 bool TFormMain::paneDrop(QObject *target, QDropEvent *event)
 {
-    if (!m_dragged || !event->mimeData()->hasFormat(RowsMimeType))
+    if (!event->mimeData()->hasFormat(RowsMimeType))
+        return false;
+    const QStringList lines = QString::fromUtf8(event->mimeData()->data(RowsMimeType)).split(QLatin1Char('\n'));
+    const bool local = lines.value(0) == QLatin1String("local");
+    PaneView *source = local ? llv : rlv;
+    const QString folder = local ? m_session->CurrentLocalFolder : m_session->CurrentRemoteFolder;
+    // Rows of a folder no longer shown (or of another window) are not ours
+    // to resolve.
+    if (lines.size() < 3 || lines.value(1) != folder)
         return false;
     const auto inside = [target](PaneView *pane) {
         return target == pane->detailsView()->viewport() || target == pane->listView()->viewport();
     };
     // Onto the other pane or onto the queue; a pane onto itself is nothing.
-    const bool accepted = target == qLv->viewport() || (m_dragged->local ? inside(rlv) : inside(llv));
-    if (!accepted)
+    if (target != qLv->viewport() && !inside(local ? rlv : llv))
         return false;
-    if (event->type() == QEvent::Drop)
-        transferRows(m_dragged->local, m_dragged->folder, m_dragged->rows);
+    if (event->type() == QEvent::Drop) {
+        FolderEntries rows;
+        for (const QString &name : lines.mid(2)) {
+            const int row = source->model()->rowOfName(name);
+            if (row >= 0)
+                rows << source->model()->entry(row);
+        }
+        transferRows(local, folder, rows);
+    }
     event->acceptProposedAction();
     return true;
 }
@@ -289,6 +315,12 @@ bool TFormMain::eventFilter(QObject *watched, QEvent *event)
             || (mouse->position().toPoint() - m_dragStart).manhattanLength() < QApplication::startDragDistance())
             break;
         PaneView *pane = llv->isAncestorOf(static_cast<QWidget *>(watched)) ? llv : rlv;
+        // As the item views do it: a drag starts only on a selected row;
+        // elsewhere the move goes on selecting with the rubber band.
+        QAbstractItemView *view = pane->currentView();
+        const QModelIndex pressed = view->indexAt(m_dragStart);
+        if (watched != view->viewport() || !pressed.isValid() || !view->selectionModel()->isSelected(pressed))
+            break;
         if (startPaneDrag(pane))
             return true;
         break;

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QDropEvent>
+#include <QMimeData>
 
 using testsupport::PyFtpServer;
 
@@ -181,6 +183,45 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(served("docs")) && !QFile::exists(served("renamed.txt")), 30000);
         QVERIFY(h.waitIdle());
         QTRY_COMPARE(WindowHarness::names(h.w->rlv), (QStringList{"empty", "made"}));
+    }
+
+    void dragFromThePaneOntoTheOtherPaneAndTheQueue()
+    {
+        WindowHarness h;
+        QVERIFY2(connect(h), qPrintable(h.dump()));
+        QVERIFY(writeFile(h.local("drag.txt"), "dragged"));
+        h.showLocal(h.local());
+        h.w->acViewDetails->trigger();
+        h.select(h.w->llv, {QStringLiteral("drag.txt")});
+
+        // The drop as the target widget receives it (the offscreen platform
+        // runs no drag of its own).
+        const auto drop = [&](PaneView* from, QWidget* onto) {
+            std::unique_ptr<QMimeData> mime(h.w->paneRowsMimeData(from));
+            QDragEnterEvent enter(onto->rect().center(), Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+            QApplication::sendEvent(onto, &enter);
+            QDropEvent dropped(QPointF(onto->rect().center()), Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+            QApplication::sendEvent(onto, &dropped);
+            return enter.isAccepted() && dropped.isAccepted();
+        };
+        // A pane onto itself is no transfer.
+        QVERIFY(!drop(h.w->llv, h.w->llv->currentView()->viewport()));
+        QCOMPARE(h.s->qLv.count(), 0);
+
+        QVERIFY(drop(h.w->llv, h.w->rlv->currentView()->viewport()));
+        QCOMPARE(h.s->qLv.count(), 1);
+        QCOMPARE(h.s->qLv.row(0).entry.from, h.local("drag.txt"));
+        QCOMPARE(h.s->qLv.row(0).entry.to, QStringLiteral("/drag.txt"));
+        QCOMPARE(h.s->qLv.row(0).entry.size, 7);
+        QVERIFY(h.s->qLv.row(0).entry.upload);
+
+        h.select(h.w->rlv, {QStringLiteral("docs"), QStringLiteral("readme.txt")});
+        QVERIFY(drop(h.w->rlv, h.w->qLv->viewport()));
+        QCOMPARE(h.s->qLv.count(), 3);
+        QCOMPARE(h.s->qLv.row(1).entry.from, QStringLiteral("/docs"));
+        QCOMPARE(h.s->qLv.row(1).entry.size, -1);
+        QCOMPARE(h.s->qLv.row(2).entry.to, h.local("readme.txt"));
+        QVERIFY(!h.s->qLv.row(2).entry.upload);
     }
 
     void copyPasteAndManualReceiveQueueTheUsualForms()
