@@ -3,13 +3,16 @@
 // the remote rename, new folder and delete through the input box and the
 // confirmation.
 
+#include "test_dialog_support.h"
 #include "test_window_support.h"
 
 #include "queue/transfer_queue.h"
 #include "support/pyftp_server.h"
+#include "ui/form_chmod.h"
 #include "ui/queue_view.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QDropEvent>
@@ -183,6 +186,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(served("docs")) && !QFile::exists(served("renamed.txt")), 30000);
         QVERIFY(h.waitIdle());
         QTRY_COMPARE(WindowHarness::names(h.w->rlv), (QStringList{"empty", "made"}));
+    }
+
+    void changePermissionsOnTheRemoteSelection()
+    {
+        WindowHarness h;
+        QVERIFY2(connect(h), qPrintable(h.dump()));
+        h.select(h.w->rlv, {QStringLiteral("readme.txt")});
+        QVERIFY(h.w->acChMod->isEnabled());
+        onModal([](QWidget* modal) {
+            auto* chmod = qobject_cast<TFormChMod*>(modal);
+            QVERIFY(chmod);
+            chmod->permissioncode->setText(QStringLiteral("600"));
+            chmod->ok->click();
+        });
+        h.w->acChMod->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(served("readme.txt")).permissions() & 0x7777,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser, 10000);
     }
 
     void dragFromThePaneOntoTheOtherPaneAndTheQueue()
