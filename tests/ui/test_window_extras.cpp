@@ -3,14 +3,17 @@
 // login-message window against a real server, "Paste URL", the enabled
 // states of the actions, and the Debug menu's windows.
 
+#include "test_dialog_support.h"
 #include "test_window_support.h"
 
 #include "sites/site_fields.h"
 #include "support/pyftp_server.h"
 #include "ui/form_memo.h"
+#include "ui/form_preferences.h"
 #include "ui/form_sites.h"
 
 #include <QLineEdit>
+#include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -162,6 +165,22 @@ private slots:
         h.w->acPasteUrl->trigger();
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         QTRY_COMPARE(WindowHarness::names(h.w->rlv), QStringList{"x.txt"});
+    }
+
+    void preferencesAppliedToThePanes()
+    {
+        WindowHarness h;
+        QVERIFY(!h.w->rlv->model()->showsAttributes());
+        onModal([](QWidget* modal) {
+            auto* preferences = qobject_cast<TFormPreferences*>(modal);
+            QVERIFY(preferences);
+            preferences->sShowFTPAttrs->setChecked(true);
+            preferences->ok->click();
+        });
+        h.w->acPreferences->trigger();
+        QVERIFY(h.s->settings.sShowFTPAttrs);
+        QVERIFY(h.w->rlv->model()->showsAttributes());
+        QCOMPARE(h.w->rlv->model()->columnCount(), 4);
     }
 
     void debugMenuWindowsShowTheSession()
