@@ -14,7 +14,9 @@
 #include "ui/pane_view.h"
 #include "ui/path_combo.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QItemSelectionModel>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -258,13 +260,18 @@ void TFormMain::updateActions()
         return;
     const bool connected = m_session->ftp.ControlSocketOpen();
     const bool local = localPaneFocused();
-    const bool localRows = !llv->selectedRows().isEmpty();
-    const bool remoteRows = connected && !rlv->selectedRows().isEmpty();
+    // This runs on every tick: no walk over a selection that may hold
+    // 100,000 rows.
+    const auto hasSelection = [](PaneView *pane) {
+        return pane->currentView()->selectionModel()->hasSelection();
+    };
+    const bool localRows = hasSelection(llv);
+    const bool remoteRows = connected && hasSelection(rlv);
     const bool rows = local ? localRows : remoteRows;
     const bool paneUsable = local || connected;
     const auto fileSelected = [](PaneView *pane) {
-        const FolderEntries selected = pane->selectedEntries();
-        return !selected.isEmpty() && !selected.first().entry.isFolder();
+        const QModelIndex current = pane->currentView()->currentIndex();
+        return current.isValid() && !pane->model()->entry(current.row()).entry.isFolder();
     };
 
     acOpen->setEnabled(rows);
