@@ -182,7 +182,7 @@ private slots:
         const QString data = dir.filePath(QStringLiteral("restart.dat"));
         QStringList history;
         {
-            WindowHarness h({}, data);
+            WindowHarness h({QStringLiteral("-DataFile=") + data});
             for (const char* name : {"one", "two", "three"}) {
                 QVERIFY(QDir().mkpath(h.local(name)));
                 h.showLocal(h.local(name));
@@ -195,7 +195,8 @@ private slots:
             h.w->close();
             QVERIFY(QFileInfo::exists(data));
         }
-        WindowHarness h({}, data);
+        WindowHarness h({QStringLiteral("-DataFile=") + data});
+        QCOMPARE(h.s->dataFile(), data);
         QCOMPARE(h.w->size(), QSize(820, 590));
         QCOMPARE(h.w->lCombo->history().mid(0, 3), history.mid(0, 3));
         QCOMPARE(h.s->CurrentLocalFolder, history.value(0));

@@ -39,7 +39,9 @@ struct WindowHarness {
             return inputs.isEmpty() ? std::nullopt : inputs.takeFirst();
         });
         QDir().mkpath(local());
-        w->FormCreate(arguments, dataFile.isEmpty() ? defaultDataFile() : dataFile);
+        // A "-DataFile=" switch among the arguments names the file itself.
+        const bool switched = !arguments.filter(QStringLiteral("-DataFile="), Qt::CaseInsensitive).isEmpty();
+        w->FormCreate(arguments, switched ? QString() : dataFile.isEmpty() ? defaultDataFile() : dataFile);
         w->show();
         if (!QTest::qWaitFor([&] { return s->timerTag() >= 2; }, 5000))
             qWarning("the start-up ticks did not run");
