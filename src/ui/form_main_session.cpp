@@ -138,7 +138,9 @@ void TFormMain::connectSessionActions()
     // Navigation.
     connect(lCombo, &PathCombo::pathEntered, this, &TFormMain::localPathEntered);
     connect(rCombo, &PathCombo::pathEntered, this, [this](const QString &path) {
-        if (!path.isEmpty())
+        // Typed while idle, the commands would wait for the next log-in and
+        // then leave the folder that log-in opens.
+        if (!path.isEmpty() && m_session->ftp.ControlSocketOpen())
             m_session->changeRemoteFolder(path);
     });
     connect(lGoUp, &QToolButton::clicked, this, &TFormMain::localGoUp);
