@@ -33,6 +33,18 @@ CliRunner::CliRunner(CliOptions options, QObject* parent) : QObject(parent), m_o
         if (msg.startsWith('!'))
             m_engineNote = QString::fromUtf8(msg.mid(1)).trimmed();
     });
+    // The window shows a listing the server refused as an empty pane; here
+    // it would be an empty "ls", or a tree fetched without that folder. The
+    // session has handled the completion by now; the next folder becomes
+    // current only after its CWD and PWD, so this is still the listed one.
+    connect(&m_session->ftp, &TFtpClient::OnRequestDone, this, [this](TFtpRequest rq, int error) {
+        if ((int(rq) & 0xFF) == int(TFtpRequest::ftpRqDir) && (error & 0xFFFF) != 0
+            && m_session->ftp.ControlSocketOpen())
+            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not list FTP folder. (") + m_session->CurrentRemoteFolder
+                                                + QStringLiteral(")"),
+                                            QString::fromUtf8(m_session->ftp.LastResponse()).trimmed())
+                                   .remove(QLatin1Char('\r')));
+    });
     if (m_progressWanted)
         connect(m_session.get(), &Session::panelsChanged, this, &CliRunner::showProgress);
     m_poll.setInterval(2);
@@ -53,7 +65,6 @@ int CliRunner::run()
     m_session->timerTimer();
     m_poll.start();
     QEventLoop loop;
-    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
     while (m_phase != Phase::Done)
         loop.processEvents(QEventLoop::WaitForMoreEvents);
     m_poll.stop();

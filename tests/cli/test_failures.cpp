@@ -49,6 +49,11 @@ private slots:
             row("missing local file") << QStringList{"put", "LOCAL/nope.bin", "URL/"} << all
                                       << QStringList{"Could not send file.", "nope.bin"};
         }
+        QTest::newRow("pyftpdlib: refused listing") << "pyftpdlib" << QStringList{"ls", "URL/here/"} << "erwadfmMT"
+                                                    << QStringList{"Could not list FTP folder. (/here/)", "550"};
+        QTest::newRow("pyftpdlib: refused listing inside a tree")
+            << "pyftpdlib" << QStringList{"get", "URL/", "LOCAL"} << "erwadfmMT"
+            << QStringList{"Could not list FTP folder.", "550"};
         QTest::newRow("pyftpdlib: refused upload") << "pyftpdlib" << QStringList{"put", "LOCAL/up.bin", "URL/"}
                                                    << "elr" << QStringList{"Could not send file. (", "550"};
         QTest::newRow("pyftpdlib: refused upload of a tree")
