@@ -66,6 +66,8 @@ private slots:
         QCOMPARE(h.w->acConnect->text(), QStringLiteral("Disconnect"));
         QCOMPARE(h.w->rCombo->currentText(), QStringLiteral("/"));
         QCOMPARE(WindowHarness::names(h.w->rlv), (QStringList{"docs", "empty", "readme.txt"}));
+        // The window shows what the session holds.
+        QCOMPARE(h.w->windowTitle(), h.s->windowCaption());
 
         // Enter again while connected neither disconnects nor connects anew.
         const int userCommands = h.log.filter(QStringLiteral("USER ")).size();
