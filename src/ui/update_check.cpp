@@ -60,6 +60,19 @@ void UpdateCheck::start(bool automatic)
     if (m_reply)
         return;
     m_automatic = automatic;
+    if (m_url.isEmpty()) {
+        // Reported from the event loop, as a request's outcome would be.
+        QMetaObject::invokeMethod(
+            this,
+            [this, automatic] {
+                if (automatic)
+                    emit finished(Outcome::Failed, QStringLiteral("no update address"));
+                else
+                    finish(Outcome::Failed, QStringLiteral("this build has no update address."));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     QNetworkRequest request(m_url);
     request.setTransferTimeout(TimeoutMs);
     request.setHeader(QNetworkRequest::UserAgentHeader,

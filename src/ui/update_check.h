@@ -21,7 +21,14 @@ class QNetworkAccessManager;
 
 class UserInteraction;
 
-inline const QUrl VersionDocumentUrl = QUrl(QStringLiteral("https://www.glimmerftp.example/version.txt"));
+// Where the version document lives is set when the program is built
+// (cmake -DGLIMMER_UPDATE_URL=https://...); a build without one never asks
+// the network: the automatic check does nothing and a check asked for by
+// hand says that none is configured.
+#ifndef GLIMMER_UPDATE_URL
+#define GLIMMER_UPDATE_URL ""
+#endif
+inline const QUrl VersionDocumentUrl = QUrl(QStringLiteral(GLIMMER_UPDATE_URL));
 inline const QUrl DownloadPageUrl = QUrl(QStringLiteral("https://www.glimmerftp.example/download"));
 
 struct VersionDocument {

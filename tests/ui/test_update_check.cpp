@@ -174,6 +174,21 @@ private slots:
         QCOMPARE(log.count(), 1);
     }
 
+    // A build without an update address never asks the network.
+    void noAddressNoRequest()
+    {
+        RecordingUi ui;
+        LogModel log;
+        UpdateCheck check(ui, &log);
+        check.setUrl(QUrl());
+        QCOMPARE(run(check, true), UpdateCheck::Outcome::Failed);
+        QVERIFY(ui.messages.isEmpty());
+        QCOMPARE(log.count(), 0);
+        QVERIFY(!check.isRunning());
+        QCOMPARE(run(check, false), UpdateCheck::Outcome::Failed);
+        QCOMPARE(ui.messages, QStringList{"Could not check for a new version: this build has no update address."});
+    }
+
     void versionDocuments_data()
     {
         QTest::addColumn<QByteArray>("body");
