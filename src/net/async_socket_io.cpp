@@ -245,7 +245,11 @@ AsyncSocket* AsyncSocket::accept()
     // out, when nobody listened to its signals: catch up from the event loop.
     a->post([a] {
         a->drainSocket();
-        if (a->sock && a->sock->state() != QAbstractSocket::ConnectedState) {
+        // Only a peer that went away counts here: when our own graceful
+        // close is already under way, the socket is closing too, and ending
+        // it now would throw away what is still to be sent.
+        if (a->state == SocketState::Connected && a->sock
+            && a->sock->state() != QAbstractSocket::ConnectedState) {
             a->finishClosed(0);
             return;
         }

@@ -94,6 +94,7 @@ private slots:
     void lineMode();
     void listenAccept();
     void acceptAfterPeerClosed();
+    void sendAndCloseRightAfterAccept();
 };
 
 void TestAsyncSocket::roundTrip_data()
@@ -562,3 +563,33 @@ void TestAsyncSocket::acceptAfterPeerClosed()
 
 QTEST_GUILESS_MAIN(TestAsyncSocket)
 #include "test_async_socket.moc"
+
+// An accepted socket that sends everything and closes at once, before the
+// event loop has turned: every byte must reach the peer.
+void TestAsyncSocket::sendAndCloseRightAfterAccept()
+{
+    AsyncSocket listener;
+    QVERIFY(listener.listen(QHostAddress::LocalHost, 0));
+    // More than the system's socket buffers take at once, so that some of it
+    // still waits in ours when the close is asked for.
+    QByteArray payload(32 * 1024 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < payload.size(); ++i)
+        payload[i] = char(i * 13);
+    std::unique_ptr<AsyncSocket> accepted;
+    connect(&listener, &AsyncSocket::sessionAvailable, &listener, [&](int) {
+        accepted.reset(listener.accept());
+        QVERIFY(accepted);
+        QCOMPARE(accepted->send(payload), qint64(payload.size()));
+        accepted->close();
+    });
+    QTcpSocket client;
+    QByteArray got;
+    bool closed = false;
+    connect(&client, &QTcpSocket::readyRead, &client, [&] { got += client.readAll(); });
+    connect(&client, &QTcpSocket::disconnected, &client, [&] { closed = true; });
+    client.connectToHost(QHostAddress::LocalHost, listener.localPort());
+    QVERIFY(QTest::qWaitFor([&] { return closed; }, kWait));
+    got += client.readAll();
+    QCOMPARE(got.size(), payload.size());
+    QVERIFY(got == payload);
+}
