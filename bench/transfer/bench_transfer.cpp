@@ -6,6 +6,7 @@
 //   BENCH_RUNS    (default 5)      runs per client, direction and mode
 //   BENCH_ONLY    (optional)       "download" or "upload"
 
+#include "engine/allocator_tuning.h"
 #include "engine/ftp_client.h"
 #include "support/vsftpd_server.h"
 
@@ -129,6 +130,7 @@ bool writeBigFile(const QString& path, qint64 size)
 
 int main(int argc, char* argv[])
 {
+    tuneAllocatorForTransfers();  // as the programs do
     QCoreApplication app(argc, argv);
     const qint64 sizeMb = qEnvironmentVariableIsSet("BENCH_SIZE_MB") ? qEnvironmentVariableIntValue("BENCH_SIZE_MB") : 1024;
     const int runs = qEnvironmentVariableIsSet("BENCH_RUNS") ? qEnvironmentVariableIntValue("BENCH_RUNS") : 5;

@@ -2,27 +2,15 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
+#include "engine/allocator_tuning.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 int main(int argc, char** argv)
 {
-#ifdef __GLIBC__
-    // An upload hands the socket a fresh 64 KiB block at a time, and 1 MiB is
-    // in flight. With glibc's default trimming the freed top of the heap goes
-    // back to the kernel and is faulted in again for the next blocks: that
-    // made a 1 GiB upload spend twice the system time of curl's. Keeping up
-    // to 64 MiB of freed heap (and serving blocks below 4 MiB from the heap)
-    // removes that churn.
-    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-    mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
-#endif
+    tuneAllocatorForTransfers();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("glimmerftp-cli"));
     const CliParse parsed = parseCliArguments(app.arguments().mid(1));

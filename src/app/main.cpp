@@ -6,6 +6,7 @@
 // An ftp:// address among the arguments goes into the quick-connect address
 // field and is connected to once the window is up.
 
+#include "engine/allocator_tuning.h"
 #include "session/session.h"
 #include "ui/dialog_user_interaction.h"
 #include "ui/form_main.h"
@@ -19,6 +20,7 @@
 
 int main(int argc, char* argv[])
 {
+    tuneAllocatorForTransfers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Glimmer FTP"));
     QApplication::setApplicationVersion(QStringLiteral(GLIMMER_VERSION));
