@@ -1,20 +1,10 @@
 #include "queue/folder_cache.h"
+#include "queue/prefetch.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace {
-
-// Sorting a big listing moves through memory in an order the hardware cannot
-// guess; asking for the next records early lets the cache misses overlap.
-inline void prefetch(const void *p)
-{
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    Q_UNUSED(p);
-#endif
-}
 
 constexpr size_t kPrefetchAhead = 16;
 

@@ -1,4 +1,5 @@
 #include "queue/pane_sort.h"
+#include "queue/prefetch.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,17 +16,6 @@ template <typename T>
 int threeWay(T a, T b)
 {
     return (a > b) - (a < b);
-}
-
-// Names of a big pane lie scattered over the heap, and the first look at each
-// is a cache miss; asking for the next ones early lets the misses overlap.
-inline void prefetch(const void *p)
-{
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    Q_UNUSED(p);
-#endif
 }
 
 constexpr qsizetype kPrefetchAhead = 16;
