@@ -17,7 +17,7 @@ namespace {
 
 // Large sends: the transfer should run at the speed of the link. Reads take
 // everything that has arrived at once, which also saves a copy.
-constexpr qint64 kSendChunk = 64 * 1024;
+constexpr qint64 kSendChunk = 256 * 1024;
 constexpr qint64 kSendBufferHigh = 1024 * 1024;
 // Taken from the system per read event; the rest waits in the kernel, which
 // keeps the sender going while the file is written.
