@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include "greeting_echo_peer.h"
+
 #include <QTest>
 
 #include <memory>
@@ -20,24 +22,6 @@ Q_DECLARE_METATYPE(net::SocksLevel)
 namespace {
 
 constexpr int kWait = 15000;
-
-// The target: greets at once (like an FTP server) and then echoes.
-class GreetingEchoPeer : public QObject {
-public:
-    GreetingEchoPeer()
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = server.nextPendingConnection()) {
-                ++connections;
-                s->write("220 ready\r\n");
-                connect(s, &QTcpSocket::readyRead, s, [s] { s->write(s->readAll()); });
-            }
-        });
-    }
-    QTcpServer server;
-    int connections = 0;
-};
 
 }  // namespace
 

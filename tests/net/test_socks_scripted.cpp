@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include "greeting_echo_peer.h"
+
 #include <QTest>
 
 using namespace net;
@@ -19,21 +21,6 @@ Q_DECLARE_METATYPE(testsupport::ScriptedSocksPeer::Mode)
 namespace {
 
 constexpr int kWait = 15000;
-
-class GreetingEchoPeer : public QObject {
-public:
-    GreetingEchoPeer()
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = server.nextPendingConnection()) {
-                s->write("220 ready\r\n");
-                connect(s, &QTcpSocket::readyRead, s, [s] { s->write(s->readAll()); });
-            }
-        });
-    }
-    QTcpServer server;
-};
 
 SocksSettings socksAt(quint16 port, SocksLevel level, const QByteArray& user = {})
 {
