@@ -35,9 +35,14 @@ DataFileLoad loadDataFile(StreamContainer& strm, const QString& path)
         QByteArray bytes;
         result.status = strm.getStream(ProgramDataStreamName, bytes);
         if (result.status.ok()) {
-            if (auto decoded = ProgramData::decode(bytes))
+            if (auto decoded = ProgramData::decode(bytes)) {
                 result.settings = std::move(*decoded);
-            else
+                QByteArray more;
+                if (strm.getStream(PreferencesStreamName, more).ok())
+                    result.settings.decodeExtension(more);
+                else
+                    result.settings.applyLegacyDefaults();
+            } else
                 result.status = StoreStatus::failure(
                     StoreCode::Damaged, QStringLiteral("The stored settings have %1 bytes instead of %2")
                                             .arg(bytes.size())
@@ -62,6 +67,7 @@ StoreStatus saveDataFile(StreamContainer& strm, const QString& path, ProgramData
     ++settings.saveCounter;
     strm.putStream(ProgramDataStreamName, settings.encode());
     strm.putStream(FavoritesStreamName, favorites);
+    strm.putStream(PreferencesStreamName, settings.encodeExtension());
     const StoreStatus status = strm.saveToFile(path);
     strm.clear();
     return status;

@@ -14,6 +14,8 @@
 
 inline const QString ProgramDataStreamName = QStringLiteral("ProgramData");
 inline const QString FavoritesStreamName = QStringLiteral("Favorites");
+// Settings added after ProgramData's layout was settled (ProgramData::encodeExtension).
+inline const QString PreferencesStreamName = QStringLiteral("Preferences");
 
 struct DataFileLoad {
     ProgramData settings;   // the defaults whenever the record could not be read

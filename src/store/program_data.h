@@ -7,6 +7,8 @@
 // hold. Strings are the stored bytes (UTF-8 here); `sASCIIFiles` separates its
 // masks with the byte 0xFF, so it is never decoded as text as a whole.
 
+#include "store/keyed_record.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -90,6 +92,17 @@ struct ProgramData {
     bool sAntiTimeout = false;
     bool sShowFTPAttrs = false;
 
+    // ---- settings added after the record's layout was settled. They live in
+    // the separate "Preferences" stream (see encodeExtension); a file written
+    // before a setting existed lacks its key and gets the value below, unless
+    // applyLegacyDefaults says otherwise.
+    qint32 sTimeout = 30;         // seconds without a byte before a request fails; 0 never
+    bool sKeepFileTimes = true;   // transferred files keep their modification time
+
+    // The extension record as read, with keys this version does not know;
+    // they are written back unchanged.
+    KeyedRecord extension;
+
     // The record image this one was decoded from. Byte ranges that no field
     // covers are written back from it unchanged; empty means all zero.
     QByteArray heldBytes;
@@ -101,6 +114,16 @@ struct ProgramData {
     QByteArray encode() const;
     // nullopt unless `bytes` is exactly RecordSize long.
     static std::optional<ProgramData> decode(QByteArrayView bytes);
+
+    // The "Preferences" stream: the settings above that the fixed record has
+    // no room for.
+    QByteArray encodeExtension() const;
+    // Takes the values present in `bytes`; an unreadable record leaves every
+    // setting at its default (and is replaced at the next save).
+    void decodeExtension(QByteArrayView bytes);
+    // For a file written before the "Preferences" stream existed: settings
+    // whose default for such a file differs from a new file's.
+    void applyLegacyDefaults();
 
     // Unreadable colours (font size -1, or text the colour of its background)
     // reset the colours and the font to their defaults and turn the update

@@ -88,7 +88,7 @@ private slots:
 #endif
         DataFileLoad load = loadDataFile(strm, path);
         QVERIFY(load.status.ok());
-        QCOMPARE(strm.streamNames(), (QStringList{"ProgramData", "Favorites"}));
+        QCOMPARE(strm.streamNames(), (QStringList{"ProgramData", "Favorites", "Preferences"}));
         QCOMPARE(load.settings.sRetries, 5);
         QCOMPARE(load.settings.sFirewallType, quint8(1));
         QCOMPARE(load.settings.quickConnectPassword, QByteArray("typed"));

@@ -1,0 +1,67 @@
+// The settings of the "Preferences" stream: one table names each setting's
+// key, so adding a setting is one line here and one field in ProgramData.
+
+#include "store/program_data.h"
+
+#include <array>
+
+namespace {
+
+struct IntField {
+    const char* key;
+    qint32 ProgramData::*member;
+};
+struct FlagField {
+    const char* key;
+    bool ProgramData::*member;
+};
+struct TextField {
+    const char* key;
+    QByteArray ProgramData::*member;
+};
+
+const std::array intFields{
+    IntField{"Timeout", &ProgramData::sTimeout},
+};
+const std::array flagFields{
+    FlagField{"KeepFileTimes", &ProgramData::sKeepFileTimes},
+};
+const std::array<TextField, 0> textFields{};
+
+} // namespace
+
+QByteArray ProgramData::encodeExtension() const
+{
+    KeyedRecord r = extension;
+    for (const IntField& f : intFields)
+        r.setInteger(f.key, this->*f.member);
+    for (const FlagField& f : flagFields)
+        r.setFlag(f.key, this->*f.member);
+    for (const TextField& f : textFields)
+        r.setText(f.key, this->*f.member);
+    return r.encode();
+}
+
+void ProgramData::decodeExtension(QByteArrayView bytes)
+{
+    const std::optional<KeyedRecord> r = KeyedRecord::decode(bytes);
+    if (!r)
+        return;
+    extension = *r;
+    for (const IntField& f : intFields)
+        if (const auto v = r->integer(f.key); v && *v >= INT32_MIN && *v <= INT32_MAX)
+            this->*f.member = qint32(*v);
+    for (const FlagField& f : flagFields)
+        if (const auto v = r->integer(f.key))
+            this->*f.member = *v != 0;
+    for (const TextField& f : textFields)
+        if (const auto v = r->text(f.key))
+                this->*f.member = *v;
+}
+
+void ProgramData::applyLegacyDefaults()
+{
+    // Every setting of the stream so far has the same default for old and new
+    // files. A setting whose new default would change what an existing file's
+    // owner relies on sets the old behaviour here.
+}
