@@ -118,6 +118,19 @@ net::SocksSettings FtpCore::socksSettings() const
     return socks;
 }
 
+QList<QByteArray> FtpCore::housekeepingCommands() const
+{
+    QList<QByteArray> commands;
+    if (hasFeature("UTF8"))
+        commands << "OPTS UTF8 ON";
+    if (hasFeature("MLST")) {
+        const QByteArray mlst = ftpreply::mlstOptsCommand(features.value("MLST"));
+        if (!mlst.isEmpty())
+            commands << mlst;
+    }
+    return commands;
+}
+
 // ---------------------------------------------------------------------------
 // Requests
 

@@ -48,6 +48,12 @@ Session::~Session()
         QFile::remove(ListFileName);
 }
 
+void Session::applyEngineSettings()
+{
+    ftp.setInactivityTimeout(qMax(0, settings.sTimeout));
+    ftp.setKeepFileTimes(settings.sKeepFileTimes);
+}
+
 bool Session::engineReady() const
 {
     return ftp.ControlSocketOpen() && ftp.State() == TFtpState::ftpStReady && !m_awaitingDone;

@@ -19,6 +19,7 @@
 #include "queue/command_queue.h"
 #include "queue/folder_cache.h"
 #include "queue/log_model.h"
+#include "queue/remote_names.h"
 #include "queue/transfer_queue.h"
 #include "session/session_platform.h"
 #include "sites/site_tree.h"
@@ -72,6 +73,8 @@ public:
     TFtpClient ftp;
     ::CommandQueue CommandQueue;
     ::RemoteFolderCache RemoteFolderCache;
+    // The bytes of remote names that are not UTF-8, for this session.
+    RemoteNames remoteNames;
     TransferQueue qLv;
     LogModel logwin;
     ProgramData settings;
@@ -135,6 +138,9 @@ public:
     QString dataFile() const { return m_dataFile; }
     // Window fields that are stored at exit; the window keeps them current.
     std::array<QString, ProgramData::HistoryCount> localFolderHistory;
+
+    // The engine's time-out and kept file times from the settings.
+    void applyEngineSettings();
 
     // ---- connection controller (session_connect.cpp) --------------------------
     void acConnectExecute(bool bySender);
@@ -217,6 +223,12 @@ private:
     void startDownloadFolder();
     bool settleAction(int index, const QString& prompt);
     bool modeFits(const QString& name) const;
+    // A remote path or name (as the panes and the queue hold it) in the bytes
+    // the server knows it by.
+    QByteArray wire(const QString& remotePath) const { return remoteNames.encode(remotePath); }
+    QByteArray wireField(const QByteArray& utf8) const { return wire(QString::fromUtf8(utf8)); }
+    // The server's modification time of a listed file, when exact.
+    QDateTime listedTime(const QString& remotePath) const;
     void pushTypeSwitch();
 
     // session_done.cpp
@@ -257,6 +269,7 @@ private:
     QStringList m_loginMessage;
     QString m_remotePath;
     QStringList m_remoteHistory;
+    QString m_quoteText;  // the raw command last sent, as the person reads it
     bool m_debugMenu = false;
     QString m_dataFile;
 };
