@@ -6,6 +6,7 @@
 
 #include "queue/user_interaction.h"
 #include "session/session.h"
+#include "support/scripted_keyring.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +47,7 @@ struct ScriptedPlatform : SessionPlatform {
     QStringList opened;
     QStringList viewed;
     int updateChecks = 0;
+    ScriptedKeyring secrets;
 
     void advance(double seconds) { clock += seconds / 86400.0; }
     double now() override { return clock; }
@@ -56,6 +58,7 @@ struct ScriptedPlatform : SessionPlatform {
     void openWithAssociatedProgram(const QString& path) override { opened << path; }
     void openInTextViewer(const QString& path) override { viewed << path; }
     void startUpdateCheck(bool) override { ++updateChecks; }
+    PasswordKeyring& keyring() override { return secrets; }
 };
 
 inline bool writeFile(const QString& path, const QByteArray& data)
