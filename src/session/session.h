@@ -21,6 +21,7 @@
 #include "queue/log_model.h"
 #include "queue/remote_names.h"
 #include "queue/transfer_queue.h"
+#include "session/password_vault.h"
 #include "session/session_platform.h"
 #include "sites/site_tree.h"
 #include "store/program_data.h"
@@ -80,6 +81,9 @@ public:
     ProgramData settings;
     SiteTree sites;
     StreamContainer strm;
+    // The passwords of the sites and the quick-connect fields in the keyring.
+    // Writable by default (the window); the command line makes it read-only.
+    PasswordVault passwords;
 
     // ---- session globals ----------------------------------------------------
     std::optional<tSiteObject> CurrentSite;  // created on first use
@@ -136,6 +140,9 @@ public:
     void FormClose();
     bool FormDestroy();
     QString dataFile() const { return m_dataFile; }
+    // The keyring has answered the start-up's reads (or the wait is over):
+    // the first tick waits for this.
+    bool passwordsSettled() { return passwords.readsSettled(m_platform.now()); }
     // Window fields that are stored at exit; the window keeps them current.
     std::array<QString, ProgramData::HistoryCount> localFolderHistory;
 

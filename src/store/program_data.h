@@ -98,6 +98,9 @@ struct ProgramData {
     // applyLegacyDefaults says otherwise.
     qint32 sTimeout = 30;         // seconds without a byte before a request fails; 0 never
     bool sKeepFileTimes = true;   // transferred files keep their modification time
+    // The keyring entry holding the quick-connect password; empty when the
+    // keyring holds none (the password, if any, is in quickConnectPassword).
+    QByteArray quickConnectKeyringKey;
 
     // The keys of the extension record this version does not know; they are
     // written back unchanged.

@@ -26,7 +26,9 @@ const std::array intFields{
 const std::array flagFields{
     FlagField{"KeepFileTimes", &ProgramData::sKeepFileTimes},
 };
-const std::array<TextField, 0> textFields{};
+const std::array textFields{
+    TextField{"QuickConnectKeyringKey", &ProgramData::quickConnectKeyringKey},
+};
 
 } // namespace
 
