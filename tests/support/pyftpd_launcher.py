@@ -117,6 +117,8 @@ def main():
     p.add_argument('--silent', action='store_true')
     p.add_argument('--masquerade', default='')
     p.add_argument('--passive-ports', default='')
+    p.add_argument('--address', default='127.0.0.1')
+    p.add_argument('--raw-names', action='store_true')
     args = p.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
@@ -149,11 +151,15 @@ def main():
     if args.passive_ports:
         lo, hi = (int(x) for x in args.passive_ports.split('-'))
         handler.passive_ports = range(lo, hi + 1)
+    if args.raw_names:
+        # Names that are not UTF-8 pass through as the bytes they are on
+        # disk, as servers that do not translate names send them.
+        handler.unicode_errors = 'surrogateescape'
     # pyftpdlib delays a 530 by three seconds against password guessing;
     # the tests want the answer at once.
     handler.auth_failed_timeout = 0
 
-    server = FTPServer(('127.0.0.1', args.port), handler)
+    server = FTPServer((args.address, args.port), handler)
     print('ready %d' % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
 
