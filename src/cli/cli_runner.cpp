@@ -105,6 +105,9 @@ void CliRunner::applyOverrides()
         s.sFirewallAddress = m_options.firewallHost.toUtf8();
         s.sFirewallPort = m_options.firewallPort.toUtf8();
     }
+    if (m_options.timeout)
+        s.sTimeout = *m_options.timeout;
+    s.sKeepFileTimes = m_options.keepTimes;
     if (m_options.existsAction) {
         s.sXferPromptForAction = false;
         s.sXferAction = quint8(*m_options.existsAction);
@@ -161,7 +164,11 @@ void CliRunner::poll()
         break;
     case Phase::Working:
         if (s.isConnectIdle()) {
-            m_ui.reportFailure(QStringLiteral("Disconnected by Server."));
+            // A server that went silent is no server that hung up.
+            const QString reason = QString::fromUtf8(s.ftp.LastResponse()).trimmed();
+            m_ui.reportFailure(reason.startsWith(QLatin1String("Connection timed out"))
+                                   ? reason
+                                   : QStringLiteral("Disconnected by Server."));
             stop(ExitFailed);
         } else if (queuesDrained()) {
             finish();
