@@ -162,6 +162,8 @@ public:
     void connectToSite(const tSiteObject& site);
     // One check of the automatic reconnection (a step of the tick).
     void reconnectionCheck();
+    // The running transfer waits again, to resume after the reconnection.
+    void keepQueueForReconnection();
 
     // ---- command queue (session_commands.cpp) ---------------------------------
     void ProcessCommandQueue();

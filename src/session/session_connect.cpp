@@ -8,6 +8,7 @@
 #include "queue/queue_expansion.h"
 #include "queue/user_interaction.h"
 #include "queue/entry_date.h"
+#include "net/socket_errors.h"
 
 #include <QtMath>
 
@@ -184,7 +185,7 @@ void Session::ftpDisplay(QByteArray& msg)
     });
 }
 
-void Session::ftpSessionClosed(int)
+void Session::ftpSessionClosed(int error)
 {
     // The request that was running still reports; it belongs to the ended
     // session, and a new session may have started by the time it arrives.
@@ -196,7 +197,9 @@ void Session::ftpSessionClosed(int)
     if (ConnectWanted) {
         ++RetryCount;
         DisconnectTime = m_platform.now();
-        log(QStringLiteral("Disconnected by Server."));
+        // A server that went silent did not hang up: say which it was.
+        log(error == net::ErrTimedOut ? QString::fromUtf8(ftp.LastResponse())
+                                      : QStringLiteral("Disconnected by Server."));
     } else {
         RetryCount = -1;
         log(QStringLiteral("Logged Off."));
@@ -204,7 +207,13 @@ void Session::ftpSessionClosed(int)
     CurrentRemoteFolder.clear();
     remoteNames.clear();
     setConnectState(false);
-    qLv.clear();
+    // A session the server dropped (or that timed out) and that will be
+    // reconnected keeps its queue: the transfer that was running continues
+    // where it stopped. Otherwise the queue goes with the session.
+    if (ConnectWanted && (settings.sRetryTillConnected || RetryCount < settings.sRetries))
+        keepQueueForReconnection();
+    else
+        qLv.clear();
     if (!RemoteFolderCache.isEmpty()) {
         if (!settings.sSndDisable && !settings.sSndDisconnect.isEmpty())
             m_platform.playSound(QString::fromUtf8(settings.sSndDisconnect));
@@ -213,6 +222,27 @@ void Session::ftpSessionClosed(int)
     m_remotePath.clear();
     m_remoteHistory.clear();
     emit remotePaneCleared();
+}
+
+void Session::keepQueueForReconnection()
+{
+    if (qLv.isEmpty() || qLv.row(0).isWaiting())
+        return;
+    QueueRow& head = qLv.row(0);
+    const bool upload = head.stateImage == kStateUploadRunning;
+    // Bytes moved mean the target is the start of this very file: resume
+    // it. Before the first byte the target is still what it was (an older
+    // file, for instance) and the action stays as decided. The byte count
+    // is this transfer's only when the transfer is the last request.
+    const TFtpRequest rq = ftp.RequestType();
+    const bool transferRan = rq == TFtpRequest::ftpRqGet || rq == TFtpRequest::ftpRqRestGet
+                             || rq == TFtpRequest::ftpRqPut || rq == TFtpRequest::ftpRqRestPut;
+    if (transferRan && ftp.ByteCount() > 0)
+        head.entry.action = kActionResume;
+    if (upload)
+        head.entry.remoteSizeKnown = false;  // asked again after the log-in
+    qLv.setStateImage(0, upload ? kStateUploadWaiting : kStateDownloadWaiting);
+    resetTransferPanels();
 }
 
 void Session::reconnectionCheck()

@@ -31,6 +31,13 @@ class TestHandler(FTPHandler):
     direct_user = None
     direct_reply = ''
 
+    def push(self, s):
+        if self.unicode_errors == 'surrogateescape':
+            # Replies naming a raw file name carry its bytes as they are.
+            super(FTPHandler, self).push(s.encode('utf8', 'surrogateescape'))
+        else:
+            super().push(s)
+
     def _respond_multi(self, code, text):
         lines = reply_lines(code, text)
         for line in lines[:-1]:
