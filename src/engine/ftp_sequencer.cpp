@@ -286,6 +286,12 @@ void TFtpClient::highLevel(TFtpRequest rq, quint32 fcts)
     m_highLevelResult = 0;
     m_fctSet = fcts;
     m_fctPrv = FctNone;
+    // A restart offset belongs to the restarted transfer alone. Left over, it
+    // made the next listing land behind the old one's bytes in the listing
+    // file (another folder's names showed) and a plain upload send only the
+    // file's tail.
+    if (!(fcts & FctRest))
+        m_resumeAt = 0;
     m_highLevelFlag = true;
     m_lastResponse.clear();
     m_errorMessage.clear();
