@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QKeyEvent;
 class QToolButton;
 
 class PathCombo : public QComboBox
@@ -32,7 +33,11 @@ signals:
     void pathEntered(const QString &path);
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool takeEnter(QKeyEvent *event);
 };
 
 class PathBar : public QWidget

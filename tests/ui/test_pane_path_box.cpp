@@ -3,6 +3,7 @@
 
 #include "ui/path_combo.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -57,12 +58,27 @@ void TestPanePathBox::enterAndGoUp()
     QSignalSpy up(&bar, &PathBar::goUpClicked);
     bar.combo()->setHistory({"/pub/"});
     bar.combo()->setEditText(QString());
-    QTest::keyClicks(bar.combo()->lineEdit(), "/incoming/");
-    QTest::keyClick(bar.combo()->lineEdit(), Qt::Key_Return);
+    bar.show();
+    QApplication::setActiveWindow(&bar);
+    QVERIFY(QTest::qWaitForWindowActive(&bar));
+    bar.combo()->setFocus();
+    QTRY_VERIFY(QApplication::focusWidget());
+
+    // The keys go where the person's keys go: to the widget with the focus.
+    QTest::keyClicks(QApplication::focusWidget(), "/incoming/");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(entered.count(), 1);
     QCOMPARE(entered.first().first().toString(), QStringLiteral("/incoming/"));
     // Typing alone adds nothing: the history holds folders that were shown.
     QCOMPARE(bar.combo()->history(), QStringList{"/pub/"});
+
+    // A folder of the history typed out is entered once, not twice.
+    bar.combo()->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), "/pub/");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    QCOMPARE(entered.count(), 2);
+    QCOMPARE(entered.last().first().toString(), QStringLiteral("/pub/"));
+
     bar.goUpButton()->click();
     QCOMPARE(up.count(), 1);
 }
