@@ -140,7 +140,9 @@ private slots:
         h.s->acConnectExecute(true);
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000), qPrintable(h.dump()));
         QVERIFY(!h.s->ftp.ControlSocketOpen());
-        QCOMPARE(h.status().last(), QString("Disconnected by Server."));
+        QCOMPARE(h.status().last(), "Could not connect to 127.0.0.1:" + QString::number(server.port())
+                                        + ": 530 Authentication failed.");
+        QCOMPARE(h.s->panel(0), h.status().last());
         QVERIFY(h.s->CommandQueue.isEmpty());
         QVERIFY(h.ui.bugReports.isEmpty());
     }
