@@ -113,6 +113,8 @@ void TFormMain::connectSessionActions()
     connect(acQueueDelete, &QAction::triggered, &s, &Session::acQueueDelete);
     connect(acQueueMoveUp, &QAction::triggered, this, [this] { m_session->qLv.moveUp(); });
     connect(acQueueMoveDown, &QAction::triggered, this, [this] { m_session->qLv.moveDown(); });
+    connect(acQueueRetryFailed, &QAction::triggered, &s, &Session::retryFailedTransfers);
+    connect(acQueueRemoveFailed, &QAction::triggered, this, [this] { m_session->qLv.removeFailed(); });
     connect(acExit, &QAction::triggered, this, &QWidget::close);
     connect(acSiteMgr, &QAction::triggered, this, [this] {
         TFormSites *sites = siteManager();
@@ -150,6 +152,8 @@ void TFormMain::connectSessionActions()
     });
     connect(llv, &PaneView::rowActivated, this, [this](int row) { rowActivated(true, row); });
     connect(rlv, &PaneView::rowActivated, this, [this](int row) { rowActivated(false, row); });
+    connect(llv, &PaneView::goUpRequested, this, [this] { goUp(true); });
+    connect(rlv, &PaneView::goUpRequested, this, [this] { goUp(false); });
     connect(this, &TFormMain::paneEntered, this, &TFormMain::updateActions);
 
     connect(acOpen, &QAction::triggered, this, &TFormMain::acOpenExecute);
