@@ -80,6 +80,8 @@ public:
     void fillLocalPane();
     void localPathEntered(const QString &path);
     void localGoUp();
+    // Backspace, Alt+Up or ".." in a pane.
+    void goUp(bool local);
     void rowActivated(bool local, int row);
     void acOpenExecute();
     void acViewExecute();
@@ -146,6 +148,8 @@ public:
     QAction *acQueueDelete = nullptr;
     QAction *acQueueMoveUp = nullptr;
     QAction *acQueueMoveDown = nullptr;
+    QAction *acQueueRetryFailed = nullptr;
+    QAction *acQueueRemoveFailed = nullptr;
     QAction *acLogClear = nullptr;
     QAction *acLogCopyToClipboard = nullptr;
     QAction *acLogSelectAll = nullptr;
@@ -197,6 +201,8 @@ public:
     // The focused-pane flag: true while the local pane is meant.
     bool localPaneFocused() const { return m_localFocused; }
     PaneView *focusedPane() const;
+    // The pane the menus act on; the other one shows its selection dimmed.
+    void setLocalPaneFocused(bool local);
     bool panesSwitched() const { return m_switched; }
     // Shows a folder in a pane: its path in the path box (and at the top of
     // the history when new there), its rows sorted, the first row selected.
@@ -248,6 +254,7 @@ private:
     void applyPendingLayout();
     QAction *makeAction(const char *name, const QString &text, const QKeySequence &shortcut = {});
     void createMoreActions();
+    void applyTabOrder();
     void connectSessionState();
     void connectSessionActions();
     void showSessionPanels();

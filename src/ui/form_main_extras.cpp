@@ -128,6 +128,8 @@ void TFormMain::acFindNextExecute()
     const int from = view->currentIndex().isValid() ? view->currentIndex().row() + 1 : 0;
     for (int i = 0; i < rows; ++i) {
         const int row = (from + i) % rows;
+        if (pane->model()->isUpRow(row))
+            continue;
         if (WildcardMatch(m_findMask, pane->model()->entry(row).name)) {
             selectNames(pane, {pane->model()->entry(row).name});
             view->selectionModel()->setCurrentIndex(pane->model()->index(row, 0), QItemSelectionModel::NoUpdate);
@@ -158,7 +160,7 @@ void TFormMain::transferRows(bool fromLocal, const QString &fromFolder, const Fo
             s.logwin.WriteLog(statusLogLine(QStringLiteral("Skipped unsafe remote name: ") + row.name));
         } else {
             s.qLv.AddToTransferQueue(fromFolder + row.name, s.CurrentLocalFolder + row.name,
-                                     folder ? -1 : row.entry.size, false, false, false, server);
+                                     folder ? -1 : row.entry.size, false, false, false, server, row.entry.date);
         }
     }
 }

@@ -174,13 +174,15 @@ private slots:
         h.w->acFolderNew->trigger();
         QVERIFY(h.s->CommandQueue.isEmpty());
 
-        // The warning answered No keeps the files; Yes deletes the tree.
+        // A new data file asks before a remote delete, naming what goes:
+        // No keeps the files; Yes deletes the tree.
         QVERIFY(h.waitIdle());
-        h.s->settings.sWarnRemoteDelete = true;
+        QVERIFY(h.s->settings.sWarnRemoteDelete);
         h.select(h.w->rlv, {QStringLiteral("docs"), QStringLiteral("renamed.txt")});
         h.ui.yesNo << false;
-        h.w->acDelete->trigger();
-        QCOMPARE(h.ui.questions.value(0), QStringLiteral("Continue to delete?"));
+        h.w->rlv->setFocus();
+        QTest::keyClick(h.w->rlv->currentView(), Qt::Key_Delete);
+        QCOMPARE(h.ui.questions.value(0), QStringLiteral("Delete 1 file and 1 folder tree from the server?"));
         QVERIFY(h.s->CommandQueue.isEmpty());
 
         h.ui.yesNo << true;
