@@ -107,8 +107,8 @@ struct ProgramData {
     // the KB column (applyLegacyDefaults).
     bool sHumanSizes = true;
 
-    // The extension record as read, with keys this version does not know;
-    // they are written back unchanged.
+    // The keys of the extension record this version does not know; they are
+    // written back unchanged.
     KeyedRecord extension;
 
     // The record image this one was decoded from. Byte ranges that no field

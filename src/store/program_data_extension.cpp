@@ -48,16 +48,23 @@ void ProgramData::decodeExtension(QByteArrayView bytes)
     const std::optional<KeyedRecord> r = KeyedRecord::decode(bytes);
     if (!r)
         return;
+    // Known keys become fields; what is left is kept to be written back.
     extension = *r;
-    for (const IntField& f : intFields)
+    for (const IntField& f : intFields) {
         if (const auto v = r->integer(f.key); v && *v >= INT32_MIN && *v <= INT32_MAX)
             this->*f.member = qint32(*v);
-    for (const FlagField& f : flagFields)
+        extension.remove(f.key);
+    }
+    for (const FlagField& f : flagFields) {
         if (const auto v = r->integer(f.key))
             this->*f.member = *v != 0;
-    for (const TextField& f : textFields)
+        extension.remove(f.key);
+    }
+    for (const TextField& f : textFields) {
         if (const auto v = r->text(f.key))
-                this->*f.member = *v;
+            this->*f.member = *v;
+        extension.remove(f.key);
+    }
 }
 
 void ProgramData::applyLegacyDefaults()
