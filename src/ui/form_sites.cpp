@@ -78,7 +78,9 @@ void TFormSites::buildControls()
 {
     tv = new SiteTreeWidget(this);
     sitename = lineEdit(this, "sitename");
+    sitename->setPlaceholderText(NewSiteNamePrompt);
     SiteHost = lineEdit(this, "SiteHost");
+    SiteHost->setPlaceholderText(NewSiteHostPrompt);
     SitePort = lineEdit(this, "SitePort");
     SitePort->setMaxLength(5);
     SitePort->installEventFilter(this);
@@ -99,7 +101,7 @@ void TFormSites::buildControls()
     SiteSlFolderBrowse->setToolTip(QStringLiteral("Browse for the local folder"));
     SiteSAutoReconnect = new QCheckBox(QStringLiteral("A&uto reconnect if disconnected"), this);
     SiteSAutoReconnect->setObjectName(QStringLiteral("SiteSAutoReconnect"));
-    SiteSSetAnonymous = button(this, "SiteSSetAnonymous", QStringLiteral("&Anomyous"));
+    SiteSSetAnonymous = button(this, "SiteSSetAnonymous", QStringLiteral("&Anonymous"));
     moreOptions = button(this, "moreOptions", QStringLiteral("&More FTP Options"));
     newSite = button(this, "newSite", QStringLiteral("New &Site"));
     newFolder = button(this, "newFolder", QStringLiteral("New &Folder"));
@@ -244,7 +246,7 @@ void TFormSites::selectNode(const SiteNode* node)
 QList<QWidget*> TFormSites::siteControls() const
 {
     return {SiteHost,     SitePort,     SitePortUp,         SitePortDown,       SiteUsername,      SitePassword,
-            SiteSrFolder, SiteSlFolder, SiteSlFolderBrowse, SiteSAutoReconnect, SiteSSetAnonymous};
+            SiteSrFolder, SiteSlFolder, SiteSlFolderBrowse, SiteSAutoReconnect, SiteSSetAnonymous, moreOptions};
 }
 
 void TFormSites::selectionChanged()
@@ -302,6 +304,7 @@ void TFormSites::controlChanged()
     problem->setText(m_sites.applyEdit(node, fieldsFromControls()));
     if (QTreeWidgetItem* item = tv->currentItem())
         item->setText(0, node->text());
+    emit sitesChanged();
 }
 
 bool TFormSites::eventFilter(QObject* watched, QEvent* event)
