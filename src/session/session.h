@@ -141,6 +141,12 @@ public:
     // Closing and destruction: the sites and the settings written back.
     void FormClose();
     bool FormDestroy();
+    // Writes the settings and the sites into the data file now (atomically).
+    // At exit the container is cleared afterwards and a failure goes to the
+    // bug-report window; a save during the run (after a change) keeps the
+    // container, with streams of other versions, for the next one and logs
+    // a failure instead of opening a window the person did not ask for.
+    bool saveDataFile(bool atExit);
     QString dataFile() const { return m_dataFile; }
     // Window fields that are stored at exit; the window keeps them current.
     std::array<QString, ProgramData::HistoryCount> localFolderHistory;

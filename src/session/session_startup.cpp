@@ -36,6 +36,13 @@ void Session::FormClose()
 bool Session::FormDestroy()
 {
     m_timer.stop();
+    return saveDataFile(true);
+}
+
+bool Session::saveDataFile(bool atExit)
+{
+    if (m_dataFile.isEmpty())
+        return false;  // FormCreate has not run: nothing was read to write back
     settings.logAutoScroll = logwin.autoScroll();
     settings.quickConnectAddress = tbAddress.toUtf8();
     settings.quickConnectUser = tbusername.toUtf8();
@@ -45,8 +52,13 @@ bool Session::FormDestroy()
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         settings.localFolderHistory[size_t(i)] = localFolderHistory[size_t(i)].toUtf8();
     settings.queueAlwaysActive = qLv.alwaysActive();
-    const StoreStatus status = saveDataFile(strm, m_dataFile, settings, sites.save());
-    if (!status.ok())
-        ReportBug(m_ui, QStringLiteral("FDS1"), status.message);
+    StreamContainer during = strm;
+    const StoreStatus status = ::saveDataFile(atExit ? strm : during, m_dataFile, settings, sites.save());
+    if (!status.ok()) {
+        if (atExit)
+            ReportBug(m_ui, QStringLiteral("FDS1"), status.message);
+        else
+            log(QStringLiteral("Could not save the settings: ") + status.message);
+    }
     return status.ok();
 }

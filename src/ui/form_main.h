@@ -20,6 +20,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -66,6 +67,11 @@ public:
     // settings and the data file through the session.
     void FormClose();
     bool FormDestroy();
+    // A site or a preference changed: the data file is written shortly
+    // after (the last of a run of changes), as it is at exit.
+    void requestSave();
+    void saveNow();
+    static constexpr int SaveDelayMs = 300;
     // The one-line input box (TFormSingleEditBox::ask); tests answer it.
     using InputBox = std::function<std::optional<QString>(const QString &title, const QString &label,
                                                           const QString &text)>;
@@ -263,8 +269,10 @@ private:
     void showDebugText(const QString &title, const QString &text);
     std::optional<QString> askText(const QString &title, const QString &label, const QString &text);
     void installDragAndDrop();
+    void gatherIntoSession();
     bool startPaneDrag(PaneView *pane);
     bool paneDrop(QObject *target, QDropEvent *event);
+    bool filesDrop(QObject *target, QDropEvent *event);
 
     Session *m_session = nullptr;
     InputBox m_inputBox;
@@ -272,6 +280,7 @@ private:
     QPointer<TFormMemo> m_loginWindow;
     bool m_created = false;
     bool m_destroyed = false;
+    QTimer m_saveTimer;
     QString m_findMask;
     // Copied rows waiting for a paste into the other pane.
     struct Clip {

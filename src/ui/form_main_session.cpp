@@ -110,6 +110,11 @@ void TFormMain::connectSessionActions()
     connect(acStop, &QAction::triggered, &s, &Session::acStopExecute);
     connect(acQueueTransfer, &QAction::triggered, &s, &Session::acQueueTransfer);
     connect(acQueueAlwaysActive, &QAction::toggled, &s, &Session::setQueueAlwaysActive);
+    connect(acQueueAlwaysActive, &QAction::toggled, this, &TFormMain::requestSave);
+    connect(acLogAutoScroll, &QAction::toggled, this, &TFormMain::requestSave);
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(SaveDelayMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &TFormMain::saveNow);
     connect(acQueueDelete, &QAction::triggered, &s, &Session::acQueueDelete);
     connect(acQueueMoveUp, &QAction::triggered, this, [this] { m_session->qLv.moveUp(); });
     connect(acQueueMoveDown, &QAction::triggered, this, [this] { m_session->qLv.moveDown(); });
@@ -205,8 +210,7 @@ TFormSites *TFormMain::siteManager()
         m_sites->reload();
         connect(m_sites, &TFormSites::connectRequested, this,
                 [this](const tSiteObject &site, const QString &) { m_session->connectToSite(site); });
-        connect(m_sites, &TFormSites::preferencesApplied, this,
-                [this] { applyPaneSettings(m_session->settings); });
+        connect(m_sites, &TFormSites::sitesChanged, this, &TFormMain::requestSave);
     }
     m_sites->setQuickConnectFields(tbAddress->text(), tbPort->text(), tbusername->text(), tbPassword->text());
     return m_sites;
@@ -226,7 +230,10 @@ void TFormMain::showLoginMessage()
 void TFormMain::showPreferences()
 {
     TFormPreferences preferences(m_session->settings, this);
-    connect(&preferences, &TFormPreferences::applied, this, [this] { applyPaneSettings(m_session->settings); });
+    connect(&preferences, &TFormPreferences::applied, this, [this] {
+        applyPaneSettings(m_session->settings);
+        requestSave();
+    });
     preferences.exec();
 }
 
@@ -256,6 +263,13 @@ bool TFormMain::FormDestroy()
     if (!m_session || !m_created || m_destroyed)
         return true;
     m_destroyed = true;
+    m_saveTimer.stop();
+    gatherIntoSession();
+    return m_session->FormDestroy();
+}
+
+void TFormMain::gatherIntoSession()
+{
     Session &s = *m_session;
     saveToProgramData(s.settings);
     // The session writes its own copies of these fields; the window's are
@@ -267,7 +281,22 @@ bool TFormMain::FormDestroy()
     const QStringList history = lCombo->history();
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         s.localFolderHistory[size_t(i)] = history.value(i);
-    return s.FormDestroy();
+}
+
+void TFormMain::requestSave()
+{
+    // Edits come a keystroke at a time; one save follows the last of them.
+    if (m_session && m_created && !m_destroyed)
+        m_saveTimer.start();
+}
+
+void TFormMain::saveNow()
+{
+    m_saveTimer.stop();
+    if (!m_session || !m_created || m_destroyed)
+        return;
+    gatherIntoSession();
+    m_session->saveDataFile(false);
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)
