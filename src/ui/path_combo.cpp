@@ -4,7 +4,9 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QAbstractItemView>
 #include <QLineEdit>
+#include <QTimer>
 #include <QToolButton>
 
 PathCombo::PathCombo(QWidget *parent) : QComboBox(parent)
@@ -17,7 +19,24 @@ PathCombo::PathCombo(QWidget *parent) : QComboBox(parent)
     setCompleter(nullptr);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     lineEdit()->installEventFilter(this);
-    connect(this, &QComboBox::activated, this, [this](int index) { emit pathEntered(itemText(index)); });
+    // The box also "activates" a history item whose text is in the box when
+    // the box loses the focus (as it does when the list it fills takes the
+    // focus): only a choice from the drop-down list counts here.
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        if (!m_choosing)
+            return;
+        m_choosing = false;
+        emit pathEntered(itemText(index));
+    });
+}
+
+void PathCombo::hidePopup()
+{
+    // A choice in the list closes it first and is announced right after,
+    // within this same event.
+    m_choosing = view()->isVisible();
+    QComboBox::hidePopup();
+    QTimer::singleShot(0, this, [this] { m_choosing = false; });
 }
 
 void PathCombo::setPath(const QString &path)

@@ -24,6 +24,7 @@ public:
     QString path() const { return currentText(); }
 
     QStringList history() const;
+    void hidePopup() override;
     // Replaces the history; empty items are skipped, at most ten are kept.
     void setHistory(const QStringList &items);
 
@@ -38,6 +39,8 @@ protected:
 
 private:
     bool takeEnter(QKeyEvent *event);
+
+    bool m_choosing = false; // the drop-down list is closing on a choice
 };
 
 class PathBar : public QWidget

@@ -3,6 +3,7 @@
 
 #include "ui/path_combo.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -78,6 +79,25 @@ void TestPanePathBox::enterAndGoUp()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
     QCOMPARE(entered.count(), 2);
     QCOMPARE(entered.last().first().toString(), QStringLiteral("/pub/"));
+
+    // Leaving the box with a history folder typed in goes nowhere.
+    bar.combo()->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), "/pub/");
+    bar.goUpButton()->setFocus();
+    QTRY_VERIFY(!bar.combo()->hasFocus());
+    QApplication::processEvents();
+    QCOMPARE(entered.count(), 2);
+
+    // A folder chosen from the drop-down list is entered once.
+    bar.combo()->setHistory({"/pub/", "/other/"});
+    bar.combo()->showPopup();
+    QTRY_VERIFY(bar.combo()->view()->isVisible());
+    bar.combo()->view()->setCurrentIndex(bar.combo()->model()->index(1, 0));
+    QTest::keyClick(bar.combo()->view(), Qt::Key_Return);
+    QTRY_COMPARE(entered.count(), 3);
+    QCOMPARE(entered.last().first().toString(), QStringLiteral("/other/"));
+    QApplication::processEvents();
+    QCOMPARE(entered.count(), 3);
 
     bar.goUpButton()->click();
     QCOMPARE(up.count(), 1);
