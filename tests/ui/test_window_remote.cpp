@@ -196,6 +196,25 @@ private slots:
     {
         WindowHarness h;
         QVERIFY2(connect(h), qPrintable(h.dump()));
+        // A folder opens with its own 755: OK changes nothing about it.
+        QVERIFY(QFile::setPermissions(served("docs"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                          | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                                          | QFile::ExeOther));
+        h.w->acRefresh->trigger();
+        QVERIFY(h.waitIdle());
+        h.select(h.w->rlv, {QStringLiteral("docs")});
+        QString opened;
+        onModal([&](QWidget* modal) {
+            auto* chmod = qobject_cast<TFormChMod*>(modal);
+            QVERIFY(chmod);
+            opened = chmod->permissioncode->text();
+            chmod->ok->click();
+        });
+        h.w->acChMod->trigger();
+        QCOMPARE(opened, QStringLiteral("755"));
+        QVERIFY(h.waitIdle());
+        QVERIFY(QFileInfo(served("docs")).permissions() & QFile::ExeOther);
+
         h.select(h.w->rlv, {QStringLiteral("readme.txt")});
         QVERIFY(h.w->acChMod->isEnabled());
         onModal([](QWidget* modal) {
