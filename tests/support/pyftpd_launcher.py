@@ -117,6 +117,7 @@ def main():
     p.add_argument('--silent', action='store_true')
     p.add_argument('--masquerade', default='')
     p.add_argument('--passive-ports', default='')
+    p.add_argument('--idle-timeout', type=float, default=0)
     args = p.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
@@ -149,6 +150,10 @@ def main():
     if args.passive_ports:
         lo, hi = (int(x) for x in args.passive_ports.split('-'))
         handler.passive_ports = range(lo, hi + 1)
+    if args.idle_timeout > 0:
+        # The server's own time-out: "421 Control connection timed out."
+        # and the connection closed after this many idle seconds.
+        handler.timeout = args.idle_timeout
     # pyftpdlib delays a 530 by three seconds against password guessing;
     # the tests want the answer at once.
     handler.auth_failed_timeout = 0
