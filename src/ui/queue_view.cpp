@@ -19,6 +19,8 @@ QueueView::QueueView(QWidget *parent) : QTreeView(parent)
     setContextMenuPolicy(Qt::CustomContextMenu);
     setIconSize(QSize(34, 16)); // state image and file icon side by side
     header()->setStretchLastSection(true);
+    // Paths keep their beginning and their end (the file's name) in sight.
+    setTextElideMode(Qt::ElideMiddle);
     showActivity(false);
 }
 
