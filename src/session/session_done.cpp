@@ -194,10 +194,14 @@ void Session::transferEnded(int head, bool ok, const QString& reason)
     // its entries along.
     if (head < 0 || !qLv.row(head).isRunning())
         return;
-    if (ok || qLv.row(head).removeWhenDone)
+    if (ok || qLv.row(head).removeWhenDone) {
         qLv.RemoveQueueEntry(head);
-    else
+    } else {
+        // The queue's row keeps the reason; the status bar says it now.
+        setPanel(0, QStringLiteral("Transfer failed: ") + qLv.row(head).entry.from + QStringLiteral(" (")
+                        + reason + QLatin1Char(')'));
         qLv.markFailed(head, reason);
+    }
     completionSound();
 }
 

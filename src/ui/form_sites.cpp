@@ -78,9 +78,7 @@ void TFormSites::buildControls()
 {
     tv = new SiteTreeWidget(this);
     sitename = lineEdit(this, "sitename");
-    sitename->setPlaceholderText(NewSiteNamePrompt);
     SiteHost = lineEdit(this, "SiteHost");
-    SiteHost->setPlaceholderText(NewSiteHostPrompt);
     SitePort = lineEdit(this, "SitePort");
     SitePort->setMaxLength(5);
     SitePort->installEventFilter(this);
@@ -272,6 +270,9 @@ void TFormSites::fillControls(const SiteNode* node)
     SiteSAutoReconnect->setChecked(fields.autoReconnect);
     for (QWidget* control : siteControls())
         control->setEnabled(site);
+    // The instructions belong to a site's boxes; a folder has no host.
+    sitename->setPlaceholderText(site ? NewSiteNamePrompt : QString());
+    SiteHost->setPlaceholderText(site ? NewSiteHostPrompt : QString());
     connectButton->setEnabled(site);
     makeShortcut->setEnabled(site);
     deleteNode->setEnabled(node != nullptr);

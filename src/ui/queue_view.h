@@ -47,5 +47,5 @@ private:
     // The widths to give the columns while no model (and so no header
     // section) exists.
     // The last one, "Status", takes the rest of the width.
-    std::array<qint32, 4> m_widths{190, 190, 70, 150};
+    std::array<qint32, 4> m_widths{140, 140, 60, 150};
 };

@@ -240,6 +240,7 @@ private slots:
         QCOMPARE(h.s->qLv.headIndex(), -1);
         QCOMPARE(h.s->panel(2), QString());
         QCOMPARE(h.s->gaugeValue(), 0);
+        QVERIFY2(h.s->panel(0).startsWith("Transfer failed: /missing.bin (550"), qPrintable(h.s->panel(0)));
 
         // A failed upload stays as well; the box of the failed send is shown.
         writeFile(h.local("up.bin"), "up");

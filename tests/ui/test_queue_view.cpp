@@ -157,7 +157,7 @@ void TestQueueView::columnWidthsKeptWithoutModel()
     QueueModel model(queue);
     view.setQueueModel(&model);
     QCOMPARE(view.columnWidth(0), 310);
-    QCOMPARE(view.columnWidth(1), 190);
+    QCOMPARE(view.columnWidth(1), 140);
     QCOMPARE(view.columnWidth(2), 61);
     QCOMPARE(view.columnWidths()[0], 310);
     QCOMPARE(view.columnWidths()[4], 0);
