@@ -30,6 +30,9 @@ private:
     const bool &m_fullRow;
 };
 
+// The widths the columns had before they were fitted to their contents;
+// stored records hold them until the person changed them.
+constexpr std::array<int, 4> kDesignWidths{200, 80, 140, 50};
 // The name column never gets narrower than this by the stretch.
 constexpr int kMinNameWidth = 120;
 // A pane that is not meant shows its selection this much towards the base.
@@ -60,9 +63,8 @@ PaneView::PaneView(PaneModel *model, QWidget *parent)
     m_details->header()->setSectionsClickable(true);
     m_details->header()->setSortIndicatorShown(true);
     m_details->header()->setStretchLastSection(false);
-    m_details->setColumnWidth(PaneModel::NameColumn, 200);
-    m_details->setColumnWidth(PaneModel::SizeColumn, 80);
-    m_details->setColumnWidth(PaneModel::DateColumn, 140);
+    for (int column = PaneModel::NameColumn; column <= PaneModel::DateColumn; ++column)
+        m_details->setColumnWidth(column, kDesignWidths[size_t(column)]);
     m_details->viewport()->installEventFilter(this);
     connect(m_details->header(), &QHeaderView::sectionResized, this, &PaneView::sectionResized);
 
@@ -263,9 +265,17 @@ std::array<qint32, ProgramData::ColumnCount> PaneView::columnWidths() const
 void PaneView::setColumnWidths(const std::array<qint32, ProgramData::ColumnCount> &widths)
 {
     const int columns = qMin(m_model->columnCount(), ProgramData::ColumnCount);
-    for (int i = 0; i < columns; ++i)
-        if (widths[size_t(i)] > 0)
-            m_details->setColumnWidth(i, widths[size_t(i)]);
+    for (int i = 0; i < columns; ++i) {
+        if (widths[size_t(i)] <= 0)
+            continue;
+        setWidth(i, widths[size_t(i)]);
+        // A stored width other than the old design's was set by the person
+        // (or fitted in an earlier run) and stays; the design's own widths
+        // cut the dates, so those columns are fitted to their contents. The
+        // name column always takes the rest.
+        if (i > PaneModel::NameColumn && i < int(kDesignWidths.size()) && widths[size_t(i)] != kDesignWidths[size_t(i)])
+            m_setByPerson[size_t(i)] = true;
+    }
 }
 
 bool PaneView::eventFilter(QObject *watched, QEvent *event)

@@ -62,7 +62,8 @@ public:
 
     // The columns' widths as stored: one per column, 0 for columns not shown.
     std::array<qint32, ProgramData::ColumnCount> columnWidths() const;
-    // A width below 1 keeps the column's current width.
+    // A width below 1 keeps the column's current width; a restored width of
+    // Size, Date or Attr other than the design's counts as the person's.
     void setColumnWidths(const std::array<qint32, ProgramData::ColumnCount> &widths);
 
 signals:

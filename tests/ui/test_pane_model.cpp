@@ -72,6 +72,7 @@ private slots:
     void iconsAndTypeNames();
     void showingAFolderInTheWindow();
     void upRowIsNoEntry();
+    void storedWidthsOfThePersonStay();
 };
 
 // Steps: "h<n>" clicks header section n (0-based) of the focused pane, "m<name>"
@@ -337,6 +338,27 @@ void TestPaneModel::upRowIsNoEntry()
     pane.showEntries({}, true);
     QCOMPARE(pane.detailsView()->currentIndex().row(), 0);
     QVERIFY(pane.selectedEntries().isEmpty());
+}
+
+void TestPaneModel::storedWidthsOfThePersonStay()
+{
+    // The old design's Date width (140) is fitted to the dates at the first
+    // folder; another stored width was the person's and stays.
+    for (int stored : {140, 230}) {
+        PaneModel model;
+        PaneView pane(&model);
+        pane.resize(600, 300);
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        pane.setColumnWidths({200, 80, stored});
+        pane.showEntries({row("a.txt", false, 1, entryDateFromParts(2026, 12, 8, 4, 21, 33))});
+        const QString date = model.index(0, PaneModel::DateColumn).data().toString();
+        const int width = pane.detailsView()->columnWidth(PaneModel::DateColumn);
+        if (stored == 230)
+            QCOMPARE(width, 230);
+        else
+            QVERIFY(width > pane.detailsView()->fontMetrics().horizontalAdvance(date));
+    }
 }
 
 QTEST_MAIN(TestPaneModel)
