@@ -77,7 +77,11 @@ void TFtpClient::setResumeAt(qint64 offset) { d->resumeAt = offset; }
 qint64 TFtpClient::ByteCount() const { return d->byteCount; }
 qint64 TFtpClient::SizeResult() const { return d->sizeResult; }
 QByteArray TFtpClient::DirResult() const { return d->dirResult; }
-QSet<QByteArray> TFtpClient::Features() const { return d->features; }
+QSet<QByteArray> TFtpClient::Features() const
+{
+    const QList<QByteArray> names = d->features.keys();
+    return QSet<QByteArray>(names.begin(), names.end());
+}
 bool TFtpClient::HasFeature(const QByteArray& name) const { return d->hasFeature(name); }
 FtpListingFormat TFtpClient::ListingFormat() const { return d->listingFormat; }
 

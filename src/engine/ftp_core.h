@@ -68,7 +68,7 @@ struct FtpCore {
     QByteArray dirResult;
 
     // ---- what this session learned about the server ------------------------
-    QSet<QByteArray> features;
+    QMap<QByteArray, QByteArray> features;  // name -> parameters
     bool epsvRefused = false;   // fall back to PASV for the rest of the session
     bool portRefused = false;   // PORT refused once: EPRT from now on
     bool mlsdRefused = false;   // MLSD refused once: LIST from now on
@@ -110,6 +110,9 @@ struct FtpCore {
     // ---- helpers for the operations -------------------------------------
     bool isPassive() const { return passive || connectionType != TFtpConnectionType::ftpDirect; }
     bool hasFeature(const QByteArray& name) const { return features.contains(name.toUpper()); }
+    // After FEAT: the options to set before work starts (UTF-8 names, the
+    // MLSD facts wanted), in order.
+    QList<QByteArray> housekeepingCommands() const;
     void setState(TFtpState s);
     void display(const QByteArray& line);
     void recordError();

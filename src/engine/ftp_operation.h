@@ -62,7 +62,7 @@ class CommandOp : public FtpOperation {
 public:
     enum class Kind {
         User, Pass, Cwd, CDup, Pwd, TypeSet, Syst, Size, Mkd, Rmd, Dele, RenFrom, RenTo,
-        Quote, Quit, Feat, OptsUtf8, Mdtm, SetTime
+        Quote, Quit, Feat, Options, Mdtm, SetTime
     };
     CommandOp(FtpCore& core, Kind kind, QByteArray argument = {});
     void start() override;
@@ -246,6 +246,7 @@ private:
     QByteArray m_savedResponse;
     int m_savedStatus = -1;
     bool m_featuresAsked = false;
+    QList<QByteArray> m_housekeeping;  // OPTS commands still to send after FEAT
 };
 
 // The typed requests (ftp_requests.cpp): each a short fixed plan of steps.

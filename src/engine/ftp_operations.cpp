@@ -162,8 +162,8 @@ void CommandOp::start()
     // Housekeeping: whatever the answer, the request goes on.
     case Kind::Feat:
         return c.sendCommand(this, "FEAT", c.requestType, {}, true);
-    case Kind::OptsUtf8:
-        return c.sendCommand(this, "OPTS UTF8 ON", c.requestType, {}, true);
+    case Kind::Options:
+        return c.sendCommand(this, m_argument, c.requestType, {}, true);
     case Kind::Mdtm:
         return c.sendCommand(this, "MDTM " + m_argument, c.requestType, {}, true);
     case Kind::SetTime:
@@ -192,9 +192,9 @@ void CommandOp::onReply(bool ok)
         break;
     case Kind::Feat:
         // A server that refuses FEAT is a server without features.
-        c.features = code == 211 ? ftpreply::parseFeatures(c.replyLines) : QSet<QByteArray>();
+        c.features = code == 211 ? ftpreply::parseFeatures(c.replyLines) : QMap<QByteArray, QByteArray>();
         return finish(0);
-    case Kind::OptsUtf8:
+    case Kind::Options:
         return finish(0);
     case Kind::Mdtm:
         if (code == 213)
@@ -385,9 +385,11 @@ void SequenceOp::onChildDone(FtpOperation* child, int result)
     }
     if (m_prev == Features && !m_featuresAsked) {
         m_featuresAsked = true;
-        if (result == 0 && m_core.hasFeature("UTF8"))
-            return runStep(Features, m_core.make<CommandOp>(CommandOp::Kind::OptsUtf8));
+        if (result == 0)
+            m_housekeeping = m_core.housekeepingCommands();
     }
+    if (m_prev == Features && result == 0 && !m_housekeeping.isEmpty())
+        return runStep(Features, m_core.make<CommandOp>(CommandOp::Kind::Options, m_housekeeping.takeFirst()));
     if (m_prev == Features) {
         // FEAT and OPTS are housekeeping: the log-in's reply stays the one
         // reported. Only a lost connection is an error of the request.

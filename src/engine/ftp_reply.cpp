@@ -178,9 +178,9 @@ QByteArray eprtCommand(const QHostAddress& address, quint16 port)
            + QByteArray::number(port) + "|";
 }
 
-QSet<QByteArray> parseFeatures(const QList<QByteArray>& replyLines)
+QMap<QByteArray, QByteArray> parseFeatures(const QList<QByteArray>& replyLines)
 {
-    QSet<QByteArray> features;
+    QMap<QByteArray, QByteArray> features;
     for (const QByteArray& line : replyLines) {
         if (!line.startsWith(' '))
             continue;
@@ -188,9 +188,27 @@ QSet<QByteArray> parseFeatures(const QList<QByteArray>& replyLines)
         const qsizetype space = text.indexOf(' ');
         const QByteArray name = (space < 0 ? text : text.left(space)).toUpper();
         if (!name.isEmpty())
-            features.insert(name);
+            features.insert(name, space < 0 ? QByteArray() : text.mid(space + 1).trimmed());
     }
     return features;
+}
+
+QByteArray mlstOptsCommand(const QByteArray& mlstParameters)
+{
+    static const char* const wanted[] = {"type", "size", "modify", "perm", "unix.mode"};
+    QByteArray facts;
+    bool missing = false;
+    for (const QByteArray& offered : mlstParameters.split(';')) {
+        const bool on = offered.endsWith('*');
+        const QByteArray name = (on ? offered.chopped(1) : offered).toLower();
+        for (const char* w : wanted) {
+            if (name == w) {
+                facts += name + ";";
+                missing = missing || !on;
+            }
+        }
+    }
+    return missing ? "OPTS MLST " + facts : QByteArray();
 }
 
 QDateTime mdtmTime(const QByteArray& reply)

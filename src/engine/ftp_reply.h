@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QHostAddress>
 #include <QList>
+#include <QMap>
 #include <QSet>
 #include <QtGlobal>
 
@@ -60,10 +61,15 @@ std::optional<quint16> epsvPort(const QByteArray& reply);
 QByteArray eprtCommand(const QHostAddress& address, quint16 port);
 
 // The features of a 211 reply to FEAT (RFC 2389): one per continuation line
-// (lines that begin with a space), the feature name upper-cased and its
-// parameters dropped ("MLST type*;size*;" gives "MLST"). Lines that are not
-// continuation lines are skipped.
-QSet<QByteArray> parseFeatures(const QList<QByteArray>& replyLines);
+// (lines that begin with a space), the feature name upper-cased, mapped to
+// its parameters ("MLST type*;size*;" gives "MLST" -> "type*;size*;"). Lines
+// that are not continuation lines are skipped.
+QMap<QByteArray, QByteArray> parseFeatures(const QList<QByteArray>& replyLines);
+
+// "OPTS MLST type;size;modify;perm;unix.mode;" with the facts of that list
+// the server names in its MLST feature, when one of them is not on by default
+// (not marked "*"); empty when there is nothing to ask for.
+QByteArray mlstOptsCommand(const QByteArray& mlstParameters);
 
 // The time of a 213 reply to MDTM ("213 20240131235959" or with fractions
 // ".123"), in UTC (RFC 3659); an invalid QDateTime when there is none.

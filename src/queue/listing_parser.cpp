@@ -378,12 +378,16 @@ bool parseMlsd(QByteArrayView line, tFTP_ListEntry &entry, RemoteNames *names)
                 entry.date = entryDateFromDateTime(time.toLocalTime());
             }
         } else if (equalsLower(key, "unix.mode")) {
+            // Octal; some servers write it the way Python does ("0o644").
+            QByteArrayView digits = value;
+            if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'o' || digits[1] == 'O'))
+                digits = digits.sliced(2);
             qint64 mode = 0;
-            bool ok = !value.isEmpty() && value.size() <= 7;
-            for (char c : value)
+            bool ok = !digits.isEmpty() && digits.size() <= 7;
+            for (char c : digits)
                 ok = ok && c >= '0' && c <= '7';
             if (ok) {
-                for (char c : value)
+                for (char c : digits)
                     mode = mode * 8 + (c - '0');
                 // The permission number as LIST shows it: rwxr-xr-x is 755.
                 entry.attributes = qint32(((mode >> 6) & 7) * 100 + ((mode >> 3) & 7) * 10 + (mode & 7));

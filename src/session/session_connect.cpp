@@ -139,6 +139,8 @@ void Session::acConnectExecute(bool bySender)
         m_loginMessage.clear();
         CaptureLoginMessage = true;
         setConnectState(true);
+        remoteNames.clear();
+        applyEngineSettings();
         ftp.Connect();
     });
 }
@@ -213,6 +215,7 @@ void Session::ftpSessionClosed(int error)
     // Whatever was being transferred has ended with the session.
     resetTransferPanels();
     CurrentRemoteFolder.clear();
+    remoteNames.clear();
     setConnectState(false);
     qLv.clear();
     if (!RemoteFolderCache.isEmpty()) {

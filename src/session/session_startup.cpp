@@ -23,6 +23,7 @@ void Session::FormCreate(const QStringList& arguments, const QString& dataFile)
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         localFolderHistory[size_t(i)] = QString::fromUtf8(settings.localFolderHistory[size_t(i)]);
     sites.load(favoritesStream(strm));
+    passwords.start(m_platform.now());
 
     m_timer.setInterval(1);
     m_timer.start();
@@ -52,13 +53,21 @@ bool Session::saveDataFile(bool atExit)
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         settings.localFolderHistory[size_t(i)] = localFolderHistory[size_t(i)].toUtf8();
     settings.queueAlwaysActive = qLv.alwaysActive();
+    // The keyring first: what it confirms leaves the file.
+    passwords.storeBeforeSave();
+    const QByteArray quickPassword = settings.quickConnectPassword;
+    settings.quickConnectPassword = passwords.storedQuickConnectPassword();
     StreamContainer during = strm;
-    const StoreStatus status = ::saveDataFile(atExit ? strm : during, m_dataFile, settings, sites.save());
+    const StoreStatus status = ::saveDataFile(atExit ? strm : during, m_dataFile, settings,
+                                              sites.save(&PasswordVault::storedPassword));
+    settings.quickConnectPassword = quickPassword;
     if (!status.ok()) {
         if (atExit)
             ReportBug(m_ui, QStringLiteral("FDS1"), status.message);
         else
             log(QStringLiteral("Could not save the settings: ") + status.message);
+    } else {
+        passwords.removeUnusedEntries();
     }
     return status.ok();
 }

@@ -182,8 +182,6 @@ void Session::startDownloadFile(int head)
         qLv.markFailed(head, QStringLiteral("Unsafe remote name: ") + name);
         return;
     }
-    ftp.setLocalFileName(QFile::encodeName(to));
-    ftp.setHostFileName(from.toUtf8());
     const QFileInfo target(to);
     const bool exists = target.isFile();
     qLv.setStateImage(head, kStateDownloadRunning);
@@ -204,10 +202,22 @@ void Session::startDownloadFile(int head)
         return;
     }
     qLv.row(head).entry.startTime = m_platform.now();
-    if (exists && qLv.row(head).entry.action != kActionOverwrite)
-        ftp.RestGet();
-    else
-        ftp.Get();
+    FtpTransfer transfer;
+    transfer.remote = wire(from);
+    transfer.local = QFile::encodeName(to);
+    transfer.restart = exists && qLv.row(head).entry.action != kActionOverwrite;
+    transfer.remoteTime = listedTime(from);
+    ftp.retrieve(transfer);
+}
+
+QDateTime Session::listedTime(const QString& remotePath) const
+{
+    const qsizetype slash = remotePath.lastIndexOf(QLatin1Char('/'));
+    const tFolderObject* folder = RemoteFolderCache.find(remotePath.left(slash + 1));
+    const FolderEntry* row = folder ? folder->find(QStringView(remotePath).sliced(slash + 1)) : nullptr;
+    if (!row || row->entry.exactTime == kNoExactTime)
+        return {};
+    return QDateTime::fromSecsSinceEpoch(row->entry.exactTime, Qt::UTC);
 }
 
 void Session::startUploadFile(int head)
@@ -215,8 +225,6 @@ void Session::startUploadFile(int head)
     QueueRow& row = qLv.row(head);
     const QString from = row.entry.from;
     const QString to = row.entry.to;
-    ftp.setLocalFileName(QFile::encodeName(from));
-    ftp.setHostFileName(to.toUtf8());
     if (!row.entry.remoteSizeKnown) {
         // Servers refuse SIZE in ASCII mode (the size would depend on line
         // ends); refused, it would read as "absent" and an existing file
@@ -225,6 +233,7 @@ void Session::startUploadFile(int head)
             pushTypeSwitch();
             return;
         }
+        ftp.setHostFileName(wire(to));
         ftp.Size();
         return;
     }
@@ -248,12 +257,12 @@ void Session::startUploadFile(int head)
         return;
     }
     settled.entry.startTime = m_platform.now();
-    if (exists && settled.entry.action != kActionOverwrite) {
-        ftp.setResumeAt(settled.entry.remoteSize);
-        ftp.RestPut();
-    } else {
-        ftp.Put();
-    }
+    FtpTransfer transfer;
+    transfer.remote = wire(to);
+    transfer.local = QFile::encodeName(from);
+    transfer.restart = exists && settled.entry.action != kActionOverwrite;
+    transfer.offset = settled.entry.remoteSize;
+    ftp.store(transfer);
 }
 
 void Session::startDownloadFolder(int head)

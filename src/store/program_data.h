@@ -106,6 +106,9 @@ struct ProgramData {
     // whole kilobytes (the KB column). Files from before the setting keep
     // the KB column (applyLegacyDefaults).
     bool sHumanSizes = true;
+    // The keyring entry holding the quick-connect password; empty when the
+    // keyring holds none (the password, if any, is in quickConnectPassword).
+    QByteArray quickConnectKeyringKey;
 
     // The keys of the extension record this version does not know; they are
     // written back unchanged.

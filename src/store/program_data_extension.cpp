@@ -27,7 +27,9 @@ const std::array flagFields{
     FlagField{"KeepFileTimes", &ProgramData::sKeepFileTimes},
     FlagField{"HumanReadableSizes", &ProgramData::sHumanSizes},
 };
-const std::array<TextField, 0> textFields{};
+const std::array textFields{
+    TextField{"QuickConnectKeyringKey", &ProgramData::quickConnectKeyringKey},
+};
 
 } // namespace
 

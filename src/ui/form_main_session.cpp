@@ -211,6 +211,9 @@ TFormSites *TFormMain::siteManager()
         connect(m_sites, &TFormSites::connectRequested, this,
                 [this](const tSiteObject &site, const QString &) { m_session->connectToSite(site); });
         connect(m_sites, &TFormSites::sitesChanged, this, &TFormMain::requestSave);
+        connect(&m_session->passwords, &PasswordVault::availabilityChanged, m_sites,
+                [this] { m_sites->setKeyringNote(m_session->passwords.availabilityNote()); });
+        m_sites->setKeyringNote(m_session->passwords.availabilityNote());
     }
     m_sites->setQuickConnectFields(tbAddress->text(), tbPort->text(), tbusername->text(), tbPassword->text());
     return m_sites;

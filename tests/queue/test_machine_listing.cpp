@@ -25,8 +25,8 @@ private slots:
         QTest::newRow("pyftpdlib file")
             << QByteArray("type=file;size=5368709121;modify=20261208091500;unix.mode=0644;unix.uid=0; big file.bin")
             << true << "big file.bin" << false << false << qint64(5368709121) << 644 << "2026-12-08 09:15:00";
-        QTest::newRow("folder, facts in other case, fraction")
-            << QByteArray("Type=dir;Modify=20200229235959.123;UNIX.mode=0755; sub") << true << "sub" << true << false
+        QTest::newRow("folder, facts in other case, fraction, Python's octal")
+            << QByteArray("Type=dir;Modify=20200229235959.123;UNIX.mode=0o755; sub") << true << "sub" << true << false
             << qint64(-1) << 755 << "2020-02-29 23:59:59";
         QTest::newRow("link") << QByteArray("type=OS.unix=slink:/etc;modify=20200101000000; etc") << true << "etc"
                               << true << true << qint64(-1) << -1 << "2020-01-01 00:00:00";

@@ -43,10 +43,11 @@ private slots:
         const QStringList sent = h.sent();
         // The address's folder is entered after the log-in and the question
         // what the server offers.
-        QCOMPARE(sent.mid(0, 7), QStringList({"USER test", "PASS [** password not shown **]", "FEAT", "OPTS UTF8 ON",
-                                              "TYPE A", "CWD /pub", "PWD"}));
-        QVERIFY2(sent.value(7).startsWith("PORT "), qPrintable(h.dump()));
-        QCOMPARE(sent.value(8), QString("LIST"));
+        QCOMPARE(sent.mid(0, 8),
+                 QStringList({"USER test", "PASS [** password not shown **]", "FEAT", "OPTS UTF8 ON",
+                              "OPTS MLST type;perm;size;modify;unix.mode;", "TYPE A", "CWD /pub", "PWD"}));
+        QVERIFY2(sent.value(8).startsWith("PORT "), qPrintable(h.dump()));
+        QCOMPARE(sent.value(9), QString("MLSD"));
         QVERIFY2(!h.dump().contains("secret"), qPrintable(h.dump()));
         QCOMPARE(h.s->CurrentRemoteFolder, QString("/pub/"));
         QCOMPARE(h.s->remotePathText(), QString("/pub/"));
@@ -266,11 +267,11 @@ private slots:
 
     void reconnectWhileARequestWasRunning()
     {
-        // The server never answers LIST: a disconnect aborts the listing and
+        // The server never answers MLSD: a disconnect aborts the listing and
         // a connect follows at once. The aborted listing's completion belongs
         // to the old session and must not be taken for the new one's.
         PyFtpServer::Options o;
-        o.unansweredCommands = {"LIST"};
+        o.unansweredCommands = {"MLSD"};
         PyFtpServer server(o);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         Harness h;
@@ -279,10 +280,10 @@ private slots:
         h.s->tbusername = "test";
         h.s->tbPassword = "secret";
         h.s->acConnectExecute(true);
-        QVERIFY2(QTest::qWaitFor([&] { return h.sent().contains("LIST"); }, 20000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.sent().contains("MLSD"); }, 20000), qPrintable(h.dump()));
         h.s->acConnectExecute(true);
         h.s->acConnectExecute(true);
-        QVERIFY2(QTest::qWaitFor([&] { return h.sent().count("LIST") == 2; }, 20000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.sent().count("MLSD") == 2; }, 20000), qPrintable(h.dump()));
         QVERIFY2(h.s->RemoteFolderCache.isEmpty(), qPrintable(h.dump()));
         QCOMPARE(h.status().filter("listing done").size(), 0);
         QCOMPARE(h.s->connectCaption(), QString("Disconnect"));

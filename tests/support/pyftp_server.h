@@ -28,6 +28,8 @@ public:
         std::optional<std::pair<int, int>> passivePorts;
         double idleTimeout = 0;          // > 0: the server drops an idle session after these seconds (421)
         quint16 port = 0;  // 0: a free port; else exactly this one (e.g. 21)
+        bool ipv6 = false;       // listen on ::1 instead of 127.0.0.1
+        bool rawNames = false;   // names travel as the file system's bytes, UTF-8 or not
     };
 
     PyFtpServer();
@@ -42,6 +44,10 @@ protected:
     bool prepare(quint16 port, Launch &launch, QString &error) override;
     bool greets() const override { return !m_options.silent; }
     quint16 fixedPort() const override { return m_options.port; }
+    QHostAddress listenAddress() const override
+    {
+        return QHostAddress(m_options.ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost);
+    }
 
 private:
     Options m_options;

@@ -118,6 +118,8 @@ def main():
     p.add_argument('--masquerade', default='')
     p.add_argument('--passive-ports', default='')
     p.add_argument('--idle-timeout', type=float, default=0)
+    p.add_argument('--address', default='127.0.0.1')
+    p.add_argument('--raw-names', action='store_true')
     args = p.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
@@ -154,11 +156,15 @@ def main():
         # The server's own time-out: "421 Control connection timed out."
         # and the connection closed after this many idle seconds.
         handler.timeout = args.idle_timeout
+    if args.raw_names:
+        # Names that are not UTF-8 pass through as the bytes they are on
+        # disk, as servers that do not translate names send them.
+        handler.unicode_errors = 'surrogateescape'
     # pyftpdlib delays a 530 by three seconds against password guessing;
     # the tests want the answer at once.
     handler.auth_failed_timeout = 0
 
-    server = FTPServer(('127.0.0.1', args.port), handler)
+    server = FTPServer((args.address, args.port), handler)
     print('ready %d' % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
 
