@@ -166,7 +166,7 @@ private slots:
         });
         const int queued = toChMod(nullptr, ui, queue, QStringLiteral("/"), {QStringLiteral("bin"), QStringLiteral("notes")},
                                    {755, 640});
-        QCOMPARE(shown, (QStringList{"++?+-??-?", "???", "???"}));
+        QCOMPARE(shown, (QStringList{"++?+-?" "?-?", "?" "?" "?", "?" "?" "?"}));
         QCOMPARE(queued, 2);
         QCOMPARE(queue.items(), (QList<QByteArray>{"chmod\xFF" "775\xFF/bin", "chmod\xFF" "660\xFF/notes"}));
 
