@@ -133,7 +133,7 @@ bool CliRunner::queuesDrained() const
 {
     const Session& s = *m_session;
     return !s.isConnectIdle() && s.engineReady() && s.CommandQueue.isEmpty() && !s.CurrentRemoteFolder.isEmpty()
-           && (s.qLv.isEmpty() || !s.qLv.isActive());
+           && (!s.qLv.hasPending() || !s.qLv.isActive());
 }
 
 void CliRunner::poll()
@@ -340,9 +340,11 @@ void CliRunner::startWork()
 void CliRunner::finish()
 {
     Session& s = *m_session;
-    if ((m_options.command == CliCommand::Get || m_options.command == CliCommand::Put) && !s.qLv.isEmpty()) {
+    if ((m_options.command == CliCommand::Get || m_options.command == CliCommand::Put) && s.qLv.hasPending()) {
         // The queue stopped with entries left: they were not transferred.
-        m_ui.reportFailure(QString::number(s.qLv.count()) + QStringLiteral(" transfer(s) not done."));
+        // (Failed entries were reported as they failed.)
+        m_ui.reportFailure(QString::number(s.qLv.count() - s.qLv.failedCount())
+                           + QStringLiteral(" transfer(s) not done."));
     }
     if (m_options.command == CliCommand::Ls && m_ui.failures() == 0) {
         const tFolderObject* folder = currentListing();

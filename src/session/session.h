@@ -55,6 +55,15 @@ struct TransferPanels {
 // resumeAt: the restart offset; elapsedSeconds: since the entry started.
 TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, double elapsedSeconds);
 
+// The question before a remote delete, which cannot be undone: it names what
+// goes, "Delete 3 files and 1 folder tree from the server?".
+QString remoteDeleteQuestion(const QList<FolderEntry>& selected);
+
+// The lines the overwrite / resume / skip prompt adds to its question: the
+// size and date of the source and of the existing target, so that the
+// answer can be judged. targetDate 0 (or NaN) when it is not known.
+QString transferPromptDetails(const tQueueEntry& entry, bool upload, qint64 targetSize, double targetDate);
+
 class Session : public QObject {
     Q_OBJECT
 public:
@@ -139,6 +148,12 @@ public:
     // Closing and destruction: the sites and the settings written back.
     void FormClose();
     bool FormDestroy();
+    // Writes the settings and the sites into the data file now (atomically).
+    // At exit the container is cleared afterwards and a failure goes to the
+    // bug-report window; a save during the run (after a change) keeps the
+    // container, with streams of other versions, for the next one and logs
+    // a failure instead of opening a window the person did not ask for.
+    bool saveDataFile(bool atExit);
     QString dataFile() const { return m_dataFile; }
     // The keyring has answered the start-up's reads (or the wait is over):
     // the first tick waits for this.
@@ -176,6 +191,9 @@ public:
     void setQueueAlwaysActive(bool on);
     // acQueueDelete: Yes to the running-row question runs Stop.
     void acQueueDelete();
+    // "Retry failed": every failed entry waits again at the end of the queue,
+    // which is activated. "Remove failed" is qLv.removeFailed().
+    void retryFailedTransfers();
     void QueueUploadFolder(const QString& localFolder, const QString& remoteFolder);
 
     // ---- producers of remote work (session_producers.cpp) ---------------------
@@ -227,10 +245,12 @@ private:
     void fillRemotePane(const QString& path);
 
     // session_transfers.cpp
-    void startDownloadFile();
-    void startUploadFile();
-    void startDownloadFolder();
+    void startDownloadFile(int head);
+    void startUploadFile(int head);
+    void startDownloadFolder(int head);
     bool settleAction(int index, const QString& prompt);
+    void backToWaiting(const QString& from, int waitingState);
+    double remoteFileDate(const QString& remotePath) const;
     bool modeFits(const QString& name) const;
     // A remote path or name (as the panes and the queue hold it) in the bytes
     // the server knows it by.
@@ -242,7 +262,10 @@ private:
 
     // session_done.cpp
     void downloadFinished(int error);
-    void uploadFinished();
+    void uploadFinished(int error);
+    // The running entry after its transfer: removed when it succeeded (or
+    // the person deleted it), kept as failed with the reason otherwise.
+    void transferEnded(int head, bool ok, const QString& reason);
     void resetTransferPanels();
     void completionSound();
     void stopRoutineWithError(const QString& message);
@@ -267,6 +290,10 @@ private:
     // (aborted by a disconnect, or cut by the server); they are not handled.
     int m_staleDones = 0;
     bool m_extraTickPending = false;
+    // The log-in of the current connection has succeeded (a session that
+    // ends without it was never up, and is not reported as one the server
+    // ended).
+    bool m_loggedIn = false;
 
     QString m_connectCaption = ConnectCaption;
     int m_connectImage = ConnectImageIndex;

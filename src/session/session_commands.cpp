@@ -71,7 +71,7 @@ void Session::ProcessCommandQueue()
                 ShowErrorBox(m_ui, QStringLiteral("Could not create local folder: ") + result.failedFolder,
                              QStringLiteral("Unknown why ..."));
             emit localPaneRefresh();
-            if (!qLv.isEmpty() && cmd.hasFlag("activatequeue")) {
+            if (qLv.hasPending() && cmd.hasFlag("activatequeue")) {
                 emit menusUpdateRequested();
                 acQueueTransfer();
             }

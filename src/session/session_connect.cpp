@@ -4,11 +4,11 @@
 
 #include "session/address.h"
 #include "session/session.h"
+#include "session/session_end.h"
 
 #include "queue/queue_expansion.h"
 #include "queue/user_interaction.h"
 #include "queue/entry_date.h"
-#include "net/socket_errors.h"
 
 #include <QtMath>
 
@@ -52,6 +52,7 @@ void Session::acConnectExecute(bool bySender)
         if (bySender)
             RetryCount = -1;
         ConnectWanted = true;
+        m_loggedIn = false;
 
         tbAddress.replace(QStringLiteral("%20"), QStringLiteral(" "));
         const ParsedAddress url = splitAddress(tbAddress);
@@ -132,6 +133,7 @@ void Session::acConnectExecute(bool bySender)
             break;
         }
 
+        setPanel(0, QStringLiteral("Connecting to ") + tbAddress + QLatin1Char(':') + tbPort + QStringLiteral(" ..."));
         const QString title = QStringLiteral("Connecting (") + tbAddress + QStringLiteral(") ... -  ") + BaseTitle;
         setTitles(title, title);
         m_loginMessage.clear();
@@ -194,16 +196,24 @@ void Session::ftpSessionClosed(int error)
         ++m_staleDones;
     }
     setTitles(BaseTitle, BaseTitle);
+    SessionEnd end;
+    end.wanted = ConnectWanted;
+    end.established = m_loggedIn;
+    end.error = error;
+    end.lastReply = ftp.LastResponse();
+    end.server = QString::fromUtf8(ftp.HostName()) + QLatin1Char(':') + QString::fromUtf8(ftp.Port());
+    const QString text = sessionEndText(end);
     if (ConnectWanted) {
         ++RetryCount;
         DisconnectTime = m_platform.now();
-        // A server that went silent did not hang up: say which it was.
-        log(error == net::ErrTimedOut ? QString::fromUtf8(ftp.LastResponse())
-                                      : QStringLiteral("Disconnected by Server."));
     } else {
         RetryCount = -1;
-        log(QStringLiteral("Logged Off."));
     }
+    m_loggedIn = false;
+    log(text);
+    setPanel(0, text);
+    // Whatever was being transferred has ended with the session.
+    resetTransferPanels();
     CurrentRemoteFolder.clear();
     remoteNames.clear();
     setConnectState(false);

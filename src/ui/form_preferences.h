@@ -71,6 +71,7 @@ public:
     // Display
     QCheckBox* sLvFullRowSelect = nullptr;
     QCheckBox* sShowFTPAttrs = nullptr;
+    QCheckBox* sHumanSizes = nullptr;
     QPushButton* winColorButton = nullptr;
     QPushButton* fontColorButton = nullptr;
     QPushButton* fontButton = nullptr;

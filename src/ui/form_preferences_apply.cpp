@@ -124,6 +124,7 @@ void TFormPreferences::load()
 
     sLvFullRowSelect->setChecked(s.sLvFullRowSelect);
     sShowFTPAttrs->setChecked(s.sShowFTPAttrs);
+    sHumanSizes->setChecked(s.sHumanSizes);
     winColor = s.sWinColor;
     fontColor = s.fontColor;
     fontName = s.fontName;
@@ -168,6 +169,7 @@ void TFormPreferences::apply()
 
     s.sLvFullRowSelect = sLvFullRowSelect->isChecked();
     s.sShowFTPAttrs = sShowFTPAttrs->isChecked();
+    s.sHumanSizes = sHumanSizes->isChecked();
     s.sWinColor = winColor;
     s.fontColor = fontColor;
     s.fontName = fontName;

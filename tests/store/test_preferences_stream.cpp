@@ -55,6 +55,7 @@ private slots:
         ProgramData settings;
         QCOMPARE(settings.sTimeout, 30);
         QVERIFY(settings.sKeepFileTimes);
+        QVERIFY(settings.sHumanSizes);
         settings.sTimeout = 0;
         settings.sKeepFileTimes = false;
         QVERIFY(saveDataFile(strm, path, settings, {}).ok());
@@ -62,6 +63,7 @@ private slots:
         QVERIFY(load.status.ok());
         QCOMPARE(load.settings.sTimeout, 0);
         QVERIFY(!load.settings.sKeepFileTimes);
+        QVERIFY(load.settings.sHumanSizes);
 
         // A file written before the stream existed: the record alone.
         StreamContainer old;
@@ -72,6 +74,8 @@ private slots:
         QVERIFY(load.status.ok());
         QCOMPARE(load.settings.sTimeout, 30);
         QVERIFY(load.settings.sKeepFileTimes);
+        // Its owner goes on seeing the KB column.
+        QVERIFY(!load.settings.sHumanSizes);
 
         // An unreadable stream costs only its own settings.
         old.putStream(PreferencesStreamName, "garbage");

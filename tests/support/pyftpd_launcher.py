@@ -124,6 +124,7 @@ def main():
     p.add_argument('--silent', action='store_true')
     p.add_argument('--masquerade', default='')
     p.add_argument('--passive-ports', default='')
+    p.add_argument('--idle-timeout', type=float, default=0)
     p.add_argument('--address', default='127.0.0.1')
     p.add_argument('--raw-names', action='store_true')
     args = p.parse_args()
@@ -158,6 +159,10 @@ def main():
     if args.passive_ports:
         lo, hi = (int(x) for x in args.passive_ports.split('-'))
         handler.passive_ports = range(lo, hi + 1)
+    if args.idle_timeout > 0:
+        # The server's own time-out: "421 Control connection timed out."
+        # and the connection closed after this many idle seconds.
+        handler.timeout = args.idle_timeout
     if args.raw_names:
         # Names that are not UTF-8 pass through as the bytes they are on
         # disk, as servers that do not translate names send them.
