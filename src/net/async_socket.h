@@ -105,6 +105,10 @@ public:
     // everything queued so far has been handed to the system.
     qint64 send(const QByteArray& data);
     qint64 bufferedSendBytes() const;
+    // Every byte send() queued that has since been handed to the system, in
+    // all; still counts after the connection has closed. What was queued but
+    // not handed over when the peer closed is lost.
+    quint64 bytesHandedToSystem() const;
 
     // Received bytes waiting to be read; receive() returns at most maxBytes
     // of them (all of them when maxBytes < 0). dataAvailable(0) fires when new

@@ -22,7 +22,10 @@ void AsyncSocket::Private::attachSocket(QTcpSocket* s)
     s->setReadBufferSize(readBufferSize);
     QObject::connect(s, &QTcpSocket::connected, q, [this] { onConnected(); });
     QObject::connect(s, &QTcpSocket::readyRead, q, [this] { onReadyRead(); });
-    QObject::connect(s, &QTcpSocket::bytesWritten, q, [this] { onBytesWritten(); });
+    QObject::connect(s, &QTcpSocket::bytesWritten, q, [this](qint64 n) {
+        written += quint64(n);
+        onBytesWritten();
+    });
     QObject::connect(s, &QTcpSocket::disconnected, q, [this] { onDisconnected(); });
     QObject::connect(s, &QTcpSocket::errorOccurred, q,
                      [this](QAbstractSocket::SocketError e) { onError(e); });
@@ -294,6 +297,11 @@ qint64 AsyncSocket::send(const QByteArray& data)
     }
     d->sendPending = true;
     return n;
+}
+
+quint64 AsyncSocket::bytesHandedToSystem() const
+{
+    return d->written;
 }
 
 qint64 AsyncSocket::bufferedSendBytes() const

@@ -71,6 +71,7 @@ struct AsyncSocket::Private {
     QHostAddress localAddr, peerAddr;
     quint16 localPort = 0, peerPort = 0;
     bool sendPending = false;
+    quint64 written = 0;  // bytes handed to the system, for the socket's lifetime
 
     // --- received data ---
     QByteArray rx;

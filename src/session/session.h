@@ -257,8 +257,8 @@ private:
     // the server knows it by.
     QByteArray wire(const QString& remotePath) const { return remoteNames.encode(remotePath); }
     QByteArray wireField(const QByteArray& utf8) const { return wire(QString::fromUtf8(utf8)); }
-    // The server's modification time of a listed file, when exact.
-    QDateTime listedTime(const QString& remotePath) const;
+    // The cached listing's row of a remote path; nullptr when not listed.
+    const FolderEntry* listedEntry(const QString& remotePath) const;
     void pushTypeSwitch();
 
     // session_done.cpp

@@ -206,18 +206,21 @@ void Session::startDownloadFile(int head)
     transfer.remote = wire(from);
     transfer.local = QFile::encodeName(to);
     transfer.restart = exists && qLv.row(head).entry.action != kActionOverwrite;
-    transfer.remoteTime = listedTime(from);
+    // What the listing says of the file: its exact time, and its size, so
+    // that a download the server ends early is not taken for the file.
+    if (const FolderEntry* listed = listedEntry(from); listed && !listed->entry.isFolder()) {
+        if (listed->entry.exactTime != kNoExactTime)
+            transfer.remoteTime = QDateTime::fromSecsSinceEpoch(listed->entry.exactTime, Qt::UTC);
+        transfer.size = listed->entry.size;
+    }
     ftp.retrieve(transfer);
 }
 
-QDateTime Session::listedTime(const QString& remotePath) const
+const FolderEntry* Session::listedEntry(const QString& remotePath) const
 {
     const qsizetype slash = remotePath.lastIndexOf(QLatin1Char('/'));
     const tFolderObject* folder = RemoteFolderCache.find(remotePath.left(slash + 1));
-    const FolderEntry* row = folder ? folder->find(QStringView(remotePath).sliced(slash + 1)) : nullptr;
-    if (!row || row->entry.exactTime == kNoExactTime)
-        return {};
-    return QDateTime::fromSecsSinceEpoch(row->entry.exactTime, Qt::UTC);
+    return folder ? folder->find(QStringView(remotePath).sliced(slash + 1)) : nullptr;
 }
 
 void Session::startUploadFile(int head)
