@@ -304,6 +304,8 @@ private:
     int m_gauge = 0;
     GaugeStyle m_gaugeStyle = GaugeStyle::Percent;
     QStringList m_loginMessage;
+    qsizetype m_loginMessageBytes = 0;
+    static constexpr qsizetype kLoginMessageLimit = 64 * 1024;
     QString m_remotePath;
     QStringList m_remoteHistory;
     QString m_quoteText;  // the raw command last sent, as the person reads it

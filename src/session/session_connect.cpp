@@ -137,6 +137,7 @@ void Session::acConnectExecute(bool bySender)
         const QString title = QStringLiteral("Connecting (") + tbAddress + QStringLiteral(") ... -  ") + BaseTitle;
         setTitles(title, title);
         m_loginMessage.clear();
+        m_loginMessageBytes = 0;
         CaptureLoginMessage = true;
         setConnectState(true);
         remoteNames.clear();
@@ -178,8 +179,12 @@ void Session::ftpDisplay(QByteArray& msg)
         const std::optional<QByteArray> line = protocolLineForLog(msg);
         if (!line)
             return;
-        if (CaptureLoginMessage) {
-            const QString text = QString::fromUtf8(line->mid(1));
+        if (CaptureLoginMessage && m_loginMessageBytes <= kLoginMessageLimit) {
+            // A server that never ends its greeting must not fill memory.
+            QString text = QString::fromUtf8(line->mid(1));
+            m_loginMessageBytes += line->size();
+            if (m_loginMessageBytes > kLoginMessageLimit)
+                text = QStringLiteral("[... cut]");
             m_loginMessage << text;
             emit loginMessageLine(text);
         }

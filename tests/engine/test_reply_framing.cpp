@@ -68,6 +68,25 @@ private slots:
         QCOMPARE(p.ftp.DirResult(), QByteArray("/home"));
     }
 
+    // A greeting that never ends is a broken server, not a slow one: the
+    // request ends and the connection is closed.
+    void endlessMultiLineReply()
+    {
+        ScriptedFtpPeer peer;
+        EngineProbe p;
+        p.server("u", "p", peer.port());
+        p.ftp.Connect();
+        QVERIFY(peer.accept());
+        QByteArray lines;
+        for (int i = 0; i < 11000; ++i)
+            lines += "220-and on and on\r\n";
+        peer.write(lines);
+        QVERIFY(p.waitDone());
+        QCOMPARE(p.done.first(), qMakePair(TFtpRequest::ftpRqConnect, 500));
+        QCOMPARE(p.ftp.LastResponse(), QByteArray("500 Reply too long: more than 10000 lines"));
+        QVERIFY(!p.ftp.ControlSocketOpen());
+    }
+
     void closeWithoutReplyIsAFailure()
     {
         ScriptedFtpPeer peer;
