@@ -73,6 +73,7 @@ void Session::offerSavedQueue()
     // Nothing else starts while the person decides: a connection would log
     // in before the entries it is meant to run are there.
     m_timer.stop();
+    emit menusUpdateRequested();  // the quick-connect fields name the server
     m_offeringQueue = true;
     const bool restore = m_ui.askYesNo(question, false);
     m_offeringQueue = false;
