@@ -339,6 +339,7 @@ private:
         QString host;
         QString port;
         QString user;
+        QStringList foldersToMake;  // made once it is logged in to
     };
     bool m_keepsQueue = false;
     std::optional<SavedQueue> m_savedQueue;      // read at start, until the offer is answered

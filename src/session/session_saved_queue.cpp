@@ -119,7 +119,7 @@ void Session::restoreTransfers(const SavedQueue& saved)
         }
         qLv.appendRow(std::move(row));
     }
-    m_restoredServer = QueueServer{saved.host, saved.port, saved.user};
+    m_restoredServer = QueueServer{saved.host, saved.port, saved.user, saved.foldersToMake};
     log(QStringLiteral("Restored ") + transfersText(saved.transfers.size())
         + QStringLiteral(" left from the last session; they run when connected to ")
         + serverText(saved.user, saved.host, saved.port));
@@ -147,6 +147,10 @@ void Session::claimRestoredTransfers()
             ++removed;
         }
     }
+    // The folders the uploads go into, before any of them starts.
+    if (same)
+        for (const QString& folder : server.foldersToMake)
+            CommandQueue.append(makeCommand({"newfolder", folder.toUtf8(), "ignoreerror"}));
     if (removed > 0)
         log(QStringLiteral("Removed ") + transfersText(removed)
             + QStringLiteral(" left from the last session: they belong to ")
@@ -171,6 +175,7 @@ SavedQueue Session::queueForNextRun()
         saved.host = m_restoredServer->host;
         saved.port = m_restoredServer->port;
         saved.user = m_restoredServer->user;
+        saved.foldersToMake = m_restoredServer->foldersToMake;
     } else {
         saved.host = QString::fromUtf8(ftp.HostName());
         saved.port = QString::fromUtf8(ftp.Port());
@@ -225,6 +230,25 @@ SavedQueue Session::queueForNextRun()
             }
         }
         saved.transfers.append(std::move(t));
+    }
+
+    // Work that the queue had turned into commands and not done yet: a
+    // folder download waiting for its listing is an entry again, and the
+    // folders a folder upload still had to make are made first next time.
+    for (const QByteArray& raw : CommandQueue.items()) {
+        const QueuedCommand cmd = parseQueuedCommand(raw);
+        if (cmd.verb() == "newfolder" && cmd.fieldCount() >= 3) {
+            saved.foldersToMake.append(QString::fromUtf8(cmd.field(1)));
+        } else if (cmd.verb() == "downloadbufferedfolder" && cmd.fieldCount() >= 3) {
+            SavedTransfer t;
+            t.folder = true;
+            t.size = -1;
+            t.to = QString::fromUtf8(cmd.field(1));
+            t.from = QString::fromUtf8(cmd.field(2));
+            t.serverAddress = saved.host;
+            if (!t.from.isEmpty() && !t.to.isEmpty())
+                saved.transfers.append(std::move(t));
+        }
     }
     return saved;
 }

@@ -154,6 +154,12 @@ StoreStatus encode(const SavedQueue& queue, QByteArray& out)
     appendLE(out, quint64(queue.transfers.size()), 4);
     if (!appendText(out, queue.host) || !appendText(out, queue.port) || !appendText(out, queue.user))
         return refuse(QStringLiteral("the server's name is too long"));
+    if (queue.foldersToMake.size() > MaxTransfers)
+        return refuse(QStringLiteral("more than %1 folders").arg(MaxTransfers));
+    appendLE(out, quint64(queue.foldersToMake.size()), 4);
+    for (const QString& folder : queue.foldersToMake)
+        if (folder.isEmpty() || !appendText(out, folder))
+            return refuse(QStringLiteral("a folder is empty or too long: %1").arg(folder.left(80)));
     for (const SavedTransfer& t : queue.transfers) {
         const bool partial = t.partial && !t.folder;
         const quint8 flags = (t.upload ? FlagUpload : 0) | (t.folder ? FlagFolder : 0)
@@ -207,8 +213,19 @@ SavedQueueLoad decode(QByteArrayView bytes)
         return load;
     }
     SavedQueueLoad load;
-    if (!in.text(load.queue.host) || !in.text(load.queue.port) || !in.text(load.queue.user))
+    quint64 folders = 0;
+    if (!in.text(load.queue.host) || !in.text(load.queue.port) || !in.text(load.queue.user) || !in.le(4, folders))
         return damaged(QStringLiteral("the server is malformed"));
+    // Every folder takes at least its length and one byte.
+    if (folders > quint64(MaxTransfers) || qsizetype(folders) * 3 > in.remaining())
+        return damaged(QStringLiteral("an impossible number of folders (%1)").arg(folders));
+    load.queue.foldersToMake.reserve(qsizetype(folders));
+    for (quint64 i = 0; i < folders; ++i) {
+        QString folder;
+        if (!in.text(folder) || folder.isEmpty())
+            return damaged(QStringLiteral("folder %1 is truncated or malformed").arg(i + 1));
+        load.queue.foldersToMake.append(folder);
+    }
     if (count > quint64(MaxTransfers) || qsizetype(count) * MinTransferSize > in.remaining())
         return damaged(QStringLiteral("an impossible number of transfers (%1)").arg(count));
     load.queue.transfers.reserve(qsizetype(count));

@@ -12,6 +12,9 @@
 //   8       2     format version (1)
 //   10      4     number of transfers N (at most MaxTransfers)
 //   14            the server they belong to: host, port, user (three texts)
+//                 4  number of remote folders still to be made F (at most
+//                    MaxTransfers), then F texts: folders of a folder upload
+//                    whose files are among the transfers
 //                 N transfers, back to back:
 //                   1  flags: 0x01 upload, 0x02 folder, 0x04 open after,
 //                      0x08 view after, 0x10 failed, 0x20 partial file known
@@ -38,6 +41,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One entry of the queue as it is kept between runs.
 struct SavedTransfer {
@@ -68,6 +72,10 @@ struct SavedQueue {
     QString host;
     QString port;
     QString user;
+    // Remote folders that a folder upload still had to make (in the order
+    // they were to be made) when the run ended; the uploads of its files
+    // are among the transfers, and need them.
+    QStringList foldersToMake;
     QList<SavedTransfer> transfers;
 
     bool operator==(const SavedQueue&) const = default;
@@ -96,7 +104,7 @@ inline constexpr qsizetype MaxReasonBytes = 4096;
 QString pathBesideDataFile(const QString& dataFile);
 
 // Fails (WriteFailed) only for a queue that cannot be represented: more
-// than MaxTransfers entries, or a path longer than a text can hold.
+// than MaxTransfers entries or folders, or a path longer than a text holds.
 StoreStatus encode(const SavedQueue& queue, QByteArray& out);
 SavedQueueLoad decode(QByteArrayView bytes);
 

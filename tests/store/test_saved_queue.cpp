@@ -20,6 +20,7 @@ SavedQueue sampleQueue()
     q.host = QStringLiteral("ftp.example.org");
     q.port = QStringLiteral("2121");
     q.user = QStringLiteral("jürgen");
+    q.foldersToMake = {QStringLiteral("/in/tree/"), QStringLiteral("/in/tree/ünder/")};
     SavedTransfer download;
     download.from = QStringLiteral("/pub/big.iso");
     download.to = QStringLiteral("/home/j/big.iso");
@@ -92,7 +93,8 @@ SavedQueue oneTransfer()
     return q;
 }
 constexpr int CountAt = 10;
-constexpr int FlagsAt = 14 + 3 * 2;
+constexpr int FoldersAt = 14 + 3 * 2;
+constexpr int FlagsAt = FoldersAt + 4;
 constexpr int SizeAt = FlagsAt + 1;
 constexpr int DateAt = SizeAt + 8;
 constexpr int ActionAt = DateAt + 8;
@@ -168,6 +170,8 @@ private slots:
         tampered("a million and one transfers", CountAt, 1000001, 4);
         tampered("more transfers than present", CountAt, 2, 4);
         tampered("no transfers, bytes left over", CountAt, 0, 4);
+        tampered("a million and one folders", FoldersAt, 1000001, 4);
+        tampered("more folders than bytes", FoldersAt, 20, 4);
         tampered("unknown flag", FlagsAt, 0x40, 1);
         tampered("a folder with a size", FlagsAt, 0x02, 1);
         tampered("a partial file without its fields", FlagsAt, 0x20, 1);
@@ -186,6 +190,11 @@ private slots:
         QByteArray b = encoded(failed);
         b[FlagsAt] = 0;
         QTest::newRow("a reason on a waiting transfer") << resealed(b);
+        SavedQueue emptyFolder = oneTransfer();
+        emptyFolder.foldersToMake = {QStringLiteral("x")};
+        b = encoded(emptyFolder);
+        le(b, FlagsAt, 0, 2);  // the folder's length: an empty name
+        QTest::newRow("an empty folder") << resealed(b);
         b = one;
         b[8] = 0;
         QTest::newRow("version 0") << resealed(b);

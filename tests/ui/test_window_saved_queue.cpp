@@ -214,6 +214,59 @@ private slots:
         }
     }
 
+    // A folder's turn turns it into commands (a listing and then its files
+    // for a download; the folders to make and then the files for an
+    // upload). Ended before those commands ran, the window keeps the folder
+    // download as the entry it was, and the folders the uploads need.
+    void foldersBegunAreKept_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::newRow("download") << false;
+        QTest::newRow("upload") << true;
+    }
+    void foldersBegunAreKept()
+    {
+        QFETCH(bool, upload);
+        QVERIFY(writeFile(served("tree/one.txt"), "one"));
+        QVERIFY(writeFile(served("tree/sub/two.txt"), "two"));
+        QVERIFY(writeFile(local("up/a.txt"), "a"));
+        QVERIFY(writeFile(local("up/deep/b.txt"), "b"));
+        auto h = start(false);
+        QVERIFY2(connect(*h), qPrintable(h->dump()));
+        h->w->acQueueAlwaysActive->setChecked(false);
+        QTRY_VERIFY(!h->s->queueActive());
+        if (upload) {
+            h->select(h->w->llv, {QStringLiteral("up")});
+            h->w->acSend->trigger();
+        } else {
+            h->select(h->w->rlv, {QStringLiteral("tree")});
+            h->w->acReceive->trigger();
+        }
+        QCOMPARE(h->s->qLv.count(), 1);
+        // The server stops answering: the commands stay where they are.
+        QCOMPARE(::kill(pid_t(m_server->pid()), SIGSTOP), 0);
+        h->w->acQueueTransfer->trigger();
+        QTRY_VERIFY(h->s->qLv.isEmpty() || !h->s->qLv.row(0).isFolder());
+        QVERIFY(!h->s->CommandQueue.isEmpty() || !h->s->engineReady());
+        h->w->close();
+        ::kill(pid_t(m_server->pid()), SIGCONT);
+        h.reset();
+
+        h = start(true);
+        QCOMPARE(h->ui.questions, QStringList{upload ? QStringLiteral("Restore 2 transfers left from the last session?")
+                                                     : QStringLiteral("Restore 1 transfer left from the last session?")});
+        QVERIFY2(connect(*h), qPrintable(h->dump()));
+        h->w->acQueueTransfer->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && h->s->CommandQueue.isEmpty() && h->s->qLv.isEmpty(), 20000);
+        if (upload) {
+            QCOMPARE(readFile(served("up/a.txt")), QByteArray("a"));
+            QCOMPARE(readFile(served("up/deep/b.txt")), QByteArray("b"));
+        } else {
+            QCOMPARE(readFile(local("tree/one.txt")), QByteArray("one"));
+            QCOMPARE(readFile(local("tree/sub/two.txt")), QByteArray("two"));
+        }
+    }
+
     // Declined, the kept queue is gone. Accepted, its entries wait for the
     // server they were queued on: a connection that fails keeps them, and a
     // log-in as someone else removes them instead of running them there.
