@@ -73,13 +73,13 @@ void AsyncSocket::Private::onReadyRead()
 {
     if (!sock)
         return;
-    const QByteArray data = sock->readAll();
     if (state == SocketState::SocksHandshake) {
+        const QByteArray data = sock->readAll();
         if (handshake)
             handleStep(handshake->feed(data));
         return;
     }
-    rx.append(data);
+    refill();
     if (state == SocketState::Connected)
         deliverReadable();
 }
@@ -142,8 +142,27 @@ void AsyncSocket::Private::onError(QAbstractSocket::SocketError error)
     }
 }
 
+// Takes what the system has received, up to the read buffer size: a reader
+// that does not read (data before a transfer's go-ahead, say) holds at most
+// that much here, and the rest waits in the kernel, where flow control
+// slows the sender.
+void AsyncSocket::Private::refill()
+{
+    if (!sock || sock->bytesAvailable() <= 0)
+        return;
+    if (readBufferSize <= 0) {
+        rx.append(sock->readAll());
+        return;
+    }
+    const qint64 room = readBufferSize - rxAvailable();
+    if (room > 0)
+        rx.append(sock->read(room));
+}
+
 void AsyncSocket::Private::drainSocket()
 {
+    // At the close nothing more can come: everything left is taken (the
+    // socket's own buffer is bounded by the same size).
     if (sock && sock->bytesAvailable() > 0)
         rx.append(sock->readAll());
 }
@@ -202,6 +221,7 @@ QByteArray AsyncSocket::Private::take(qsizetype n)
         rx.remove(0, rxPos);
         rxPos = 0;
     }
+    refill();  // room again for what waits in the socket
     return out;
 }
 

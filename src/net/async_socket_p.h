@@ -119,6 +119,7 @@ struct AsyncSocket::Private {
     // data
     qsizetype rxAvailable() const { return rx.size() - rxPos; }
     void drainSocket();
+    void refill();
     bool readable() const;
     qsizetype lineLength() const;
     QByteArray take(qsizetype n);

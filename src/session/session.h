@@ -30,6 +30,7 @@
 #include "store/stream_container.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -331,6 +332,9 @@ private:
     QString m_remotePath;
     QStringList m_remoteHistory;
     QString m_quoteText;  // the raw command last sent, as the person reads it
+    // Folders this session made (MKD answered 257): empty but for what the
+    // queue sends into them.
+    QSet<QString> m_createdFolders;
     bool m_debugMenu = false;
     QString m_dataFile;
 

@@ -216,6 +216,7 @@ void Session::ftpSessionClosed(int error)
     resetTransferPanels();
     CurrentRemoteFolder.clear();
     remoteNames.clear();
+    m_createdFolders.clear();
     setConnectState(false);
     // A session the server dropped (or that timed out) and that will be
     // reconnected keeps its queue: the transfer that was running continues

@@ -135,8 +135,15 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
         });
         break;
     case TFtpRequest::ftpRqMkd:
-        if (ok)
+        if (ok) {
+            QString made = decodeRemoteName(ftp.HostFileName());
+            if (!made.startsWith(QLatin1Char('/')))
+                made.prepend(CurrentRemoteFolder);
+            if (!made.endsWith(QLatin1Char('/')))
+                made += QLatin1Char('/');
+            m_createdFolders.insert(made);
             refreshWhenDrained();
+        }
         else if (!IgnoreMkdirError)
             stopRoutineWithError(QStringLiteral("Could not make FTP folder. (") + decodeRemoteName(ftp.HostFileName())
                                  + QStringLiteral(")"));

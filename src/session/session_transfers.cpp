@@ -225,6 +225,13 @@ void Session::startUploadFile(int head)
     QueueRow& row = qLv.row(head);
     const QString from = row.entry.from;
     const QString to = row.entry.to;
+    if (!row.entry.remoteSizeKnown && m_createdFolders.contains(to.left(to.lastIndexOf(QLatin1Char('/')) + 1))) {
+        // A folder this session has just made holds nothing the queue did
+        // not put there (a second upload of the same file was asked about
+        // when it was queued): no need to ask the server.
+        row.entry.remoteSizeKnown = true;
+        row.entry.remoteSize = -1;
+    }
     if (!row.entry.remoteSizeKnown) {
         // Servers refuse SIZE in ASCII mode (the size would depend on line
         // ends); refused, it would read as "absent" and an existing file

@@ -252,6 +252,11 @@ private slots:
         QCOMPARE(readFile(server.root() + "/up/s/t/f3.txt").replace('\r', ""), QByteArray("text\n"));
         QVERIFY2(h.ui.messages.isEmpty(), qPrintable(h.dump()));
         QCOMPARE(h.sent().filter("MKD ").size(), 3);
+        // Only the folders that were there already can hold an older copy:
+        // a file going into a folder just made is not asked about.
+        const QStringList sizes = h.sent().filter("SIZE ");
+        QCOMPARE(sizes.size(), 2);
+        QVERIFY2(sizes.filter("/s/t/").isEmpty(), qPrintable(sizes.join('|')));
     }
 };
 
