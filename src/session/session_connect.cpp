@@ -229,7 +229,7 @@ void Session::ftpSessionClosed(int error)
     if (ConnectWanted && (settings.sRetryTillConnected || RetryCount < settings.sRetries))
         keepQueueForReconnection();
     else
-        qLv.clear();
+        dropQueueWithSession();
     if (!RemoteFolderCache.isEmpty()) {
         if (!settings.sSndDisable && !settings.sSndDisconnect.isEmpty())
             m_platform.playSound(QString::fromUtf8(settings.sSndDisconnect));
@@ -242,9 +242,11 @@ void Session::ftpSessionClosed(int error)
 
 void Session::keepQueueForReconnection()
 {
-    if (qLv.isEmpty() || qLv.row(0).isWaiting())
+    // Failed entries may stand above the running one.
+    const int index = qLv.headIndex();
+    if (index < 0 || !qLv.row(index).isRunning())
         return;
-    QueueRow& head = qLv.row(0);
+    QueueRow& head = qLv.row(index);
     const bool upload = head.stateImage == kStateUploadRunning;
     // Bytes moved mean the target is the start of this very file: resume
     // it. Before the first byte the target is still what it was (an older
@@ -257,7 +259,7 @@ void Session::keepQueueForReconnection()
         head.entry.action = kActionResume;
     if (upload)
         head.entry.remoteSizeKnown = false;  // asked again after the log-in
-    qLv.setStateImage(0, upload ? kStateUploadWaiting : kStateDownloadWaiting);
+    qLv.setStateImage(index, upload ? kStateUploadWaiting : kStateDownloadWaiting);
     resetTransferPanels();
 }
 

@@ -94,6 +94,7 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
                 m_platform.playSound(QString::fromUtf8(settings.sSndConnect));
             ListingStyle = 0;
             m_loggedIn = true;
+            claimRestoredTransfers();
             setPanel(0, QStringLiteral("Connected to ") + QString::fromUtf8(ftp.HostName()) + QLatin1Char(':')
                             + QString::fromUtf8(ftp.Port()));
         } else {

@@ -24,6 +24,7 @@ void Session::FormCreate(const QStringList& arguments, const QString& dataFile)
         localFolderHistory[size_t(i)] = QString::fromUtf8(settings.localFolderHistory[size_t(i)]);
     sites.load(favoritesStream(strm));
     passwords.start(m_platform.now());
+    loadSavedQueue();
 
     m_timer.setInterval(1);
     m_timer.start();
@@ -37,6 +38,8 @@ void Session::FormClose()
 bool Session::FormDestroy()
 {
     m_timer.stop();
+    m_ended = true;
+    saveQueueForNextRun();
     return saveDataFile(true);
 }
 
