@@ -87,6 +87,36 @@ private slots:
         QVERIFY(!p.ftp.ControlSocketOpen());
     }
 
+    // An exception thrown by a handler inside an engine event ends the
+    // request with a report instead of leaving it waiting for ever.
+    void exceptionInAHandlerEndsTheRequest()
+    {
+        ScriptedFtpPeer peer;
+        EngineProbe p;
+        p.server("u", "p", peer.port());
+        p.ftp.Open();
+        QVERIFY(peer.accept());
+        peer.write("220 ready\r\n");
+        QVERIFY(p.waitDone());
+        QStringList caught;
+        QObject::connect(&p.ftp, &TFtpClient::OnBgException,
+                         [&](const std::exception& e, bool&) { caught << QString::fromUtf8(e.what()); });
+        auto thrower = QObject::connect(&p.ftp, &TFtpClient::OnResponse, [] { throw std::runtime_error("boom"); });
+        p.ftp.Pwd();
+        QVERIFY(peer.waitReceived("PWD\r\n"));
+        peer.write("257 \"/\"\r\n");
+        QVERIFY(p.waitDone(2));
+        QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqPwd, 500));
+        QCOMPARE(caught, QStringList{"boom"});
+        QCOMPARE(p.ftp.State(), TFtpState::ftpStReady);
+        QObject::disconnect(thrower);
+        p.ftp.Pwd();  // and the engine goes on
+        QVERIFY(peer.waitReceived("PWD\r\n", 2));
+        peer.write("257 \"/\"\r\n");
+        QVERIFY(p.waitDone(3));
+        QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqPwd, 0));
+    }
+
     void closeWithoutReplyIsAFailure()
     {
         ScriptedFtpPeer peer;
