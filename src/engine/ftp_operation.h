@@ -22,6 +22,10 @@
 class QFile;
 struct FtpCore;
 
+namespace net {
+class RawStream;
+}
+
 class FtpOperation {
 public:
     explicit FtpOperation(FtpCore& core) : m_core(core) {}
@@ -158,7 +162,8 @@ private:
     // Closes the local file; false, with the system's reason, when what was
     // written could not be completed.
     bool closeLocalFile(QString* reason = nullptr);
-    bool writeLocal(const QByteArray& bytes);
+    bool writeLocal(const QByteArray& bytes) { return writeLocal(bytes.constData(), bytes.size()); }
+    bool writeLocal(const char* data, qint64 size);
     void localFailure(const QByteArray& what, const QString& reason);
     void failStart(const QByteArray& response, int code);
     void firstReply(bool ok);
@@ -168,6 +173,13 @@ private:
     bool reportProgress();
     void sendNextBlock();
     void flushDisplayLines(bool all);
+    // The direct path (ftp_transfer_direct.cpp): a binary transfer of a file
+    // over a plain connection moves its bytes on the descriptor itself.
+    void maybeGoDirect();
+    void directReadable();
+    void directWritable();
+    void directEnded(int error);
+    void dropDirect(bool reset);
 
     QByteArray m_word;
     TFtpRequest m_rq;
@@ -192,6 +204,9 @@ private:
     qint64 m_expectedSize = -1;
     quint64 m_queued = 0;           // upload: bytes queued on the data connection
     quint64 m_handed = 0;           // upload: of those, handed to the system at the close
+    net::RawStream* m_raw = nullptr;  // the direct path's connection
+    QByteArray m_buffer;            // the direct path's one download buffer
+    qint64 m_sendOffset = 0;        // the direct path's upload position in the file
     QByteArray m_failure;   // a local failure that ends the transfer
     int m_dataCloseError = 0;
     QByteArray m_displayBuf;

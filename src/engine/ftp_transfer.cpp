@@ -108,6 +108,7 @@ TransferOp::TransferOp(FtpCore& core, QByteArray word, TFtpRequest rq, QByteArra
 
 TransferOp::~TransferOp()
 {
+    dropDirect(true);
     closeLocalFile();
 }
 
@@ -125,6 +126,7 @@ static qint64 announcedSize(const QByteArray& reply)
 
 void TransferOp::release()
 {
+    dropDirect(true);
     m_running = false;
     if (m_core.transfer == this)
         m_core.transfer = nullptr;
@@ -191,22 +193,24 @@ void TransferOp::localFailure(const QByteArray& what, const QString& reason)
     m_core.display("! " + what);
     if (m_failure.isEmpty())
         m_failure = "550 " + what + " " + m_localName + ": " + reason.toLocal8Bit();
-    if (m_core.data)
+    if (m_raw)
+        dropDirect(true);  // the direct path's caller ends the transfer
+    else if (m_core.data)
         m_core.data->abort();
 }
 
-bool TransferOp::writeLocal(const QByteArray& bytes)
+bool TransferOp::writeLocal(const char* data, qint64 size)
 {
     // A write the disk can take only part of returns short; the write of
     // the rest then fails with the system's reason (a full disk, say).
     qint64 done = 0;
-    while (m_localFile && done < bytes.size()) {
-        const qint64 n = m_localFile->write(bytes.constData() + done, bytes.size() - done);
+    while (m_localFile && done < size) {
+        const qint64 n = m_localFile->write(data + done, size - done);
         if (n <= 0)
             break;
         done += n;
     }
-    if (m_localFile && done == bytes.size())
+    if (m_localFile && done == size)
         return true;
     localFailure("Error writing local file", m_localFile ? m_localFile->errorString() : QString());
     return false;
@@ -289,7 +293,9 @@ void TransferOp::firstReply(bool ok)
     c.replyBytes = 0;
     c.replyLineCount = 0;
     if (m_sending) {
-        sendNextBlock();
+        maybeGoDirect();
+        if (!m_raw)
+            sendNextBlock();
         return;
     }
     if (m_expectedSize < 0)
@@ -298,6 +304,11 @@ void TransferOp::firstReply(bool ok)
         const qint64 start = c.resumeAt > 0 ? c.resumeAt : 0;
         if (!m_localFile->resize(start) || !m_localFile->seek(start))
             localFailure("Error writing local file", m_localFile->errorString());
+    }
+    maybeGoDirect();
+    if (m_raw) {
+        directReadable();  // what came before the reply comes first
+        return;
     }
     // Data that came before the reply waited in the socket.
     if (c.data && c.data->bytesAvailable() > 0)
@@ -384,6 +395,7 @@ void TransferOp::checkFinished()
 
 void TransferOp::endTransfer(int result)
 {
+    dropDirect(result != 0);
     m_running = false;
     if (m_core.transfer == this)
         m_core.transfer = nullptr;
@@ -403,6 +415,8 @@ void TransferOp::abortTransfer()
     FtpCore& c = m_core;
     if (m_running)
         m_aborted = true;
+    if (m_raw)
+        return directEnded(0);
     if (c.data)
         c.data->abort();
     if (c.listener) {
@@ -429,7 +443,9 @@ bool TransferOp::reportProgress()
     if (abort) {
         c.display("! Abort requested");
         m_aborted = true;
-        if (c.data)
+        if (m_raw)
+            dropDirect(true);  // the end is taken by the caller of this check
+        else if (c.data)
             c.data->abort();
         return false;
     }
@@ -439,6 +455,11 @@ bool TransferOp::reportProgress()
 void TransferOp::dataAccepted()
 {
     FtpCore& c = m_core;
+    if (m_firstReplyOk) {
+        maybeGoDirect();
+        if (m_raw)
+            return m_sending ? directWritable() : directReadable();
+    }
     if (m_sending)
         sendNextBlock();
     else if (c.data && c.data->bytesAvailable() > 0)

@@ -22,6 +22,8 @@ class QTcpServer;
 
 namespace net {
 
+class RawStream;
+
 enum class SocksLevel { None, Socks4, Socks4A, Socks5 };
 
 struct SocksSettings {
@@ -147,6 +149,13 @@ public:
     quint16 peerPort() const;
     // The system's descriptor of the connection or listener; -1 when none.
     qintptr socketDescriptor() const;
+
+    // --- the stream itself ----------------------------------------------------
+    // Hands the established connection over as a RawStream, with whatever
+    // was received and not yet read. Nothing queued for sending may be left.
+    // This socket is closed afterwards and reports nothing more. nullptr
+    // when it is not connected or still has data to send.
+    RawStream* takeStream(QObject* parent = nullptr);
 
     // --- close -------------------------------------------------------------
     // Graceful close: pending outgoing data is sent first, then the

@@ -5,12 +5,14 @@
 
 #include "net/async_socket_p.h"
 #include "net/error_mapping.h"
+#include "net/raw_stream.h"
 #include "net/socket_errors.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <cerrno>
+#include <unistd.h>
 
 namespace net {
 
@@ -416,6 +418,26 @@ void AsyncSocket::abort()
     d->cancelLookup();
     d->resetAll();
     d->fire(&AsyncSocket::sessionClosed, 0);
+}
+
+}  // namespace net
+
+namespace net {
+
+RawStream* AsyncSocket::takeStream(QObject* parent)
+{
+    if (d->state != SocketState::Connected || !d->sock || d->sock->bytesToWrite() > 0)
+        return nullptr;
+    const int fd = ::dup(int(d->sock->socketDescriptor()));
+    if (fd < 0)
+        return nullptr;
+    d->refill();
+    QByteArray pending = d->rx.mid(d->rxPos) + d->sock->readAll();
+    d->rx.clear();
+    d->rxPos = 0;
+    // Qt closes its descriptor; the duplicate keeps the connection open.
+    d->resetAll();
+    return new RawStream(fd, std::move(pending), parent);
 }
 
 }  // namespace net
