@@ -218,12 +218,7 @@ void FtpCore::abortAsync()
     const bool running = requestRunning && state != TFtpState::ftpStReady
                          && state != TFtpState::ftpStNotConnected;
     setState(TFtpState::ftpStAborting);
-    for (auto& op : ops)
-        op->release();
-    transfer = nullptr;
-    dropDataSockets();
-    dropControlSocket();
-    createControlSocket();
+    dropConnections();
     connected = false;
     current = replyTarget = nullptr;
     requestRunning = false;
@@ -261,6 +256,18 @@ void FtpCore::createControlSocket()
                      [this](int) { guarded([&] { controlDataAvailable(); }); });
     QObject::connect(control, &net::AsyncSocket::sessionClosed, q,
                      [this](int e) { guarded([&] { controlClosed(e); }); });
+}
+
+// Ends both connections at once, silently; what the operations hold (a
+// local file) is given back. The caller reports the end.
+void FtpCore::dropConnections()
+{
+    for (auto& op : ops)
+        op->release();
+    transfer = nullptr;
+    dropDataSockets();
+    dropControlSocket();
+    createControlSocket();
 }
 
 // Forgets the control socket: no event of it reaches the engine any more.
@@ -419,9 +426,7 @@ void FtpCore::protocolViolation(const QByteArray& text)
     requestResult = 500;
     recordError();
     display("! " + text);
-    dropDataSockets();
-    dropControlSocket();
-    createControlSocket();
+    dropConnections();
     controlClosed(0);
 }
 
@@ -457,11 +462,6 @@ void FtpCore::timedOut()
     statusCode = 421;
     requestResult = net::ErrTimedOut;
     recordError();
-    for (auto& op : ops)
-        op->release();
-    transfer = nullptr;
-    dropDataSockets();
-    dropControlSocket();
-    createControlSocket();
+    dropConnections();
     controlClosed(net::ErrTimedOut);
 }

@@ -147,6 +147,7 @@ struct FtpCore {
     // ---- control connection (ftp_core.cpp) ---------------------------------
     void createControlSocket();
     void dropControlSocket();
+    void dropConnections();
     void controlLookupDone(int error);
     void controlConnected(int error);
     void controlDataAvailable();

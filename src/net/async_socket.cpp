@@ -321,34 +321,30 @@ void AsyncSocket::setConnectTimeout(int milliseconds)
 void AsyncSocket::connectToHost(const QString& host, quint16 port)
 {
     ApiScope scope(d->apiDepth);
-    d->cancelLookup();
-    d->resetAll();
-    d->lastError = 0;
-    d->rx.clear();
-    d->rxPos = 0;
-    d->targetHost = unbracketed(host);
-    d->targetPort = port;
-    d->targetAddresses.clear();
+    const QString name = unbracketed(host);
     QHostAddress literal;
-    if (literal.setAddress(d->targetHost))
-        d->targetAddresses = {literal};
-    d->setState(SocketState::DnsLookup);
-    d->continueConnect();
+    d->startConnect(name, literal.setAddress(name) ? QList<QHostAddress>{literal} : QList<QHostAddress>{}, port);
 }
 
 void AsyncSocket::connectToAddresses(const QList<QHostAddress>& addresses, quint16 port)
 {
     ApiScope scope(d->apiDepth);
-    d->cancelLookup();
-    d->resetAll();
-    d->lastError = 0;
-    d->rx.clear();
-    d->rxPos = 0;
-    d->targetHost = addresses.value(0).toString();
-    d->targetPort = port;
-    d->targetAddresses = addresses;
-    d->setState(SocketState::DnsLookup);
-    d->continueConnect();
+    d->startConnect(addresses.value(0).toString(), addresses, port);
+}
+
+// Addresses empty: the name is looked up first.
+void AsyncSocket::Private::startConnect(const QString& host, const QList<QHostAddress>& addresses, quint16 port)
+{
+    cancelLookup();
+    resetAll();
+    lastError = 0;
+    rx.clear();
+    rxPos = 0;
+    targetHost = host;
+    targetPort = port;
+    targetAddresses = addresses;
+    setState(SocketState::DnsLookup);
+    continueConnect();
 }
 
 bool AsyncSocket::listen(const QHostAddress& address, quint16 port)

@@ -96,6 +96,7 @@ struct AsyncSocket::Private {
     void cancelLookup();
     void lookupFinished(quint64 seq, int error, const QList<QHostAddress>& addresses);
     void continueConnect();
+    void startConnect(const QString& host, const QList<QHostAddress>& addresses, quint16 port);
 
     // socket
     void attachSocket(QTcpSocket* s);

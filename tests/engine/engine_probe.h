@@ -4,6 +4,7 @@
 
 #include "engine/ftp_client.h"
 
+#include <QFile>
 #include <QList>
 #include <QPair>
 #include <QTest>
@@ -70,3 +71,36 @@ struct EngineProbe {
         return {};
     }
 };
+
+inline bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Runs one engine call and waits for its report; returns the error, -1 when
+// none came.
+template <typename F>
+int run(EngineProbe& p, F&& call, int ms = 60000)
+{
+    const int before = int(p.done.size());
+    call();
+    if (!p.waitDone(before + 1, ms))
+        return -1;
+    return p.done.last().second;
+}
+
+// A typed transfer between a remote name and a local path.
+inline FtpTransfer transferOf(const QByteArray& remote, const QString& local)
+{
+    FtpTransfer t;
+    t.remote = remote;
+    t.local = QFile::encodeName(local);
+    return t;
+}

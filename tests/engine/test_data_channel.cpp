@@ -40,18 +40,6 @@ QByteArray allByteValues()
     return data;
 }
 
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 QByteArray readTail(const QString& path, qint64 offset, qint64 size)
 {
     QFile f(path);
@@ -88,17 +76,6 @@ bool loginBinary(EngineProbe& p, quint16 port, const QByteArray& user, const QBy
         return false;
     p.ftp.TypeBinary();
     return p.waitDone(2) && p.done.last().second == 0;
-}
-
-// Runs one engine call and waits for its report; returns the error.
-template <typename F>
-int run(EngineProbe& p, F&& call)
-{
-    const int before = p.done.size();
-    call();
-    if (!p.waitDone(before + 1, 60000))
-        return -1;
-    return p.done.last().second;
 }
 
 }  // namespace

@@ -18,18 +18,6 @@ using testsupport::PyFtpServer;
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 bool setTime(const QString& path, const QDateTime& time)
 {
     QFile f(path);
@@ -41,29 +29,11 @@ QDateTime fileTime(const QString& path)
     return QFileInfo(path).lastModified().toUTC();
 }
 
-template <typename F>
-int run(EngineProbe& p, F&& call)
-{
-    const int before = p.done.size();
-    call();
-    if (!p.waitDone(before + 1, 30000))
-        return -1;
-    return p.done.last().second;
-}
-
 bool login(EngineProbe& p, const QByteArray& host, quint16 port, const QByteArray& user, const QByteArray& pass)
 {
     p.server(user, pass, port);
     p.ftp.setHostName(host);
     return run(p, [&] { p.ftp.Connect(); }) == 0 && run(p, [&] { p.ftp.TypeBinary(); }) == 0;
-}
-
-FtpTransfer transfer(const QByteArray& remote, const QString& local)
-{
-    FtpTransfer t;
-    t.remote = remote;
-    t.local = QFile::encodeName(local);
-    return t;
 }
 
 // Plays a log-in whose FEAT names `features`; then answers `script` in turn
@@ -146,8 +116,8 @@ private slots:
         QTemporaryDir local;
         const QByteArray data(300000, 'v');
         QVERIFY(writeFile(local.filePath("up.bin"), data));
-        QCOMPARE(run(p, [&] { p.ftp.store(transfer("v6.bin", local.filePath("up.bin"))); }), 0);
-        QCOMPARE(run(p, [&] { p.ftp.retrieve(transfer("v6.bin", local.filePath("down.bin"))); }), 0);
+        QCOMPARE(run(p, [&] { p.ftp.store(transferOf("v6.bin", local.filePath("up.bin"))); }), 0);
+        QCOMPARE(run(p, [&] { p.ftp.retrieve(transferOf("v6.bin", local.filePath("down.bin"))); }), 0);
         QCOMPARE(readFile(local.filePath("down.bin")), data);
         QCOMPARE(readFile(s.root() + "/v6.bin"), data);
         // PORT cannot carry an IPv6 address; PASV names no port for it.
@@ -167,7 +137,7 @@ private slots:
         QVERIFY2(login(p, "127.0.0.1", s.port(), s.user(), s.password()), p.dump());
         QTemporaryDir local;
         for (int i = 0; i < 2; ++i) {
-            QVERIFY2(run(p, [&] { p.ftp.retrieve(transfer("f.txt", local.filePath("f.txt"))); }) == 0, p.dump());
+            QVERIFY2(run(p, [&] { p.ftp.retrieve(transferOf("f.txt", local.filePath("f.txt"))); }) == 0, p.dump());
             QCOMPARE(readFile(local.filePath("f.txt")), QByteArray("eprt"));
         }
         QCOMPARE(p.sent("PORT"), 1);
@@ -190,7 +160,7 @@ private slots:
             "227 (127,0,0,1," + QByteArray::number(dp / 256) + "," + QByteArray::number(dp % 256) + ")\r\n";
         QTemporaryDir dir;
         for (int round = 0; round < 2; ++round) {
-            p.ftp.retrieve(transfer("f.txt", dir.filePath("f.txt")));
+            p.ftp.retrieve(transferOf("f.txt", dir.filePath("f.txt")));
             if (round == 0) {
                 QVERIFY(peer.waitReceived("EPSV\r\n"));
                 peer.write("500 EPSV not understood\r\n");
@@ -305,11 +275,11 @@ private slots:
         QVERIFY2(login(p, "127.0.0.1", port, user, pass), p.dump());
         QTemporaryDir dir;
 
-        QCOMPARE(run(p, [&] { p.ftp.retrieve(transfer("old.txt", dir.filePath("old.txt"))); }), 0);
+        QCOMPARE(run(p, [&] { p.ftp.retrieve(transferOf("old.txt", dir.filePath("old.txt"))); }), 0);
         QCOMPARE(p.sent("MDTM old.txt"), 1);
         QCOMPARE(fileTime(dir.filePath("old.txt")), old);
         // A time the listing gave exactly is used as it is.
-        FtpTransfer known = transfer("old.txt", dir.filePath("known.txt"));
+        FtpTransfer known = transferOf("old.txt", dir.filePath("known.txt"));
         known.remoteTime = old.addSecs(60);
         QCOMPARE(run(p, [&] { p.ftp.retrieve(known); }), 0);
         QCOMPARE(p.sent("MDTM"), 1);
@@ -318,7 +288,7 @@ private slots:
         const QDateTime mine(QDate(2002, 3, 4), QTime(5, 6, 7), Qt::UTC);
         QVERIFY(writeFile(dir.filePath("up.txt"), "up"));
         QVERIFY(setTime(dir.filePath("up.txt"), mine));
-        QCOMPARE(run(p, [&] { p.ftp.store(transfer("up.txt", dir.filePath("up.txt"))); }), 0);
+        QCOMPARE(run(p, [&] { p.ftp.store(transferOf("up.txt", dir.filePath("up.txt"))); }), 0);
         QCOMPARE(readFile(root + "/up.txt"), QByteArray("up"));
         if (server == "pyftpdlib") {
             QCOMPARE(p.sent("MFMT 20020304050607 up.txt"), 1);
@@ -338,7 +308,7 @@ private slots:
         // Off: nothing asked, the download is stamped now.
         p.ftp.setKeepFileTimes(false);
         const int mdtm = p.sent("MDTM");
-        QCOMPARE(run(p, [&] { p.ftp.retrieve(transfer("old.txt", dir.filePath("now.txt"))); }), 0);
+        QCOMPARE(run(p, [&] { p.ftp.retrieve(transferOf("old.txt", dir.filePath("now.txt"))); }), 0);
         QCOMPARE(p.sent("MDTM"), mdtm);
         QVERIFY(fileTime(dir.filePath("now.txt")).date().year() > 2020);
     }

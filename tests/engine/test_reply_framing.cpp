@@ -235,18 +235,6 @@ private slots:
     }
 
 private:
-    // Opens the engine's control connection on the scripted peer.
-    static bool openOn(ScriptedFtpPeer& peer, EngineProbe& p)
-    {
-        const int before = p.done.size();
-        p.server("u", "p", peer.port());
-        p.ftp.Open();
-        if (!peer.accept())
-            return false;
-        peer.write("220 ready\r\n");
-        return p.waitDone(before + 1) && p.done.last().second == 0;
-    }
-
     // Starts a passive download of f.txt and plays the server up to the 150;
     // returns the server's end of the data connection.
     static QTcpSocket* startPassiveGet(ScriptedFtpPeer& peer, QTcpServer& dataServer, EngineProbe& p,
@@ -256,18 +244,7 @@ private:
         p.ftp.setLocalFileName(QFile::encodeName(localPath));
         p.ftp.setHostFileName("f.txt");
         p.ftp.Get();
-        if (!peer.waitReceived("PASV\r\n"))
-            return nullptr;
-        const quint16 dp = dataServer.serverPort();
-        peer.write("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(dp / 256) + ","
-                   + QByteArray::number(dp % 256) + ")\r\n");
-        if (!QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000))
-            return nullptr;
-        QTcpSocket* data = dataServer.nextPendingConnection();
-        if (!peer.waitReceived("RETR f.txt\r\n"))
-            return nullptr;
-        peer.write("150 Opening data connection\r\n");
-        return data;
+        return playPassive(peer, dataServer, "RETR f.txt");
     }
 };
 

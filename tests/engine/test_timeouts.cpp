@@ -37,17 +37,6 @@ struct TimedProbe : EngineProbe {
     }
 };
 
-bool openOn(ScriptedFtpPeer& peer, EngineProbe& p)
-{
-    const int before = p.done.size();
-    p.server("u", "p", peer.port());
-    p.ftp.Open();
-    if (!peer.accept())
-        return false;
-    peer.write("220 ready\r\n");
-    return p.waitDone(before + 1) && p.done.last().second == 0;
-}
-
 }  // namespace
 
 class TestTimeouts : public QObject {

@@ -19,54 +19,6 @@ using testsupport::PyFtpServer;
 
 namespace {
 
-bool openOn(ScriptedFtpPeer& peer, EngineProbe& p)
-{
-    p.server("u", "p", peer.port());
-    p.ftp.Open();
-    if (!peer.accept())
-        return false;
-    peer.write("220 ready\r\n");
-    return p.waitDone(1) && p.done.last().second == 0;
-}
-
-// Plays PASV for a transfer of `command` and the 150; returns the data
-// connection's server end.
-QTcpSocket* playTransfer(ScriptedFtpPeer& peer, QTcpServer& dataServer, const QByteArray& command,
-                         const QByteArray& first = "150 Opening data connection")
-{
-    if (!peer.waitReceived("PASV\r\n"))
-        return nullptr;
-    const quint16 dp = dataServer.serverPort();
-    peer.write("227 (127,0,0,1," + QByteArray::number(dp / 256) + "," + QByteArray::number(dp % 256) + ")\r\n");
-    if (!QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000))
-        return nullptr;
-    QTcpSocket* data = dataServer.nextPendingConnection();
-    if (!peer.waitReceived(command + "\r\n"))
-        return nullptr;
-    peer.write(first + "\r\n");
-    return data;
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-FtpTransfer transfer(const QByteArray& remote, const QString& local)
-{
-    FtpTransfer t;
-    t.remote = remote;
-    t.local = QFile::encodeName(local);
-    return t;
-}
-
 }  // namespace
 
 class TestTransferFaults : public QObject {
@@ -82,8 +34,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath("big.bin"), QByteArray(20 << 20, 'u')));
         p.ftp.setPassive(true);
-        p.ftp.store(transfer("big.bin", dir.filePath("big.bin")));
-        QTcpSocket* data = playTransfer(peer, dataServer, "STOR big.bin");
+        p.ftp.store(transferOf("big.bin", dir.filePath("big.bin")));
+        QTcpSocket* data = playPassive(peer, dataServer, "STOR big.bin");
         QVERIFY(data);
         // The server takes 1 MiB, closes normally and says all is well.
         qint64 got = 0;
@@ -115,13 +67,13 @@ private slots:
         EngineProbe p;
         QVERIFY(openOn(peer, p));
         QTemporaryDir dir;
-        FtpTransfer t = transfer("big.bin", dir.filePath("big.bin"));
+        FtpTransfer t = transferOf("big.bin", dir.filePath("big.bin"));
         if (sizeFromListing)
             t.size = 52428800;
         p.ftp.setPassive(true);
         p.ftp.retrieve(t);
         QTcpSocket* data =
-            playTransfer(peer, dataServer, "RETR big.bin",
+            playPassive(peer, dataServer, "RETR big.bin",
                          sizeFromListing ? "150 Here it comes"
                                          : "150 Opening BINARY mode data connection for big.bin (52428800 bytes).");
         QVERIFY(data);
@@ -160,13 +112,13 @@ private slots:
         p.ftp.TypeBinary();
         QVERIFY(p.waitDone(2));
 
-        p.ftp.retrieve(transfer("big.bin", small + "/big.bin"));
+        p.ftp.retrieve(transferOf("big.bin", small + "/big.bin"));
         QVERIFY2(p.waitDone(3), p.dump());
         QVERIFY(p.done.last().second != 0);
         QVERIFY2(p.ftp.LastResponse().contains("No space left on device"), p.ftp.LastResponse());
 
         // The disk is full now: even 24 bytes do not fit.
-        p.ftp.retrieve(transfer("tiny.bin", small + "/tiny.bin"));
+        p.ftp.retrieve(transferOf("tiny.bin", small + "/tiny.bin"));
         QVERIFY2(p.waitDone(4), p.dump());
         QVERIFY(p.done.last().second != 0);
         QVERIFY2(p.ftp.LastResponse().contains("No space left on device"), p.ftp.LastResponse());
@@ -194,14 +146,14 @@ private slots:
             QVERIFY2(peer.waitReceived(cmd + "\r\n"), cmd.constData());
             peer.write(reply + "\r\n");
         }
-        QTcpSocket* list = playTransfer(peer, dataServer, "LIST");
+        QTcpSocket* list = playPassive(peer, dataServer, "LIST");
         QVERIFY(list);
         list->write("-rw-r--r-- 1 u g 10000 Jan 1 2020 f.bin\r\n");
         list->disconnectFromHost();
         peer.write("226 ok\r\n");
         QVERIFY(peer.waitReceived("TYPE I\r\n"));
         peer.write("200 ok\r\n");
-        QTcpSocket* data = playTransfer(peer, dataServer, "RETR /f.bin");
+        QTcpSocket* data = playPassive(peer, dataServer, "RETR /f.bin");
         QVERIFY(data);
         data->write(QByteArray(10000, 'k'));
         data->flush();
@@ -239,18 +191,18 @@ private slots:
         p.ftp.TypeAscii();
         QVERIFY(p.waitDone(2));
         QTemporaryDir dir;
-        p.ftp.retrieve(transfer("notes.txt", dir.filePath("notes.txt")));
+        p.ftp.retrieve(transferOf("notes.txt", dir.filePath("notes.txt")));
         QVERIFY(p.waitDone(3));
         QCOMPARE(p.done.last().second, 0);
         QCOMPARE(readFile(dir.filePath("notes.txt")), text);
         QCOMPARE(p.ftp.ByteCount(), qint64(text.size()));
-        p.ftp.store(transfer("back.txt", dir.filePath("notes.txt")));
+        p.ftp.store(transferOf("back.txt", dir.filePath("notes.txt")));
         QVERIFY(p.waitDone(4));
         QCOMPARE(p.done.last().second, 0);
         QCOMPARE(readFile(s.root() + "/back.txt"), text);
         // A text file is never continued: it is fetched again from the start.
         QVERIFY(writeFile(dir.filePath("notes.txt"), "one\n"));
-        FtpTransfer again = transfer("notes.txt", dir.filePath("notes.txt"));
+        FtpTransfer again = transferOf("notes.txt", dir.filePath("notes.txt"));
         again.restart = true;
         p.ftp.retrieve(again);
         QVERIFY(p.waitDone(5));
