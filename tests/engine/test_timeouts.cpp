@@ -88,14 +88,8 @@ private slots:
         p.ftp.setLocalFileName(QFile::encodeName(dir.filePath("out.bin")));
         p.ftp.setHostFileName("f.bin");
         p.ftp.Get();
-        QVERIFY(peer.waitReceived("PASV\r\n"));
-        const quint16 dp = dataServer.serverPort();
-        peer.write("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(dp / 256) + ","
-                   + QByteArray::number(dp % 256) + ")\r\n");
-        QVERIFY(QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000));
-        QTcpSocket* data = dataServer.nextPendingConnection();
-        QVERIFY(peer.waitReceived("RETR f.bin\r\n"));
-        peer.write("150 Opening data connection\r\n");
+        QTcpSocket* data = playPassive(peer, dataServer, "RETR f.bin");
+        QVERIFY(data);
         for (int i = 0; i < 4; ++i) {  // 80 seconds in all, never 30 in a row
             data->write(QByteArray(1000, 'x'));
             data->flush();
@@ -124,13 +118,8 @@ private slots:
         p.ftp.setLocalFileName(QFile::encodeName(dir.filePath("out.bin")));
         p.ftp.setHostFileName("f.bin");
         p.ftp.Get();
-        QVERIFY(peer.waitReceived("PASV\r\n"));
-        const quint16 dp = dataServer.serverPort();
-        peer.write("227 (127,0,0,1," + QByteArray::number(dp / 256) + "," + QByteArray::number(dp % 256) + ")\r\n");
-        QVERIFY(QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000));
-        QTcpSocket* data = dataServer.nextPendingConnection();
-        QVERIFY(peer.waitReceived("RETR f.bin\r\n"));
-        peer.write("150 ok\r\n");
+        QTcpSocket* data = playPassive(peer, dataServer, "RETR f.bin");
+        QVERIFY(data);
         data->write("all of it");
         data->disconnectFromHost();
         QVERIFY(QTest::qWaitFor([&] { return p.ftp.ByteCount() == 9; }, 10000));
