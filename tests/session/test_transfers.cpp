@@ -287,8 +287,9 @@ private slots:
         // Stopped is not done: the entry stays to be retried (resumed).
         QCOMPARE(h.s->qLv.failedCount(), 1);
         QVERIFY(h.s->qLv.row(0).failureReason().startsWith("426"));
+        // The bytes received before the stop stay (on a fast loopback they may be all of them).
         const QByteArray partial = readFile(h.local("big.bin"));
-        QVERIFY(partial.size() < big.size());
+        QVERIFY(!partial.isEmpty() && partial.size() <= big.size());
         QCOMPARE(partial, big.left(partial.size()));
         QCOMPARE(h.s->panel(2), QString());
         QCOMPARE(h.s->connectCaption(), QString("Disconnect"));
