@@ -2,6 +2,8 @@
 
 #include "cli/cli_output.h"
 #include "queue/log_model.h"
+#include "queue/queue_expansion.h"
+#include "queue/user_interaction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,13 +39,13 @@ CliRunner::CliRunner(CliOptions options, QObject* parent) : QObject(parent), m_o
     // it would be an empty "ls", or a tree fetched without that folder. The
     // session has handled the completion by now; the next folder becomes
     // current only after its CWD and PWD, so this is still the listed one.
+    // A recursive walk reports its refused folders itself, when it ends.
     connect(&m_session->ftp, &TFtpClient::OnRequestDone, this, [this](TFtpRequest rq, int error) {
         if ((int(rq) & 0xFF) == int(TFtpRequest::ftpRqDir) && (error & 0xFFFF) != 0
-            && m_session->ftp.ControlSocketOpen())
+            && m_session->ftp.ControlSocketOpen() && !m_session->RecursiveListing)
             m_ui.reportFailure(errorBoxText(QStringLiteral("Could not list FTP folder. (") + m_session->CurrentRemoteFolder
                                                 + QStringLiteral(")"),
-                                            QString::fromUtf8(m_session->ftp.LastResponse()).trimmed())
-                                   .remove(QLatin1Char('\r')));
+                                            QString::fromUtf8(m_session->ftp.LastResponse()).trimmed()));
     });
     if (m_progressWanted)
         connect(m_session.get(), &Session::panelsChanged, this, &CliRunner::showProgress);
@@ -215,8 +217,9 @@ void CliRunner::startWork()
     case CliCommand::Ls:
         break;
     case CliCommand::Get: {
-        if (!QDir().mkpath(m_options.localPath)) {
-            m_ui.reportFailure(QStringLiteral("Could not create local folder: ") + m_options.localPath);
+        if (const QString why = createLocalFolder(m_options.localPath); !why.isEmpty()) {
+            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not create local folder: ") + m_options.localPath,
+                                            why));
             stop(ExitFailed);
             return;
         }

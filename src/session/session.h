@@ -90,6 +90,7 @@ public:
     bool CaptureLoginMessage = false;
     QString ListFileName;
     bool RecursiveListing = false;
+    int RecursiveDepth = 0;  // level of the recursive listing below the walk's first folder
     bool IgnoreMkdirError = false;
     quint8 ListingStyle = 0;
     QStringList Arguments;  // the command line, program name excluded
@@ -210,8 +211,20 @@ private:
     void setCaptionWorking(const QString& text);
     void runList(const QueuedCommand& cmd, const QByteArray& raw);
     void fillRemotePane(const QString& path);
+    void downloadBufferedFolder(const QueuedCommand& cmd);
+    void deleteBufferedFolder(const QueuedCommand& cmd);
+    // A folder of a recursive walk whose contents stay unknown: forgotten
+    // from the cache, logged, and kept for the report at the walk's end.
+    void walkFailure(const QString& folder, const QString& message, const QString& reason);
+    void reportWalkFailures(const QString& message);
+    // Called when a CWD failed: true when it was a step of a recursive walk
+    // below its first folder, which then goes on without that folder.
+    bool walkStepRefused();
 
     // session_transfers.cpp
+    // The head entry could not be started: reported as its transfer's
+    // failure would be, removed, and the queue goes on.
+    void failQueueHead(const QString& reason);
     void startDownloadFile();
     void startUploadFile();
     void startDownloadFolder();
@@ -246,6 +259,13 @@ private:
     // (aborted by a disconnect, or cut by the server); they are not handled.
     int m_staleDones = 0;
     bool m_extraTickPending = false;
+
+    struct WalkFailure {
+        QString folder;   // remote path, ending in "/"
+        QString message;
+        QString reason;
+    };
+    QList<WalkFailure> m_walkFailures;  // of the recursive walk running or just ended
 
     QString m_connectCaption = ConnectCaption;
     int m_connectImage = ConnectImageIndex;

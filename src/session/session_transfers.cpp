@@ -107,15 +107,25 @@ void Session::StartQueueHead()
                 QueueUploadFolder(from, to);
                 qLv.RemoveQueueEntry(0);
             }
-        } catch (const FtpException&) {
-            // The engine refused the start: the entry waits again and the
-            // queue stops, so the refusal is not repeated on every tick.
-            if (!qLv.isEmpty())
-                qLv.setStateImage(0, upload ? kStateUploadWaiting : kStateDownloadWaiting);
-            qLv.setActive(false);
-            throw;
+        } catch (const FtpException& e) {
+            // The engine refused to start this entry (a name it cannot
+            // send, say): it fails alone and the rest of the queue goes on.
+            failQueueHead(QString::fromUtf8(e.what()));
         }
     });
+}
+
+void Session::failQueueHead(const QString& reason)
+{
+    if (qLv.isEmpty())
+        return;
+    const tQueueEntry entry = qLv.row(0).entry;
+    if (entry.upload)
+        ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + entry.to + QStringLiteral(")"), reason);
+    else
+        log(QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + reason + QStringLiteral(")"));
+    resetTransferPanels();
+    qLv.RemoveQueueEntry(0);
 }
 
 void Session::startDownloadFile()

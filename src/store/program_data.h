@@ -98,6 +98,7 @@ struct ProgramData {
     // applyLegacyDefaults says otherwise.
     qint32 sTimeout = 30;         // seconds without a byte before a request fails; 0 never
     bool sKeepFileTimes = true;   // transferred files keep their modification time
+    qint32 sFolderDepthLimit = 64; // folder levels a recursive download or delete descends
 
     // The extension record as read, with keys this version does not know;
     // they are written back unchanged.

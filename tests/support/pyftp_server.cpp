@@ -66,6 +66,12 @@ bool PyFtpServer::prepare(quint16 port, Launch &launch, QString &error)
         args << QStringLiteral("--silent");
     if (!m_options.masqueradeAddress.isEmpty())
         args << opt("masquerade", text(m_options.masqueradeAddress));
+    if (!m_options.endlessFolder.isEmpty())
+        args << opt("endless-folder", text(m_options.endlessFolder));
+    if (!m_options.unlistableFolder.isEmpty())
+        args << opt("unlistable", text(m_options.unlistableFolder));
+    if (!m_options.unenterableFolder.isEmpty())
+        args << opt("unenterable", text(m_options.unenterableFolder));
     if (m_options.passivePorts)
         args << opt("passive-ports", QStringLiteral("%1-%2")
                                          .arg(m_options.passivePorts->first)

@@ -27,6 +27,14 @@ public:
         QByteArray masqueradeAddress;    // the address PASV replies name
         std::optional<std::pair<int, int>> passivePorts;
         quint16 port = 0;  // 0: a free port; else exactly this one (e.g. 21)
+        // Scripted file system behaviour, for what no real tree on disk can
+        // show. endlessFolder: every folder holds a folder of this name again,
+        // without end (root() must hold a real folder of that name, which is
+        // what every level lists). unlistableFolder / unenterableFolder: a
+        // folder of this name anywhere answers LIST / CWD with 550.
+        QByteArray endlessFolder;
+        QByteArray unlistableFolder;
+        QByteArray unenterableFolder;
     };
 
     PyFtpServer();
