@@ -99,16 +99,21 @@ void CliRunner::applyOverrides()
 
 void CliRunner::onLogLine(const LogLine& line)
 {
+    // Replies, names and the server's own texts reach the terminal escaped.
+    const QString text = escapeControls(line.text);
     if (m_options.log)
-        m_ui.write(line.shown());
-    if (line.prefix.startsWith(QStringLiteral("Status"))
-        && (line.text.startsWith(QStringLiteral("Download failed: "))
-            || line.text.startsWith(QStringLiteral("Skipped unsafe remote name: ")))) {
+        m_ui.write(line.prefix + text);
+    if (!line.prefix.startsWith(QStringLiteral("Status")))
+        return;
+    if (line.text.startsWith(QStringLiteral("Disconnected by Server.")))
+        m_disconnectNote = text;
+    if (line.text.startsWith(QStringLiteral("Download failed: "))
+        || line.text.startsWith(QStringLiteral("Skipped unsafe remote name: "))) {
         // Already on standard error with --log; counted either way.
         if (m_options.log)
-            m_ui.reportFailure(QStringLiteral("Failed: ") + line.text);
+            m_ui.reportFailure(QStringLiteral("Failed: ") + text);
         else
-            m_ui.reportFailure(line.text);
+            m_ui.reportFailure(text);
     }
 }
 
@@ -135,8 +140,7 @@ void CliRunner::poll()
                 reason = m_engineNote.isEmpty() ? QStringLiteral("No reply from the server.") : m_engineNote;
             m_ui.reportFailure(errorBoxText(QStringLiteral("Could not connect to ") + s.tbAddress
                                                 + QStringLiteral(":") + s.tbPort + QStringLiteral("."),
-                                            reason)
-                                   .replace(QStringLiteral("\r"), QString()));
+                                            reason));
             stop(ExitFailed);
         } else if (queuesDrained()) {
             if (m_ui.failures() > 0)
@@ -147,7 +151,9 @@ void CliRunner::poll()
         break;
     case Phase::Working:
         if (s.isConnectIdle()) {
-            m_ui.reportFailure(QStringLiteral("Disconnected by Server."));
+            // The status line names the transfer that was cut, if one was.
+            m_ui.reportFailure(m_disconnectNote.isEmpty() ? QStringLiteral("Disconnected by Server.")
+                                                          : m_disconnectNote);
             stop(ExitFailed);
         } else if (queuesDrained()) {
             finish();
@@ -247,8 +253,7 @@ void CliRunner::startWork()
         if (!local.exists()) {
             m_ui.reportFailure(errorBoxText(QStringLiteral("Could not send file. (") + m_options.localPath
                                                 + QStringLiteral(")"),
-                                            QStringLiteral("No such local file or folder."))
-                                   .replace(QStringLiteral("\r"), QString()));
+                                            QStringLiteral("No such local file or folder.")));
             stop(ExitFailed);
             return;
         }

@@ -52,6 +52,7 @@ private:
     Phase m_phase = Phase::Starting;
     RemotePath m_remote;
     QString m_engineNote;  // the engine's last own note: why a connection failed
+    QString m_disconnectNote;  // the last "Disconnected by Server." status line, escaped
     int m_status = ExitOk;
     bool m_progressShown = false;
     bool m_progressWanted = false;

@@ -194,7 +194,15 @@ void Session::ftpSessionClosed(int)
     if (ConnectWanted) {
         ++RetryCount;
         DisconnectTime = m_platform.now();
-        log(QStringLiteral("Disconnected by Server."));
+        QString note = QStringLiteral("Disconnected by Server.");
+        // Which transfer was cut, so that the person knows what to fetch or
+        // send again (the queue is emptied below).
+        if (!qLv.isEmpty() && !qLv.row(0).isWaiting()) {
+            const tQueueEntry& head = qLv.row(0).entry;
+            note += QStringLiteral(" (during the transfer of ") + (head.upload ? head.to : head.from)
+                    + QStringLiteral(")");
+        }
+        log(note);
     } else {
         RetryCount = -1;
         log(QStringLiteral("Logged Off."));
