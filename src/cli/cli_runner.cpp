@@ -57,9 +57,19 @@ CliRunner::~CliRunner() = default;
 
 int CliRunner::run()
 {
-    // The run never writes the data file back: a script must not change what
-    // the person keeps in the window (quick-connect fields, folders).
-    m_session->FormCreate({}, m_options.dataFile);
+    // The run never writes, moves or renames the data file: a script must
+    // not change what the person keeps in the window (quick-connect fields,
+    // folders), nor shift away whatever file it was pointed at.
+    m_session->FormCreate({}, m_options.dataFile, UnusableDataFile::LeaveInPlace);
+    const StoreStatus& data = m_session->dataFileStatus();
+    if (data.code == StoreCode::Foreign) {
+        m_ui.write(QStringLiteral("glimmerftp-cli: not a Glimmer FTP data file: ") + m_session->dataFile());
+        m_session->timer().stop();
+        return ExitUsage;
+    }
+    if (data.code == StoreCode::Damaged || data.code == StoreCode::Unreadable)
+        m_ui.write(QStringLiteral("glimmerftp-cli: ") + CliInteraction::terminalLines(data.message)
+                   + QStringLiteral("; going on with the default settings, the file is left as it is"));
     applyOverrides();
     // The window waits one 200 ms tick between the two start-up steps while
     // it shows itself; a script has nothing to show, so both run now.

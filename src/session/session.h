@@ -22,6 +22,7 @@
 #include "queue/transfer_queue.h"
 #include "session/session_platform.h"
 #include "sites/site_tree.h"
+#include "store/data_file.h"
 #include "store/program_data.h"
 #include "store/site_object.h"
 #include "store/stream_container.h"
@@ -129,11 +130,17 @@ public:
     // ---- start-up and shutdown (session_startup.cpp) --------------------------
     // The creation of the main window without the window: switches, the data
     // file (at dataFile, or where dataFilePath() says), the timer started.
-    void FormCreate(const QStringList& arguments, const QString& dataFile = QString());
+    // With KeepAside a data file that cannot be used is moved out of the way
+    // and the person is told once where it went; with LeaveInPlace nothing
+    // is moved or said, and the caller reads dataFileStatus().
+    void FormCreate(const QStringList& arguments, const QString& dataFile = QString(),
+                    UnusableDataFile unusable = UnusableDataFile::KeepAside);
     // Closing and destruction: the sites and the settings written back.
     void FormClose();
     bool FormDestroy();
     QString dataFile() const { return m_dataFile; }
+    // Why the stored settings were not used at start, if they were not.
+    const StoreStatus& dataFileStatus() const { return m_dataFileStatus; }
     // Window fields that are stored at exit; the window keeps them current.
     std::array<QString, ProgramData::HistoryCount> localFolderHistory;
 
@@ -202,6 +209,9 @@ signals:
     void menusUpdateRequested();    // the actions' enabled states
 
 private:
+    // session_startup.cpp
+    void tellUnusableDataFile(const DataFileLoad& loaded);
+
     // session_connect.cpp
     void setConnectState(bool connecting);
     void setTitles(const QString& applicationTitle, const QString& windowCaption);
@@ -279,4 +289,5 @@ private:
     QStringList m_remoteHistory;
     bool m_debugMenu = false;
     QString m_dataFile;
+    StoreStatus m_dataFileStatus;
 };

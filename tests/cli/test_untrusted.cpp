@@ -1,5 +1,7 @@
 // What glimmerftp-cli does with input it must not trust: names and replies
-// from the server reach the terminal escaped, never raw.
+// from the server reach the terminal escaped, never raw, and a --data-file
+// that is not a usable data file is refused or read, but never moved,
+// renamed or written.
 
 #include "cli_harness.h"
 #include "served.h"
@@ -67,6 +69,54 @@ private slots:
         QCOMPARE(controlBytes(r.err), QByteArray());
         QVERIFY2(r.err.contains("Skipped unsafe remote name: t\\x1b]0;owned\\a"), qPrintable(r.dump(args)));
         QVERIFY(QDir(local.path()).isEmpty());
+    }
+
+    void foreignDataFileIsRefusedUntouched_data()
+    {
+        QTest::addColumn<QByteArray>("contents");  // empty: a folder
+        QTest::newRow("shell settings") << QByteArray("# ~/.bashrc\nalias ll='ls -l'\n");
+        QTest::newRow("empty file") << QByteArray("");
+        QTest::newRow("folder") << QByteArray();
+    }
+    void foreignDataFileIsRefusedUntouched()
+    {
+        QFETCH(QByteArray, contents);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("target");
+        if (contents.isNull())
+            QVERIFY(QDir().mkpath(path + "/inside"));
+        else
+            QVERIFY(writeFile(path, contents));
+        const QStringList args{"--data-file=" + path, "ls", "ftp://127.0.0.1:1/"};
+        const CliResult r = runCli(args);
+        QVERIFY2(r.exitCode == 2, qPrintable(r.dump(args)));
+        QVERIFY2(r.err.contains("not a Glimmer FTP data file: " + path.toUtf8()), qPrintable(r.dump(args)));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"target"});
+        if (contents.isNull())
+            QVERIFY(QFileInfo(path + "/inside").isDir());
+        else
+            QCOMPARE(readFile(path), contents);
+    }
+
+    // A data file that came to harm is said to be damaged; the command
+    // goes on with the defaults and leaves the file as it was.
+    void damagedDataFileIsReadAndLeft()
+    {
+        Served s("pyftpdlib");
+        writeFile(s.root() + "/f.txt", "x");
+        QVERIFY2(s.start(), qPrintable(s.why()));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("glimmerftp.dat");
+        QByteArray damaged = QByteArray("GLMRDATA") + QByteArray(40, '\x01');
+        QVERIFY(writeFile(path, damaged));
+        const QStringList args{"--data-file=" + path, "ls", s.url("/")};
+        const CliResult r = runCli(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.dump(args)));
+        QVERIFY2(r.err.contains(path.toUtf8() + " is damaged"), qPrintable(r.dump(args)));
+        QVERIFY2(r.err.contains("going on with the default settings"), qPrintable(r.dump(args)));
+        QVERIFY(r.out.contains("\tf.txt\n"));
+        QCOMPARE(readFile(path), damaged);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"glimmerftp.dat"});
     }
 };
 
