@@ -55,13 +55,16 @@ private slots:
         ProgramData settings;
         QCOMPARE(settings.sTimeout, 30);
         QVERIFY(settings.sKeepFileTimes);
+        QCOMPARE(settings.sFolderDepthLimit, 64);
         settings.sTimeout = 0;
         settings.sKeepFileTimes = false;
+        settings.sFolderDepthLimit = 5;
         QVERIFY(saveDataFile(strm, path, settings, {}).ok());
         DataFileLoad load = loadDataFile(strm, path);
         QVERIFY(load.status.ok());
         QCOMPARE(load.settings.sTimeout, 0);
         QVERIFY(!load.settings.sKeepFileTimes);
+        QCOMPARE(load.settings.sFolderDepthLimit, 5);
 
         // A file written before the stream existed: the record alone.
         StreamContainer old;
@@ -72,6 +75,7 @@ private slots:
         QVERIFY(load.status.ok());
         QCOMPARE(load.settings.sTimeout, 30);
         QVERIFY(load.settings.sKeepFileTimes);
+        QCOMPARE(load.settings.sFolderDepthLimit, 64);
 
         // An unreadable stream costs only its own settings.
         old.putStream(PreferencesStreamName, "garbage");
