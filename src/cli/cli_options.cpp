@@ -250,5 +250,6 @@ QString cliUsage()
         "  --progress           a progress bar on standard error when it is a terminal\n"
         "  -h, --help           this text\n"
         "\n"
-        "Exit status: 0 success, 1 an operation failed, 2 usage error.\n");
+        "Exit status: 0 success, 1 an operation failed, 2 usage error or --data-file not a data file.\n"
+        "Control characters in names and replies from the server are printed escaped (\\r, \\x1b, ...).\n");
 }
