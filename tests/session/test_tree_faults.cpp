@@ -2,12 +2,15 @@
 // cannot be handled: a refused listing or change of folder, a local folder
 // that cannot be made, a tree without end, names holding control characters
 // and an entry the engine will not start. Each fails alone, is reported, and
-// the rest of the work goes on.
+// the rest of the work goes on. And a session cut in the middle of a
+// transfer says which transfer it cut.
 
 #include "session_harness.h"
 
+#include "support/fault_relay.h"
 #include "support/pyftp_server.h"
 
+using testsupport::FaultRelay;
 using testsupport::PyFtpServer;
 
 namespace {
@@ -183,6 +186,28 @@ private slots:
         QCOMPARE(h.ui.messages.size(), 1);
         QVERIFY2(h.ui.messages[0].contains("Could not send file. (/line\nbreak.bin)"), qPrintable(h.ui.messages[0]));
         QVERIFY2(h.ui.messages[0].contains("line break"), qPrintable(h.ui.messages[0]));
+    }
+
+    void cutSessionNamesTheTransfer()
+    {
+        PyFtpServer server;
+        writeFile(server.root() + "/big.bin", QByteArray(8 * 1024 * 1024, 'b'));
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        FaultRelay relay;
+        QVERIFY(relay.start(server.port()));
+        // The download stops half-way and stays open; then the control
+        // connection goes.
+        relay.setRules({{FaultRelay::Channel::Data, FaultRelay::Direction::ToClient, 100000, FaultRelay::Fault::Stall,
+                         -1}});
+        Harness h;
+        QVERIFY2(h.connect(relay.port(), "test", "secret"), qPrintable(h.dump()));
+        h.s->receive({row("big.bin", 8 * 1024 * 1024)});
+        h.s->acQueueTransfer();
+        QVERIFY2(QTest::qWaitFor([&] { return !relay.events().isEmpty(); }, 30000), qPrintable(h.dump()));
+        relay.closeAll(FaultRelay::Channel::Control);
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 30000), qPrintable(h.dump()));
+        QVERIFY2(h.status().contains("Disconnected by Server. (during the transfer of /big.bin)"), qPrintable(h.dump()));
+        relay.release();
     }
 };
 
