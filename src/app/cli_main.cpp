@@ -22,6 +22,10 @@ int main(int argc, char** argv)
         std::fputs(qPrintable(cliUsage()), stdout);
         return CliRunner::ExitOk;
     }
+    if (parsed.options->version) {
+        std::fputs(qPrintable(cliVersionText()), stdout);
+        return CliRunner::ExitOk;
+    }
     CliRunner runner(*parsed.options);
     return runner.run();
 }

@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "session/address.h"
+
 #include <QUrl>
 
 #include <algorithm>
@@ -124,6 +126,14 @@ CliParse parseCliArguments(const QStringList& arguments)
             optionsEnded = true;
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             o.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            o.version = true;
+        } else if (arg == QLatin1String("--password-stdin")) {
+            o.passwordStdin = true;
+        } else if (optionValue(arg, "--netrc-file", value)) {
+            if (value.isEmpty())
+                return usageError(QStringLiteral("--netrc-file needs a file name"));
+            o.netrcFile = value;
         } else if (arg == QLatin1String("--log")) {
             o.log = true;
         } else if (arg == QLatin1String("--progress")) {
@@ -163,7 +173,7 @@ CliParse parseCliArguments(const QStringList& arguments)
             return usageError(QStringLiteral("unknown option: ") + arg);
         }
     }
-    if (o.help) {
+    if (o.help || o.version) {
         CliParse out;
         out.options = o;
         return out;
@@ -191,6 +201,8 @@ CliParse parseCliArguments(const QStringList& arguments)
         o.remotePath = remote;
     } else if (!splitUrl(remote, o.address, o.remotePath)) {
         return usageError(QStringLiteral("not an ftp:// URL: ") + remote);
+    } else if (o.passwordStdin && splitAddress(o.address).hasPassword) {
+        return usageError(QStringLiteral("--password-stdin and a password in the URL: give only one"));
     }
 
     switch (o.command) {
@@ -224,6 +236,11 @@ CliParse parseCliArguments(const QStringList& arguments)
     return out;
 }
 
+QString cliVersionText()
+{
+    return QStringLiteral("glimmerftp-cli " GLIMMER_VERSION "\n");
+}
+
 QString cliUsage()
 {
     return QStringLiteral(
@@ -237,10 +254,15 @@ QString cliUsage()
         "  glimmerftp-cli [options] chmod <mode> <url>\n"
         "\n"
         "<url> is ftp://[user[:password]@]host[:port]/path, or with --site a path on the stored site.\n"
+        "A password in the URL can be seen by every user of this computer in the process list:\n"
+        "keep it in ~/.netrc or give it with --password-stdin.\n"
         "\n"
         "Options:\n"
         "  --data-file=PATH     the settings and sites to use\n"
         "  --site=/Folder/Name  connect to a site of the site manager\n"
+        "  --netrc-file=PATH    log-in names and passwords for URLs without a password\n"
+        "                       (default: ~/.netrc)\n"
+        "  --password-stdin     read the password from the first line of standard input\n"
         "  --mode=direct|passive|proxy|socks\n"
         "                       the connection type for this run\n"
         "  --firewall=HOST:PORT the proxy or SOCKS server for this run\n"
@@ -248,6 +270,7 @@ QString cliUsage()
         "                       what happens to existing targets (no prompt)\n"
         "  --log                the protocol log on standard error\n"
         "  --progress           a progress bar on standard error when it is a terminal\n"
+        "  --version            the version of glimmerftp-cli\n"
         "  -h, --help           this text\n"
         "\n"
         "Exit status: 0 success, 1 an operation failed, 2 usage error or --data-file not a data file.\n"

@@ -1,9 +1,11 @@
 #include "cli/cli_runner.h"
 
+#include "cli/cli_credentials.h"
 #include "cli/cli_output.h"
 #include "queue/log_model.h"
 #include "queue/queue_expansion.h"
 #include "queue/user_interaction.h"
+#include "session/address.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -57,9 +59,18 @@ CliRunner::~CliRunner() = default;
 
 int CliRunner::run()
 {
-    // The run never writes, moves or renames the data file: a script must
-    // not change what the person keeps in the window (quick-connect fields,
-    // folders), nor shift away whatever file it was pointed at.
+    if (m_options.passwordStdin) {
+        m_stdinPassword = readPasswordFromStdin();
+        if (!m_stdinPassword) {
+            m_ui.reportFailure(QStringLiteral("--password-stdin: no password on standard input"));
+            return ExitUsage;
+        }
+    }
+    // The run never writes the keyring, and never writes, moves or renames
+    // the data file: a script must not change what the person keeps in the
+    // window (quick-connect fields, folders, passwords), nor shift away
+    // whatever file it was pointed at.
+    m_session->passwords.setWritable(false);
     m_session->FormCreate({}, m_options.dataFile, UnusableDataFile::LeaveInPlace);
     const StoreStatus& data = m_session->dataFileStatus();
     if (data.code == StoreCode::Foreign) {
@@ -71,12 +82,17 @@ int CliRunner::run()
         m_ui.write(QStringLiteral("glimmerftp-cli: ") + CliInteraction::terminalLines(data.message)
                    + QStringLiteral("; going on with the default settings, the file is left as it is"));
     applyOverrides();
-    // The window waits one 200 ms tick between the two start-up steps while
-    // it shows itself; a script has nothing to show, so both run now.
-    m_session->timerTimer();
-    m_session->timerTimer();
-    m_poll.start();
     QEventLoop loop;
+    // The window waits one 200 ms tick between the two start-up steps while
+    // it shows itself; a script has nothing to show, so both run as soon as
+    // the keyring has given the stored passwords.
+    while (m_session->timerTag() < 2) {
+        if (m_session->passwordsSettled())
+            m_session->timerTimer();
+        else
+            loop.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    m_poll.start();
     while (m_phase != Phase::Done)
         loop.processEvents(QEventLoop::WaitForMoreEvents);
     m_poll.stop();
@@ -187,6 +203,17 @@ void CliRunner::connectSession()
             return;
         }
         tSiteObject site = *node->site();
+        if (m_stdinPassword) {
+            site.SitePassword = m_stdinPassword->toUtf8();
+        } else if (site.SitePassword.isEmpty() && !site.SiteKeyringKey.isEmpty()
+                   && site.keyringState != tSiteObject::KeyringState::Stored) {
+            // Logging in without it would only earn a "530" from the server.
+            m_ui.reportFailure(QStringLiteral("Could not read the password of ") + m_options.site
+                               + QStringLiteral(" from the keyring: ")
+                               + (site.keyringProblem.isEmpty() ? QStringLiteral("no answer") : site.keyringProblem));
+            stop(ExitFailed);
+            return;
+        }
         m_remote = resolveRemotePath(m_options, QString::fromUtf8(site.SiteRemoteFolder));
         // The log-in changes to the folder the command works in, as it does
         // to a site's remote folder, and lists it.
@@ -197,11 +224,38 @@ void CliRunner::connectSession()
     m_remote = resolveRemotePath(m_options);
     s.CurrentSite = tSiteObject{};
     s.CurrentSite->SiteRemoteFolder = m_remote.folder.toUtf8();
-    s.tbAddress = m_options.address;
+    s.tbAddress = addressWithStoredLogin();
+    if (s.tbAddress.isEmpty()) {
+        stop(ExitUsage);
+        return;
+    }
     s.tbusername.clear();
     s.tbPassword.clear();
     s.tbPort.clear();
     s.acConnectExecute(true);
+}
+
+QString CliRunner::addressWithStoredLogin()
+{
+    const ParsedAddress url = splitAddress(m_options.address);
+    if (url.hasPassword)
+        return m_options.address;
+    if (m_stdinPassword)
+        return addressWithLogin(url.host, url.port, url.hasUser ? url.user : QStringLiteral("anonymous"),
+                                *m_stdinPassword);
+    const NetrcFileLookup netrc = lookupNetrcFile(m_options.netrcFile, url.host, url.user);
+    if (!netrc.error.isEmpty()) {
+        m_ui.reportFailure(netrc.error);
+        return {};
+    }
+    if (!netrc.warning.isEmpty())
+        m_ui.write(QStringLiteral("warning: ") + netrc.warning);
+    if (!netrc.entry || !netrc.entry->hasPassword)
+        return m_options.address;
+    const QString user = url.hasUser ? url.user
+                         : netrc.entry->login.isEmpty() ? QStringLiteral("anonymous")
+                                                        : netrc.entry->login;
+    return addressWithLogin(url.host, url.port, user, netrc.entry->password);
 }
 
 const tFolderObject* CliRunner::currentListing() const

@@ -34,6 +34,9 @@ private:
     void applyOverrides();
     void poll();
     void connectSession();
+    // The URL's address with the password from standard input or the netrc
+    // file put in when the URL names none; empty after a failure.
+    QString addressWithStoredLogin();
     void startWork();
     void finish();
     void stop(int status);
@@ -51,6 +54,7 @@ private:
     QTimer m_poll;
     Phase m_phase = Phase::Starting;
     RemotePath m_remote;
+    std::optional<QString> m_stdinPassword;
     QString m_engineNote;  // the engine's last own note: why a connection failed
     QString m_disconnectNote;  // the last "Disconnected by Server." status line, escaped
     int m_status = ExitOk;

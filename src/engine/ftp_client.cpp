@@ -1,491 +1,299 @@
-// The control session: command machine, reply reading, the generic reply
-// handler, opening the control connection, request completion, abort.
+// TFtpClient: the properties, and the single steps, sequences and typed
+// requests as operations started on the engine.
 
 #include "engine/ftp_client.h"
-#include "engine/ftp_client_p.h"
 
-#include "engine/ftp_reply.h"
-#include "net/socket_errors.h"
+#include "engine/ftp_core.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 
-namespace {
-
-constexpr qsizetype kReceiveBufferSize = 4096;
-
-QByteArray winsockText(int error)
-{
-    return net::socketErrorText(error).toLocal8Bit() + " (Winsock error #"
-           + QByteArray::number(error) + ")";
-}
-
-}  // namespace
-
-TFtpClient::TFtpClient(QObject* parent) : QObject(parent)
-{
-    m_clock = [] {
-        static QElapsedTimer timer;
-        if (!timer.isValid())
-            timer.start();
-        return timer.elapsed();
-    };
-    createControlSocket();
-}
+TFtpClient::TFtpClient(QObject* parent) : QObject(parent), d(std::make_unique<FtpCore>(this)) {}
 
 TFtpClient::~TFtpClient()
 {
-    closeLocalFile();
+    d->watchdog.stop();
+    for (auto& op : d->ops)
+        op->release();
 }
+
+// ---------------------------------------------------------------------------
+// Properties
+
+int TFtpClient::Timeout() const { return d->timeout; }
+void TFtpClient::setTimeout(int seconds) { d->timeout = seconds; }
+bool TFtpClient::MultiThreaded() const { return d->multiThreaded; }
+void TFtpClient::setMultiThreaded(bool on) { d->multiThreaded = on; }
+QByteArray TFtpClient::HostName() const { return d->hostName; }
+void TFtpClient::setHostName(const QByteArray& v) { d->hostName = v; }
+QByteArray TFtpClient::Port() const { return d->port; }
+void TFtpClient::setPort(const QByteArray& v) { d->port = v; }
+QByteArray TFtpClient::UserName() const { return d->userName; }
+void TFtpClient::setUserName(const QByteArray& v) { d->userName = v; }
+QByteArray TFtpClient::PassWord() const { return d->passWord; }
+void TFtpClient::setPassWord(const QByteArray& v) { d->passWord = v; }
+QByteArray TFtpClient::HostDirName() const { return d->hostDirName; }
+void TFtpClient::setHostDirName(const QByteArray& v) { d->hostDirName = v; }
+QByteArray TFtpClient::HostFileName() const { return d->hostFileName; }
+void TFtpClient::setHostFileName(const QByteArray& v) { d->hostFileName = v; }
+QByteArray TFtpClient::LocalFileName() const { return d->localFileName; }
+void TFtpClient::setLocalFileName(const QByteArray& v) { d->localFileName = v; }
+bool TFtpClient::DisplayFileFlag() const { return d->displayFileFlag; }
+void TFtpClient::setDisplayFileFlag(bool on) { d->displayFileFlag = on; }
+bool TFtpClient::Binary() const { return d->binary; }
+void TFtpClient::setBinary(bool on) { d->binary = on; }
+QByteArray TFtpClient::ErrorMessage() const { return d->errorMessage; }
+TFtpShareMode TFtpClient::ShareMode() const { return d->shareMode; }
+void TFtpClient::setShareMode(TFtpShareMode m) { d->shareMode = m; }
+TFtpOptions TFtpClient::Options() const { return d->options; }
+void TFtpClient::setOptions(TFtpOptions o) { d->options = o; }
+TFtpConnectionType TFtpClient::ConnectionType() const { return d->connectionType; }
+QByteArray TFtpClient::ProxyServer() const { return d->proxyServer; }
+void TFtpClient::setProxyServer(const QByteArray& v) { d->proxyServer = v; }
+QByteArray TFtpClient::ProxyPort() const { return d->proxyPort; }
+void TFtpClient::setProxyPort(const QByteArray& v) { d->proxyPort = v; }
+QByteArray TFtpClient::SocksServer() const { return d->socksServer; }
+void TFtpClient::setSocksServer(const QByteArray& v) { d->socksServer = v; }
+QByteArray TFtpClient::SocksPort() const { return d->socksPort; }
+void TFtpClient::setSocksPort(const QByteArray& v) { d->socksPort = v; }
+QByteArray TFtpClient::SocksUserCode() const { return d->socksUserCode; }
+void TFtpClient::setSocksUserCode(const QByteArray& v) { d->socksUserCode = v; }
+QByteArray TFtpClient::SocksPassword() const { return d->socksPassword; }
+void TFtpClient::setSocksPassword(const QByteArray& v) { d->socksPassword = v; }
+int TFtpClient::InactivityTimeout() const { return d->inactivityTimeout; }
+void TFtpClient::setInactivityTimeout(int seconds) { d->inactivityTimeout = qMax(0, seconds); }
+bool TFtpClient::KeepFileTimes() const { return d->keepFileTimes; }
+void TFtpClient::setKeepFileTimes(bool on) { d->keepFileTimes = on; }
+
+TFtpState TFtpClient::State() const { return d->state; }
+TFtpRequest TFtpClient::RequestType() const { return d->requestType; }
+int TFtpClient::StatusCode() const { return d->statusCode; }
+QByteArray TFtpClient::LastResponse() const { return d->lastResponse; }
+bool TFtpClient::Connected() const { return d->connected; }
+bool TFtpClient::Passive() const { return d->isPassive(); }
+qint64 TFtpClient::ResumeAt() const { return d->resumeAt; }
+void TFtpClient::setResumeAt(qint64 offset) { d->resumeAt = offset; }
+qint64 TFtpClient::ByteCount() const { return d->byteCount; }
+qint64 TFtpClient::SizeResult() const { return d->sizeResult; }
+QByteArray TFtpClient::DirResult() const { return d->dirResult; }
+QSet<QByteArray> TFtpClient::Features() const
+{
+    const QList<QByteArray> names = d->features.keys();
+    return QSet<QByteArray>(names.begin(), names.end());
+}
+bool TFtpClient::HasFeature(const QByteArray& name) const { return d->hasFeature(name); }
+FtpListingFormat TFtpClient::ListingFormat() const { return d->listingFormat; }
 
 void TFtpClient::setClock(std::function<qint64()> clock)
 {
-    m_clock = std::move(clock);
+    d->clock = std::move(clock);
 }
 
 void TFtpClient::setConnectionType(TFtpConnectionType type)
 {
-    if (m_connected) {
-        errorPath("FTP component connected");
+    if (d->connected) {
+        d->errorPath("FTP component connected");
         return;
     }
-    m_connectionType = type;
+    d->connectionType = type;
 }
 
 void TFtpClient::setPassive(bool on)
 {
-    if (m_state == TFtpState::ftpStReady || m_state == TFtpState::ftpStStepReady
-        || m_state == TFtpState::ftpStNotConnected)
-        m_passive = on;
+    if (d->state == TFtpState::ftpStReady || d->state == TFtpState::ftpStStepReady
+        || d->state == TFtpState::ftpStNotConnected)
+        d->passive = on;
 }
 
 bool TFtpClient::ControlSocketOpen() const
 {
-    return m_control && !m_control->isClosed();
+    return d->control && !d->control->isClosed();
 }
 
 bool TFtpClient::DataSocketOpen() const
 {
-    return (m_data && !m_data->isClosed()) || (m_listener && !m_listener->isClosed());
-}
-
-void TFtpClient::setState(TFtpState s)
-{
-    if (m_state == s)
-        return;
-    m_state = s;
-    emit OnStateChange();
+    return (d->data && !d->data->isClosed()) || (d->listener && !d->listener->isClosed());
 }
 
 // ---------------------------------------------------------------------------
-// Errors
+// Single steps
 
-void TFtpClient::errorPath(const QByteArray& message)
+namespace {
+
+using K = CommandOp::Kind;
+using S = SequenceOp::Step;
+
+void single(FtpCore& d, K kind, QByteArray argument = {})
 {
-    if (OnError) {
-        OnError(message);
-        return;
-    }
-    throw FtpException(message);
+    PublicCall call(d);
+    d.startRequest(std::make_unique<CommandOp>(d, kind, std::move(argument)), false);
 }
 
-void TFtpClient::refuse(const QByteArray& message)
-{
-    if (m_inSequenceStep) {
-        m_stepRefusal = message;  // the sequencer decides (see runStep)
-        return;
-    }
-    errorPath(message);
-}
-
-void TFtpClient::recordError()
-{
-    if (m_errorMessage.isEmpty())
-        m_errorMessage = m_lastResponse;
-}
-
-// A step of a running sequence that cannot even send its command fails like
-// a refused reply would, so the sequence still ends (with QUIT if it has one).
-void TFtpClient::failStep(const QByteArray& message)
-{
-    m_lastResponse = "500 " + message;
-    m_statusCode = 500;
-    m_requestResult = 500;
-    recordError();
-    m_requestDoneFlag = false;
-    triggerRequestDone(500);
-}
-
-bool TFtpClient::checkReady()
-{
-    if (m_state != TFtpState::ftpStReady && m_state != TFtpState::ftpStStepReady) {
-        refuse("FTP component not ready");
-        return false;
-    }
-    if (!m_connected) {
-        refuse("FTP component not connected");
-        return false;
-    }
-    return true;
-}
-
-// ---------------------------------------------------------------------------
-// Command machine
-
-void TFtpClient::execCommand(QByteArray cmd, TFtpRequest rq, Fct fct, QList<int> okReplies,
-                             Handler doneAsync)
-{
-    const bool anyState = cmd == "ABOR" || cmd == "STAT" || cmd == "QUIT";
-    if (!anyState && !checkReady())
-        return;
-    // A server must never receive a second command smuggled inside a name.
-    if (cmd.contains('\r') || cmd.contains('\n')) {
-        refuse("Command contains a line break");
-        return;
-    }
-    if (!m_highLevelFlag)
-        m_requestType = rq;
-    m_fctPrv = fct;
-    if (okReplies.size() > 16)
-        okReplies.resize(16);
-    m_okReplies = okReplies;
-    m_requestDoneFlag = false;
-    m_next = &TFtpClient::genericReplyHandler;
-    m_doneAsync = doneAsync;
-    setState(TFtpState::ftpStWaitingReply);
-    sendCommand(cmd);
-}
-
-void TFtpClient::sendCommand(QByteArray cmd)
-{
-    emit OnCommand(cmd);
-    display("> " + cmd);
-    if (m_control && m_control->state() == net::SocketState::Connected)
-        m_control->send(cmd + "\r\n");
-}
-
-void TFtpClient::display(const QByteArray& line)
-{
-    QByteArray msg = line;
-    emit OnDisplay(msg);
-}
-
-void TFtpClient::genericReplyHandler()
-{
-    display("< " + m_lastResponse);
-    if (!ftpreply::isFinalLine(m_lastResponse))
-        return;
-    m_statusCode = ftpreply::replyCode(m_lastResponse);
-    const bool ok = m_okReplies.isEmpty() ? m_statusCode < 500 : m_okReplies.contains(m_statusCode);
-    if (ok) {
-        m_requestResult = 0;
-    } else {
-        m_requestResult = m_statusCode;
-        recordError();
-    }
-    if (Passive() && m_statusCode == 227)
-        m_pasvResponse = m_lastResponse;
-    if (ok) {
-        switch (m_fctPrv) {
-        case FctSize: {
-            const qint64 size = ftpreply::sizeValue(m_lastResponse);
-            if (size >= 0)
-                m_sizeResult = size;
-            break;
-        }
-        case FctCwd:
-        case FctMkd:
-        case FctPwd:
-        case FctCDup:
-            m_dirResult = ftpreply::quotedDirectory(m_lastResponse);
-            break;
-        default:
-            break;
-        }
-    }
-    if (m_doneAsync)
-        (this->*m_doneAsync)();
-    else
-        triggerRequestDone(m_requestResult);
-}
-
-// Ends the current step. Inside a sequence the next-step routine runs, also
-// after a failed step: it decides whether only QUIT remains. Otherwise the
-// engine becomes ready and the outcome is posted, so that it always arrives
-// after the call that started the request has returned.
-void TFtpClient::triggerRequestDone(int error)
-{
-    if (m_requestDoneFlag)
-        return;
-    m_requestDoneFlag = true;
-    if (m_nextRequest && m_highLevelFlag) {
-        if (error != 0 && m_requestResult == 0)
-            m_requestResult = error;
-        if (m_state != TFtpState::ftpStAborting)
-            setState(TFtpState::ftpStStepReady);
-        (this->*m_nextRequest)();
-        return;
-    }
-    setState(TFtpState::ftpStReady);
-    if (m_data && !m_data->isClosed())
-        dropDataSockets();
-    if (m_transferRunning) {
-        // The request ended in the middle of a transfer (the control
-        // connection went away): nothing more can arrive for it.
-        m_transferRunning = false;
-        dropDataSockets();
-        closeLocalFile();
-    }
-    if (m_highLevelFlag && m_statusCodeSave >= 0) {
-        m_lastResponse = m_lastResponseSave;
-        m_statusCode = m_statusCodeSave;
-    }
-    m_highLevelFlag = false;
-    postRequestDone(m_requestType, error);
-}
-
-void TFtpClient::postRequestDone(TFtpRequest rq, int error)
-{
-    QMetaObject::invokeMethod(
-        this, [this, rq, error] { emit OnRequestDone(rq, error); }, Qt::QueuedConnection);
-}
-
-// ---------------------------------------------------------------------------
-// Control connection
-
-void TFtpClient::createControlSocket()
-{
-    dropControlSocket();
-    m_control = new net::AsyncSocket(this);
-    connect(m_control, &net::AsyncSocket::dnsLookupDone, this,
-            [this](int e) { guarded([&] { controlLookupDone(e); }); });
-    connect(m_control, &net::AsyncSocket::sessionConnected, this,
-            [this](int e) { guarded([&] { controlConnected(e); }); });
-    connect(m_control, &net::AsyncSocket::dataAvailable, this,
-            [this](int e) { guarded([&] { controlDataAvailable(e); }); });
-    connect(m_control, &net::AsyncSocket::sessionClosed, this,
-            [this](int e) { guarded([&] { controlClosed(e); }); });
-}
-
-// Forgets the control socket: no event of it reaches the engine any more.
-void TFtpClient::dropControlSocket()
-{
-    if (!m_control)
-        return;
-    m_control->disconnect(this);
-    m_control->cancelDnsLookup();
-    m_control->abort();
-    m_control->deleteLater();
-    m_control = nullptr;
-}
-
-bool TFtpClient::resolvePort(const QByteArray& service, quint16* port) const
-{
-    const QByteArray s = service.trimmed().toLower();
-    if (s.isEmpty() || s == "ftp") {
-        *port = 21;
-        return true;
-    }
-    bool ok = false;
-    const uint value = s.toUInt(&ok);
-    if (!ok || value == 0 || value > 65535)
-        return false;
-    *port = static_cast<quint16>(value);
-    return true;
-}
+}  // namespace
 
 void TFtpClient::Open()
 {
-    PublicCall call(this);
-    stepOpen();
+    PublicCall call(*d);
+    d->startRequest(std::make_unique<OpenOp>(*d), false);
 }
 
-void TFtpClient::stepOpen()
+void TFtpClient::User() { single(*d, K::User, d->userName); }
+void TFtpClient::Pass() { single(*d, K::Pass, d->passWord); }
+void TFtpClient::CDup() { single(*d, K::CDup); }
+void TFtpClient::Pwd() { single(*d, K::Pwd); }
+void TFtpClient::TypeSet() { single(*d, K::TypeSet); }
+void TFtpClient::Syst() { single(*d, K::Syst); }
+void TFtpClient::Size() { single(*d, K::Size, d->hostFileName); }
+void TFtpClient::Mkd() { single(*d, K::Mkd, d->hostFileName); }
+void TFtpClient::Rmd() { single(*d, K::Rmd, d->hostFileName); }
+void TFtpClient::Dele() { single(*d, K::Dele, d->hostFileName); }
+void TFtpClient::RenFrom() { single(*d, K::RenFrom, d->hostFileName); }
+void TFtpClient::RenTo() { single(*d, K::RenTo, d->localFileName); }
+void TFtpClient::Quote() { single(*d, K::Quote, d->localFileName); }
+void TFtpClient::Quit() { single(*d, K::Quit); }
+
+void TFtpClient::Cwd()
 {
-    if (m_connected) {
-        refuse("FTP component already connected");
+    if (d->hostDirName.isEmpty()) {
+        PublicCall call(*d);
+        d->errorPath("HostDirName emtpy");
         return;
     }
-    if (m_state != TFtpState::ftpStReady && m_state != TFtpState::ftpStStepReady
-        && m_state != TFtpState::ftpStNotConnected) {
-        refuse("FTP component not ready");
-        return;
-    }
-    if (!m_highLevelFlag)
-        m_requestType = TFtpRequest::ftpRqOpen;
-    m_fctPrv = FctOpen;
-    m_requestDoneFlag = false;
-    m_rcvBuf.clear();
-    m_requestResult = 0;
-    m_doneAsync = nullptr;
-    m_next = nullptr;
-    createControlSocket();
-
-    const bool viaProxy = m_connectionType == TFtpConnectionType::ftpProxy;
-    const QByteArray host = viaProxy ? m_proxyServer : m_hostName;
-    const QByteArray service = viaProxy ? m_proxyPort : m_port;
-    if (!resolvePort(service, &m_openPort)) {
-        m_lastResponse = "500 Invalid port: " + service;
-        m_statusCode = 500;
-        m_requestResult = 500;
-        recordError();
-        triggerRequestDone(500);
-        return;
-    }
-
-    const net::SocksSettings socks = socksSettings();
-    if (socks.level != net::SocksLevel::None) {
-        // Through SOCKS the target name travels as it stands: SOCKS 4A and 5
-        // let the SOCKS server resolve it, which is the point of using them.
-        m_control->setSocks(socks);
-        setState(TFtpState::ftpStWaitingBanner);
-        m_control->connectToHost(QString::fromLocal8Bit(host), m_openPort);
-        return;
-    }
-    setState(TFtpState::ftpStDnsLookup);
-    m_control->dnsLookup(QString::fromLocal8Bit(host));
+    single(*d, K::Cwd, d->hostDirName);
 }
 
-void TFtpClient::controlLookupDone(int error)
+void TFtpClient::TypeBinary()
 {
-    if (m_state != TFtpState::ftpStDnsLookup)
-        return;
-    if (error != 0) {
-        m_lastResponse = "500 " + winsockText(error);
-        m_statusCode = 500;
-        m_requestResult = 500;
-        recordError();
-        // Nothing can follow a failed lookup, not even QUIT: the sequence
-        // ends here and reports the lookup error.
-        m_nextRequest = nullptr;
-        m_fctSet = 0;
-        triggerRequestDone(error);
-        return;
-    }
-    setState(TFtpState::ftpStWaitingBanner);
-    m_control->connectToHost(m_control->dnsResult().toString(), m_openPort);
+    d->binary = true;
+    single(*d, K::TypeSet);
 }
 
-void TFtpClient::controlConnected(int error)
+void TFtpClient::TypeAscii()
 {
-    if (error != 0) {
-        m_lastResponse = "500 " + winsockText(error);
-        m_statusCode = 500;
-        m_requestResult = 500;
-        recordError();
-        m_nextRequest = nullptr;  // the sequence is cancelled
-        m_fctSet = 0;
-        dropControlSocket();
-        createControlSocket();
-        triggerRequestDone(error);
-        setState(TFtpState::ftpStReady);
-        return;
-    }
-    m_connected = true;
+    d->binary = false;
+    single(*d, K::TypeSet);
 }
 
-void TFtpClient::controlDataAvailable(int)
+void TFtpClient::Rest()
 {
-    QPointer<TFtpClient> self(this);
-    net::AsyncSocket* socket = m_control;
-    while (socket == m_control && m_control) {
-        const qint64 room = kReceiveBufferSize - 1 - m_rcvBuf.size();
-        if (room > 0)
-            m_rcvBuf += m_control->receive(room);
-        const bool acceptLF = m_options.contains(TFtpOption::ftpAcceptLF);
-        // A full buffer without a line end is taken as a line as it stands:
-        // an over-long reply line must not stall the session.
-        while (auto line = ftpreply::takeLine(m_rcvBuf, acceptLF,
-                                              m_rcvBuf.size() >= kReceiveBufferSize - 1)) {
-            processLine(*line);
-            if (!self || socket != m_control)
-                return;
-        }
-        if (!m_control || m_control->bytesAvailable() <= 0)
-            break;
-    }
+    PublicCall call(*d);
+    // The caller sets the offset for a restarted upload.
+    const bool offsetGiven = d->requestType == TFtpRequest::ftpRqRestPut
+                             || d->requestType == TFtpRequest::ftpRqRestartPut;
+    d->startRequest(std::make_unique<RestOp>(*d, d->localFileName, offsetGiven), false);
 }
 
-void TFtpClient::processLine(const QByteArray& line)
+void TFtpClient::PortStep()
 {
-    m_lastResponse = line;
-    QPointer<TFtpClient> self(this);
-    emit OnResponse();
-    if (!self)
-        return;
-    switch (m_state) {
-    case TFtpState::ftpStWaitingBanner:
-        handleBanner();
-        break;
-    case TFtpState::ftpStWaitingReply:
-        if (ftpreply::isFinalLine(line)) {
-            if (!m_next) {
-                display("! Program error: FNext is nil");
-                return;
-            }
-            (this->*m_next)();
-        } else {
-            display("< " + line);  // a continuation line of a multi-line reply
-        }
-        break;
-    default:
-        display("< " + line);
-        break;
-    }
+    PublicCall call(*d);
+    d->startRequest(std::make_unique<DataConnectOp>(*d), false);
 }
 
-void TFtpClient::handleBanner()
+// ---------------------------------------------------------------------------
+// Sequences: the steps read the properties as they stand at the call
+
+namespace {
+
+constexpr quint32 kLogin = S::Open | S::User | S::Pass;
+
+void sequence(FtpCore& d, TFtpRequest rq, quint32 steps)
 {
-    display("< " + m_lastResponse);
-    if (!ftpreply::isFinalLine(m_lastResponse))
-        return;
-    m_statusCode = ftpreply::replyCode(m_lastResponse);
-    if (m_statusCode == 220) {
-        setState(TFtpState::ftpStConnected);
-        QPointer<TFtpClient> self(this);
-        emit OnSessionConnected(0);
-        if (!self)
-            return;
-        if (m_doneAsync)
-            (this->*m_doneAsync)();
-        else
-            triggerRequestDone(0);
-        return;
-    }
-    recordError();
-    m_requestResult = m_statusCode;
-    m_control->close();  // completion follows from the close
+    PublicCall call(d);
+    SequenceArgs args;
+    args.hostDir = d.hostDirName;
+    args.hostFile = d.hostFileName;
+    args.localFile = d.localFileName;
+    args.renameTo = d.localFileName;   // RNTO takes the new name from here
+    args.quoteText = d.localFileName;  // and the raw command
+    args.listOptions = d.hostFileName; // LIST and NLST their options
+    args.displayFile = d.displayFileFlag;
+    d.startRequest(std::make_unique<SequenceOp>(d, rq, steps, std::move(args)), true);
 }
 
-void TFtpClient::controlClosed(int error)
+}  // namespace
+
+void TFtpClient::Connect() { sequence(*d, TFtpRequest::ftpRqConnect, kLogin); }
+void TFtpClient::Receive()
 {
-    const bool pending = m_state == TFtpState::ftpStWaitingReply
-                         || m_state == TFtpState::ftpStWaitingBanner;
-    if (m_connected) {
-        m_connected = false;
-        if (m_state != TFtpState::ftpStAborting)
-            setState(TFtpState::ftpStNotConnected);
-        QPointer<TFtpClient> self(this);
-        emit OnSessionClosed(error);
-        if (!self)
-            return;
-    }
-    if (m_state != TFtpState::ftpStAborting)
-        setState(TFtpState::ftpStStepReady);
-    if (m_requestType == TFtpRequest::ftpRqSilent)
-        return;
-    // A command that never got its reply has failed, whatever the steps
-    // before it did; QUIT answered by a plain close is the exception.
-    if (pending && m_requestResult == 0 && m_fctPrv != FctQuit && !m_requestDoneFlag) {
-        m_requestResult = error != 0 ? error : 421;
-        m_lastResponse = "421 Connection closed by the server";
-        m_statusCode = 421;
-        recordError();
-    }
-    triggerRequestDone(m_requestResult);
+    sequence(*d, TFtpRequest::ftpRqReceive, kLogin | S::Cwd | S::TypeSet | S::Port | S::Get | S::Quit);
+}
+void TFtpClient::Get() { sequence(*d, TFtpRequest::ftpRqGet, S::Port | S::Get); }
+void TFtpClient::Dir() { sequence(*d, TFtpRequest::ftpRqDir, S::Port | S::Dir); }
+void TFtpClient::Ls() { sequence(*d, TFtpRequest::ftpRqLs, S::Port | S::Ls); }
+void TFtpClient::Directory()
+{
+    sequence(*d, TFtpRequest::ftpRqDirectory, kLogin | S::Cwd | S::Port | S::Dir | S::Quit);
+}
+void TFtpClient::List() { sequence(*d, TFtpRequest::ftpRqList, kLogin | S::Cwd | S::Port | S::Ls | S::Quit); }
+void TFtpClient::System() { sequence(*d, TFtpRequest::ftpRqSystem, kLogin | S::Syst | S::Quit); }
+void TFtpClient::FileSize() { sequence(*d, TFtpRequest::ftpRqSize, kLogin | S::Cwd | S::Size | S::Quit); }
+void TFtpClient::Put() { sequence(*d, TFtpRequest::ftpRqPut, S::Port | S::Put); }
+void TFtpClient::Append() { sequence(*d, TFtpRequest::ftpRqAppend, S::Port | S::Append); }
+void TFtpClient::Rename()
+{
+    sequence(*d, TFtpRequest::ftpRqRename, kLogin | S::Cwd | S::RenFrom | S::RenTo | S::Quit);
+}
+void TFtpClient::Ren() { sequence(*d, TFtpRequest::ftpRqRen, S::RenFrom | S::RenTo); }
+void TFtpClient::Delete() { sequence(*d, TFtpRequest::ftpRqDelete, kLogin | S::Cwd | S::Dele | S::Quit); }
+void TFtpClient::MkDir() { sequence(*d, TFtpRequest::ftpRqMkDir, kLogin | S::Cwd | S::Mkd | S::Quit); }
+void TFtpClient::RmDir() { sequence(*d, TFtpRequest::ftpRqRmDir, kLogin | S::Cwd | S::Rmd | S::Quit); }
+void TFtpClient::DoQuote() { sequence(*d, TFtpRequest::ftpRqDoQuote, kLogin | S::Cwd | S::Quote | S::Quit); }
+void TFtpClient::Transmit()
+{
+    sequence(*d, TFtpRequest::ftpRqTransmit, kLogin | S::Cwd | S::TypeSet | S::Port | S::Put | S::Quit);
+}
+void TFtpClient::AppendFile()
+{
+    sequence(*d, TFtpRequest::ftpRqTransmit, kLogin | S::Cwd | S::TypeSet | S::Port | S::Append | S::Quit);
+}
+void TFtpClient::RestGet() { sequence(*d, TFtpRequest::ftpRqRestGet, S::Port | S::Rest | S::Get); }
+void TFtpClient::RestartGet()
+{
+    sequence(*d, TFtpRequest::ftpRqRestartGet,
+             kLogin | S::Cwd | S::TypeSet | S::Port | S::Rest | S::Get | S::Quit);
+}
+void TFtpClient::RestPut() { sequence(*d, TFtpRequest::ftpRqRestPut, S::Port | S::Rest | S::Put); }
+void TFtpClient::RestartPut()
+{
+    sequence(*d, TFtpRequest::ftpRqRestartPut,
+             kLogin | S::Cwd | S::TypeSet | S::Port | S::Rest | S::Put | S::Quit);
+}
+
+// ---------------------------------------------------------------------------
+// Typed requests
+
+void TFtpClient::retrieve(const FtpTransfer& transfer)
+{
+    PublicCall call(*d);
+    d->startRequest(std::make_unique<RetrieveOp>(*d, transfer), true);
+}
+
+void TFtpClient::store(const FtpTransfer& transfer)
+{
+    PublicCall call(*d);
+    d->startRequest(std::make_unique<StoreOp>(*d, transfer), true);
+}
+
+void TFtpClient::list(const FtpListing& listing)
+{
+    PublicCall call(*d);
+    d->startRequest(std::make_unique<ListOp>(*d, listing), true);
+}
+
+void TFtpClient::rename(const QByteArray& from, const QByteArray& to)
+{
+    PublicCall call(*d);
+    d->hostFileName = from;
+    SequenceArgs args;
+    args.hostFile = from;
+    args.renameTo = to;
+    d->startRequest(std::make_unique<SequenceOp>(*d, TFtpRequest::ftpRqRen, S::RenFrom | S::RenTo, args), true);
+}
+
+void TFtpClient::quote(const QByteArray& command)
+{
+    single(*d, K::Quote, command);
 }
 
 // ---------------------------------------------------------------------------
@@ -493,52 +301,26 @@ void TFtpClient::controlClosed(int error)
 
 void TFtpClient::AbortAsync()
 {
-    const bool requestRunning = !m_requestDoneFlag && m_state != TFtpState::ftpStReady
-                                && m_state != TFtpState::ftpStNotConnected;
-    setState(TFtpState::ftpStAborting);
-    m_transferRunning = false;
-    closeLocalFile();
-    dropDataSockets();
-    dropControlSocket();
-    createControlSocket();
-    closeLocalFile();
-    m_connected = false;
-    m_nextRequest = nullptr;
-    m_doneAsync = nullptr;
-    m_fctSet = 0;
-    if (requestRunning) {
-        // Every request reports exactly once, an aborted one too.
-        m_requestResult = 426;
-        m_lastResponse = "426 Operation aborted.";
-        m_statusCode = 426;
-        m_errorMessage = m_lastResponse;
-        m_requestDoneFlag = true;
-        m_highLevelFlag = false;
-        setState(TFtpState::ftpStReady);
-        postRequestDone(m_requestType, 426);
-        return;
-    }
-    m_highLevelFlag = false;
-    m_requestResult = 0;  // nothing was running: the abort itself succeeded
-    setState(TFtpState::ftpStReady);
+    PublicCall call(*d);
+    d->abortAsync();
 }
 
 bool TFtpClient::Abort()
 {
-    PublicCall call(this);
-    AbortAsync();
+    PublicCall call(*d);
+    d->abortAsync();
     return waitUntilReady();
 }
 
 bool TFtpClient::waitUntilReady()
 {
-    m_waitDeadline = m_clock() + qint64(m_timeout) * 1000;
+    d->waitDeadline = d->clock() + qint64(d->timeout) * 1000;
     while (true) {
-        if (m_state == TFtpState::ftpStReady)
-            return m_requestResult == 0;
+        if (d->state == TFtpState::ftpStReady)
+            return d->requestResult == 0;
         if (QCoreApplication::closingDown())
             break;
-        if (m_timeout > 0 && m_clock() > m_waitDeadline)
+        if (d->timeout > 0 && d->clock() > d->waitDeadline)
             break;
         // Wake on the next state change or after a short while at the latest.
         QEventLoop loop;
@@ -546,8 +328,15 @@ bool TFtpClient::waitUntilReady()
         QTimer::singleShot(50, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    AbortAsync();
-    m_errorMessage = "426 Timeout";
-    m_statusCode = 426;
+    PublicCall call(*d);
+    d->abortAsync();
+    d->errorMessage = "426 Timeout";
+    d->statusCode = 426;
     return false;
+}
+
+void TFtpClient::closeDataSocket()
+{
+    PublicCall call(*d);
+    d->closeDataSocket();
 }

@@ -5,24 +5,45 @@
 // OnRequestDone, always after the initiating call has returned. Only one
 // request runs at a time.
 //
-// A request is either one command (a "step") or a sequence of steps that
-// always run in one fixed order (see ftp_sequencer.cpp). Each step sends one
-// command and waits for its final reply; the reply handler decides success
-// from the list of accepted reply codes.
+// Each request is an operation object (ftp_operation.h): a single command, a
+// sequence of steps run in one fixed order, or one of the typed requests
+// below (retrieve, store, list, rename, quote) that carry their own arguments.
+// The properties, single steps and sequences of this class are the facade
+// over them and keep their texts and reply codes.
 
 #include "engine/ftp_types.h"
-#include "net/async_socket.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
-#include <QList>
+#include <QDateTime>
 #include <QObject>
-#include <QPointer>
+#include <QSet>
 
 #include <exception>
 #include <functional>
+#include <memory>
 
-class QFile;
+struct FtpCore;
+
+// A file to move with retrieve() or store().
+struct FtpTransfer {
+    QByteArray remote;         // the server's path, exactly as sent
+    QByteArray local;          // the local file (QFile::encodeName form)
+    bool restart = false;      // REST first: a retrieve continues after the local
+                               // file's size, a store after `offset`
+    qint64 offset = 0;         // store with restart: the size the server holds
+    bool append = false;       // store with APPE instead of STOR
+    QDateTime remoteTime;      // retrieve: the server's modification time when a
+                               // listing gave it exactly; otherwise MDTM is asked
+};
+
+// A folder listing with list().
+struct FtpListing {
+    QByteArray local;               // the file the listing is written to
+    QByteArray options;             // LIST options ("-la"); MLSD takes none
+    bool machineReadable = true;    // MLSD when the server offers MLST
+};
+
+enum class FtpListingFormat { List, Mlsd };
 
 class TFtpClient : public QObject {
     Q_OBJECT
@@ -31,70 +52,90 @@ public:
     ~TFtpClient() override;
 
     // ---- published properties ------------------------------------------
-    int Timeout() const { return m_timeout; }
-    void setTimeout(int seconds) { m_timeout = seconds; }
-    bool MultiThreaded() const { return m_multiThreaded; }
-    void setMultiThreaded(bool on) { m_multiThreaded = on; }
-    QByteArray HostName() const { return m_hostName; }
-    void setHostName(const QByteArray& v) { m_hostName = v; }
-    QByteArray Port() const { return m_port; }
-    void setPort(const QByteArray& v) { m_port = v; }
-    QByteArray UserName() const { return m_userName; }
-    void setUserName(const QByteArray& v) { m_userName = v; }
-    QByteArray PassWord() const { return m_passWord; }
-    void setPassWord(const QByteArray& v) { m_passWord = v; }
-    QByteArray HostDirName() const { return m_hostDirName; }
-    void setHostDirName(const QByteArray& v) { m_hostDirName = v; }
-    QByteArray HostFileName() const { return m_hostFileName; }
-    void setHostFileName(const QByteArray& v) { m_hostFileName = v; }
-    QByteArray LocalFileName() const { return m_localFileName; }
-    void setLocalFileName(const QByteArray& v) { m_localFileName = v; }
-    bool DisplayFileFlag() const { return m_displayFileFlag; }
-    void setDisplayFileFlag(bool on) { m_displayFileFlag = on; }
-    bool Binary() const { return m_binary; }
-    void setBinary(bool on) { m_binary = on; }
-    QByteArray ErrorMessage() const { return m_errorMessage; }
-    TFtpShareMode ShareMode() const { return m_shareMode; }
-    void setShareMode(TFtpShareMode m) { m_shareMode = m; }
-    TFtpOptions Options() const { return m_options; }
-    void setOptions(TFtpOptions o) { m_options = o; }
-    TFtpConnectionType ConnectionType() const { return m_connectionType; }
+    int Timeout() const;
+    void setTimeout(int seconds);
+    bool MultiThreaded() const;
+    void setMultiThreaded(bool on);
+    QByteArray HostName() const;
+    void setHostName(const QByteArray& v);
+    QByteArray Port() const;
+    void setPort(const QByteArray& v);
+    QByteArray UserName() const;
+    void setUserName(const QByteArray& v);
+    QByteArray PassWord() const;
+    void setPassWord(const QByteArray& v);
+    QByteArray HostDirName() const;
+    void setHostDirName(const QByteArray& v);
+    QByteArray HostFileName() const;
+    void setHostFileName(const QByteArray& v);
+    QByteArray LocalFileName() const;
+    void setLocalFileName(const QByteArray& v);
+    bool DisplayFileFlag() const;
+    void setDisplayFileFlag(bool on);
+    bool Binary() const;
+    void setBinary(bool on);
+    QByteArray ErrorMessage() const;
+    TFtpShareMode ShareMode() const;
+    void setShareMode(TFtpShareMode m);
+    TFtpOptions Options() const;
+    void setOptions(TFtpOptions o);
+    TFtpConnectionType ConnectionType() const;
     void setConnectionType(TFtpConnectionType type);  // refused while connected
-    QByteArray ProxyServer() const { return m_proxyServer; }
-    void setProxyServer(const QByteArray& v) { m_proxyServer = v; }
+    QByteArray ProxyServer() const;
+    void setProxyServer(const QByteArray& v);
     // The FTP proxy's port (service name or number); "ftp" by default.
-    QByteArray ProxyPort() const { return m_proxyPort; }
-    void setProxyPort(const QByteArray& v) { m_proxyPort = v; }
-    QByteArray SocksServer() const { return m_socksServer; }
-    void setSocksServer(const QByteArray& v) { m_socksServer = v; }
-    QByteArray SocksPort() const { return m_socksPort; }
-    void setSocksPort(const QByteArray& v) { m_socksPort = v; }
-    QByteArray SocksUserCode() const { return m_socksUserCode; }
-    void setSocksUserCode(const QByteArray& v) { m_socksUserCode = v; }
-    QByteArray SocksPassword() const { return m_socksPassword; }
-    void setSocksPassword(const QByteArray& v) { m_socksPassword = v; }
+    QByteArray ProxyPort() const;
+    void setProxyPort(const QByteArray& v);
+    QByteArray SocksServer() const;
+    void setSocksServer(const QByteArray& v);
+    QByteArray SocksPort() const;
+    void setSocksPort(const QByteArray& v);
+    QByteArray SocksUserCode() const;
+    void setSocksUserCode(const QByteArray& v);
+    QByteArray SocksPassword() const;
+    void setSocksPassword(const QByteArray& v);
+
+    // Seconds without a byte on the connection a request waits on (the
+    // control connection while a reply is due, the data connection during a
+    // transfer) before the request fails and the connection is closed; also
+    // the limit of each connect attempt. 0: no limit.
+    int InactivityTimeout() const;
+    void setInactivityTimeout(int seconds);
+    // Typed transfers give a downloaded file the server's modification time
+    // and ask the server to give an uploaded file the local one.
+    bool KeepFileTimes() const;
+    void setKeepFileTimes(bool on);
 
     // ---- public state ---------------------------------------------------
-    TFtpState State() const { return m_state; }
-    TFtpRequest RequestType() const { return m_requestType; }
-    int StatusCode() const { return m_statusCode; }
-    QByteArray LastResponse() const { return m_lastResponse; }
-    bool Connected() const { return m_connected; }
+    TFtpState State() const;
+    TFtpRequest RequestType() const;
+    int StatusCode() const;
+    QByteArray LastResponse() const;
+    bool Connected() const;
     // Passive is always on through an FTP proxy or SOCKS.
-    bool Passive() const { return m_passive || m_connectionType != TFtpConnectionType::ftpDirect; }
+    bool Passive() const;
     void setPassive(bool on);  // taken only in a state that accepts requests
-    qint64 ResumeAt() const { return m_resumeAt; }
-    void setResumeAt(qint64 offset) { m_resumeAt = offset; }
-    qint64 ByteCount() const { return m_byteCount; }
-    qint64 SizeResult() const { return m_sizeResult; }
-    QByteArray DirResult() const { return m_dirResult; }
+    qint64 ResumeAt() const;
+    void setResumeAt(qint64 offset);
+    qint64 ByteCount() const;
+    qint64 SizeResult() const;
+    QByteArray DirResult() const;
     bool ControlSocketOpen() const;
     bool DataSocketOpen() const;
+
+    // What the server said it supports in its answer to FEAT after the
+    // log-in (names upper-cased, parameters dropped: "MLST", "UTF8",
+    // "EPSV"); empty for a server that refused FEAT or before the log-in.
+    QSet<QByteArray> Features() const;
+    bool HasFeature(const QByteArray& name) const;
+    // The form of the last listing list() wrote.
+    FtpListingFormat ListingFormat() const;
 
     // Refusals go here when set; otherwise FtpException is thrown.
     std::function<void(const QByteArray& message)> OnError;
 
-    // Milliseconds of a monotonic clock; tests inject their own.
+    // Milliseconds of a monotonic clock; tests inject their own. It drives
+    // the synchronous wait and the inactivity timeout.
     void setClock(std::function<qint64()> clock);
 
     // ---- single steps ----------------------------------------------------
@@ -144,9 +185,26 @@ public:
     void RestPut();
     void RestartPut();
 
+    // ---- typed requests on an open session --------------------------------
+    // A download: the data connection, REST when restarting, RETR, and the
+    // server's time kept on the local file. Reports ftpRqGet, or ftpRqRestGet
+    // when restarting.
+    void retrieve(const FtpTransfer& transfer);
+    // An upload: the data connection, REST when restarting, STOR or APPE, and
+    // the local time kept on the server's file. Reports ftpRqPut, ftpRqRestPut
+    // or ftpRqAppend.
+    void store(const FtpTransfer& transfer);
+    // A listing of the current folder: MLSD when wanted and offered (LIST
+    // when the server refuses it), else LIST. Reports ftpRqDir.
+    void list(const FtpListing& listing);
+    // RNFR from, RNTO to. Reports ftpRqRen.
+    void rename(const QByteArray& from, const QByteArray& to);
+    // One raw command (any reply below 500 succeeds). Reports ftpRqQuote.
+    void quote(const QByteArray& command);
+
     // ---- abort -------------------------------------------------------------
     // Ends everything at once: sockets closed, local file closed, ready.
-    // The interrupted request reports nothing.
+    // A request that was running reports once, with 426.
     void AbortAsync();
     // The synchronous abort: AbortAsync, then waitUntilReady().
     bool Abort();
@@ -172,192 +230,6 @@ signals:
     void OnBgException(const std::exception& e, bool& canClose);
 
 private:
-    // Steps of a sequence, run in this order (the enum order is the order).
-    enum Fct : quint32 {
-        FctNone = 0,
-        FctOpen = 1u << 0,
-        FctUser = 1u << 1,
-        FctPass = 1u << 2,
-        FctCwd = 1u << 3,
-        FctCDup = 1u << 4,
-        FctTypeSet = 1u << 5,
-        FctPort = 1u << 6,
-        FctRest = 1u << 7,
-        FctGet = 1u << 8,
-        FctPut = 1u << 9,
-        FctAppend = 1u << 10,
-        FctDir = 1u << 11,
-        FctLs = 1u << 12,
-        FctSyst = 1u << 13,
-        FctMkd = 1u << 14,
-        FctRmd = 1u << 15,
-        FctRenFrom = 1u << 16,
-        FctRenTo = 1u << 17,
-        FctSize = 1u << 18,
-        FctDele = 1u << 19,
-        FctPwd = 1u << 20,
-        FctQuote = 1u << 21,
-        FctQuit = 1u << 22,
-    };
-    using Handler = void (TFtpClient::*)();
-
-    friend struct PublicCall;
-
-    // command machine (ftp_client.cpp)
-    void setState(TFtpState s);
-    void refuse(const QByteArray& message);
-    void errorPath(const QByteArray& message);
-    bool checkReady();
-    void execCommand(QByteArray cmd, TFtpRequest rq, Fct fct, QList<int> okReplies,
-                     Handler doneAsync = nullptr);
-    void sendCommand(QByteArray cmd);
-    void display(const QByteArray& line);
-    void genericReplyHandler();
-    void triggerRequestDone(int error);
-    void postRequestDone(TFtpRequest rq, int error);
-    void failStep(const QByteArray& message);
-    void recordError();
-    template <typename F>
-    void guarded(F&& body);
-
-    // control socket events
-    void createControlSocket();
-    void dropControlSocket();
-    void dropDataSockets();
-    void controlLookupDone(int error);
-    void controlConnected(int error);
-    void controlDataAvailable(int error);
-    void controlClosed(int error);
-    void processLine(const QByteArray& line);
-    void handleBanner();
-    bool resolvePort(const QByteArray& service, quint16* port) const;
-
-    // sequencer (ftp_sequencer.cpp)
-    void highLevel(TFtpRequest rq, quint32 fcts);
-    void nextExecAsync();
-    void runStep(Handler step);
-    void stepOpen();
-    void stepUser();
-    void stepPass();
-    void stepCwd();
-    void stepCDup();
-    void stepTypeSet();
-    void stepSyst();
-    void stepSize();
-    void stepMkd();
-    void stepRmd();
-    void stepDele();
-    void stepRenFrom();
-    void stepRenTo();
-    void stepPwd();
-    void stepQuote();
-    void stepQuit();
-    bool argumentHasLineBreak(quint32 fcts) const;
-
-    // data channel (ftp_data.cpp)
-    void stepPort();
-    void stepRest();
-    void stepGet();
-    void stepPut();
-    void stepAppend();
-    void stepDir();
-    void stepLs();
-    void restReplyDone();
-    void passiveReplyDone();
-    void failDataConnection(int error);
-    void startReceive(const QByteArray& word, TFtpRequest rq, Fct fct);
-    void startSend(const QByteArray& word, TFtpRequest rq, Fct fct);
-    bool openLocalFile(bool forSending);
-    void failTransferStart(const QByteArray& response, int code);
-    void transferFirstReply();
-    void transferSecondReply();
-    void transferCheckFinished();
-    void endTransfer(int result);
-    void attachDataSocket(net::AsyncSocket* socket);
-    void dataSessionAvailable(int error);
-    void dataConnected(int error);
-    void dataAvailable(int error);
-    void dataSent(int error);
-    void dataClosed(int error);
-    bool reportProgress();
-    void sendNextBlock();
-    void flushDisplayLines(bool all);
-    void closeLocalFile();
-    net::SocksSettings socksSettings() const;
-
-    // properties
-    int m_timeout = 15;
-    bool m_multiThreaded = false;
-    QByteArray m_hostName;
-    QByteArray m_port = "ftp";
-    QByteArray m_userName;
-    QByteArray m_passWord;
-    QByteArray m_hostDirName;
-    QByteArray m_hostFileName;
-    QByteArray m_localFileName;
-    bool m_displayFileFlag = false;
-    bool m_binary = true;
-    QByteArray m_errorMessage;
-    TFtpShareMode m_shareMode = TFtpShareMode::ftpShareExclusive;
-    TFtpOptions m_options{TFtpOption::ftpAcceptLF};
-    TFtpConnectionType m_connectionType = TFtpConnectionType::ftpDirect;
-    QByteArray m_proxyServer;
-    QByteArray m_proxyPort = "ftp";
-    QByteArray m_socksServer;
-    QByteArray m_socksPort;
-    QByteArray m_socksUserCode;
-    QByteArray m_socksPassword;
-
-    // state
-    TFtpState m_state = TFtpState::ftpStReady;
-    TFtpRequest m_requestType = TFtpRequest::ftpRqNone;
-    int m_statusCode = 0;
-    QByteArray m_lastResponse;
-    bool m_connected = false;
-    bool m_passive = false;
-    qint64 m_resumeAt = 0;
-    qint64 m_byteCount = 0;
-    qint64 m_sizeResult = 0;
-    QByteArray m_dirResult;
-
-    // command machine
-    QList<int> m_okReplies;
-    Handler m_next = nullptr;
-    Handler m_doneAsync = nullptr;
-    quint32 m_fctSet = 0;
-    Fct m_fctPrv = FctNone;
-    Handler m_nextRequest = nullptr;
-    int m_requestResult = 0;
-    int m_highLevelResult = 0;
-    bool m_highLevelFlag = false;
-    bool m_requestDoneFlag = false;
-    QByteArray m_lastResponseSave;
-    int m_statusCodeSave = -1;
-    QByteArray m_rcvBuf;
-    int m_publicDepth = 0;     // public calls on the stack
-    bool m_inSequenceStep = false;
-    QByteArray m_stepRefusal;  // a refusal raised inside a sequence step
-    std::function<qint64()> m_clock;
-    qint64 m_waitDeadline = 0;
-
-    net::AsyncSocket* m_control = nullptr;
-    quint16 m_openPort = 0;  // port the control socket connects to
-
-    // data channel
-    net::AsyncSocket* m_data = nullptr;      // the data connection
-    net::AsyncSocket* m_listener = nullptr;  // active mode: waits for the server
-    QByteArray m_pasvResponse;
-    bool m_transferRunning = false;
-    bool m_firstReplyOk = false;    // 150/125 seen: data may flow
-    bool m_replyReceived = false;   // final transfer reply seen
-    bool m_dataClosed = false;      // data connection closed
-    bool m_sending = false;         // STOR/APPE rather than a download
-    bool m_sendEof = false;
-    bool m_transferAborted = false; // abort asked for through OnProgress or Stop
-    QByteArray m_transferFailure;   // a local failure that ends the transfer
-    int m_dataCloseError = 0;
-    QByteArray m_displayBuf;        // partial line for OnDisplayFile
-    QFile* m_localFile = nullptr;
-    bool m_localFileCreated = false;  // this download created it
-    QElapsedTimer m_transferTimer;
+    friend struct FtpCore;
+    std::unique_ptr<FtpCore> d;
 };

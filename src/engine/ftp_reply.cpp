@@ -145,4 +145,90 @@ QByteArray portCommand(quint32 ipv4, quint16 port)
            + QByteArray::number(port >> 8) + ',' + QByteArray::number(port & 0xFF);
 }
 
+std::optional<quint16> epsvPort(const QByteArray& reply)
+{
+    const qsizetype open = reply.indexOf('(');
+    if (open < 0 || reply.size() < open + 5)
+        return std::nullopt;
+    // The delimiter is any printable character (normally "|"), repeated.
+    const char delim = reply[open + 1];
+    if (delim < 33 || delim > 126 || reply[open + 2] != delim || reply[open + 3] != delim)
+        return std::nullopt;
+    const qsizetype end = reply.indexOf(delim, open + 4);
+    if (end < 0 || end + 1 >= reply.size() || reply[end + 1] != ')')
+        return std::nullopt;
+    const QByteArray digits = reply.mid(open + 4, end - open - 4);
+    if (digits.isEmpty() || digits.size() > 5)
+        return std::nullopt;
+    for (char c : digits)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    const int port = digits.toInt();
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(port);
+}
+
+QByteArray eprtCommand(const QHostAddress& address, quint16 port)
+{
+    const bool v6 = address.protocol() == QAbstractSocket::IPv6Protocol;
+    QHostAddress plain = address;
+    plain.setScopeId(QString());  // "fe80::1%eth0" means nothing to the server
+    return "EPRT |" + QByteArray(v6 ? "2" : "1") + "|" + plain.toString().toLatin1() + "|"
+           + QByteArray::number(port) + "|";
+}
+
+QMap<QByteArray, QByteArray> parseFeatures(const QList<QByteArray>& replyLines)
+{
+    QMap<QByteArray, QByteArray> features;
+    for (const QByteArray& line : replyLines) {
+        if (!line.startsWith(' '))
+            continue;
+        const QByteArray text = line.trimmed();
+        const qsizetype space = text.indexOf(' ');
+        const QByteArray name = (space < 0 ? text : text.left(space)).toUpper();
+        if (!name.isEmpty())
+            features.insert(name, space < 0 ? QByteArray() : text.mid(space + 1).trimmed());
+    }
+    return features;
+}
+
+QByteArray mlstOptsCommand(const QByteArray& mlstParameters)
+{
+    static const char* const wanted[] = {"type", "size", "modify", "perm", "unix.mode"};
+    QByteArray facts;
+    bool missing = false;
+    for (const QByteArray& offered : mlstParameters.split(';')) {
+        const bool on = offered.endsWith('*');
+        const QByteArray name = (on ? offered.chopped(1) : offered).toLower();
+        for (const char* w : wanted) {
+            if (name == w) {
+                facts += name + ";";
+                missing = missing || !on;
+            }
+        }
+    }
+    return missing ? "OPTS MLST " + facts : QByteArray();
+}
+
+QDateTime mdtmTime(const QByteArray& reply)
+{
+    const QByteArray text = reply.mid(skipCode(reply)).trimmed();
+    if (text.size() < 14)
+        return {};
+    for (int i = 0; i < 14; ++i)
+        if (text[i] < '0' || text[i] > '9')
+            return {};
+    const QDate date(text.mid(0, 4).toInt(), text.mid(4, 2).toInt(), text.mid(6, 2).toInt());
+    const QTime time(text.mid(8, 2).toInt(), text.mid(10, 2).toInt(), text.mid(12, 2).toInt());
+    if (!date.isValid() || !time.isValid())
+        return {};
+    return QDateTime(date, time, Qt::UTC);
+}
+
+QByteArray timeValue(const QDateTime& time)
+{
+    return time.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+}
+
 }  // namespace ftpreply

@@ -4,6 +4,11 @@
 // parsed out of particular replies. No sockets here.
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QHostAddress>
+#include <QList>
+#include <QMap>
+#include <QSet>
 #include <QtGlobal>
 
 #include <optional>
@@ -46,5 +51,31 @@ std::optional<quint16> pasvPort(const QByteArray& reply);
 
 // "PORT h1,h2,h3,h4,p1,p2" for an IPv4 address and port.
 QByteArray portCommand(quint32 ipv4, quint16 port);
+
+// The data port of a 229 reply (RFC 2428): "(" then three equal delimiter
+// characters, the port and the delimiter again, ")": "(|||6446|)". Empty
+// when the reply has no such part or the port is not in 1..65535.
+std::optional<quint16> epsvPort(const QByteArray& reply);
+
+// "EPRT |1|132.235.1.2|6275|" or "EPRT |2|::1|6275|" (RFC 2428).
+QByteArray eprtCommand(const QHostAddress& address, quint16 port);
+
+// The features of a 211 reply to FEAT (RFC 2389): one per continuation line
+// (lines that begin with a space), the feature name upper-cased, mapped to
+// its parameters ("MLST type*;size*;" gives "MLST" -> "type*;size*;"). Lines
+// that are not continuation lines are skipped.
+QMap<QByteArray, QByteArray> parseFeatures(const QList<QByteArray>& replyLines);
+
+// "OPTS MLST type;size;modify;perm;unix.mode;" with the facts of that list
+// the server names in its MLST feature, when one of them is not on by default
+// (not marked "*"); empty when there is nothing to ask for.
+QByteArray mlstOptsCommand(const QByteArray& mlstParameters);
+
+// The time of a 213 reply to MDTM ("213 20240131235959" or with fractions
+// ".123"), in UTC (RFC 3659); an invalid QDateTime when there is none.
+QDateTime mdtmTime(const QByteArray& reply);
+
+// A time as MDTM, MFMT and MLSD write it: YYYYMMDDHHMMSS in UTC.
+QByteArray timeValue(const QDateTime& time);
 
 }  // namespace ftpreply

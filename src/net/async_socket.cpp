@@ -18,13 +18,23 @@ namespace net {
 
 namespace {
 
-QHostAddress firstIPv4(const QList<QHostAddress>& addresses)
+QList<QHostAddress> onlyIPv4(const QList<QHostAddress>& addresses)
 {
+    QList<QHostAddress> v4;
     for (const QHostAddress& a : addresses) {
         if (a.protocol() == QAbstractSocket::IPv4Protocol)
-            return a;
+            v4 << a;
     }
-    return {};
+    return v4;
+}
+
+// "[::1]" names the same host as "::1": URLs bracket IPv6 literals.
+QString unbracketed(const QString& host)
+{
+    const QString h = host.trimmed();
+    if (h.size() > 2 && h.startsWith(QLatin1Char('[')) && h.endsWith(QLatin1Char(']')))
+        return h.mid(1, h.size() - 2);
+    return h;
 }
 
 }  // namespace
@@ -60,11 +70,11 @@ void AsyncSocket::Private::startLookup(const QString& host, LookupPurpose purpos
     lookupPurpose = purpose;
     const quint64 seq = ++lookupSeq;
     QHostAddress literal;
-    if (literal.setAddress(host)) {
-        // A dotted address needs no lookup; it still answers through the
-        // event loop like a real one.
+    if (literal.setAddress(unbracketed(host))) {
+        // An address needs no lookup; it still answers through the event
+        // loop like a real one.
         QMetaObject::invokeMethod(
-            q, [self = q, seq, literal]() { self->d->lookupFinished(seq, 0, literal); },
+            q, [self = q, seq, literal]() { self->d->lookupFinished(seq, 0, {literal}); },
             Qt::QueuedConnection);
         return;
     }
@@ -80,13 +90,16 @@ void AsyncSocket::Private::startLookup(const QString& host, LookupPurpose purpos
             return;
         d->lookupId = -1;
         int error = errorFromHostInfo(info.error());
-        QHostAddress address;
+        QList<QHostAddress> addresses;
         if (error == NoError) {
-            address = firstIPv4(info.addresses());
-            if (address.isNull())
+            // SOCKS 4 carries IPv4 addresses only.
+            addresses = d->lookupPurpose == LookupPurpose::Target && d->socks.enabled()
+                                ? onlyIPv4(info.addresses())
+                                : info.addresses();
+            if (addresses.isEmpty())
                 error = info.addresses().isEmpty() ? ErrHostNotFound : ErrNoData;
         }
-        d->lookupFinished(seq, error, address);
+        d->lookupFinished(seq, error, addresses);
     });
 }
 
@@ -98,14 +111,14 @@ void AsyncSocket::Private::cancelLookup()
     ++lookupSeq;  // whatever is still on its way is ignored
 }
 
-void AsyncSocket::Private::lookupFinished(quint64 seq, int error, const QHostAddress& address)
+void AsyncSocket::Private::lookupFinished(quint64 seq, int error, const QList<QHostAddress>& addresses)
 {
     if (seq != lookupSeq)
         return;
     ++lookupSeq;
     switch (lookupPurpose) {
     case LookupPurpose::User:
-        dnsResult = address;
+        dnsResults = addresses;
         if (error)
             lastError = error;
         if (state == SocketState::DnsLookup)
@@ -117,7 +130,7 @@ void AsyncSocket::Private::lookupFinished(quint64 seq, int error, const QHostAdd
             failConnect(error);
             return;
         }
-        targetAddress = address;
+        targetAddresses = addresses;
         continueConnect();
         return;
     case LookupPurpose::SocksServer:
@@ -125,7 +138,7 @@ void AsyncSocket::Private::lookupFinished(quint64 seq, int error, const QHostAdd
             failConnect(error);
             return;
         }
-        startTcp(address, socks.port);
+        startTcp(addresses, socks.port);
         return;
     }
 }
@@ -134,7 +147,7 @@ void AsyncSocket::Private::lookupFinished(quint64 seq, int error, const QHostAdd
 void AsyncSocket::Private::continueConnect()
 {
     if (socks.enabled()) {
-        const bool needTarget = socks.level == SocksLevel::Socks4 && targetAddress.isNull();
+        const bool needTarget = socks.level == SocksLevel::Socks4 && targetAddresses.isEmpty();
         if (needTarget) {
             startLookup(targetHost, LookupPurpose::Target);
             return;
@@ -142,19 +155,43 @@ void AsyncSocket::Private::continueConnect()
         startLookup(socks.server, LookupPurpose::SocksServer);
         return;
     }
-    if (targetAddress.isNull()) {
+    if (targetAddresses.isEmpty()) {
         startLookup(targetHost, LookupPurpose::Target);
         return;
     }
-    startTcp(targetAddress, targetPort);
+    startTcp(targetAddresses, targetPort);
 }
 
-void AsyncSocket::Private::startTcp(const QHostAddress& address, quint16 port)
+// A name with several addresses (IPv6 and IPv4, or several of either) is
+// tried address by address until one answers, as the resolver orders them.
+void AsyncSocket::Private::startTcp(const QList<QHostAddress>& addresses, quint16 port)
+{
+    tcpCandidates = addresses;
+    tcpIndex = 0;
+    tcpPort = port;
+    tryTcpCandidate();
+}
+
+void AsyncSocket::Private::tryTcpCandidate()
 {
     setState(SocketState::Connecting);
-    connectTimer.start(connectTimeoutMs);
+    if (connectTimeoutMs > 0)
+        connectTimer.start(connectTimeoutMs);
     attachSocket(new QTcpSocket);
-    sock->connectToHost(address, port);
+    sock->connectToHost(tcpCandidates.value(tcpIndex), tcpPort);
+}
+
+bool AsyncSocket::Private::tryNextCandidate()
+{
+    if (state != SocketState::Connecting || tcpIndex + 1 >= tcpCandidates.size())
+        return false;
+    ++tcpIndex;
+    connectTimer.stop();
+    releaseSocket(true);
+    // From the event loop: this may run inside a signal of the socket just
+    // released.
+    post([this] { tryTcpCandidate(); });
+    return true;
 }
 
 bool AsyncSocket::Private::failConnect(int error)
@@ -181,7 +218,7 @@ void AsyncSocket::Private::onConnected()
     setState(SocketState::SocksHandshake);
     // SOCKS 4 gets the address resolved here; 4A and 5 get the name as given.
     const QByteArray host = socks.level == SocksLevel::Socks4
-                                ? targetAddress.toString().toLatin1()
+                                ? targetAddresses.value(0).toString().toLatin1()
                                 : targetHost.toUtf8();
     handshake = std::make_unique<SocksHandshake>(socks.level, host, targetPort,
                                                  socks.userCode, socks.password);
@@ -212,6 +249,8 @@ bool AsyncSocket::Private::handleStep(const SocksHandshake::Step& step)
 
 void AsyncSocket::Private::onConnectTimeout()
 {
+    if (state == SocketState::Connecting && tryNextCandidate())
+        return;
     if (state == SocketState::Connecting || state == SocketState::SocksHandshake)
         failConnect(ErrTimedOut);
 }
@@ -237,7 +276,7 @@ SocketState AsyncSocket::state() const
 void AsyncSocket::dnsLookup(const QString& host)
 {
     ApiScope scope(d->apiDepth);
-    d->dnsResult = QHostAddress();
+    d->dnsResults.clear();
     if (d->state == SocketState::Closed)
         d->setState(SocketState::DnsLookup);
     d->startLookup(host, Private::LookupPurpose::User);
@@ -256,7 +295,12 @@ void AsyncSocket::cancelDnsLookup()
 
 QHostAddress AsyncSocket::dnsResult() const
 {
-    return d->dnsResult;
+    return d->dnsResults.value(0);
+}
+
+QList<QHostAddress> AsyncSocket::dnsResults() const
+{
+    return d->dnsResults;
 }
 
 void AsyncSocket::setSocks(const SocksSettings& socks)
@@ -271,7 +315,7 @@ SocksSettings AsyncSocket::socks() const
 
 void AsyncSocket::setConnectTimeout(int milliseconds)
 {
-    d->connectTimeoutMs = milliseconds > 0 ? milliseconds : 1;
+    d->connectTimeoutMs = qMax(0, milliseconds);
 }
 
 void AsyncSocket::connectToHost(const QString& host, quint16 port)
@@ -282,12 +326,27 @@ void AsyncSocket::connectToHost(const QString& host, quint16 port)
     d->lastError = 0;
     d->rx.clear();
     d->rxPos = 0;
-    d->targetHost = host.trimmed();
+    d->targetHost = unbracketed(host);
     d->targetPort = port;
-    d->targetAddress = QHostAddress();
+    d->targetAddresses.clear();
     QHostAddress literal;
     if (literal.setAddress(d->targetHost))
-        d->targetAddress = literal;
+        d->targetAddresses = {literal};
+    d->setState(SocketState::DnsLookup);
+    d->continueConnect();
+}
+
+void AsyncSocket::connectToAddresses(const QList<QHostAddress>& addresses, quint16 port)
+{
+    ApiScope scope(d->apiDepth);
+    d->cancelLookup();
+    d->resetAll();
+    d->lastError = 0;
+    d->rx.clear();
+    d->rxPos = 0;
+    d->targetHost = addresses.value(0).toString();
+    d->targetPort = port;
+    d->targetAddresses = addresses;
     d->setState(SocketState::DnsLookup);
     d->continueConnect();
 }

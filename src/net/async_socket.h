@@ -53,12 +53,14 @@ public:
     bool isClosed() const { return state() == SocketState::Closed; }
 
     // --- name lookup -------------------------------------------------------
-    // Resolves host (a name or a dotted address) to an IPv4 address; emits
-    // dnsLookupDone(error). The result is dnsResult(). cancelDnsLookup() stops
-    // a running lookup; no dnsLookupDone follows it.
+    // Resolves host (a name, or an IPv4 or IPv6 address, bracketed or not)
+    // to its addresses, in the resolver's order; emits dnsLookupDone(error).
+    // The result is dnsResults() (dnsResult() is the first). cancelDnsLookup()
+    // stops a running lookup; no dnsLookupDone follows it.
     void dnsLookup(const QString& host);
     void cancelDnsLookup();
     QHostAddress dnsResult() const;
+    QList<QHostAddress> dnsResults() const;
 
     // --- SOCKS -------------------------------------------------------------
     // When enabled, connectToHost() goes through the SOCKS server; the
@@ -69,16 +71,21 @@ public:
     // A connect not established this long after its TCP connect began (SOCKS
     // handshake included) ends with sessionConnected(ErrTimedOut): a SOCKS
     // server that never answers, or a server that resets every connection
-    // attempt, must not leave the caller waiting forever. Default 60 s.
+    // attempt, must not leave the caller waiting forever. Default 60 s; 0
+    // leaves it to the system. With several addresses each attempt has this
+    // long before the next address is tried.
     void setConnectTimeout(int milliseconds);
 
     // --- connect -----------------------------------------------------------
-    // host may be a name or a dotted address. Without SOCKS a name is looked
-    // up first. With SOCKS 4 the target name is looked up locally; with 4A and
+    // host may be a name or an address (IPv6 bracketed or not). Without SOCKS
+    // a name is looked up first and its addresses are tried in turn. With SOCKS 4 the target name is looked up locally; with 4A and
     // 5 a name is passed to the SOCKS server as it stands.
     // Emits sessionConnected(error) once. A connection or listener the socket
     // still holds is dropped first, without signals.
     void connectToHost(const QString& host, quint16 port);
+    // Connects to the first of these addresses that answers (no SOCKS
+    // lookup is involved; with SOCKS the first address is the target).
+    void connectToAddresses(const QList<QHostAddress>& addresses, quint16 port);
 
     // --- listen / accept ---------------------------------------------------
     // Listens on address:port (port 0: the system picks one). Returns false

@@ -111,7 +111,8 @@ void AsyncSocket::Private::onError(QAbstractSocket::SocketError error)
     const int code = errorFromSocket(error, sysErrno);
     switch (state) {
     case SocketState::Connecting:
-        failConnect(code != NoError ? code : ErrConnectionReset);
+        if (!tryNextCandidate())
+            failConnect(code != NoError ? code : ErrConnectionReset);
         return;
     case SocketState::SocksHandshake: {
         // The server may have sent its reply and closed at once; take what

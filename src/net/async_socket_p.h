@@ -46,12 +46,17 @@ struct AsyncSocket::Private {
     int lookupId = -1;
     quint64 lookupSeq = 0;
     LookupPurpose lookupPurpose = LookupPurpose::User;
-    QHostAddress dnsResult;
+    QList<QHostAddress> dnsResults;
 
     // --- connect ---
     QString targetHost;
     quint16 targetPort = 0;
-    QHostAddress targetAddress;  // resolved target (direct and SOCKS 4)
+    QList<QHostAddress> targetAddresses;  // resolved target (direct and SOCKS 4)
+    // The addresses the TCP connect tries in turn (the target's, or the SOCKS
+    // server's), and the one being tried.
+    QList<QHostAddress> tcpCandidates;
+    qsizetype tcpIndex = 0;
+    quint16 tcpPort = 0;
     SocksSettings socks;
     int connectTimeoutMs = 60000;
     std::unique_ptr<SocksHandshake> handshake;
@@ -88,7 +93,7 @@ struct AsyncSocket::Private {
     // lookup
     void startLookup(const QString& host, LookupPurpose purpose);
     void cancelLookup();
-    void lookupFinished(quint64 seq, int error, const QHostAddress& address);
+    void lookupFinished(quint64 seq, int error, const QList<QHostAddress>& addresses);
     void continueConnect();
 
     // socket
@@ -103,7 +108,10 @@ struct AsyncSocket::Private {
     void onDisconnected();
     void onError(QAbstractSocket::SocketError error);
     void onConnectTimeout();
-    void startTcp(const QHostAddress& address, quint16 port);
+    void startTcp(const QList<QHostAddress>& addresses, quint16 port);
+    void tryTcpCandidate();
+    // A TCP connect attempt failed: the next address is tried, if any.
+    bool tryNextCandidate();
     bool handleStep(const SocksHandshake::Step& step);
     bool failConnect(int error);
     void finishClosed(int error);

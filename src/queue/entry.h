@@ -7,9 +7,14 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <limits>
+
 // tEntry::kind
 inline constexpr quint8 kEntryFile = 0;
 inline constexpr quint8 kEntryFolder = 1;
+
+// tEntry::exactTime when the listing gave no exact time.
+inline constexpr qint64 kNoExactTime = std::numeric_limits<qint64>::min();
 
 // One file or folder of a remote listing or of a local folder.
 // Sizes are 64-bit throughout: files above 4 GiB are ordinary today.
@@ -23,6 +28,10 @@ struct tEntry {
     // delete) never follow it: "link -> ." would never end, and deleting
     // through a link would delete files outside the tree.
     bool isLink = false;
+    // The modification time in seconds since 1970 UTC when the listing gave
+    // it exactly (MLSD); kNoExactTime for a LIST line, whose time is the
+    // server's wall clock, often without the year or the seconds.
+    qint64 exactTime = kNoExactTime;
 
     bool isFolder() const { return kind == kEntryFolder; }
 };

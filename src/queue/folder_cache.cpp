@@ -178,13 +178,13 @@ QStringList RemoteFolderCache::forgetTree(const QString &path)
     return removed;
 }
 
-tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const ListingNow &now)
+tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const ListingNow &now, RemoteNames *names)
 {
     tFolderObject folder;
     folder.entries.reserve(std::count(text.begin(), text.end(), '\n'));
     tFTP_ListEntry parsed;
     forEachLine(text, [&](QByteArrayView line) {
-        if (!ParseListLine(line, listingStyle, parsed, now))
+        if (!ParseListLine(line, listingStyle, parsed, now, names))
             return;
         const QString &name = parsed.name;
         if (name.size() <= 2 && name.startsWith(QLatin1Char('.')) && (name.size() == 1 || name[1] == u'.'))
@@ -196,6 +196,7 @@ tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const
         row.entry.attributes = parsed.attributes;
         row.entry.date = parsed.date;
         row.entry.isLink = parsed.isLink;
+        row.entry.exactTime = parsed.exactTime;
     });
     // ls output usually comes sorted already; then there is nothing to do.
     FolderEntries &entries = folder.entries;
@@ -210,9 +211,9 @@ tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const
 }
 
 tFolderObject &StoreRemoteListing(RemoteFolderCache &cache, const QString &path, QByteArrayView text,
-                                  quint8 listingStyle, const ListingNow &now)
+                                  quint8 listingStyle, const ListingNow &now, RemoteNames *names)
 {
-    return cache.store(path, ParseRemoteListing(text, listingStyle, now));
+    return cache.store(path, ParseRemoteListing(text, listingStyle, now, names));
 }
 
 void MarkFolderStale(RemoteFolderCache &cache, const QString &path)

@@ -65,11 +65,13 @@ private:
 // LF is read at LF instead), parses each line with listingStyle and stores the
 // valid ones, without "." and "..", as the folder path. Text after the last
 // line end is an incomplete line and is not used.
+// Names are decoded by `names` when given (see remote_names.h).
 tFolderObject &StoreRemoteListing(RemoteFolderCache &cache, const QString &path, QByteArrayView text,
-                                  quint8 listingStyle, const ListingNow &now);
+                                  quint8 listingStyle, const ListingNow &now, RemoteNames *names = nullptr);
 
 // Just the parsing half of StoreRemoteListing, for callers that show a listing without caching it.
-tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const ListingNow &now);
+tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const ListingNow &now,
+                                 RemoteNames *names = nullptr);
 
 // Sets the stale flag of a cached folder; does nothing when it is not cached.
 void MarkFolderStale(RemoteFolderCache &cache, const QString &path);

@@ -1,6 +1,9 @@
 #include "queue/listing_parser.h"
 
 #include "queue/entry_date.h"
+#include "queue/remote_names.h"
+
+#include <QDateTime>
 
 #include <cmath>
 #include <cstring>
@@ -180,7 +183,13 @@ quint8 detectLayout(QByteArrayView line, const Words &words)
     return 0;
 }
 
-bool parseUnix(QByteArrayView line, const Words &words, quint8 layout, const ListingNow &now, tFTP_ListEntry &entry)
+QString decodedName(QByteArrayView raw, RemoteNames *names)
+{
+    return names ? names->decode(raw) : decodeRemoteName(raw);
+}
+
+bool parseUnix(QByteArrayView line, const Words &words, quint8 layout, const ListingNow &now, tFTP_ListEntry &entry,
+               RemoteNames *names)
 {
     const int month = monthWordOfLayout(layout);
     const bool dayAfterMonth = layout % 2 == 1;
@@ -241,11 +250,12 @@ bool parseUnix(QByteArrayView line, const Words &words, quint8 layout, const Lis
     if (std::isnan(date))
         return false;
     entry.date = date;
-    entry.name = QString::fromUtf8(name);
+    entry.name = decodedName(name, names);
     return true;
 }
 
-bool parseDos(QByteArrayView line, const Words &words, const ListingNow &now, tFTP_ListEntry &entry)
+bool parseDos(QByteArrayView line, const Words &words, const ListingNow &now, tFTP_ListEntry &entry,
+              RemoteNames *names)
 {
     if (words.count < 3)
         return false;
@@ -277,7 +287,118 @@ bool parseDos(QByteArrayView line, const Words &words, const ListingNow &now, tF
     if (std::isnan(date))
         return false;
     entry.date = date;
-    entry.name = QString::fromUtf8(name);
+    entry.name = decodedName(name, names);
+    return true;
+}
+
+// "YYYYMMDDHHMMSS" with optional ".sss", UTC (RFC 3659 time-val).
+bool readTimeVal(QByteArrayView text, QDateTime &time)
+{
+    if (text.size() < 14)
+        return false;
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (!readInt(text.sliced(0, 4), 4, y) || !readInt(text.sliced(4, 2), 2, mo) || !readInt(text.sliced(6, 2), 2, d)
+        || !readInt(text.sliced(8, 2), 2, h) || !readInt(text.sliced(10, 2), 2, mi)
+        || !readInt(text.sliced(12, 2), 2, s))
+        return false;
+    if (text.size() > 14) {
+        qint64 fraction = 0;
+        if (text[14] != '.' || !readNumber(text.sliced(15), 9, fraction))
+            return false;
+    }
+    const QDate date(y, mo, d);
+    const QTime clock(h, mi, qMin(s, 59)); // a leap second is the second before
+    if (!date.isValid() || !clock.isValid())
+        return false;
+    time = QDateTime(date, clock, Qt::UTC);
+    return true;
+}
+
+bool equalsLower(QByteArrayView a, const char *lower)
+{
+    const qsizetype n = qsizetype(std::strlen(lower));
+    if (a.size() != n)
+        return false;
+    for (qsizetype i = 0; i < n; ++i)
+        if (char(a[i] | 0x20) != lower[i] && a[i] != lower[i])
+            return false;
+    return true;
+}
+
+bool startsWithLower(QByteArrayView a, const char *lower)
+{
+    const qsizetype n = qsizetype(std::strlen(lower));
+    return a.size() >= n && equalsLower(a.first(n), lower);
+}
+
+// "fact=value;fact=value; name": the facts, then one blank, then the name
+// (which may hold blanks and semicolons of its own).
+bool parseMlsd(QByteArrayView line, tFTP_ListEntry &entry, RemoteNames *names)
+{
+    const qsizetype blank = line.indexOf(' ');
+    if (blank < 0)
+        return false;
+    const QByteArrayView facts = line.first(blank);
+    const QByteArrayView name = line.sliced(blank + 1);
+    if (!acceptableName(name))
+        return false;
+    bool haveType = false;
+    bool haveSize = false;
+    qsizetype start = 0;
+    while (start < facts.size()) {
+        qsizetype end = facts.indexOf(';', start);
+        if (end < 0)
+            end = facts.size();
+        const QByteArrayView fact = facts.sliced(start, end - start);
+        start = end + 1;
+        const qsizetype eq = fact.indexOf('=');
+        if (eq <= 0)
+            continue;
+        const QByteArrayView key = fact.first(eq);
+        const QByteArrayView value = fact.sliced(eq + 1);
+        if (equalsLower(key, "type")) {
+            haveType = true;
+            if (equalsLower(value, "cdir") || equalsLower(value, "pdir")) {
+                entry.skip = true;
+            } else if (equalsLower(value, "dir")) {
+                entry.isFolder = true;
+            } else if (startsWithLower(value, "os.unix=slink") || startsWithLower(value, "os.unix=symlink")) {
+                // Shown and entered like a folder, never walked, as in LIST.
+                entry.isFolder = true;
+                entry.isLink = true;
+            } else if (!equalsLower(value, "file")) {
+                return false; // a device or another kind nothing can be done with
+            }
+        } else if (equalsLower(key, "size") || equalsLower(key, "sizd")) {
+            haveSize = readNumber(value, 18, entry.size) || haveSize;
+        } else if (equalsLower(key, "modify")) {
+            QDateTime time;
+            if (readTimeVal(value, time)) {
+                entry.exactTime = time.toSecsSinceEpoch();
+                entry.date = entryDateFromDateTime(time.toLocalTime());
+            }
+        } else if (equalsLower(key, "unix.mode")) {
+            // Octal; some servers write it the way Python does ("0o644").
+            QByteArrayView digits = value;
+            if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'o' || digits[1] == 'O'))
+                digits = digits.sliced(2);
+            qint64 mode = 0;
+            bool ok = !digits.isEmpty() && digits.size() <= 7;
+            for (char c : digits)
+                ok = ok && c >= '0' && c <= '7';
+            if (ok) {
+                for (char c : digits)
+                    mode = mode * 8 + (c - '0');
+                // The permission number as LIST shows it: rwxr-xr-x is 755.
+                entry.attributes = qint32(((mode >> 6) & 7) * 100 + ((mode >> 3) & 7) * 10 + (mode & 7));
+            }
+        }
+    }
+    if (!haveType)
+        return false;
+    if (!haveSize)
+        entry.size = entry.isFolder ? -1 : 0;
+    entry.name = decodedName(name, names);
     return true;
 }
 
@@ -296,7 +417,8 @@ ListingNow ListingNow::current()
     return at(QDateTime::currentDateTime());
 }
 
-bool ParseListLine(QByteArrayView line, quint8 layout, tFTP_ListEntry &entry, const ListingNow &now)
+bool ParseListLine(QByteArrayView line, quint8 layout, tFTP_ListEntry &entry, const ListingNow &now,
+                   RemoteNames *names)
 {
     entry.name.clear();
     entry.valid = false;
@@ -306,6 +428,21 @@ bool ParseListLine(QByteArrayView line, quint8 layout, tFTP_ListEntry &entry, co
     entry.date = 0.0;
     entry.attributes = -1;
     entry.layout = layout;
+    entry.exactTime = std::numeric_limits<qint64>::min();
+    entry.skip = false;
+
+    if (layout == kLayoutMlsd) {
+        entry.valid = parseMlsd(line, entry, names) && !entry.skip;
+        if (!entry.valid) {
+            entry.name.clear();
+            entry.isFolder = entry.isLink = false;
+            entry.size = 0;
+            entry.date = 0.0;
+            entry.attributes = -1;
+            entry.exactTime = std::numeric_limits<qint64>::min();
+        }
+        return entry.valid;
+    }
 
     Words words;
     splitWords(line, words);
@@ -317,8 +454,8 @@ bool ParseListLine(QByteArrayView line, quint8 layout, tFTP_ListEntry &entry, co
         return false;
     entry.layout = layout;
 
-    const bool ok = layout == kLayoutDos ? parseDos(line, words, now, entry)
-                                         : parseUnix(line, words, layout, now, entry);
+    const bool ok = layout == kLayoutDos ? parseDos(line, words, now, entry, names)
+                                         : parseUnix(line, words, layout, now, entry, names);
     if (!ok) {
         entry.name.clear();
         entry.isFolder = false;

@@ -14,8 +14,19 @@ double HeadlessPlatform::now()
 }
 
 Session::Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icons, QObject* parent)
-    : QObject(parent), qLv(&ui, icons), logwin(&ui), m_ui(ui), m_platform(platform)
+    : QObject(parent), qLv(&ui, icons), logwin(&ui), passwords(platform.keyring(), sites, settings),
+      m_ui(ui), m_platform(platform)
 {
+    passwords.setWritable(true);
+    connect(&passwords, &PasswordVault::statusLine, this, &Session::log);
+    connect(&passwords, &PasswordVault::quickConnectPasswordRead, this, [this](const QByteArray& password) {
+        // Normally before the first tick, which fills the fields; a late
+        // answer goes into an empty password field only.
+        if (m_timerTag >= 1 && tbPassword.isEmpty()) {
+            tbPassword = QString::fromUtf8(password);
+            emit menusUpdateRequested();
+        }
+    });
     m_windowCaption = BaseTitle;
     m_applicationTitle = BaseTitle;
     CurrentLocalFolder = QString::fromUtf8(settings.lastLocalFolder);
@@ -46,6 +57,12 @@ Session::~Session()
     m_timer.stop();
     if (!ListFileName.isEmpty())
         QFile::remove(ListFileName);
+}
+
+void Session::applyEngineSettings()
+{
+    ftp.setInactivityTimeout(qMax(0, settings.sTimeout));
+    ftp.setKeepFileTimes(settings.sKeepFileTimes);
 }
 
 bool Session::engineReady() const

@@ -19,7 +19,9 @@
 #include "queue/command_queue.h"
 #include "queue/folder_cache.h"
 #include "queue/log_model.h"
+#include "queue/remote_names.h"
 #include "queue/transfer_queue.h"
+#include "session/password_vault.h"
 #include "session/session_platform.h"
 #include "sites/site_tree.h"
 #include "store/data_file.h"
@@ -73,11 +75,16 @@ public:
     TFtpClient ftp;
     ::CommandQueue CommandQueue;
     ::RemoteFolderCache RemoteFolderCache;
+    // The bytes of remote names that are not UTF-8, for this session.
+    RemoteNames remoteNames;
     TransferQueue qLv;
     LogModel logwin;
     ProgramData settings;
     SiteTree sites;
     StreamContainer strm;
+    // The passwords of the sites and the quick-connect fields in the keyring.
+    // Writable by default (the window); the command line makes it read-only.
+    PasswordVault passwords;
 
     // ---- session globals ----------------------------------------------------
     std::optional<tSiteObject> CurrentSite;  // created on first use
@@ -141,8 +148,14 @@ public:
     QString dataFile() const { return m_dataFile; }
     // Why the stored settings were not used at start, if they were not.
     const StoreStatus& dataFileStatus() const { return m_dataFileStatus; }
+    // The keyring has answered the start-up's reads (or the wait is over):
+    // the first tick waits for this.
+    bool passwordsSettled() { return passwords.readsSettled(m_platform.now()); }
     // Window fields that are stored at exit; the window keeps them current.
     std::array<QString, ProgramData::HistoryCount> localFolderHistory;
+
+    // The engine's time-out and kept file times from the settings.
+    void applyEngineSettings();
 
     // ---- connection controller (session_connect.cpp) --------------------------
     void acConnectExecute(bool bySender);
@@ -240,6 +253,12 @@ private:
     void startDownloadFolder();
     bool settleAction(int index, const QString& prompt);
     bool modeFits(const QString& name) const;
+    // A remote path or name (as the panes and the queue hold it) in the bytes
+    // the server knows it by.
+    QByteArray wire(const QString& remotePath) const { return remoteNames.encode(remotePath); }
+    QByteArray wireField(const QByteArray& utf8) const { return wire(QString::fromUtf8(utf8)); }
+    // The server's modification time of a listed file, when exact.
+    QDateTime listedTime(const QString& remotePath) const;
     void pushTypeSwitch();
 
     // session_done.cpp
@@ -287,6 +306,7 @@ private:
     QStringList m_loginMessage;
     QString m_remotePath;
     QStringList m_remoteHistory;
+    QString m_quoteText;  // the raw command last sent, as the person reads it
     bool m_debugMenu = false;
     QString m_dataFile;
     StoreStatus m_dataFileStatus;

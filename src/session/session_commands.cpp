@@ -30,38 +30,36 @@ void Session::ProcessCommandQueue()
             CaptureLoginMessage = false;
         } else if (verb == "cwd") {
             setCaptionWorking(QStringLiteral("Changing directory ... - "));
-            ftp.setHostDirName(cmd.field(1));
+            ftp.setHostDirName(wireField(cmd.field(1)));
             ftp.Cwd();
         } else if (verb == "pwd") {
             ftp.Pwd();
         } else if (verb == "rename") {
             setCaptionWorking(QStringLiteral("Renaming file or folder ... - "));
-            ftp.setHostFileName(cmd.field(1));
-            ftp.setLocalFileName(cmd.field(2));
-            ftp.Ren();
+            ftp.rename(wireField(cmd.field(1)), wireField(cmd.field(2)));
         } else if (verb == "newfolder") {
             IgnoreMkdirError = cmd.fieldCount() >= 3;
             setCaptionWorking(QStringLiteral("Making new FTP folder ... - "));
-            ftp.setHostFileName(cmd.field(1));
+            ftp.setHostFileName(wireField(cmd.field(1)));
             ftp.Mkd();
         } else if (verb == "list") {
             runList(cmd, raw);
         } else if (verb == "deletefile") {
             ftp.setHostDirName(QByteArray());
-            ftp.setHostFileName(cmd.field(1));
+            ftp.setHostFileName(wireField(cmd.field(1)));
             ftp.Dele();
             setCaptionWorking(QStringLiteral("Deleting file ... - "));
         } else if (verb == "deletefolder") {
             ftp.setHostDirName(QByteArray());
-            ftp.setHostFileName(cmd.field(1));
+            ftp.setHostFileName(wireField(cmd.field(1)));
             ftp.Rmd();
             setCaptionWorking(QStringLiteral("Deleting folder ... - "));
         } else if (verb == "type") {
             ftp.setBinary(cmd.field(1) != "ascii");
             ftp.TypeSet();
         } else if (verb == "chmod") {
-            ftp.setLocalFileName("site chmod " + cmd.field(1) + " " + cmd.field(2));
-            ftp.Quote();
+            m_quoteText = QStringLiteral("site chmod ") + QString::fromUtf8(cmd.field(1) + " " + cmd.field(2));
+            ftp.quote("site chmod " + cmd.field(1) + " " + wireField(cmd.field(2)));
         } else if (verb == "deletebufferedfolder") {
             deleteBufferedFolder(cmd);
         } else if (verb == "downloadbufferedfolder") {
@@ -175,10 +173,13 @@ void Session::runList(const QueuedCommand& cmd, const QByteArray& raw)
         return;
     }
     setGauge(m_gauge, GaugeStyle::Indeterminate);
-    ftp.setHostFileName(settings.sListHiddenFiles ? QByteArrayLiteral("-latr") : QByteArray());
-    ftp.setLocalFileName(QFile::encodeName(ListFileName));
+    FtpListing listing;
+    listing.local = QFile::encodeName(ListFileName);
+    listing.options = settings.sListHiddenFiles ? QByteArrayLiteral("-latr") : QByteArray();
+    // MLSD where offered: exact sizes and times, no year to guess.
+    listing.machineReadable = true;
     setCaptionWorking(QStringLiteral("Listing directory ... - "));
-    ftp.Dir();
+    ftp.list(listing);
 }
 
 void Session::listingDone(bool ok)
@@ -202,8 +203,14 @@ void Session::listingDone(bool ok)
         else
             m_ui.showMessage(QStringLiteral("Unable to read received list data."));
     }
-    const tFolderObject& folder =
-        StoreRemoteListing(RemoteFolderCache, CurrentRemoteFolder, text, ListingStyle, ListingNow::current());
+    const bool machine = ftp.ListingFormat() == FtpListingFormat::Mlsd;
+    tFolderObject& folder = StoreRemoteListing(RemoteFolderCache, CurrentRemoteFolder, text,
+                                               machine ? kLayoutMlsd : ListingStyle, ListingNow::current(),
+                                               &remoteNames);
+    if (machine && !settings.sListHiddenFiles) {
+        // MLSD lists everything; hidden files stay hidden as with LIST.
+        folder.entries.removeIf([](const FolderEntry& row) { return row.name.startsWith(QLatin1Char('.')); });
+    }
     fillRemotePane(CurrentRemoteFolder);
     if (!RecursiveListing)
         return;

@@ -136,6 +136,8 @@ void Session::acConnectExecute(bool bySender)
         m_loginMessage.clear();
         CaptureLoginMessage = true;
         setConnectState(true);
+        remoteNames.clear();
+        applyEngineSettings();
         ftp.Connect();
     });
 }
@@ -208,6 +210,7 @@ void Session::ftpSessionClosed(int)
         log(QStringLiteral("Logged Off."));
     }
     CurrentRemoteFolder.clear();
+    remoteNames.clear();
     setConnectState(false);
     qLv.clear();
     if (!RemoteFolderCache.isEmpty()) {

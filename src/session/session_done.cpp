@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 
+#include "queue/remote_names.h"
+
 namespace {
 
 QString lastReply(const TFtpClient& ftp)
@@ -77,7 +79,7 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
             if (CurrentRemoteFolder.isEmpty())
                 CommandQueue.append(makeCommand({"pwd"}));
             CommandQueue.append(makeCommand({"list"}));
-            ShowErrorBox(m_ui, QStringLiteral("Could not change FTP folder. (") + QString::fromUtf8(ftp.HostDirName())
+            ShowErrorBox(m_ui, QStringLiteral("Could not change FTP folder. (") + decodeRemoteName(ftp.HostDirName())
                                    + QStringLiteral(")"),
                          lastReply(ftp));
         });
@@ -121,7 +123,7 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
         guardedRoutine(m_ui, "RD17", [&] {
             if (!ok) {
                 CommandQueue.clear();
-                ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + QString::fromUtf8(ftp.HostFileName())
+                ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + decodeRemoteName(ftp.HostFileName())
                                        + QStringLiteral(")"),
                              lastReply(ftp));
             }
@@ -132,7 +134,7 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
         if (ok)
             refreshWhenDrained();
         else if (!IgnoreMkdirError)
-            stopRoutineWithError(QStringLiteral("Could not make FTP folder. (") + QString::fromUtf8(ftp.HostFileName())
+            stopRoutineWithError(QStringLiteral("Could not make FTP folder. (") + decodeRemoteName(ftp.HostFileName())
                                  + QStringLiteral(")"));
         break;
     case TFtpRequest::ftpRqRmd:
@@ -140,13 +142,13 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
             refreshWhenDrained();
         else
             stopRoutineWithError(QStringLiteral("Could not delete FTP folder. (")
-                                 + QString::fromUtf8(ftp.HostFileName()) + QStringLiteral(")"));
+                                 + decodeRemoteName(ftp.HostFileName()) + QStringLiteral(")"));
         break;
     case TFtpRequest::ftpRqDele:
         if (ok)
             refreshWhenDrained();
         else
-            stopRoutineWithError(QStringLiteral("Could not delete FTP file. (") + QString::fromUtf8(ftp.HostFileName())
+            stopRoutineWithError(QStringLiteral("Could not delete FTP file. (") + decodeRemoteName(ftp.HostFileName())
                                  + QStringLiteral(")"));
         break;
     case TFtpRequest::ftpRqRen:
@@ -154,10 +156,10 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
             refreshWhenDrained();
         else
             stopRoutineWithError(QStringLiteral("Could not rename FTP file / folder. (")
-                                 + QString::fromUtf8(ftp.HostFileName()) + QStringLiteral(")"));
+                                 + decodeRemoteName(ftp.HostFileName()) + QStringLiteral(")"));
         break;
     case TFtpRequest::ftpRqPwd: {
-        QString folder = QStringLiteral("/") + QString::fromUtf8(ftp.DirResult()) + QStringLiteral("/");
+        QString folder = QStringLiteral("/") + remoteNames.decode(ftp.DirResult()) + QStringLiteral("/");
         folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
         while (folder.contains(QStringLiteral("//")))
             folder.replace(QStringLiteral("//"), QStringLiteral("/"));
@@ -170,7 +172,7 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
             refreshWhenDrained();
         else
             m_ui.showMessage(QStringLiteral("Could not change permission on file / folder: \n\n")
-                             + QString::fromUtf8(ftp.LocalFileName()));
+                             + m_quoteText);
         break;
     case TFtpRequest::ftpRqTypeSet:
         break;
@@ -214,7 +216,7 @@ void Session::uploadFinished()
     if (!qLv.isEmpty())
         qLv.RemoveQueueEntry(0);
     completionSound();
-    const QString folder = folderPart(QString::fromUtf8(ftp.HostFileName()), QStringLiteral("/"));
+    const QString folder = folderPart(decodeRemoteName(ftp.HostFileName()), QStringLiteral("/"));
     if (folder != CurrentRemoteFolder)
         MarkFolderStale(RemoteFolderCache, folder);
     else

@@ -5,7 +5,11 @@
 // and the new-version check. The window implements it with the platform's
 // services, the command line with HeadlessPlatform, tests with a script.
 
+#include "keyring/password_keyring.h"
+
 #include <QString>
+
+#include <memory>
 
 class SessionPlatform {
 public:
@@ -25,10 +29,13 @@ public:
     virtual void openInTextViewer(const QString& path) = 0;
     // Starts the new-version check; automatic checks report into the log.
     virtual void startUpdateCheck(bool automatic) = 0;
+    // Where passwords are kept besides the data file.
+    virtual PasswordKeyring& keyring() = 0;
 };
 
 // No desktop at all: the real clock, silence, a private clipboard and no
-// viewers. Used by the command line.
+// viewers, but the session's keyring when there is one. Used by the command
+// line.
 class HeadlessPlatform : public SessionPlatform {
 public:
     double now() override;
@@ -39,9 +46,11 @@ public:
     void openWithAssociatedProgram(const QString&) override {}
     void openInTextViewer(const QString&) override {}
     void startUpdateCheck(bool) override {}
+    PasswordKeyring& keyring() override { return *m_keyring; }
 
     void setClipboardText(const QString& text) { m_clipboard = text; }
 
 private:
     QString m_clipboard;
+    std::unique_ptr<PasswordKeyring> m_keyring = createDesktopKeyring();
 };

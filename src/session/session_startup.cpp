@@ -28,6 +28,7 @@ void Session::FormCreate(const QStringList& arguments, const QString& dataFile, 
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         localFolderHistory[size_t(i)] = QString::fromUtf8(settings.localFolderHistory[size_t(i)]);
     sites.load(favoritesStream(strm));
+    passwords.start(m_platform.now());
 
     m_timer.setInterval(1);
     m_timer.start();
@@ -72,8 +73,16 @@ bool Session::FormDestroy()
     // saved over.
     if (QFileInfo(m_dataFile).isDir())
         return false;
-    const StoreStatus status = saveDataFile(strm, m_dataFile, settings, sites.save());
+    // The keyring first: what it confirms leaves the file.
+    passwords.storeBeforeSave();
+    const QByteArray quickPassword = settings.quickConnectPassword;
+    settings.quickConnectPassword = passwords.storedQuickConnectPassword();
+    const StoreStatus status =
+        saveDataFile(strm, m_dataFile, settings, sites.save(&PasswordVault::storedPassword));
+    settings.quickConnectPassword = quickPassword;
     if (!status.ok())
         ReportBug(m_ui, QStringLiteral("FDS1"), status.message);
+    else
+        passwords.removeUnusedEntries();
     return status.ok();
 }

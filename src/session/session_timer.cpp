@@ -40,6 +40,12 @@ TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, do
 void Session::timerTimer()
 {
     guardedRoutine(m_ui, "TT01", [&] {
+        // The start-up fills the quick-connect fields and may connect to a
+        // site: not before the keyring has given their passwords.
+        if (m_timerTag == 0 && !passwordsSettled()) {
+            m_timer.setInterval(20);
+            return;
+        }
         ++m_timerTag;
         emit menusUpdateRequested();
         if (qLv.alwaysActive())

@@ -138,8 +138,6 @@ void Session::startDownloadFile()
         qLv.RemoveQueueEntry(0);
         return;
     }
-    ftp.setLocalFileName(QFile::encodeName(to));
-    ftp.setHostFileName(from.toUtf8());
     const bool exists = QFileInfo(to).isFile();
     qLv.setStateImage(0, kStateDownloadRunning);
     if (exists && qLv.row(0).entry.action == kActionUndecided
@@ -158,10 +156,22 @@ void Session::startDownloadFile()
         return;
     }
     qLv.row(0).entry.startTime = m_platform.now();
-    if (exists && qLv.row(0).entry.action != kActionOverwrite)
-        ftp.RestGet();
-    else
-        ftp.Get();
+    FtpTransfer transfer;
+    transfer.remote = wire(from);
+    transfer.local = QFile::encodeName(to);
+    transfer.restart = exists && qLv.row(0).entry.action != kActionOverwrite;
+    transfer.remoteTime = listedTime(from);
+    ftp.retrieve(transfer);
+}
+
+QDateTime Session::listedTime(const QString& remotePath) const
+{
+    const qsizetype slash = remotePath.lastIndexOf(QLatin1Char('/'));
+    const tFolderObject* folder = RemoteFolderCache.find(remotePath.left(slash + 1));
+    const FolderEntry* row = folder ? folder->find(QStringView(remotePath).sliced(slash + 1)) : nullptr;
+    if (!row || row->entry.exactTime == kNoExactTime)
+        return {};
+    return QDateTime::fromSecsSinceEpoch(row->entry.exactTime, Qt::UTC);
 }
 
 void Session::startUploadFile()
@@ -169,8 +179,6 @@ void Session::startUploadFile()
     QueueRow& head = qLv.row(0);
     const QString from = head.entry.from;
     const QString to = head.entry.to;
-    ftp.setLocalFileName(QFile::encodeName(from));
-    ftp.setHostFileName(to.toUtf8());
     if (!head.entry.remoteSizeKnown) {
         // Servers refuse SIZE in ASCII mode (the size would depend on line
         // ends); refused, it would read as "absent" and an existing file
@@ -179,6 +187,7 @@ void Session::startUploadFile()
             pushTypeSwitch();
             return;
         }
+        ftp.setHostFileName(wire(to));
         ftp.Size();
         return;
     }
@@ -201,12 +210,12 @@ void Session::startUploadFile()
         return;
     }
     row.entry.startTime = m_platform.now();
-    if (exists && row.entry.action != kActionOverwrite) {
-        ftp.setResumeAt(row.entry.remoteSize);
-        ftp.RestPut();
-    } else {
-        ftp.Put();
-    }
+    FtpTransfer transfer;
+    transfer.remote = wire(to);
+    transfer.local = QFile::encodeName(from);
+    transfer.restart = exists && row.entry.action != kActionOverwrite;
+    transfer.offset = row.entry.remoteSize;
+    ftp.store(transfer);
 }
 
 void Session::startDownloadFolder()

@@ -60,12 +60,14 @@ void SiteTree::load(QByteArrayView favorites)
     m_root->setExpanded(true);
 }
 
-QByteArray SiteTree::save() const
+QByteArray SiteTree::save(QByteArray (*passwordForFile)(const tSiteObject&)) const
 {
     QByteArray stream;
     for (const SiteNode* node : sitesInTreeOrder()) {
         tSiteObject stored = *node->site();
         stored.SiteName = treePath(node).toUtf8();
+        if (passwordForFile)
+            stored.SitePassword = passwordForFile(stored);
         stream.append(stored.encode());
     }
     return stream;

@@ -41,8 +41,9 @@ public:
     // "/" (empty pieces skipped), the leading pieces are folders, reused when
     // the chain exists, the last one names the site. Sorted, root expanded.
     void load(QByteArrayView favorites);
-    // Every site record in tree order, its tree path in the name field.
-    QByteArray save() const;
+    // Every site record in tree order, its tree path in the name field and,
+    // when `passwordForFile` is given, its password field from it.
+    QByteArray save(QByteArray (*passwordForFile)(const tSiteObject&) = nullptr) const;
 
     // Pre-order: the root, then every node as the tree shows it.
     QList<SiteNode*> nodesInTreeOrder() const;

@@ -99,9 +99,12 @@ struct ProgramData {
     qint32 sTimeout = 30;         // seconds without a byte before a request fails; 0 never
     bool sKeepFileTimes = true;   // transferred files keep their modification time
     qint32 sFolderDepthLimit = 64; // folder levels a recursive download or delete descends
+    // The keyring entry holding the quick-connect password; empty when the
+    // keyring holds none (the password, if any, is in quickConnectPassword).
+    QByteArray quickConnectKeyringKey;
 
-    // The extension record as read, with keys this version does not know;
-    // they are written back unchanged.
+    // The keys of the extension record this version does not know; they are
+    // written back unchanged.
     KeyedRecord extension;
 
     // The record image this one was decoded from. Byte ranges that no field

@@ -27,7 +27,9 @@ const std::array intFields{
 const std::array flagFields{
     FlagField{"KeepFileTimes", &ProgramData::sKeepFileTimes},
 };
-const std::array<TextField, 0> textFields{};
+const std::array textFields{
+    TextField{"QuickConnectKeyringKey", &ProgramData::quickConnectKeyringKey},
+};
 
 } // namespace
 
@@ -48,16 +50,23 @@ void ProgramData::decodeExtension(QByteArrayView bytes)
     const std::optional<KeyedRecord> r = KeyedRecord::decode(bytes);
     if (!r)
         return;
+    // Known keys become fields; what is left is kept to be written back.
     extension = *r;
-    for (const IntField& f : intFields)
+    for (const IntField& f : intFields) {
         if (const auto v = r->integer(f.key); v && *v >= INT32_MIN && *v <= INT32_MAX)
             this->*f.member = qint32(*v);
-    for (const FlagField& f : flagFields)
+        extension.remove(f.key);
+    }
+    for (const FlagField& f : flagFields) {
         if (const auto v = r->integer(f.key))
             this->*f.member = *v != 0;
-    for (const TextField& f : textFields)
+        extension.remove(f.key);
+    }
+    for (const TextField& f : textFields) {
         if (const auto v = r->text(f.key))
-                this->*f.member = *v;
+            this->*f.member = *v;
+        extension.remove(f.key);
+    }
 }
 
 void ProgramData::applyLegacyDefaults()

@@ -14,7 +14,8 @@ constexpr int Host = 768;           // string of 255
 constexpr int Port = 1024;          // string of 6
 constexpr int LocalFolder = 1031;   // string of 255
 constexpr int RemoteFolder = 1287;  // string of 255
-constexpr int Reserved = 1543;      // 2562 bytes
+constexpr int KeyringKey = 1543;    // string of 63, the start of the range that was reserved
+constexpr int Reserved = 1607;      // 2498 bytes
 constexpr int AutoReconnect = 4105;
 constexpr int ReservedFlag = 4106;
 constexpr int ReservedTail = 4107;  // 99 bytes
@@ -23,8 +24,9 @@ constexpr int ReservedTail = 4107;  // 99 bytes
 constexpr int LongString = tSiteObject::NameCapacity;
 
 static_assert(off::Port + tSiteObject::PortCapacity + 1 == off::LocalFolder);
-static_assert(off::RemoteFolder + LongString + 1 == off::Reserved);
-static_assert(off::Reserved + 2562 == off::AutoReconnect);
+static_assert(off::RemoteFolder + LongString + 1 == off::KeyringKey);
+static_assert(off::KeyringKey + tSiteObject::KeyringKeyCapacity + 1 == off::Reserved);
+static_assert(off::Reserved + 2498 == off::AutoReconnect);
 static_assert(off::ReservedFlag + 1 == off::ReservedTail);
 static_assert(off::ReservedTail + 99 == tSiteObject::RecordSize && tSiteObject::RecordSize == 4206);
 
@@ -48,6 +50,7 @@ QByteArray tSiteObject::encode() const
     putShortString(b, off::Port, PortCapacity, SitePort);
     putShortString(b, off::LocalFolder, LongString, SiteLocalFolder);
     putShortString(b, off::RemoteFolder, LongString, SiteRemoteFolder);
+    putShortString(b, off::KeyringKey, KeyringKeyCapacity, SiteKeyringKey);
     putBool(b, off::AutoReconnect, SiteAutoReconnect);
     return b;
 }
@@ -65,6 +68,7 @@ std::optional<tSiteObject> tSiteObject::decode(QByteArrayView b)
     s.SitePort = getShortString(b, off::Port, PortCapacity);
     s.SiteLocalFolder = getShortString(b, off::LocalFolder, LongString);
     s.SiteRemoteFolder = getShortString(b, off::RemoteFolder, LongString);
+    s.SiteKeyringKey = getShortString(b, off::KeyringKey, KeyringKeyCapacity);
     s.SiteAutoReconnect = getBool(b, off::AutoReconnect);
     return s;
 }

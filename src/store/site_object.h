@@ -15,6 +15,7 @@ struct tSiteObject {
     static constexpr int RecordSize = 4206;
     static constexpr int NameCapacity = 255;
     static constexpr int PortCapacity = 6;
+    static constexpr int KeyringKeyCapacity = 63;
 
     QByteArray SiteName;
     QByteArray SiteUser;
@@ -24,6 +25,21 @@ struct tSiteObject {
     QByteArray SiteLocalFolder;  // empty: stay in the current local folder
     QByteArray SiteRemoteFolder; // empty: the server's start folder
     bool SiteAutoReconnect = false;
+    // The name of the keyring entry that holds this site's password; empty
+    // when the keyring holds none. Kept in the first bytes of the record's
+    // reserved range, which older files have zeroed.
+    QByteArray SiteKeyringKey;
+
+    // Not stored: what the session knows of the keyring entry this run.
+    enum class KeyringState : quint8 {
+        None,     // the keyring is not involved (no key, or the file's password is newer)
+        Pending,  // asked, no answer yet
+        Unread,   // asked, and the keyring did not give the password
+        Stored,   // the keyring holds keyringCopy under SiteKeyringKey
+    };
+    KeyringState keyringState = KeyringState::None;
+    QByteArray keyringCopy;
+    QString keyringProblem;  // Unread: the keyring's reason
 
     // The record image this one was decoded from; the reserved ranges (and
     // the reserved flag) are written back from it. Empty means all zero.

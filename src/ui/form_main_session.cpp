@@ -203,6 +203,9 @@ TFormSites *TFormMain::siteManager()
                 [this](const tSiteObject &site, const QString &) { m_session->connectToSite(site); });
         connect(m_sites, &TFormSites::preferencesApplied, this,
                 [this] { applyPaneSettings(m_session->settings); });
+        connect(&m_session->passwords, &PasswordVault::availabilityChanged, m_sites,
+                [this] { m_sites->setKeyringNote(m_session->passwords.availabilityNote()); });
+        m_sites->setKeyringNote(m_session->passwords.availabilityNote());
     }
     m_sites->setQuickConnectFields(tbAddress->text(), tbPort->text(), tbusername->text(), tbPassword->text());
     return m_sites;

@@ -111,6 +111,10 @@ void TFormSites::buildControls()
     problem->setObjectName(QStringLiteral("problem"));
     problem->setWordWrap(true);
     problem->setStyleSheet(QStringLiteral("color: #c00000"));
+    keyringNote = new QLabel(this);
+    keyringNote->setObjectName(QStringLiteral("keyringNote"));
+    keyringNote->setWordWrap(true);
+    keyringNote->hide();
 
     auto* portRow = new QHBoxLayout;
     portRow->setSpacing(0);
@@ -158,6 +162,7 @@ void TFormSites::buildControls()
     top->addLayout(form, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(keyringNote);
     layout->addLayout(buttons);
 
     // A disabled edit shows the button face, so a folder's empty controls do
@@ -265,6 +270,10 @@ void TFormSites::fillControls(const SiteNode* node)
     SitePort->setText(fields.port);
     SiteUsername->setText(fields.user);
     SitePassword->setText(fields.password);
+    // A password the keyring holds but did not give shows as empty; the
+    // placeholder says why, and a typed one replaces it.
+    const bool unread = site && node->site()->keyringState == tSiteObject::KeyringState::Unread;
+    SitePassword->setPlaceholderText(unread ? QStringLiteral("in the keyring, which did not give it") : QString());
     SiteSrFolder->setText(fields.remoteFolder);
     SiteSlFolder->setText(fields.localFolder);
     SiteSAutoReconnect->setChecked(fields.autoReconnect);
@@ -274,6 +283,12 @@ void TFormSites::fillControls(const SiteNode* node)
     makeShortcut->setEnabled(site);
     deleteNode->setEnabled(node != nullptr);
     m_loading = false;
+}
+
+void TFormSites::setKeyringNote(const QString& text)
+{
+    keyringNote->setText(text);
+    keyringNote->setVisible(!text.isEmpty());
 }
 
 SiteFields TFormSites::fieldsFromControls() const

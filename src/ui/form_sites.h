@@ -50,6 +50,10 @@ public:
     QPushButton* makeShortcut = nullptr;
     QPushButton* closeButton = nullptr;
     QLabel* problem = nullptr; // why the last edit of the name was refused
+    QLabel* keyringNote = nullptr; // where passwords go when no keyring answers
+
+    // Hidden while empty.
+    void setKeyringNote(const QString& text);
 
     // Redraws the tree from the model (after the model was loaded).
     void reload();

@@ -2,7 +2,7 @@
 
 // The desktop's services for the session: the wall clock, sounds played with
 // QSoundEffect, the system clipboard, files opened with their associated
-// program, a plain-text viewer and the new-version check.
+// program, a plain-text viewer, the new-version check and the keyring.
 
 #include "session/session_platform.h"
 
@@ -37,9 +37,11 @@ public:
     void openWithAssociatedProgram(const QString& path) override;
     void openInTextViewer(const QString& path) override;
     void startUpdateCheck(bool automatic) override;
+    PasswordKeyring& keyring() override { return *m_keyring; }
 
 private:
     QPointer<QSoundEffect> m_sound;
     QPointer<QWidget> m_window;
     UpdateCheck* m_update = nullptr;
+    std::unique_ptr<PasswordKeyring> m_keyring = createDesktopKeyring();
 };

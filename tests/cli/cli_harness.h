@@ -25,9 +25,11 @@ struct CliResult {
     }
 };
 
-// A fresh, empty data file per run unless the arguments name one: the
-// person's own settings never leak into a test.
-inline CliResult runCli(QStringList args, const QString& workDir = QString())
+// A fresh, empty data file per run unless the arguments name one, and a
+// home folder of its own (`home`, or an empty one): the person's own settings
+// and ~/.netrc never leak into a test. `input` is all of standard input.
+inline CliResult runCli(QStringList args, const QString& workDir = QString(), const QByteArray& input = QByteArray(),
+                        const QString& home = QString())
 {
     static QTemporaryDir scratch;
     if (!std::any_of(args.begin(), args.end(), [](const QString& a) { return a.startsWith("--data-file="); }))
@@ -35,7 +37,14 @@ inline CliResult runCli(QStringList args, const QString& workDir = QString())
     QProcess p;
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString ownHome = scratch.filePath(QStringLiteral("home"));
+    QDir().mkpath(ownHome);
+    env.insert(QStringLiteral("HOME"), home.isEmpty() ? ownHome : home);
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(GLIMMER_CLI_PATH), args);
+    p.write(input);
+    p.closeWriteChannel();
     CliResult r;
     if (!p.waitForFinished(120000)) {
         p.kill();

@@ -4,6 +4,8 @@
 
 #include "cli_harness.h"
 
+#include <QRegularExpression>
+
 #include "store/data_file.h"
 #include "store/program_data.h"
 #include "store/site_object.h"
@@ -46,7 +48,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("extra");
         QTest::addColumn<QString>("dataCommand");
-        QTest::newRow("stored passive") << QStringList{} << "PASV";
+        QTest::newRow("stored passive") << QStringList{} << "EPSV";  // offered by pyftpdlib
         QTest::newRow("--mode=direct over it") << QStringList{"--mode=direct"} << "PORT";
     }
     void storedSite()
@@ -97,6 +99,59 @@ private slots:
         QVERIFY2(r.err.contains("\t:> 230 "), qPrintable(r.dump(args)));
         QVERIFY2(r.err.contains("Status\t:> Connecting to FTP site. Please wait ...\n"), qPrintable(r.dump(args)));
         QVERIFY2(!r.err.contains("Sesame-9f3k") && !r.out.contains("Sesame-9f3k"), qPrintable(r.dump(args)));
+    }
+
+    void passwordsOffTheCommandLine()
+    {
+        PyFtpServer::Options options;
+        options.password = "two words here";
+        PyFtpServer server(options);
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        QTemporaryDir home;
+        const QString noPassword = QStringLiteral("ftp://test@127.0.0.1:%1/").arg(server.port());
+        const QString noUser = QStringLiteral("ftp://127.0.0.1:%1/").arg(server.port());
+        const QByteArray netrc = "# the test server\n"
+                                 "machine elsewhere login test password wrong\n"
+                                 "machine 127.0.0.1 login other password wrong\n"
+                                 "machine 127.0.0.1 login test password \"two words here\"\n";
+        QVERIFY(writeFile(home.filePath(".netrc"), netrc));
+        QFile::setPermissions(home.filePath(".netrc"), QFile::ReadOwner | QFile::WriteOwner);
+
+        // Without a password of its own the URL's user logs in as anonymous
+        // would, and the server refuses.
+        QCOMPARE(runCli({"ls", noPassword}).exitCode, 1);
+        // ~/.netrc, by host and user; with no user in the URL, its login.
+        CliResult r = runCli({"ls", noPassword}, {}, {}, home.path());
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), qPrintable(r.dump({"ls", noPassword})));
+        QTemporaryDir other;
+        QVERIFY(writeFile(other.filePath("creds"), "machine 127.0.0.1 login test password \"two words here\""));
+        QFile::setPermissions(other.filePath("creds"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        const QStringList named{"--netrc-file=" + other.filePath("creds"), "ls", noUser};
+        r = runCli(named);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.dump(named)));
+        QVERIFY2(r.err.contains("can be read by other users"), qPrintable(r.dump(named)));
+        r = runCli({"--netrc-file=" + other.filePath("missing"), "ls", noUser});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("Could not read"), r.err.constData());
+
+        // Standard input, for scripts; an empty one is a mistake.
+        const QStringList fromStdin{"--password-stdin", "ls", noPassword};
+        r = runCli(fromStdin, {}, options.password + "\r\n");
+        QVERIFY2(r.exitCode == 0, qPrintable(r.dump(fromStdin)));
+        r = runCli(fromStdin);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("no password on standard input"), qPrintable(r.dump(fromStdin)));
+        r = runCli({"--password-stdin", "ls", QStringLiteral("ftp://test:x@127.0.0.1:%1/").arg(server.port())},
+                   {}, "x\n");
+        QCOMPARE(r.exitCode, 2);
+    }
+
+    void version()
+    {
+        const CliResult r = runCli({"--version"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(QRegularExpression("^glimmerftp-cli \\d+\\.\\d+\\.\\d+\n$").match(QString::fromUtf8(r.out)).hasMatch(),
+                 r.out.constData());
     }
 
     void throughFtpProxy()

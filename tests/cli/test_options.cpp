@@ -32,6 +32,8 @@ private slots:
         QTest::newRow("chmod digit 8") << QStringList{"chmod", "648", "ftp://h/f"};
         QTest::newRow("rm the root") << QStringList{"rm", "ftp://h/"};
         QTest::newRow("mv the root") << QStringList{"mv", "ftp://h/", "x"};
+        QTest::newRow("password twice") << QStringList{"--password-stdin", "ls", "ftp://u:p@h/"};
+        QTest::newRow("netrc file without a name") << QStringList{"--netrc-file=", "ls", "ftp://h/"};
     }
     void usageErrors()
     {

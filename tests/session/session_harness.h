@@ -6,6 +6,7 @@
 
 #include "queue/user_interaction.h"
 #include "session/session.h"
+#include "support/scripted_keyring.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +47,8 @@ struct ScriptedPlatform : SessionPlatform {
     QStringList opened;
     QStringList viewed;
     int updateChecks = 0;
+    ScriptedKeyring secrets;
+    PasswordKeyring* realKeyring = nullptr;  // when set, used instead of `secrets`
 
     void advance(double seconds) { clock += seconds / 86400.0; }
     double now() override { return clock; }
@@ -56,6 +59,7 @@ struct ScriptedPlatform : SessionPlatform {
     void openWithAssociatedProgram(const QString& path) override { opened << path; }
     void openInTextViewer(const QString& path) override { viewed << path; }
     void startUpdateCheck(bool) override { ++updateChecks; }
+    PasswordKeyring& keyring() override { return realKeyring ? *realKeyring : secrets; }
 };
 
 inline bool writeFile(const QString& path, const QByteArray& data)
@@ -78,8 +82,9 @@ struct Harness {
     std::unique_ptr<Session> s;
     QStringList log;    // every log line as shown, never trimmed to 500
 
-    explicit Harness(const QStringList& arguments = {}, bool start = true)
+    explicit Harness(const QStringList& arguments = {}, bool start = true, PasswordKeyring* keyring = nullptr)
     {
+        platform.realKeyring = keyring;
         s = std::make_unique<Session>(ui, platform);
         QObject::connect(&s->logwin, &LogModel::lineAdded, [this](const LogLine& l) { log << l.shown(); });
         if (start)

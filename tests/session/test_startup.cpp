@@ -118,7 +118,9 @@ private slots:
         const ProgramData& p = loaded.settings;
         QCOMPARE(p.quickConnectAddress, QByteArray("ftp.example.org"));
         QCOMPARE(p.quickConnectUser, QByteArray("me"));
-        QCOMPARE(p.quickConnectPassword, QByteArray("pw"));
+        // The password went to the keyring, which confirmed it.
+        QCOMPARE(p.quickConnectPassword, QByteArray());
+        QCOMPARE(h.platform.secrets.entries.value(QString::fromUtf8(p.quickConnectKeyringKey)), QByteArray("pw"));
         QCOMPARE(p.quickConnectPort, QByteArray("123456789"));
         QCOMPARE(p.localFolderHistory[2], QByteArray("/c/"));
         QCOMPARE(p.localFolderHistory[3], QByteArray());

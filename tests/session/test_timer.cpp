@@ -143,7 +143,7 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->qLv.isEmpty(); }, 20000), qPrintable(h.dump()));
         const QStringList sent = h.sent();
         QVERIFY(sent.indexOf("CWD sub") < sent.indexOf("RETR /f.bin"));
-        QVERIFY(sent.lastIndexOf("LIST") < sent.indexOf("RETR /f.bin"));
+        QVERIFY(sent.lastIndexOf("MLSD") >= 0 && sent.lastIndexOf("MLSD") < sent.indexOf("RETR /f.bin"));
 
         // Run empty without "Always active": inactive, and a new entry waits.
         QVERIFY(QTest::qWaitFor([&] { return !h.s->queueActive(); }, 5000));

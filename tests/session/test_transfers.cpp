@@ -155,7 +155,8 @@ private slots:
         // SIZE is asked in binary mode; the text file travels in ASCII mode.
         QStringList steps;
         const QStringList sent = h.sent();
-        for (const QString& c : sent.mid(sent.indexOf("LIST") + 1))
+        QVERIFY(sent.indexOf("MLSD") >= 0);
+        for (const QString& c : sent.mid(sent.indexOf("MLSD") + 1))
             if (c.startsWith("TYPE ") || c.startsWith("SIZE ") || c.startsWith("STOR "))
                 steps << c;
         // Each step with the transfer type in force when it was sent.

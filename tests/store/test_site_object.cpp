@@ -24,6 +24,7 @@ tSiteObject sample()
     s.SiteLocalFolder = "/home/ann/alpha/";
     s.SiteRemoteFolder = "/pub/";
     s.SiteAutoReconnect = true;
+    s.SiteKeyringKey = "site/5d0c";
     return s;
 }
 
@@ -37,6 +38,7 @@ QByteArray sampleBytes()
     str(b, 1024, "32767");
     str(b, 1031, "/home/ann/alpha/");
     str(b, 1287, "/pub/");
+    str(b, 1543, "site/5d0c");
     b[4105] = 1;
     return b;
 }
@@ -54,7 +56,7 @@ private slots:
     void decodesAndKeepsReservedBytes()
     {
         QByteArray image = sampleBytes();
-        image[1543] = 'r';      // reserved block
+        image[1607] = 'r';      // reserved block
         image[4104] = 'r';
         image[4106] = 1;        // reserved flag
         image[4205] = 'z';      // reserved tail
@@ -78,6 +80,16 @@ private slots:
         str(b, 1024, "21");
         b[4105] = 1;
         QCOMPARE(tSiteObject::newSite().encode(), b);
+    }
+
+    void keyringKeyIsCutToItsField()
+    {
+        tSiteObject s;
+        s.SiteKeyringKey = QByteArray(80, 'k');
+        const QByteArray b = s.encode();
+        QCOMPARE(int(quint8(b[1543])), 63);
+        QCOMPARE(int(b[1607]), 0);  // the reserved range after it stays zero
+        QCOMPARE(tSiteObject::decode(b)->SiteKeyringKey, QByteArray(63, 'k'));
     }
 
     void portIsCutToSixCharacters()

@@ -12,6 +12,7 @@
 #include "ui/form_preferences.h"
 #include "ui/form_sites.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QCheckBox>
 #include <QPlainTextEdit>
@@ -119,14 +120,37 @@ private slots:
                  qPrintable(text));
     }
 
+    void siteManagerSaysWherePasswordsGo()
+    {
+        const QString note = QStringLiteral("Passwords are stored in the settings file: no keyring is available");
+        {
+            ScriptedKeyring none;
+            none.available = false;
+            WindowHarness h({}, {}, &none);
+            h.w->acSiteMgr->trigger();
+            TFormSites* manager = h.w->siteManager();
+            QTRY_VERIFY(manager->isVisible());
+            QTRY_VERIFY(manager->keyringNote->isVisible());
+            QCOMPARE(manager->keyringNote->text(), note);
+            QCOMPARE(h.log.filter(note).size(), 1);
+        }
+        WindowHarness h;
+        h.w->acSiteMgr->trigger();
+        TFormSites* manager = h.w->siteManager();
+        QTRY_VERIFY(manager->isVisible());
+        QVERIFY(!manager->keyringNote->isVisible());
+        QVERIFY(h.log.filter(note).isEmpty());
+    }
+
     void connectToAtStartUpAndTheAutomaticUpdateCheck()
     {
         PyFtpServer server;
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         QTemporaryDir dir;
         const QString data = dir.filePath(QStringLiteral("sites.dat"));
+        ScriptedKeyring keyring;  // the site's password goes there at the exit
         {
-            WindowHarness h({}, data);
+            WindowHarness h({}, data, &keyring);
             // The check for a new version is on by default and runs once, on
             // the second tick, marked automatic.
             QCOMPARE(h.platform.updateChecks, 1);
@@ -138,13 +162,13 @@ private slots:
                                                   QStringLiteral("secret"), QStringLiteral("/"), QString(), false});
             h.w->close();
         }
-        WindowHarness h({QStringLiteral("-connectto=/Work/Alpha")}, data);
+        WindowHarness h({QStringLiteral("-connectto=/Work/Alpha")}, data, &keyring);
         QCOMPARE(h.platform.updateChecks, 0);
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         QCOMPARE(h.w->acConnect->text(), QStringLiteral("Disconnect"));
         QCOMPARE(h.w->tbusername->text(), QStringLiteral("test"));
 
-        WindowHarness missing({QStringLiteral("-ConnectTo=/Work/Beta")}, data);
+        WindowHarness missing({QStringLiteral("-ConnectTo=/Work/Beta")}, data, &keyring);
         QCOMPARE(missing.ui.messages, QStringList{QStringLiteral("Could not connect to /Work/Beta\r\r\n"
                                                                  "Site could not be found in the site manager")});
         QVERIFY(missing.s->isConnectIdle());

@@ -28,8 +28,12 @@ struct WindowHarness {
     QList<std::optional<QString>> inputs; // answers of the input box, in order
     QStringList inputTitles;              // what it was asked
 
-    explicit WindowHarness(const QStringList& arguments = {}, const QString& dataFile = QString())
+    // keyring: the desktop keyring when it should outlive this window (as it
+    // outlives a run of the program), or answer otherwise than the platform's.
+    explicit WindowHarness(const QStringList& arguments = {}, const QString& dataFile = QString(),
+                           PasswordKeyring* keyring = nullptr)
     {
+        platform.realKeyring = keyring;
         w = std::make_unique<TFormMain>();
         s = std::make_unique<Session>(ui, platform, &w->iconCache());
         QObject::connect(&s->logwin, &LogModel::lineAdded, [this](const LogLine& l) { log << l.shown(); });
