@@ -1,5 +1,7 @@
 #include "cli/cli_credentials.h"
 
+#include "session/address.h"
+
 #include <QDir>
 #include <QFile>
 #include <QUrl>
@@ -60,7 +62,7 @@ NetrcFileLookup lookupNetrcFile(const QString& path, const QString& host, const 
 QString addressWithLogin(const QString& host, const QString& port, const QString& user, const QString& password)
 {
     const auto encoded = [](const QString& s) { return QString::fromLatin1(QUrl::toPercentEncoding(s)); };
-    QString address = QStringLiteral("ftp://") + encoded(user) + u':' + encoded(password) + u'@' + host;
+    QString address = QStringLiteral("ftp://") + encoded(user) + u':' + encoded(password) + u'@' + hostForAddress(host);
     if (!port.isEmpty())
         address += u':' + port;
     return address;

@@ -134,6 +134,14 @@ CliParse parseCliArguments(const QStringList& arguments)
             if (value.isEmpty())
                 return usageError(QStringLiteral("--netrc-file needs a file name"));
             o.netrcFile = value;
+        } else if (optionValue(arg, "--timeout", value)) {
+            bool ok = false;
+            const int seconds = value.toInt(&ok);
+            if (!ok || seconds < 0 || seconds > 86400)
+                return usageError(QStringLiteral("--timeout must be a number of seconds (0 for none)"));
+            o.timeout = seconds;
+        } else if (arg == QLatin1String("--no-keep-times")) {
+            o.keepTimes = false;
         } else if (arg == QLatin1String("--log")) {
             o.log = true;
         } else if (arg == QLatin1String("--progress")) {
@@ -268,6 +276,10 @@ QString cliUsage()
         "  --firewall=HOST:PORT the proxy or SOCKS server for this run\n"
         "  --exists=overwrite|resume|skip\n"
         "                       what happens to existing targets (no prompt)\n"
+        "  --timeout=SECONDS    give up on a server silent this long (default: the settings,\n"
+        "                       30; 0 waits for ever)\n"
+        "  --no-keep-times      downloads and uploads get the time of the transfer instead of\n"
+        "                       the source file's modification time\n"
         "  --log                the protocol log on standard error\n"
         "  --progress           a progress bar on standard error when it is a terminal\n"
         "  --version            the version of glimmerftp-cli\n"

@@ -117,6 +117,9 @@ void CliRunner::applyOverrides()
         s.sFirewallAddress = m_options.firewallHost.toUtf8();
         s.sFirewallPort = m_options.firewallPort.toUtf8();
     }
+    if (m_options.timeout)
+        s.sTimeout = *m_options.timeout;
+    s.sKeepFileTimes = m_options.keepTimes;
     if (m_options.existsAction) {
         s.sXferPromptForAction = false;
         s.sXferAction = quint8(*m_options.existsAction);
@@ -177,9 +180,14 @@ void CliRunner::poll()
         break;
     case Phase::Working:
         if (s.isConnectIdle()) {
-            // The status line names the transfer that was cut, if one was.
-            m_ui.reportFailure(m_disconnectNote.isEmpty() ? QStringLiteral("Disconnected by Server.")
-                                                          : m_disconnectNote);
+            // A server that went silent is no server that hung up; the status
+            // line of one that did names the transfer it cut, if one was.
+            const QString reason = QString::fromUtf8(s.ftp.LastResponse()).trimmed();
+            if (reason.startsWith(QLatin1String("Connection timed out")))
+                m_ui.reportFailure(reason);
+            else
+                m_ui.reportFailure(m_disconnectNote.isEmpty() ? QStringLiteral("Disconnected by Server.")
+                                                              : m_disconnectNote);
             stop(ExitFailed);
         } else if (queuesDrained()) {
             finish();

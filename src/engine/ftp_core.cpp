@@ -76,7 +76,12 @@ void FtpCore::sendCommand(FtpOperation* op, QByteArray cmd, TFtpRequest rq, QLis
                           bool acceptAny)
 {
     const bool anyState = cmd == "ABOR" || cmd == "STAT" || cmd == "QUIT";
-    if (!anyState)
+    // An operation may follow one reply with its next command (EPSV
+    // refused: PASV) without becoming ready in between.
+    const bool continuing = requestRunning && op == current && !replyTarget && state == TFtpState::ftpStWaitingReply;
+    if (continuing && !connected)
+        throw FtpRefusal{"FTP component not connected"};
+    if (!anyState && !continuing)
         checkReady();
     // A server must never receive a second command smuggled inside a name.
     if (cmd.contains('\r') || cmd.contains('\n'))

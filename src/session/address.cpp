@@ -38,6 +38,22 @@ ParsedAddress splitAddress(const QString& address)
             out.hasPassword = !out.password.isEmpty();
         }
     }
+    // An IPv6 address is written in brackets, with the port after them
+    // ("[::1]:2121"); typed bare ("::1") it has no port.
+    if (rest.startsWith(QLatin1Char('['))) {
+        const int close = int(rest.indexOf(QLatin1Char(']')));
+        if (close > 0) {
+            out.host = rest.mid(1, close - 1);
+            const QString after = rest.mid(close + 1);
+            if (after.startsWith(QLatin1Char(':')))
+                out.port = after.mid(1);
+            return out;
+        }
+    }
+    if (rest.count(QLatin1Char(':')) > 1) {
+        out.host = rest;
+        return out;
+    }
     const int colon = int(rest.lastIndexOf(QLatin1Char(':')));
     if (colon >= 0) {
         out.port = rest.mid(colon + 1);
@@ -45,4 +61,9 @@ ParsedAddress splitAddress(const QString& address)
     }
     out.host = rest;
     return out;
+}
+
+QString hostForAddress(const QString& host)
+{
+    return host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('[')) ? u'[' + host + u']' : host;
 }

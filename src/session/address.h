@@ -2,7 +2,8 @@
 
 // Taking apart what the person typed or pasted into the address field:
 // [protocol://][user[:password]@]host[:port][/path]. User and password are
-// percent-decoded (an address may carry "%40" for an "@" in a user name).
+// percent-decoded (an address may carry "%40" for an "@" in a user name). An
+// IPv6 host is written in brackets ("[::1]:2121") and comes out without them.
 
 #include <QString>
 
@@ -18,6 +19,9 @@ struct ParsedAddress {
 };
 
 ParsedAddress splitAddress(const QString& address);
+
+// A host as an address writes it: an IPv6 address in brackets.
+QString hostForAddress(const QString& host);
 
 // The host used when neither the address nor the field names one, and the
 // anonymous password used when none is given at all (13 characters).

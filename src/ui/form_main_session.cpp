@@ -225,7 +225,10 @@ void TFormMain::showLoginMessage()
 void TFormMain::showPreferences()
 {
     TFormPreferences preferences(m_session->settings, this);
-    connect(&preferences, &TFormPreferences::applied, this, [this] { applyPaneSettings(m_session->settings); });
+    connect(&preferences, &TFormPreferences::applied, this, [this] {
+        applyPaneSettings(m_session->settings);
+        m_session->applyEngineSettings();
+    });
     preferences.exec();
 }
 

@@ -125,6 +125,10 @@ QWidget* TFormPreferences::connectionPage()
     sRetryDelay = named(new QSpinBox(page), "sRetryDelay");
     sRetryDelay->setRange(0, 86400);
     sRetryDelay->setSuffix(QStringLiteral(" s"));
+    sTimeout = named(new QSpinBox(page), "sTimeout");
+    sTimeout->setRange(0, 86400);
+    sTimeout->setSuffix(QStringLiteral(" s"));
+    sTimeout->setToolTip(QStringLiteral("A server silent this long is taken as gone; 0 waits for ever"));
     sAnonPassword = named(new QLineEdit(page), "sAnonPassword");
     sAnonPassword->setMaxLength(255);
     sAntiTimeout = check(page, "sAntiTimeout", QStringLiteral("&Keep idle sessions alive"));
@@ -139,6 +143,7 @@ QWidget* TFormPreferences::connectionPage()
     form->addRow(QStringLiteral("SOCKS &port:"), sFirewallPort);
     form->addRow(buddyLabel(QStringLiteral("&Reconnection attempts:"), sRetries), retries);
     form->addRow(QStringLiteral("&Delay between attempts:"), sRetryDelay);
+    form->addRow(QStringLiteral("&Time-out after inactivity:"), sTimeout);
     form->addRow(QStringLiteral("A&nonymous password:"), sAnonPassword);
     form->addRow(sAntiTimeout);
     form->addRow(sListHiddenFiles);
@@ -159,6 +164,8 @@ QWidget* TFormPreferences::transfersPage()
         check(page, "sXferClosePromptForAction", QStringLiteral("Auto c&lose the prompt after"));
     sXferClosePromptForActionSecs = named(new QLineEdit(page), "sXferClosePromptForActionSecs");
     sXferClosePromptForActionSecs->setMaxLength(6);
+    sKeepFileTimes =
+        check(page, "sKeepFileTimes", QStringLiteral("Keep the modification time of transferred files"));
     sASCIIFiles = named(new QPlainTextEdit(page), "sASCIIFiles");
     sASCIIFiles->setToolTip(QStringLiteral("One mask per line, for example *.txt"));
     sFolderDepthLimit = named(new QSpinBox(page), "sFolderDepthLimit");
@@ -174,6 +181,7 @@ QWidget* TFormPreferences::transfersPage()
     form->addRow(QStringLiteral("When the target &exists:"), sXferAction);
     form->addRow(sXferPromptForAction);
     form->addRow(close);
+    form->addRow(sKeepFileTimes);
     form->addRow(QStringLiteral("ASCII &mode for:"), sASCIIFiles);
     form->addRow(QStringLiteral("Folder &depth limit:"), sFolderDepthLimit);
     connect(sXferPromptForAction, &QCheckBox::toggled, this, &TFormPreferences::updateEnabling);

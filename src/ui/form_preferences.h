@@ -51,6 +51,8 @@ public:
     QLineEdit* sFirewallPort = nullptr;
     QSpinBox* sRetries = nullptr;
     QSpinBox* sRetryDelay = nullptr;
+    QSpinBox* sTimeout = nullptr;
+    QCheckBox* sKeepFileTimes = nullptr;
     QCheckBox* sRetryTillConnected = nullptr;
     QLineEdit* sAnonPassword = nullptr;
     QCheckBox* sAntiTimeout = nullptr;

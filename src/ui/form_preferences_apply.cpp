@@ -104,6 +104,8 @@ void TFormPreferences::load()
     sFirewallPort->setText(text(s.sFirewallPort));
     sRetries->setValue(s.sRetries);
     sRetryDelay->setValue(s.sRetryDelay);
+    sTimeout->setValue(s.sTimeout);
+    sKeepFileTimes->setChecked(s.sKeepFileTimes);
     sRetryTillConnected->setChecked(s.sRetryTillConnected);
     sAnonPassword->setText(text(s.sAnonPassword));
     sAntiTimeout->setChecked(s.sAntiTimeout);
@@ -147,6 +149,8 @@ void TFormPreferences::apply()
     s.sFirewallPort = bytes(sFirewallPort);
     s.sRetries = sRetries->value();
     s.sRetryDelay = sRetryDelay->value();
+    s.sTimeout = sTimeout->value();
+    s.sKeepFileTimes = sKeepFileTimes->isChecked();
     s.sRetryTillConnected = sRetryTillConnected->isChecked();
     s.sAnonPassword = bytes(sAnonPassword);
     s.sAntiTimeout = sAntiTimeout->isChecked();

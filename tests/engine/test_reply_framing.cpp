@@ -3,6 +3,7 @@
 // than the receive buffer.
 
 #include "engine_probe.h"
+#include "scripted_ftp_peer.h"
 
 #include <QFile>
 #include <QPointer>
@@ -11,43 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-// Scripted peer: accepts one control connection and writes what the test
-// tells it to; records what the client sent.
-class ScriptedFtpPeer {
-public:
-    ScriptedFtpPeer() { QVERIFY(m_server.listen(QHostAddress::LocalHost, 0)); }
-    quint16 port() const { return m_server.serverPort(); }
-
-    bool accept()
-    {
-        // the client connects from the event loop: keep it running
-        if (!m_client && !QTest::qWaitFor([&] { return m_server.hasPendingConnections(); }, 10000))
-            return false;
-        if (!m_client)
-            m_client = m_server.nextPendingConnection();
-        QObject::connect(m_client, &QTcpSocket::readyRead, [this] { m_received += m_client->readAll(); });
-        return true;
-    }
-    void write(const QByteArray& bytes)
-    {
-        m_client->write(bytes);
-        m_client->flush();
-    }
-    void closeClient() { m_client->close(); }
-    bool waitReceived(const QByteArray& what)
-    {
-        return QTest::qWaitFor([&] { return m_received.contains(what); }, 10000);
-    }
-
-private:
-    QTcpServer m_server;
-    QPointer<QTcpSocket> m_client;
-    QByteArray m_received;
-};
-
-}  // namespace
 
 class TestReplyFraming : public QObject {
     Q_OBJECT

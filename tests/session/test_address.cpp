@@ -25,6 +25,9 @@ private slots:
         QTest::newRow("@ in the password") << "ftp://u:p@ss@h:21" << QStringList({"ftp", "u", "p@ss", "h", "21", ""});
         QTest::newRow("path with colon and @") << "ftp://h/a:b@c" << QStringList({"ftp", "", "", "h", "", "/a:b@c"});
         QTest::newRow("other protocol") << "http://h:80/x" << QStringList({"http", "", "", "h", "80", "/x"});
+        QTest::newRow("IPv6 with port") << "ftp://u:p@[::1]:2121/pub" << QStringList({"ftp", "u", "p", "::1", "2121", "/pub"});
+        QTest::newRow("IPv6 without port") << "[fe80::1:2]" << QStringList({"", "", "", "fe80::1:2", "", ""});
+        QTest::newRow("IPv6 typed bare") << "2001:db8::7" << QStringList({"", "", "", "2001:db8::7", "", ""});
     }
 
     void split()

@@ -66,6 +66,10 @@ bool PyFtpServer::prepare(quint16 port, Launch &launch, QString &error)
         args << QStringLiteral("--silent");
     if (!m_options.masqueradeAddress.isEmpty())
         args << opt("masquerade", text(m_options.masqueradeAddress));
+    if (m_options.ipv6)
+        args << opt("address", QStringLiteral("::1"));
+    if (m_options.rawNames)
+        args << QStringLiteral("--raw-names");
     if (!m_options.endlessFolder.isEmpty())
         args << opt("endless-folder", text(m_options.endlessFolder));
     if (!m_options.unlistableFolder.isEmpty())

@@ -27,6 +27,8 @@ public:
         QByteArray masqueradeAddress;    // the address PASV replies name
         std::optional<std::pair<int, int>> passivePorts;
         quint16 port = 0;  // 0: a free port; else exactly this one (e.g. 21)
+        bool ipv6 = false;       // listen on ::1 instead of 127.0.0.1
+        bool rawNames = false;   // names travel as the file system's bytes, UTF-8 or not
         // Scripted file system behaviour, for what no real tree on disk can
         // show. endlessFolder: every folder holds a folder of this name again,
         // without end (root() must hold a real folder of that name, which is
@@ -49,6 +51,10 @@ protected:
     bool prepare(quint16 port, Launch &launch, QString &error) override;
     bool greets() const override { return !m_options.silent; }
     quint16 fixedPort() const override { return m_options.port; }
+    QHostAddress listenAddress() const override
+    {
+        return QHostAddress(m_options.ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost);
+    }
 
 private:
     Options m_options;

@@ -160,6 +160,8 @@ def main():
     p.add_argument('--silent', action='store_true')
     p.add_argument('--masquerade', default='')
     p.add_argument('--passive-ports', default='')
+    p.add_argument('--address', default='127.0.0.1')
+    p.add_argument('--raw-names', action='store_true')
     p.add_argument('--endless-folder', default='')
     p.add_argument('--unlistable', default='')
     p.add_argument('--unenterable', default='')
@@ -195,6 +197,10 @@ def main():
     if args.passive_ports:
         lo, hi = (int(x) for x in args.passive_ports.split('-'))
         handler.passive_ports = range(lo, hi + 1)
+    if args.raw_names:
+        # Names that are not UTF-8 pass through as the bytes they are on
+        # disk, as servers that do not translate names send them.
+        handler.unicode_errors = 'surrogateescape'
     if args.endless_folder:
         EndlessFS.endless = args.endless_folder
         handler.abstracted_fs = EndlessFS
@@ -204,7 +210,7 @@ def main():
     # the tests want the answer at once.
     handler.auth_failed_timeout = 0
 
-    server = FTPServer(('127.0.0.1', args.port), handler)
+    server = FTPServer((args.address, args.port), handler)
     print('ready %d' % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
 

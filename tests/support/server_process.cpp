@@ -147,7 +147,7 @@ bool ServerProcess::start()
     const qint64 limitMs = fixed ? kFixedPortLimitMs : kStartLimitMs;
     const QDeadlineTimer deadline(limitMs);
     for (int attempt = 1; fixed ? !deadline.hasExpired() : attempt <= kAttempts; ++attempt) {
-        const quint16 port = fixed ? fixed : freePort();
+        const quint16 port = fixed ? fixed : freePort(listenAddress());
         if (port == 0) {
             m_error = m_name + QStringLiteral(": no free port on 127.0.0.1");
             return false;
@@ -232,7 +232,7 @@ ServerProcess::Wait ServerProcess::waitUntilReady(quint16 port, const QDeadlineT
         if (m_process->state() == QProcess::NotRunning)
             return Wait::Exited;
         QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.connectToHost(listenAddress(), port);
         if (socket.waitForConnected(int(qMin<qint64>(1000, remaining(deadline))))) {
             if (listenerOwner(m_process->processId(), port) == PortOwner::Other)
                 return Wait::Foreign;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHostAddress>
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -72,6 +74,8 @@ protected:
     // Non-zero: the server must listen on exactly this port (say 21).
     // start() then waits, up to a minute, while another test holds it.
     virtual quint16 fixedPort() const { return 0; }
+    // The loopback address the server listens on (::1 for IPv6 tests).
+    virtual QHostAddress listenAddress() const { return QHostAddress(QHostAddress::LocalHost); }
 
     // The fixture's own temporary folder (mode 755 so that servers which
     // drop privileges can reach what lies inside).

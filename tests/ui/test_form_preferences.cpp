@@ -29,6 +29,7 @@ class TestFormPreferences : public QObject {
         p.sRetries->setValue(7);
         p.sRetryDelay->setValue(45);
         p.sFolderDepthLimit->setValue(12);
+        p.sTimeout->setValue(0);
         p.sAnonPassword->setText(QStringLiteral("me@example.net"));
         p.sXferClosePromptForActionSecs->setText(QStringLiteral("12"));
         p.sASCIIFiles->setPlainText(QStringLiteral("*.txt\n\n  *.c \n*.ÄÖ"));
@@ -61,6 +62,8 @@ private slots:
         QCOMPARE(settings.sRetries, 7);
         QCOMPARE(settings.sRetryDelay, 45);
         QCOMPARE(settings.sFolderDepthLimit, 12);
+        QCOMPARE(settings.sTimeout, 0);
+        QVERIFY(!settings.sKeepFileTimes);
         QCOMPARE(settings.sXferClosePromptForActionSecs, 12);
         QCOMPARE(settings.sASCIIFiles, QByteArray("*.txt\xFF*.c\xFF") + QStringLiteral("*.ÄÖ").toUtf8() + '\xFF');
         QCOMPARE(settings.sWinColor, 0x00FFEEDDu);
