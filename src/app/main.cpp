@@ -11,6 +11,7 @@
 #include "ui/dialog_user_interaction.h"
 #include "ui/form_main.h"
 #include "ui/platform_qt.h"
+#include "ui/termination_signals.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +23,8 @@ int main(int argc, char* argv[])
 {
     tuneAllocatorForTransfers();
     QApplication app(argc, argv);
+    // Ended by a signal, the program saves as if its window were closed.
+    TerminationSignals terminate;
     QApplication::setApplicationName(QStringLiteral("Glimmer FTP"));
     QApplication::setApplicationVersion(QStringLiteral(GLIMMER_VERSION));
 
@@ -37,6 +40,12 @@ int main(int argc, char* argv[])
     window->attachSession(*session);
     window->FormCreate(arguments);
     window->show();
+    QObject::connect(&terminate, &TerminationSignals::received, window.get(), [&] {
+        window->FormClose();
+        window->FormDestroy();
+        // Every event loop ends, a modal window's too.
+        QCoreApplication::exit(0);
+    });
 
     QString address;
     for (const QString& argument : arguments)

@@ -134,8 +134,9 @@ void CliRunner::onLogLine(const LogLine& line)
         m_ui.write(line.prefix + text);
     if (!line.prefix.startsWith(QStringLiteral("Status")))
         return;
-    if (line.text.startsWith(QStringLiteral("Disconnected by Server.")))
-        m_disconnectNote = text;
+    if (line.text.startsWith(QStringLiteral("Disconnected by Server."))
+        || (line.text.startsWith(QStringLiteral("Connection to ")) && line.text.contains(QStringLiteral(" lost: "))))
+        m_endNote = text;
     if (line.text.startsWith(QStringLiteral("Download failed: "))
         || line.text.startsWith(QStringLiteral("Skipped unsafe remote name: "))) {
         // Already on standard error with --log; counted either way.
@@ -150,7 +151,7 @@ bool CliRunner::queuesDrained() const
 {
     const Session& s = *m_session;
     return !s.isConnectIdle() && s.engineReady() && s.CommandQueue.isEmpty() && !s.CurrentRemoteFolder.isEmpty()
-           && (s.qLv.isEmpty() || !s.qLv.isActive());
+           && (!s.qLv.hasPending() || !s.qLv.isActive());
 }
 
 void CliRunner::poll()
@@ -180,14 +181,16 @@ void CliRunner::poll()
         break;
     case Phase::Working:
         if (s.isConnectIdle()) {
-            // A server that went silent is no server that hung up; the status
-            // line of one that did names the transfer it cut, if one was.
+            // The status line that ended the session says how (a server that
+            // hung up, one that went silent, a connection lost) and names the
+            // transfer it cut, if one was running.
             const QString reason = QString::fromUtf8(s.ftp.LastResponse()).trimmed();
-            if (reason.startsWith(QLatin1String("Connection timed out")))
+            if (!m_endNote.isEmpty())
+                m_ui.reportFailure(m_endNote);
+            else if (reason.startsWith(QLatin1String("Connection timed out")))
                 m_ui.reportFailure(reason);
             else
-                m_ui.reportFailure(m_disconnectNote.isEmpty() ? QStringLiteral("Disconnected by Server.")
-                                                              : m_disconnectNote);
+                m_ui.reportFailure(QStringLiteral("Disconnected by Server."));
             stop(ExitFailed);
         } else if (queuesDrained()) {
             finish();
@@ -359,9 +362,11 @@ void CliRunner::startWork()
 void CliRunner::finish()
 {
     Session& s = *m_session;
-    if ((m_options.command == CliCommand::Get || m_options.command == CliCommand::Put) && !s.qLv.isEmpty()) {
+    if ((m_options.command == CliCommand::Get || m_options.command == CliCommand::Put) && s.qLv.hasPending()) {
         // The queue stopped with entries left: they were not transferred.
-        m_ui.reportFailure(QString::number(s.qLv.count()) + QStringLiteral(" transfer(s) not done."));
+        // (Failed entries were reported as they failed.)
+        m_ui.reportFailure(QString::number(s.qLv.count() - s.qLv.failedCount())
+                           + QStringLiteral(" transfer(s) not done."));
     }
     if (m_options.command == CliCommand::Ls && m_ui.failures() == 0) {
         const tFolderObject* folder = currentListing();

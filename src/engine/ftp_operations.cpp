@@ -352,6 +352,12 @@ void SequenceOp::start()
     c.requestResult = 0;
     c.lastResponse.clear();
     c.errorMessage.clear();
+    // A restart offset belongs to the restarted transfer alone. Left over, it
+    // made the next listing land behind the old one's bytes in the listing
+    // file (another folder's names showed) and a plain upload send only the
+    // file's tail.
+    if (!(m_steps & Rest))
+        c.resumeAt = 0;
     advance();
 }
 

@@ -64,4 +64,7 @@ struct tQueueEntry : tEntry {
     bool openAfter = false;        // open the downloaded file with its associated program
     bool viewAfter = false;        // open the downloaded file in the plain-text viewer
     qint32 action = kActionUndecided;
+    // Why the transfer failed (the server's reply or the local error); empty
+    // while the entry has not failed. See TransferQueue::markFailed.
+    QString failureReason;
 };

@@ -3,9 +3,31 @@
 #include "queue/entry_date.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+double LocalModificationDate(const QFileInfo &info)
+{
+    QDateTime when = info.lastModified();
+#ifdef Q_OS_UNIX
+    // Qt takes a modification time of 0 (1 Jan 1970 00:00 UTC, which
+    // unpacked archives and build tools set) for "none"; the system knows
+    // better. A broken link has no date of its own to follow.
+    if (!when.isValid()) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(info.absoluteFilePath()).constData(), &st) == 0)
+            when = QDateTime::fromSecsSinceEpoch(qint64(st.st_mtime));
+    }
+#endif
+    const double date = entryDateFromDateTime(when);
+    return std::isnan(date) ? 0.0 : date;
+}
 
 std::optional<FolderEntries> ListLocalFolder(const QString &folder)
 {
@@ -29,10 +51,7 @@ std::optional<FolderEntries> ListLocalFolder(const QString &folder)
             row.entry.size = info.size();
         }
         row.entry.attributes = -1;
-        // A broken link has no date of its own to follow; 0 keeps the date
-        // order total.
-        const double date = entryDateFromDateTime(info.lastModified());
-        row.entry.date = std::isnan(date) ? 0.0 : date;
+        row.entry.date = LocalModificationDate(info);
         rows.append(std::move(row));
     }
     return rows;

@@ -6,6 +6,7 @@
 
 #include "queue/entry.h"
 
+#include <QFileInfo>
 #include <QString>
 
 #include <optional>
@@ -15,3 +16,8 @@
 // are -1 (the local pane does not show them). Hidden and system entries are
 // listed too. nullopt when the folder cannot be read.
 std::optional<FolderEntries> ListLocalFolder(const QString &folder);
+
+// A local file's modification time as an entry date (local wall clock), the
+// very first second of 1970 included; 0 when there is none to follow (a
+// broken link), which keeps the date order total.
+double LocalModificationDate(const QFileInfo &info);

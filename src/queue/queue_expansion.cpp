@@ -248,7 +248,7 @@ FolderDownloadResult QueueBufferedFolderDownload(const RemoteFolderCache& cache,
                 continue;
             }
             if (transfers.AddToTransferQueue(path + row.name, localFolder + row.name, row.entry.size, false,
-                                             false, false))
+                                             false, false, QString(), row.entry.date))
                 ++result.queued;
         }
     }

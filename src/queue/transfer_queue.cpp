@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <vector>
+
 TransferQueue::TransferQueue(UserInteraction* ui, IconCache* icons, QObject* parent)
     : QObject(parent), m_ui(ui), m_icons(icons)
 {
@@ -13,7 +15,7 @@ TransferQueue::TransferQueue(UserInteraction* ui, IconCache* icons, QObject* par
 TransferQueue::~TransferQueue() = default;
 
 bool TransferQueue::AddToTransferQueue(const QString& from, const QString& to, qint64 size, bool openAfter,
-                                       bool viewAfter, bool upload, const QString& serverAddress)
+                                       bool viewAfter, bool upload, const QString& serverAddress, double date)
 {
     const QString key = from.toLower();
     if (m_sources.value(key) > 0) {
@@ -25,6 +27,7 @@ bool TransferQueue::AddToTransferQueue(const QString& from, const QString& to, q
     QueueRow row;
     row.entry.kind = size >= 0 ? kEntryFile : kEntryFolder;
     row.entry.size = size;
+    row.entry.date = date;
     row.entry.upload = upload;
     row.entry.serverAddress = serverAddress;
     row.entry.from = from;
@@ -46,6 +49,8 @@ void TransferQueue::RemoveQueueEntry(int index)
 {
     if (index < 0 || index >= count())
         return;
+    if (m_rows[size_t(index)].isFailed())
+        --m_failed;
     const QString key = m_rows[size_t(index)].entry.from.toLower();
     if (--m_sources[key] <= 0)
         m_sources.remove(key);
@@ -57,6 +62,7 @@ void TransferQueue::clear()
 {
     m_rows.clear();
     m_sources.clear();
+    m_failed = 0;
     emit cleared();
 }
 
@@ -64,8 +70,76 @@ void TransferQueue::setStateImage(int index, int stateImage)
 {
     if (index < 0 || index >= count() || m_rows[size_t(index)].stateImage == stateImage)
         return;
-    m_rows[size_t(index)].stateImage = stateImage;
+    QueueRow& row = m_rows[size_t(index)];
+    m_failed += int(stateImage == kStateFailed) - int(row.isFailed());
+    row.stateImage = stateImage;
     emit rowChanged(index);
+}
+
+int TransferQueue::headIndex() const
+{
+    if (!hasPending())
+        return -1;
+    if (m_failed == 0)
+        return 0;
+    for (int i = 0; i < count(); ++i)
+        if (!m_rows[size_t(i)].isFailed())
+            return i;
+    return -1;
+}
+
+void TransferQueue::markFailed(int index, const QString& reason)
+{
+    if (index < 0 || index >= count())
+        return;
+    QueueRow& row = m_rows[size_t(index)];
+    row.entry.failureReason = reason.isEmpty() ? QStringLiteral("Failed") : reason;
+    row.entry.startTime = -1.0;
+    if (row.isFailed()) {
+        emit rowChanged(index);
+        return;
+    }
+    setStateImage(index, kStateFailed);
+}
+
+int TransferQueue::retryFailed()
+{
+    if (m_failed == 0)
+        return 0;
+    // Taken out in order and appended in the same order, behind every entry
+    // still to run, so that no waiting entry stands above a running one.
+    std::vector<QueueRow> retried;
+    for (int i = count() - 1; i >= 0; --i) {
+        if (!m_rows[size_t(i)].isFailed())
+            continue;
+        retried.push_back(m_rows[size_t(i)]);
+        RemoveQueueEntry(i);
+    }
+    for (auto it = retried.rbegin(); it != retried.rend(); ++it) {
+        QueueRow& row = *it;
+        row.stateImage = row.entry.upload ? kStateUploadWaiting : kStateDownloadWaiting;
+        row.entry.failureReason.clear();
+        row.entry.action = kActionUndecided;
+        row.entry.remoteSizeKnown = false;
+        row.entry.remoteSize = -1;
+        row.removeWhenDone = false;
+        ++m_sources[row.entry.from.toLower()];
+        m_rows.push_back(std::move(row));
+        emit rowInserted(count() - 1);
+    }
+    return int(retried.size());
+}
+
+int TransferQueue::removeFailed()
+{
+    int removed = 0;
+    for (int i = count() - 1; i >= 0 && m_failed > 0; --i) {
+        if (m_rows[size_t(i)].isFailed()) {
+            RemoveQueueEntry(i);
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 void TransferQueue::applyActionToAll(qint32 action, int except)
@@ -113,11 +187,15 @@ bool TransferQueue::deleteSelected()
     for (int i = count() - 1; i >= 0; --i) {
         if (i >= count() || !m_rows[size_t(i)].selected)
             continue;
-        if (m_rows[size_t(i)].isWaiting()) {
+        if (!m_rows[size_t(i)].isRunning()) {
             RemoveQueueEntry(i);
         } else if (!stop && m_ui
                    && m_ui->askYesNo(QStringLiteral("Delete file entry that is currently being transfered?"),
                                      true)) {
+            // The question ran a nested event loop; the row may have moved.
+            for (int r = 0; r < count(); ++r)
+                if (m_rows[size_t(r)].isRunning())
+                    m_rows[size_t(r)].removeWhenDone = true;
             stop = true;
         }
     }
@@ -132,9 +210,13 @@ void TransferQueue::moveUp()
             first = i;
             break;
         }
-    // Nothing moves in front of a running head entry.
-    if (first <= 0 || (first == 1 && !m_rows[0].isWaiting()))
+    // Nothing moves in front of a running entry, and a running entry stays
+    // where it is.
+    if (first <= 0 || m_rows[size_t(first - 1)].isRunning())
         return;
+    for (int i = first; i < count(); ++i)
+        if (m_rows[size_t(i)].selected && m_rows[size_t(i)].isRunning())
+            return;
     for (int i = first; i < count(); ++i)
         if (m_rows[size_t(i)].selected)
             swapRows(i, i - 1);
@@ -145,8 +227,9 @@ void TransferQueue::moveDown()
 {
     if (isEmpty())
         return;
-    if (!m_rows[0].isWaiting())
-        setSelected(0, false);
+    for (int i = 0; i < count(); ++i)
+        if (m_rows[size_t(i)].isRunning())
+            setSelected(i, false);
     if (m_rows.back().selected)
         return;
     int first = -1;

@@ -1,7 +1,7 @@
 #pragma once
 
-// The transfer queue as the window shows it: one row per waiting or running
-// transfer, each owning its tQueueEntry record. Headless: the window's queue
+// The transfer queue as the window shows it: one row per waiting, running or
+// failed transfer, each owning its tQueueEntry record. Headless: the window's queue
 // view shows these rows, with the columns "Transfer From", "Transfer To" and
 // "Size". Starting the head entry needs the engine and the session state and
 // lives in the session; this model holds the rows and the rules of the
@@ -23,6 +23,9 @@ inline constexpr int kStateDownloadRunning = 0;
 inline constexpr int kStateUploadRunning = 1;
 inline constexpr int kStateDownloadWaiting = 2;
 inline constexpr int kStateUploadWaiting = 3;
+// A transfer that failed: it stays in the queue with its reason until the
+// person retries or removes it, and the queue runs on past it.
+inline constexpr int kStateFailed = 4;
 
 struct QueueRow {
     tQueueEntry entry;
@@ -31,11 +34,17 @@ struct QueueRow {
     int stateImage = kStateDownloadWaiting;
     bool selected = false;
     bool focused = false;
+    // The person deleted this running entry: it goes when its transfer ends,
+    // however that ends, instead of staying as failed.
+    bool removeWhenDone = false;
 
     const QString& caption() const { return entry.from; }  // "Transfer From"
     const QString& toText() const { return entry.to; }     // "Transfer To"
     bool isFolder() const { return sizeText.isEmpty(); }
-    bool isWaiting() const { return stateImage >= kStateDownloadWaiting; }
+    bool isWaiting() const { return stateImage == kStateDownloadWaiting || stateImage == kStateUploadWaiting; }
+    bool isRunning() const { return stateImage == kStateDownloadRunning || stateImage == kStateUploadRunning; }
+    bool isFailed() const { return stateImage == kStateFailed; }
+    const QString& failureReason() const { return entry.failureReason; }
 };
 
 class TransferQueue : public QObject {
@@ -50,8 +59,11 @@ public:
     // Adds one entry at the end; size -1 is a folder. A source already in
     // the queue (compared ignoring case) is added only when the person says
     // Yes to the duplicate question. Returns whether it was added.
+    // date: the source's modification time when it is known (a listed
+    // remote file), shown when the target exists; 0 otherwise.
     bool AddToTransferQueue(const QString& from, const QString& to, qint64 size, bool openAfter,
-                            bool viewAfter, bool upload, const QString& serverAddress = QString());
+                            bool viewAfter, bool upload, const QString& serverAddress = QString(),
+                            double date = 0.0);
     void RemoveQueueEntry(int index);
     void clear();
 
@@ -60,6 +72,22 @@ public:
     const QueueRow& row(int index) const { return m_rows[size_t(index)]; }
     QueueRow& row(int index) { return m_rows[size_t(index)]; }
     void setStateImage(int index, int stateImage);
+
+    // The entry the queue works on: the running one, else the first waiting
+    // one; -1 when only failed entries (or none) are left. Failed entries may
+    // stand above it, waiting ones never do (see retryFailed and moveUp).
+    int headIndex() const;
+    // Entries still to transfer (waiting or running).
+    bool hasPending() const { return count() > m_failed; }
+    int failedCount() const { return m_failed; }
+
+    // A failed transfer stays where it is with its reason; its start time is
+    // cleared. Retrying puts every failed entry back at the end of the queue,
+    // waiting, with its reason and its decided action cleared (the target
+    // may have changed meanwhile); returns how many.
+    void markFailed(int index, const QString& reason);
+    int retryFailed();
+    int removeFailed();
     // Gives every entry but `except` the same action ("Apply to entire queue").
     void applyActionToAll(qint32 action, int except);
 
@@ -73,8 +101,8 @@ public:
     // The person's operations, with the rules of the queue view.
     void setSelected(int index, bool selected);
     void setFocused(int index);
-    // Removes the selected waiting rows (last to first). For a selected
-    // running row it asks "Delete file entry that is currently being
+    // Removes the selected waiting and failed rows (last to first). For a
+    // selected running row it asks "Delete file entry that is currently being
     // transfered?"; returns true when the answer was Yes, and the caller then
     // runs the Stop action (the completion of the aborted transfer removes it).
     bool deleteSelected();
@@ -96,6 +124,7 @@ private:
     IconCache* m_icons;
     std::deque<QueueRow> m_rows;  // the head leaves in constant time
     QHash<QString, int> m_sources;  // lower-cased source -> number of rows with it
+    int m_failed = 0;               // rows in kStateFailed
     bool m_active = false;
     bool m_alwaysActive = false;
 };

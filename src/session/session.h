@@ -56,6 +56,15 @@ struct TransferPanels {
 // resumeAt: the restart offset; elapsedSeconds: since the entry started.
 TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, double elapsedSeconds);
 
+// The question before a remote delete, which cannot be undone: it names what
+// goes, "Delete 3 files and 1 folder tree from the server?".
+QString remoteDeleteQuestion(const QList<FolderEntry>& selected);
+
+// The lines the overwrite / resume / skip prompt adds to its question: the
+// size and date of the source and of the existing target, so that the
+// answer can be judged. targetDate 0 (or NaN) when it is not known.
+QString transferPromptDetails(const tQueueEntry& entry, bool upload, qint64 targetSize, double targetDate);
+
 class Session : public QObject {
     Q_OBJECT
 public:
@@ -145,6 +154,12 @@ public:
     // Closing and destruction: the sites and the settings written back.
     void FormClose();
     bool FormDestroy();
+    // Writes the settings and the sites into the data file now (atomically).
+    // At exit the container is cleared afterwards and a failure goes to the
+    // bug-report window; a save during the run (after a change) keeps the
+    // container, with streams of other versions, for the next one and logs
+    // a failure instead of opening a window the person did not ask for.
+    bool saveDataFile(bool atExit);
     QString dataFile() const { return m_dataFile; }
     // Why the stored settings were not used at start, if they were not.
     const StoreStatus& dataFileStatus() const { return m_dataFileStatus; }
@@ -170,6 +185,8 @@ public:
     void connectToSite(const tSiteObject& site);
     // One check of the automatic reconnection (a step of the tick).
     void reconnectionCheck();
+    // The running transfer waits again, to resume after the reconnection.
+    void keepQueueForReconnection();
 
     // ---- command queue (session_commands.cpp) ---------------------------------
     void ProcessCommandQueue();
@@ -182,6 +199,9 @@ public:
     void setQueueAlwaysActive(bool on);
     // acQueueDelete: Yes to the running-row question runs Stop.
     void acQueueDelete();
+    // "Retry failed": every failed entry waits again at the end of the queue,
+    // which is activated. "Remove failed" is qLv.removeFailed().
+    void retryFailedTransfers();
     void QueueUploadFolder(const QString& localFolder, const QString& remoteFolder);
 
     // ---- producers of remote work (session_producers.cpp) ---------------------
@@ -245,13 +265,15 @@ private:
     bool walkStepRefused();
 
     // session_transfers.cpp
-    // The head entry could not be started: reported as its transfer's
-    // failure would be, removed, and the queue goes on.
-    void failQueueHead(const QString& reason);
-    void startDownloadFile();
-    void startUploadFile();
-    void startDownloadFolder();
+    // An entry the engine refused to start: marked failed with the reason,
+    // and the queue goes on.
+    void failQueueEntry(int index, const QString& reason);
+    void startDownloadFile(int head);
+    void startUploadFile(int head);
+    void startDownloadFolder(int head);
     bool settleAction(int index, const QString& prompt);
+    void backToWaiting(const QString& from, int waitingState);
+    double remoteFileDate(const QString& remotePath) const;
     bool modeFits(const QString& name) const;
     // A remote path or name (as the panes and the queue hold it) in the bytes
     // the server knows it by.
@@ -263,7 +285,10 @@ private:
 
     // session_done.cpp
     void downloadFinished(int error);
-    void uploadFinished();
+    void uploadFinished(int error);
+    // The running entry after its transfer: removed when it succeeded (or
+    // the person deleted it), kept as failed with the reason otherwise.
+    void transferEnded(int head, bool ok, const QString& reason);
     void resetTransferPanels();
     void completionSound();
     void stopRoutineWithError(const QString& message);
@@ -288,6 +313,10 @@ private:
     // (aborted by a disconnect, or cut by the server); they are not handled.
     int m_staleDones = 0;
     bool m_extraTickPending = false;
+    // The log-in of the current connection has succeeded (a session that
+    // ends without it was never up, and is not reported as one the server
+    // ended).
+    bool m_loggedIn = false;
 
     struct WalkFailure {
         QString folder;   // remote path, ending in "/"

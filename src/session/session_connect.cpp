@@ -4,6 +4,7 @@
 
 #include "session/address.h"
 #include "session/session.h"
+#include "session/session_end.h"
 
 #include "queue/queue_expansion.h"
 #include "queue/user_interaction.h"
@@ -51,6 +52,7 @@ void Session::acConnectExecute(bool bySender)
         if (bySender)
             RetryCount = -1;
         ConnectWanted = true;
+        m_loggedIn = false;
 
         tbAddress.replace(QStringLiteral("%20"), QStringLiteral(" "));
         const ParsedAddress url = splitAddress(tbAddress);
@@ -131,6 +133,7 @@ void Session::acConnectExecute(bool bySender)
             break;
         }
 
+        setPanel(0, QStringLiteral("Connecting to ") + tbAddress + QLatin1Char(':') + tbPort + QStringLiteral(" ..."));
         const QString title = QStringLiteral("Connecting (") + tbAddress + QStringLiteral(") ... -  ") + BaseTitle;
         setTitles(title, title);
         m_loginMessage.clear();
@@ -184,7 +187,7 @@ void Session::ftpDisplay(QByteArray& msg)
     });
 }
 
-void Session::ftpSessionClosed(int)
+void Session::ftpSessionClosed(int error)
 {
     // The request that was running still reports; it belongs to the ended
     // session, and a new session may have started by the time it arrives.
@@ -193,26 +196,42 @@ void Session::ftpSessionClosed(int)
         ++m_staleDones;
     }
     setTitles(BaseTitle, BaseTitle);
+    SessionEnd end;
+    end.wanted = ConnectWanted;
+    end.established = m_loggedIn;
+    end.error = error;
+    end.lastReply = ftp.LastResponse();
+    end.server = QString::fromUtf8(ftp.HostName()) + QLatin1Char(':') + QString::fromUtf8(ftp.Port());
+    QString text = sessionEndText(end);
+    // A session that ends under a transfer names it, so that the person
+    // knows what to fetch or send again.
+    const int running = qLv.headIndex();
+    if (end.wanted && end.established && running >= 0 && qLv.row(running).isRunning()) {
+        const tQueueEntry& entry = qLv.row(running).entry;
+        text += QStringLiteral(" (during the transfer of ") + (entry.upload ? entry.to : entry.from)
+                + QStringLiteral(")");
+    }
     if (ConnectWanted) {
         ++RetryCount;
         DisconnectTime = m_platform.now();
-        QString note = QStringLiteral("Disconnected by Server.");
-        // Which transfer was cut, so that the person knows what to fetch or
-        // send again (the queue is emptied below).
-        if (!qLv.isEmpty() && !qLv.row(0).isWaiting()) {
-            const tQueueEntry& head = qLv.row(0).entry;
-            note += QStringLiteral(" (during the transfer of ") + (head.upload ? head.to : head.from)
-                    + QStringLiteral(")");
-        }
-        log(note);
     } else {
         RetryCount = -1;
-        log(QStringLiteral("Logged Off."));
     }
+    m_loggedIn = false;
+    log(text);
+    setPanel(0, text);
+    // Whatever was being transferred has ended with the session.
+    resetTransferPanels();
     CurrentRemoteFolder.clear();
     remoteNames.clear();
     setConnectState(false);
-    qLv.clear();
+    // A session the server dropped (or that timed out) and that will be
+    // reconnected keeps its queue: the transfer that was running continues
+    // where it stopped. Otherwise the queue goes with the session.
+    if (ConnectWanted && (settings.sRetryTillConnected || RetryCount < settings.sRetries))
+        keepQueueForReconnection();
+    else
+        qLv.clear();
     if (!RemoteFolderCache.isEmpty()) {
         if (!settings.sSndDisable && !settings.sSndDisconnect.isEmpty())
             m_platform.playSound(QString::fromUtf8(settings.sSndDisconnect));
@@ -221,6 +240,27 @@ void Session::ftpSessionClosed(int)
     m_remotePath.clear();
     m_remoteHistory.clear();
     emit remotePaneCleared();
+}
+
+void Session::keepQueueForReconnection()
+{
+    if (qLv.isEmpty() || qLv.row(0).isWaiting())
+        return;
+    QueueRow& head = qLv.row(0);
+    const bool upload = head.stateImage == kStateUploadRunning;
+    // Bytes moved mean the target is the start of this very file: resume
+    // it. Before the first byte the target is still what it was (an older
+    // file, for instance) and the action stays as decided. The byte count
+    // is this transfer's only when the transfer is the last request.
+    const TFtpRequest rq = ftp.RequestType();
+    const bool transferRan = rq == TFtpRequest::ftpRqGet || rq == TFtpRequest::ftpRqRestGet
+                             || rq == TFtpRequest::ftpRqPut || rq == TFtpRequest::ftpRqRestPut;
+    if (transferRan && ftp.ByteCount() > 0)
+        head.entry.action = kActionResume;
+    if (upload)
+        head.entry.remoteSizeKnown = false;  // asked again after the log-in
+    qLv.setStateImage(0, upload ? kStateUploadWaiting : kStateDownloadWaiting);
+    resetTransferPanels();
 }
 
 void Session::reconnectionCheck()

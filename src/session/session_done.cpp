@@ -32,7 +32,7 @@ QString folderPart(const QString& path, const QString& separators)
 
 void Session::completionSound()
 {
-    if (qLv.isEmpty() && !settings.sSndDisable && !settings.sSndXferComplete.isEmpty())
+    if (!qLv.hasPending() && !settings.sSndDisable && !settings.sSndXferComplete.isEmpty())
         m_platform.playSound(QString::fromUtf8(settings.sSndXferComplete));
 }
 
@@ -95,6 +95,9 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
             if (!settings.sSndDisable && !settings.sSndConnect.isEmpty())
                 m_platform.playSound(QString::fromUtf8(settings.sSndConnect));
             ListingStyle = 0;
+            m_loggedIn = true;
+            setPanel(0, QStringLiteral("Connected to ") + QString::fromUtf8(ftp.HostName()) + QLatin1Char(':')
+                            + QString::fromUtf8(ftp.Port()));
         } else {
             CommandQueue.clear();
             try { ftp.Abort(); } catch (...) {}
@@ -111,12 +114,14 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
     case TFtpRequest::ftpRqRestGet:
         guardedRoutine(m_ui, "RD10", [&] { downloadFinished(error); });
         break;
-    case TFtpRequest::ftpRqSize:
-        if (qLv.isEmpty())
+    case TFtpRequest::ftpRqSize: {
+        const int head = qLv.headIndex();
+        if (head < 0)
             return;
-        qLv.row(0).entry.remoteSizeKnown = true;
-        qLv.row(0).entry.remoteSize = ok ? ftp.SizeResult() : -1;
+        qLv.row(head).entry.remoteSizeKnown = true;
+        qLv.row(head).entry.remoteSize = ok ? ftp.SizeResult() : -1;
         break;
+    }
     case TFtpRequest::ftpRqPut:
     case TFtpRequest::ftpRqAppend:
     case TFtpRequest::ftpRqRestPut:
@@ -127,7 +132,7 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
                                        + QStringLiteral(")"),
                              lastReply(ftp));
             }
-            uploadFinished();
+            uploadFinished(error);
         });
         break;
     case TFtpRequest::ftpRqMkd:
@@ -186,11 +191,32 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
     timerTimer();
 }
 
+void Session::transferEnded(int head, bool ok, const QString& reason)
+{
+    resetTransferPanels();
+    // Only the entry whose transfer this was; a session that ended has taken
+    // its entries along.
+    if (head < 0 || !qLv.row(head).isRunning())
+        return;
+    if (ok || qLv.row(head).removeWhenDone) {
+        qLv.RemoveQueueEntry(head);
+    } else {
+        // The queue's row keeps the reason; the status bar says it now.
+        setPanel(0, QStringLiteral("Transfer failed: ") + qLv.row(head).entry.from + QStringLiteral(" (")
+                        + reason + QLatin1Char(')'));
+        qLv.markFailed(head, reason);
+    }
+    completionSound();
+}
+
 void Session::downloadFinished(int error)
 {
-    if (qLv.isEmpty())
+    const int head = qLv.headIndex();
+    if (head < 0) {
+        resetTransferPanels();
         return;
-    const tQueueEntry entry = qLv.row(0).entry;
+    }
+    const tQueueEntry entry = qLv.row(head).entry;
     const QString local = QFile::decodeName(ftp.LocalFileName());
     const bool ok = (error & 0xFFFF) == 0;
     if (!ok) {
@@ -203,19 +229,14 @@ void Session::downloadFinished(int error)
         if (entry.viewAfter)
             m_platform.openInTextViewer(local);
     }
-    resetTransferPanels();
-    qLv.RemoveQueueEntry(0);
-    completionSound();
+    transferEnded(head, ok, lastReply(ftp).trimmed());
     if (folderPart(local, QStringLiteral("/") + QDir::separator()) == CurrentLocalFolder)
         emit localPaneRefresh();
 }
 
-void Session::uploadFinished()
+void Session::uploadFinished(int error)
 {
-    resetTransferPanels();
-    if (!qLv.isEmpty())
-        qLv.RemoveQueueEntry(0);
-    completionSound();
+    transferEnded(qLv.headIndex(), (error & 0xFFFF) == 0, lastReply(ftp).trimmed());
     const QString folder = folderPart(decodeRemoteName(ftp.HostFileName()), QStringLiteral("/"));
     if (folder != CurrentRemoteFolder)
         MarkFolderStale(RemoteFolderCache, folder);

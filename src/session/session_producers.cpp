@@ -16,6 +16,23 @@ QByteArray bytes(const QString& text)
 
 }  // namespace
 
+QString remoteDeleteQuestion(const QList<FolderEntry>& selected)
+{
+    qsizetype folders = 0;
+    for (const FolderEntry& row : selected)
+        folders += row.entry.isFolder() ? 1 : 0;
+    const qsizetype files = selected.size() - folders;
+    const auto count = [](qsizetype n, const char* one, const char* many) {
+        return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+    };
+    QStringList parts;
+    if (files > 0)
+        parts << count(files, "file", "files");
+    if (folders > 0)
+        parts << count(folders, "folder tree", "folder trees");
+    return QStringLiteral("Delete ") + parts.join(QStringLiteral(" and ")) + QStringLiteral(" from the server?");
+}
+
 void Session::changeRemoteFolder(const QString& folder)
 {
     CommandQueue.append(makeCommand({"cwd", bytes(folder)}));
@@ -73,7 +90,7 @@ void Session::receive(const QList<FolderEntry>& selected)
         }
         qLv.AddToTransferQueue(CurrentRemoteFolder + row.name, CurrentLocalFolder + row.name,
                                row.entry.isFolder() ? -1 : row.entry.size, false, false, false,
-                               QString::fromUtf8(ftp.HostName()));
+                               QString::fromUtf8(ftp.HostName()), row.entry.date);
     }
 }
 
@@ -97,7 +114,7 @@ void Session::openRemoteFile(const FolderEntry& file, bool view)
         return;
     }
     qLv.AddToTransferQueue(CurrentRemoteFolder + file.name, CurrentLocalFolder + file.name, file.entry.size, !view,
-                           view, false, QString::fromUtf8(ftp.HostName()));
+                           view, false, QString::fromUtf8(ftp.HostName()), file.entry.date);
 }
 
 void Session::refreshRemote()

@@ -60,6 +60,13 @@ void Session::FormClose()
 bool Session::FormDestroy()
 {
     m_timer.stop();
+    return saveDataFile(true);
+}
+
+bool Session::saveDataFile(bool atExit)
+{
+    if (m_dataFile.isEmpty())
+        return false;  // FormCreate has not run: nothing was read to write back
     settings.logAutoScroll = logwin.autoScroll();
     settings.quickConnectAddress = tbAddress.toUtf8();
     settings.quickConnectUser = tbusername.toUtf8();
@@ -77,12 +84,17 @@ bool Session::FormDestroy()
     passwords.storeBeforeSave();
     const QByteArray quickPassword = settings.quickConnectPassword;
     settings.quickConnectPassword = passwords.storedQuickConnectPassword();
-    const StoreStatus status =
-        saveDataFile(strm, m_dataFile, settings, sites.save(&PasswordVault::storedPassword));
+    StreamContainer during = strm;
+    const StoreStatus status = ::saveDataFile(atExit ? strm : during, m_dataFile, settings,
+                                              sites.save(&PasswordVault::storedPassword));
     settings.quickConnectPassword = quickPassword;
-    if (!status.ok())
-        ReportBug(m_ui, QStringLiteral("FDS1"), status.message);
-    else
+    if (!status.ok()) {
+        if (atExit)
+            ReportBug(m_ui, QStringLiteral("FDS1"), status.message);
+        else
+            log(QStringLiteral("Could not save the settings: ") + status.message);
+    } else {
         passwords.removeUnusedEntries();
+    }
     return status.ok();
 }

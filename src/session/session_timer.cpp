@@ -62,9 +62,9 @@ void Session::timerTimer()
         const int entriesBefore = qLv.count();
         if (!CommandQueue.isEmpty() && ready)
             ProcessCommandQueue();
-        else if (!qLv.isEmpty() && qLv.isActive() && ready)
+        else if (qLv.hasPending() && qLv.isActive() && ready)
             StartQueueHead();
-        else if (qLv.isEmpty() && !qLv.alwaysActive())
+        else if (!qLv.hasPending() && !qLv.alwaysActive())
             qLv.setActive(false);
         // Work that needed no request (a buffered folder expanded, a type
         // switch queued, an entry skipped) goes on at once instead of after
@@ -91,10 +91,11 @@ void Session::scheduleExtraTick()
 
 void Session::progressDisplay()
 {
-    if (qLv.isEmpty())
+    const int index = qLv.headIndex();
+    if (index < 0)
         return;
-    const QueueRow& head = qLv.row(0);
-    if (head.entry.startTime == -1.0 || head.isWaiting())
+    const QueueRow& head = qLv.row(index);
+    if (head.entry.startTime == -1.0 || !head.isRunning())
         return;
     const double elapsed = (m_platform.now() - head.entry.startTime) * kSecondsPerDay;
     const TransferPanels p = transferPanels(head.entry.size, ftp.ByteCount(), ftp.ResumeAt(), elapsed);

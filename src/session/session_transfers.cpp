@@ -4,7 +4,9 @@
 
 #include "session/session.h"
 
+#include "queue/local_listing.h"
 #include "queue/queue_expansion.h"
+#include "queue/size_format.h"
 #include "queue/user_interaction.h"
 
 #include <QFile>
@@ -17,7 +19,46 @@ QString remoteName(const QString& remotePath)
     return remotePath.mid(remotePath.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+QString fileLine(const QString& label, qint64 size, double date)
+{
+    QString line = label + QStringLiteral(": ") + (size >= 0 ? FormatByteCount(size) : QStringLiteral("size unknown"));
+    if (size >= 1024)
+        line += QStringLiteral(" (") + FormatSizeHuman(size) + QLatin1Char(')');
+    const QString when = FormatEntryDate(date);
+    if (!when.isEmpty())
+        line += QStringLiteral(", ") + when;
+    return line;
+}
+
 }  // namespace
+
+QString transferPromptDetails(const tQueueEntry& entry, bool upload, qint64 targetSize, double targetDate)
+{
+    qint64 sourceSize = entry.size;
+    double sourceDate = entry.date;
+    if (upload) {
+        // The local file as it is now, not as it was when it was queued.
+        const QFileInfo source(entry.from);
+        sourceSize = source.exists() ? source.size() : -1;
+        sourceDate = LocalModificationDate(source);
+    }
+    return QStringLiteral("\r\r\n")
+           + fileLine(upload ? QStringLiteral("Source (local)") : QStringLiteral("Source (server)"), sourceSize,
+                      sourceDate)
+           + QStringLiteral("\r\n")
+           + fileLine(upload ? QStringLiteral("Target (server)") : QStringLiteral("Target (local)"), targetSize,
+                      targetDate);
+}
+
+// The date of a remote file as its folder's cached listing has it; 0 when
+// that folder has not been listed.
+double Session::remoteFileDate(const QString& remotePath) const
+{
+    const int cut = remotePath.lastIndexOf(QLatin1Char('/'));
+    const tFolderObject* folder = RemoteFolderCache.find(remotePath.left(cut + 1));
+    const FolderEntry* file = folder ? folder->find(remotePath.mid(cut + 1)) : nullptr;
+    return file ? file->entry.date : 0.0;
+}
 
 void Session::QueueStop()
 {
@@ -79,7 +120,8 @@ bool Session::settleAction(int index, const QString& prompt)
     const UserInteraction::TransferActionAnswer answer =
         m_ui.askTransferAction(prompt, settings.sXferAction, settings.sXferClosePromptForAction,
                                settings.sXferClosePromptForActionSecs + 1);
-    if (qLv.isEmpty() || qLv.row(index).entry.from != from)
+    const int head = qLv.headIndex();
+    if (head != index || qLv.row(head).entry.from != from)
         return false;
     qLv.row(index).entry.action = answer.action;
     if (answer.applyToEntireQueue)
@@ -90,76 +132,89 @@ bool Session::settleAction(int index, const QString& prompt)
 void Session::StartQueueHead()
 {
     guardedRoutine(m_ui, "TQ01", [&] {
-        if (qLv.isEmpty() || !qLv.row(0).isWaiting())
+        const int head = qLv.headIndex();
+        if (head < 0 || !qLv.row(head).isWaiting())
             return;
-        const QueueRow& head = qLv.row(0);
-        const bool upload = head.stateImage == kStateUploadWaiting;
+        const QueueRow& row = qLv.row(head);
+        const bool upload = row.stateImage == kStateUploadWaiting;
         try {
-            if (!upload && !head.isFolder())
-                startDownloadFile();
+            if (!upload && !row.isFolder())
+                startDownloadFile(head);
             else if (!upload)
-                startDownloadFolder();
-            else if (!head.isFolder())
-                startUploadFile();
+                startDownloadFolder(head);
+            else if (!row.isFolder())
+                startUploadFile(head);
             else {
-                const QString from = head.entry.from;
-                const QString to = head.entry.to;
+                const QString from = row.entry.from;
+                const QString to = row.entry.to;
                 QueueUploadFolder(from, to);
-                qLv.RemoveQueueEntry(0);
+                qLv.RemoveQueueEntry(head);
             }
         } catch (const FtpException& e) {
             // The engine refused to start this entry (a name it cannot
             // send, say): it fails alone and the rest of the queue goes on.
-            failQueueHead(QString::fromUtf8(e.what()));
+            failQueueEntry(head, QString::fromUtf8(e.what()));
         }
     });
 }
 
-void Session::failQueueHead(const QString& reason)
+void Session::failQueueEntry(int index, const QString& reason)
 {
-    if (qLv.isEmpty())
+    if (index < 0 || index >= qLv.count())
         return;
-    const tQueueEntry entry = qLv.row(0).entry;
+    const tQueueEntry entry = qLv.row(index).entry;
     if (entry.upload)
         ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + entry.to + QStringLiteral(")"), reason);
     else
         log(QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + reason + QStringLiteral(")"));
     resetTransferPanels();
-    qLv.RemoveQueueEntry(0);
+    setPanel(0, QStringLiteral("Transfer failed: ") + entry.from + QStringLiteral(" (") + reason + QLatin1Char(')'));
+    qLv.markFailed(index, reason);
 }
 
-void Session::startDownloadFile()
+// Gives up a start that a modal prompt interrupted: the entry, when it is
+// still the head, waits again.
+void Session::backToWaiting(const QString& from, int waitingState)
 {
-    const QString from = qLv.row(0).entry.from;
-    const QString to = qLv.row(0).entry.to;
+    const int head = qLv.headIndex();
+    if (head >= 0 && qLv.row(head).entry.from == from)
+        qLv.setStateImage(head, waitingState);
+}
+
+void Session::startDownloadFile(int head)
+{
+    const QString from = qLv.row(head).entry.from;
+    const QString to = qLv.row(head).entry.to;
     const QString name = remoteName(from);
     if (!isSafeRemoteName(name)) {
         log(QStringLiteral("Skipped unsafe remote name: ") + name);
-        qLv.RemoveQueueEntry(0);
+        qLv.markFailed(head, QStringLiteral("Unsafe remote name: ") + name);
         return;
     }
-    const bool exists = QFileInfo(to).isFile();
-    qLv.setStateImage(0, kStateDownloadRunning);
-    if (exists && qLv.row(0).entry.action == kActionUndecided
-        && !settleAction(0, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists locally."))) {
-        if (!qLv.isEmpty() && qLv.row(0).entry.from == from)
-            qLv.setStateImage(0, kStateDownloadWaiting);
+    const QFileInfo target(to);
+    const bool exists = target.isFile();
+    qLv.setStateImage(head, kStateDownloadRunning);
+    if (exists && qLv.row(head).entry.action == kActionUndecided
+        && !settleAction(head, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists locally.")
+                                   + transferPromptDetails(qLv.row(head).entry, false, target.size(),
+                                                           LocalModificationDate(target)))) {
+        backToWaiting(from, kStateDownloadWaiting);
         return;
     }
-    if (exists && qLv.row(0).entry.action == kActionSkip) {
-        qLv.RemoveQueueEntry(0);
+    if (exists && qLv.row(head).entry.action == kActionSkip) {
+        qLv.RemoveQueueEntry(head);
         return;
     }
     if (!modeFits(to)) {
-        qLv.setStateImage(0, kStateDownloadWaiting);
+        qLv.setStateImage(head, kStateDownloadWaiting);
         pushTypeSwitch();
         return;
     }
-    qLv.row(0).entry.startTime = m_platform.now();
+    qLv.row(head).entry.startTime = m_platform.now();
     FtpTransfer transfer;
     transfer.remote = wire(from);
     transfer.local = QFile::encodeName(to);
-    transfer.restart = exists && qLv.row(0).entry.action != kActionOverwrite;
+    transfer.restart = exists && qLv.row(head).entry.action != kActionOverwrite;
     transfer.remoteTime = listedTime(from);
     ftp.retrieve(transfer);
 }
@@ -174,12 +229,12 @@ QDateTime Session::listedTime(const QString& remotePath) const
     return QDateTime::fromSecsSinceEpoch(row->entry.exactTime, Qt::UTC);
 }
 
-void Session::startUploadFile()
+void Session::startUploadFile(int head)
 {
-    QueueRow& head = qLv.row(0);
-    const QString from = head.entry.from;
-    const QString to = head.entry.to;
-    if (!head.entry.remoteSizeKnown) {
+    QueueRow& row = qLv.row(head);
+    const QString from = row.entry.from;
+    const QString to = row.entry.to;
+    if (!row.entry.remoteSizeKnown) {
         // Servers refuse SIZE in ASCII mode (the size would depend on line
         // ends); refused, it would read as "absent" and an existing file
         // would be overwritten without the action being asked for.
@@ -191,42 +246,49 @@ void Session::startUploadFile()
         ftp.Size();
         return;
     }
-    const bool exists = head.entry.remoteSize >= 0;
-    qLv.setStateImage(0, kStateUploadRunning);
-    if (exists && head.entry.action == kActionUndecided
-        && !settleAction(0, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists on FTP server."))) {
-        if (!qLv.isEmpty() && qLv.row(0).entry.from == from)
-            qLv.setStateImage(0, kStateUploadWaiting);
+    const bool exists = row.entry.remoteSize >= 0;
+    qLv.setStateImage(head, kStateUploadRunning);
+    if (exists && row.entry.action == kActionUndecided
+        && !settleAction(head, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists on FTP server.")
+                                   + transferPromptDetails(row.entry, true, row.entry.remoteSize,
+                                                           remoteFileDate(to)))) {
+        backToWaiting(from, kStateUploadWaiting);
         return;
     }
-    QueueRow& row = qLv.row(0);
-    if (exists && row.entry.action == kActionSkip) {
-        qLv.RemoveQueueEntry(0);
+    QueueRow& settled = qLv.row(head);
+    if (exists && settled.entry.action == kActionSkip) {
+        qLv.RemoveQueueEntry(head);
         return;
     }
     if (!modeFits(from)) {
-        qLv.setStateImage(0, kStateUploadWaiting);
+        qLv.setStateImage(head, kStateUploadWaiting);
         pushTypeSwitch();
         return;
     }
-    row.entry.startTime = m_platform.now();
+    settled.entry.startTime = m_platform.now();
     FtpTransfer transfer;
     transfer.remote = wire(to);
     transfer.local = QFile::encodeName(from);
-    transfer.restart = exists && row.entry.action != kActionOverwrite;
-    transfer.offset = row.entry.remoteSize;
+    transfer.restart = exists && settled.entry.action != kActionOverwrite;
+    transfer.offset = settled.entry.remoteSize;
     ftp.store(transfer);
 }
 
-void Session::startDownloadFolder()
+void Session::startDownloadFolder(int head)
 {
-    const QString from = qLv.row(0).entry.from;
-    const QString to = qLv.row(0).entry.to;
+    const QString from = qLv.row(head).entry.from;
+    const QString to = qLv.row(head).entry.to;
     MarkFolderStale(RemoteFolderCache, from);
     CommandQueue.append(makeCommand({"cwd", from.toUtf8()}));
     CommandQueue.append(makeCommand({"list", "flag:recursive"}));
     CommandQueue.append(makeCommand({"cwd", CurrentRemoteFolder.toUtf8()}));
     CommandQueue.append(makeCommand({"list"}));
     CommandQueue.append(makeCommand({"downloadbufferedfolder", to.toUtf8(), from.toUtf8(), "flag:activatequeue"}));
-    qLv.RemoveQueueEntry(0);
+    qLv.RemoveQueueEntry(head);
+}
+
+void Session::retryFailedTransfers()
+{
+    if (qLv.retryFailed() > 0)
+        acQueueTransfer();
 }

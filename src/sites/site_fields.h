@@ -2,7 +2,7 @@
 
 // What the site manager's edit controls hold for the selected node, and the
 // small rules applied when they change: the "ftp://" prefix of a typed host,
-// the port's up-down range, the anonymous button and the new-site prompts.
+// the port's up-down range, the anonymous button and the new-site texts.
 
 #include "store/site_object.h"
 
@@ -11,8 +11,11 @@
 inline constexpr int SitePortMin = 21;
 inline constexpr int SitePortMax = 32767;
 
+// The instructions the empty name and host boxes show (placeholder texts;
+// never stored). A new site is named NewSiteName and has no host yet.
 inline const QString NewSiteNamePrompt = QStringLiteral("Enter Site Name Here (e.g. My Server)");
 inline const QString NewSiteHostPrompt = QStringLiteral("Enter Site Address Here (e.g. ftp.example.com)");
+inline const QString NewSiteName = QStringLiteral("New Site");
 inline const QString AnonymousUser = QStringLiteral("anonymous");
 // Used by the anonymous button when no anonymous password is set in the
 // preferences (sAnonPassword).

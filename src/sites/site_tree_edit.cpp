@@ -105,13 +105,21 @@ SiteResult SiteTree::newFolder(SiteNode* selected, const QString& name)
 SiteResult SiteTree::newSite(SiteNode* selected)
 {
     SiteNode* parent = folderForNewNode(selected);
-    if (const QString error = subtreeError(SiteNodeKind::Site, NewSiteNamePrompt, treePath(parent), nullptr);
-        !error.isEmpty())
+    // "New Site", or "New Site 2" and so on beside one: a tree path names
+    // one site (a shortcut and -ConnectTo find it by its path).
+    QString name = NewSiteName;
+    const auto taken = [parent](const QString& text) {
+        for (const auto& child : parent->children())
+            if (child->text() == text)
+                return true;
+        return false;
+    };
+    for (int n = 2; taken(name); ++n)
+        name = NewSiteName + QLatin1Char(' ') + QString::number(n);
+    if (const QString error = subtreeError(SiteNodeKind::Site, name, treePath(parent), nullptr); !error.isEmpty())
         return {nullptr, error};
     auto record = std::make_unique<tSiteObject>(tSiteObject::newSite());
-    record->SiteHost = NewSiteHostPrompt.toUtf8();
-    SiteNode* site = parent->appendChild(
-        std::make_unique<SiteNode>(SiteNodeKind::Site, NewSiteNamePrompt, std::move(record)));
+    SiteNode* site = parent->appendChild(std::make_unique<SiteNode>(SiteNodeKind::Site, name, std::move(record)));
     sort();
     return {site, {}};
 }

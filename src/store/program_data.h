@@ -44,7 +44,9 @@ struct ProgramData {
     QByteArray quickConnectUser;
     QByteArray quickConnectPassword; // stored as typed
     QByteArray quickConnectPort;     // at most 9 characters
-    bool queueAlwaysActive = false;
+    // A transfer starts when it is asked for, as in other desktop clients;
+    // stored records keep their own choice.
+    bool queueAlwaysActive = true;
     std::array<QByteArray, HistoryCount> localFolderHistory{}; // empty = no item
     bool logAutoScroll = true;
     quint8 sStartUpAction = 0; // 0 Do Nothing, 1 Open Site Manager, 2 Connect to Last Used Site
@@ -76,7 +78,9 @@ struct ProgramData {
     qint32 sRetryDelay = 0;
     QByteArray sAnonPassword;
     bool sWarnLocalDelete = false;
-    bool sWarnRemoteDelete = false;
+    // A remote delete cannot be undone (local deletes go to the trash), so a
+    // new record asks first; stored records keep their own choice.
+    bool sWarnRemoteDelete = true;
     bool sShowLoginMessage = false;
     quint8 sXferAction = 0; // 0 Overwrite file, 1 Resume file, 2 Skip file
     bool sXferPromptForAction = false;
@@ -99,6 +103,10 @@ struct ProgramData {
     qint32 sTimeout = 30;         // seconds without a byte before a request fails; 0 never
     bool sKeepFileTimes = true;   // transferred files keep their modification time
     qint32 sFolderDepthLimit = 64; // folder levels a recursive download or delete descends
+    // Sizes in B, KB, MB, GB and TB with one decimal; off, the panes show
+    // whole kilobytes (the KB column). Files from before the setting keep
+    // the KB column (applyLegacyDefaults).
+    bool sHumanSizes = true;
     // The keyring entry holding the quick-connect password; empty when the
     // keyring holds none (the password, if any, is in quickConnectPassword).
     QByteArray quickConnectKeyringKey;

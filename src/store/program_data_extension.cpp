@@ -26,6 +26,7 @@ const std::array intFields{
 };
 const std::array flagFields{
     FlagField{"KeepFileTimes", &ProgramData::sKeepFileTimes},
+    FlagField{"HumanReadableSizes", &ProgramData::sHumanSizes},
 };
 const std::array textFields{
     TextField{"QuickConnectKeyringKey", &ProgramData::quickConnectKeyringKey},
@@ -71,7 +72,7 @@ void ProgramData::decodeExtension(QByteArrayView bytes)
 
 void ProgramData::applyLegacyDefaults()
 {
-    // Every setting of the stream so far has the same default for old and new
-    // files. A setting whose new default would change what an existing file's
-    // owner relies on sets the old behaviour here.
+    // A setting whose new default would change what an existing file's owner
+    // is used to keeps the old behaviour here.
+    sHumanSizes = false;  // the panes went on showing whole kilobytes
 }

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TFormChMod::TFormChMod(QWidget* parent)
     : QDialog(parent)
 {
@@ -80,17 +82,112 @@ QString TFormChMod::mode() const
     return isNumber ? QString::number(number) : permissioncode->text();
 }
 
+namespace {
+
+// A mode as listed (the decimal reading of the octal mode, 755) has box i
+// set when digit i / 3 holds the bit 4, 2 or 1 of i % 3.
+bool modeHasBit(qint32 mode, size_t box)
+{
+    static constexpr int digitWeight[3] = {100, 10, 1};
+    static constexpr int bit[3] = {4, 2, 1};
+    return (mode / digitWeight[box / 3]) % 10 & bit[box % 3];
+}
+
+bool isListedMode(qint32 mode)
+{
+    return mode >= 0 && mode <= 777 && mode % 10 <= 7 && mode / 10 % 10 <= 7;
+}
+
+} // namespace
+
+void TFormChMod::setCurrentModes(const QList<qint32>& modes)
+{
+    m_mixedFrom.clear();
+    m_initialCode = QStringLiteral("644");
+    if (modes.isEmpty() || !std::all_of(modes.begin(), modes.end(), isListedMode))
+        return; // a mode the listing did not give cannot be left as it is
+    if (std::all_of(modes.begin(), modes.end(), [&](qint32 m) { return m == modes.first(); })) {
+        m_initialCode = QString::number(modes.first());
+        return;
+    }
+    m_mixedFrom = modes;
+}
+
 void TFormChMod::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    permissioncode->setText(QStringLiteral("644"));
-    permissioncodeChange(); // also when the text was "644" already
+    const auto all = boxes();
+    for (QCheckBox* box : all)
+        box->setTristate(false);
+    permissioncode->setText(m_initialCode);
+    permissioncodeChange(); // also when the text was the same already
+    if (m_mixedFrom.isEmpty())
+        return;
+    // Boxes on which the selection agrees show its state; the others the
+    // third state, which leaves each entry's own bit as it is.
+    permissioncodeTag = 1;
+    for (size_t i = 0; i < all.size(); ++i) {
+        const bool first = modeHasBit(m_mixedFrom.first(), i);
+        const bool same = std::all_of(m_mixedFrom.begin(), m_mixedFrom.end(),
+                                      [&](qint32 m) { return modeHasBit(m, i) == first; });
+        all[i]->setTristate(!same);
+        all[i]->setCheckState(!same ? Qt::PartiallyChecked : first ? Qt::Checked : Qt::Unchecked);
+    }
+    permissioncodeTag = 0;
+    showMixedCode();
+}
+
+bool TFormChMod::keepsSomeBits() const
+{
+    const auto all = boxes();
+    return std::any_of(all.begin(), all.end(), [](QCheckBox* box) { return box->checkState() == Qt::PartiallyChecked; });
+}
+
+QString TFormChMod::modeFor(qint32 current) const
+{
+    if (!keepsSomeBits())
+        return mode();
+    int number = 0;
+    const auto all = boxes();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const Qt::CheckState state = all[i]->checkState();
+        if (state == Qt::Checked || (state == Qt::PartiallyChecked && modeHasBit(current, i)))
+            number += Weights[i];
+    }
+    return QString::number(number);
+}
+
+// With boxes in the third state the code shows "?" for each digit that
+// differs between the entries.
+void TFormChMod::showMixedCode()
+{
+    QString code;
+    const auto all = boxes();
+    for (size_t digit = 0; digit < 3; ++digit) {
+        int value = 0;
+        bool open = false;
+        for (size_t b = 0; b < 3; ++b) {
+            const Qt::CheckState state = all[digit * 3 + b]->checkState();
+            open = open || state == Qt::PartiallyChecked;
+            if (state == Qt::Checked)
+                value += Weights[digit * 3 + b] / (digit == 0 ? 100 : digit == 1 ? 10 : 1);
+        }
+        code += open ? QStringLiteral("?") : QString::number(value);
+    }
+    permissioncodeTag = 1;
+    permissioncode->setText(code);
+    permissioncodeTag = 0;
+    ok->setEnabled(true);
 }
 
 void TFormChMod::boxClick()
 {
     if (permissioncodeTag == 1)
         return;
+    if (keepsSomeBits()) {
+        showMixedCode();
+        return;
+    }
     int number = 0;
     const auto all = boxes();
     for (size_t i = 0; i < all.size(); ++i)
@@ -107,6 +204,9 @@ void TFormChMod::permissioncodeChange()
     if (permissioncodeTag == 1)
         return;
     permissioncodeTag = 1;
+    // A typed mode is one mode for every entry: no box stays in between.
+    for (QCheckBox* box : boxes())
+        box->setTristate(false);
     bool isNumber = false;
     int rest = permissioncode->text().toInt(&isNumber);
     if (!isNumber)
@@ -133,16 +233,23 @@ QList<QByteArray> chmodCommands(const QString& mode, const QString& remoteFolder
 }
 
 int toChMod(QWidget* parent, UserInteraction& ui, CommandQueue& queue, const QString& remoteFolder,
-            const QStringList& selectedNames)
+            const QStringList& selectedNames, const QList<qint32>& currentModes)
 {
     if (selectedNames.isEmpty()) {
         ui.showMessage(NoChModSelection);
         return 0;
     }
     TFormChMod form(parent);
+    form.setCurrentModes(currentModes);
     if (form.exec() != QDialog::Accepted)
         return 0;
-    const QList<QByteArray> commands = chmodCommands(form.mode(), remoteFolder, selectedNames);
+    QList<QByteArray> commands;
+    if (!form.keepsSomeBits()) {
+        commands = chmodCommands(form.mode(), remoteFolder, selectedNames);
+    } else {
+        for (qsizetype i = 0; i < selectedNames.size(); ++i)
+            commands += chmodCommands(form.modeFor(currentModes.value(i, -1)), remoteFolder, {selectedNames[i]});
+    }
     for (const QByteArray& command : commands)
         queue.append(command);
     return int(commands.size());

@@ -2,8 +2,9 @@
 
 // The change-permissions window: nine boxes and the three-digit mode typed in
 // `permissioncode`, kept in step with each other; `ok` is enabled only for a
-// valid mode. `toChMod` turns the chosen mode into one "chmod" command per
-// selected remote row.
+// valid mode. It opens with the selection's current mode; where the selected
+// entries differ, a box shows the third state and leaves their bits as they
+// are. `toChMod` turns the choice into one "chmod" command per selected row.
 
 #include "queue/command_queue.h"
 
@@ -51,19 +52,35 @@ public:
 
     QString mode() const;
 
+    // The selected entries' modes as listed (the decimal reading, 755; -1
+    // when the listing had none), given before showing. All known and equal:
+    // the window opens with that mode. All known but different: the boxes
+    // where they differ show the third state. Otherwise it opens with 644.
+    void setCurrentModes(const QList<qint32>& modes);
+    // Whether some box leaves the selection's bits alone.
+    bool keepsSomeBits() const;
+    // The mode to send for an entry whose mode is `current`: the boxes'
+    // choice, and `current`'s bits where a box is in the third state.
+    QString modeFor(qint32 current) const;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void boxClick();
     void permissioncodeChange();
+    void showMixedCode();
+
+    QString m_initialCode = QStringLiteral("644");
+    QList<qint32> m_mixedFrom; // the modes the third state stands for
 };
 
 // "chmod" 0xFF mode 0xFF folder + name for every selected name, in order.
 QList<QByteArray> chmodCommands(const QString& mode, const QString& remoteFolder, const QStringList& names);
 
 // The whole action: with no names selected the person is told so; otherwise
-// the window asks, and on OK the commands are appended to `queue`. Returns
-// the number of commands queued.
+// the window asks (opening with the selected entries' modes, one per name,
+// -1 unknown), and on OK the commands are appended to `queue`. Returns the
+// number of commands queued.
 int toChMod(QWidget* parent, UserInteraction& ui, CommandQueue& queue, const QString& remoteFolder,
-            const QStringList& selectedNames);
+            const QStringList& selectedNames, const QList<qint32>& currentModes = {});

@@ -12,6 +12,9 @@
 #include "ui/status_bar.h"
 
 #include <QAction>
+#include <QDir>
+#include <QListView>
+#include <QTreeView>
 #include <QMenu>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -48,6 +51,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     createToolbar();
     connectViews();
     createMoreActions();
+    applyTabOrder();
     stat->resetTransferPanels();
 }
 
@@ -118,14 +122,9 @@ void TFormMain::createPanes()
 
 void TFormMain::connectViews()
 {
-    connect(llv, &PaneView::entered, this, [this] {
-        m_localFocused = true;
-        emit paneEntered(true);
-    });
-    connect(rlv, &PaneView::entered, this, [this] {
-        m_localFocused = false;
-        emit paneEntered(false);
-    });
+    connect(llv, &PaneView::entered, this, [this] { setLocalPaneFocused(true); });
+    connect(rlv, &PaneView::entered, this, [this] { setLocalPaneFocused(false); });
+    rlv->setActivePane(false);
     for (PaneView *pane : {llv, rlv})
         connect(pane, &PaneView::contextMenuRequested, this, [this](const QPoint &at) { paneMenu->popup(at); });
     connect(qLv, &QWidget::customContextMenuRequested, this,
@@ -174,6 +173,8 @@ void TFormMain::showQueue(TransferQueue *queue)
 {
     qLv->setQueueModel(nullptr);
     m_queueModel.reset(queue ? new QueueModel(*queue, &m_images) : nullptr);
+    if (m_queueModel)
+        m_queueModel->setHumanSizes(llv->model()->humanSizes());
     qLv->setQueueModel(m_queueModel.get());
 }
 
@@ -198,6 +199,35 @@ PaneView *TFormMain::focusedPane() const
     return m_localFocused ? llv : rlv;
 }
 
+void TFormMain::setLocalPaneFocused(bool local)
+{
+    m_localFocused = local;
+    llv->setActivePane(local);
+    rlv->setActivePane(!local);
+    emit paneEntered(local);
+}
+
+void TFormMain::applyTabOrder()
+{
+    // Tab goes from one list to the other, as in two-pane file managers;
+    // each path box comes just before its own list, the queue and the log
+    // after them. The order follows the panes as they are shown.
+    PathCombo *firstBox = m_switched ? rCombo : lCombo;
+    PaneView *firstPane = m_switched ? rlv : llv;
+    PaneView *secondPane = m_switched ? llv : rlv;
+    PathCombo *secondBox = m_switched ? lCombo : rCombo;
+    const QList<QWidget *> chain{firstBox,
+                                 firstPane->detailsView(),
+                                 firstPane->listView(),
+                                 secondPane->detailsView(),
+                                 secondPane->listView(),
+                                 secondBox,
+                                 qLv,
+                                 logwin};
+    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
+        setTabOrder(chain[i], chain[i + 1]);
+}
+
 void TFormMain::switchBrowsers()
 {
     // Moving the left panel to the end keeps both widths as they were.
@@ -205,18 +235,21 @@ void TFormMain::switchBrowsers()
     m_browsers->addWidget(m_browsers->widget(0));
     m_browsers->setSizes({sizes.value(1), sizes.value(0)});
     m_switched = !m_switched;
+    applyTabOrder();
 }
 
 void TFormMain::showLocalFolder(const QString &path, FolderEntries entries)
 {
     lCombo->setPath(path);
-    llv->showEntries(std::move(entries));
+    // ".." wherever going up leads somewhere (see localGoUp).
+    const QString trimmed = path.left(path.size() - 1);
+    llv->showEntries(std::move(entries), trimmed.contains(QDir::separator()));
 }
 
 void TFormMain::showRemoteFolder(const QString &path, FolderEntries entries)
 {
     rCombo->setPath(path);
-    rlv->showEntries(std::move(entries));
+    rlv->showEntries(std::move(entries), !path.isEmpty() && path != QLatin1String("/"));
 }
 
 void TFormMain::setViewStyle(quint8 style)

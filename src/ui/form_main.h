@@ -20,6 +20,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -66,6 +67,11 @@ public:
     // settings and the data file through the session.
     void FormClose();
     bool FormDestroy();
+    // A site or a preference changed: the data file is written shortly
+    // after (the last of a run of changes), as it is at exit.
+    void requestSave();
+    void saveNow();
+    static constexpr int SaveDelayMs = 300;
     // The one-line input box (TFormSingleEditBox::ask); tests answer it.
     using InputBox = std::function<std::optional<QString>(const QString &title, const QString &label,
                                                           const QString &text)>;
@@ -80,6 +86,8 @@ public:
     void fillLocalPane();
     void localPathEntered(const QString &path);
     void localGoUp();
+    // Backspace, Alt+Up or ".." in a pane.
+    void goUp(bool local);
     void rowActivated(bool local, int row);
     void acOpenExecute();
     void acViewExecute();
@@ -146,6 +154,8 @@ public:
     QAction *acQueueDelete = nullptr;
     QAction *acQueueMoveUp = nullptr;
     QAction *acQueueMoveDown = nullptr;
+    QAction *acQueueRetryFailed = nullptr;
+    QAction *acQueueRemoveFailed = nullptr;
     QAction *acLogClear = nullptr;
     QAction *acLogCopyToClipboard = nullptr;
     QAction *acLogSelectAll = nullptr;
@@ -197,6 +207,8 @@ public:
     // The focused-pane flag: true while the local pane is meant.
     bool localPaneFocused() const { return m_localFocused; }
     PaneView *focusedPane() const;
+    // The pane the menus act on; the other one shows its selection dimmed.
+    void setLocalPaneFocused(bool local);
     bool panesSwitched() const { return m_switched; }
     // Shows a folder in a pane: its path in the path box (and at the top of
     // the history when new there), its rows sorted, the first row selected.
@@ -248,6 +260,7 @@ private:
     void applyPendingLayout();
     QAction *makeAction(const char *name, const QString &text, const QKeySequence &shortcut = {});
     void createMoreActions();
+    void applyTabOrder();
     void connectSessionState();
     void connectSessionActions();
     void showSessionPanels();
@@ -256,8 +269,10 @@ private:
     void showDebugText(const QString &title, const QString &text);
     std::optional<QString> askText(const QString &title, const QString &label, const QString &text);
     void installDragAndDrop();
+    void gatherIntoSession();
     bool startPaneDrag(PaneView *pane);
     bool paneDrop(QObject *target, QDropEvent *event);
+    bool filesDrop(QObject *target, QDropEvent *event);
 
     Session *m_session = nullptr;
     InputBox m_inputBox;
@@ -265,6 +280,7 @@ private:
     QPointer<TFormMemo> m_loginWindow;
     bool m_created = false;
     bool m_destroyed = false;
+    QTimer m_saveTimer;
     QString m_findMask;
     // Copied rows waiting for a paste into the other pane.
     struct Clip {

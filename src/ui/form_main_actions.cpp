@@ -7,6 +7,7 @@
 
 #include "ui/action_icons.h"
 #include "ui/pane_view.h"
+#include "ui/queue_view.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -42,6 +43,8 @@ void TFormMain::createActions()
     acQueueDelete = makeAction("acQueueDelete", QStringLiteral("Delete"));
     acQueueMoveUp = makeAction("acQueueMoveUp", QStringLiteral("Move up"));
     acQueueMoveDown = makeAction("acQueueMoveDown", QStringLiteral("Move down"));
+    acQueueRetryFailed = makeAction("acQueueRetryFailed", QStringLiteral("Retry failed"));
+    acQueueRemoveFailed = makeAction("acQueueRemoveFailed", QStringLiteral("Remove failed"));
 
     acLogClear = makeAction("acLogClear", QStringLiteral("Clear"));
     acLogCopyToClipboard = makeAction("acLogCopyToClipboard", QStringLiteral("Copy selected to clipboard"));
@@ -120,6 +123,8 @@ void TFormMain::createMenus()
     queue->addActions({acQueueTransfer, acQueueAlwaysActive});
     queue->addSeparator();
     queue->addActions({acQueueMoveUp, acQueueMoveDown, acQueueDelete});
+    queue->addSeparator();
+    queue->addActions({acQueueRetryFailed, acQueueRemoveFailed});
 
     QMenu *log = menuBar()->addMenu(QStringLiteral("&Log"));
     log->addActions({acLogClear, acLogCopyToClipboard, acLogSelectAll});
@@ -145,6 +150,8 @@ void TFormMain::createMenus()
     queueMenu->addActions({acQueueTransfer, acQueueAlwaysActive});
     queueMenu->addSeparator();
     queueMenu->addActions({acQueueMoveUp, acQueueMoveDown, acQueueDelete});
+    queueMenu->addSeparator();
+    queueMenu->addActions({acQueueRetryFailed, acQueueRemoveFailed});
 
     logMenu = new QMenu(this);
     logMenu->addActions({acLogClear, acLogCopyToClipboard, acLogSelectAll});
@@ -156,6 +163,10 @@ void TFormMain::createMenus()
                 acRename, acFolderNew});
     llv->addAction(acDelete);
     rlv->addAction(acDelete);
+    // The same key in the queue deletes queue entries, nothing on disk.
+    acQueueDelete->setShortcut(QKeySequence::Delete);
+    acQueueDelete->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    qLv->addAction(acQueueDelete);
 }
 
 void TFormMain::createToolbar()

@@ -21,6 +21,7 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QMenu>
@@ -28,6 +29,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTreeView>
+#include <QUrl>
 
 namespace {
 
@@ -128,6 +130,8 @@ void TFormMain::acFindNextExecute()
     const int from = view->currentIndex().isValid() ? view->currentIndex().row() + 1 : 0;
     for (int i = 0; i < rows; ++i) {
         const int row = (from + i) % rows;
+        if (pane->model()->isUpRow(row))
+            continue;
         if (WildcardMatch(m_findMask, pane->model()->entry(row).name)) {
             selectNames(pane, {pane->model()->entry(row).name});
             view->selectionModel()->setCurrentIndex(pane->model()->index(row, 0), QItemSelectionModel::NoUpdate);
@@ -158,7 +162,7 @@ void TFormMain::transferRows(bool fromLocal, const QString &fromFolder, const Fo
             s.logwin.WriteLog(statusLogLine(QStringLiteral("Skipped unsafe remote name: ") + row.name));
         } else {
             s.qLv.AddToTransferQueue(fromFolder + row.name, s.CurrentLocalFolder + row.name,
-                                     folder ? -1 : row.entry.size, false, false, false, server);
+                                     folder ? -1 : row.entry.size, false, false, false, server, row.entry.date);
         }
     }
 }
@@ -267,10 +271,44 @@ bool TFormMain::startPaneDrag(PaneView *pane)
     return true;
 }
 
+bool TFormMain::filesDrop(QObject *target, QDropEvent *event)
+{
+    // Files and folders from the desktop's file manager (text/uri-list) go
+    // up into the remote folder shown, dropped on the remote pane or on the
+    // queue.
+    const bool ontoRemote = target == rlv->detailsView()->viewport() || target == rlv->listView()->viewport();
+    if (!event->mimeData()->hasUrls() || !(ontoRemote || target == qLv->viewport()))
+        return false;
+    Session &s = *m_session;
+    if (!s.ftp.ControlSocketOpen() || s.CurrentRemoteFolder.isEmpty())
+        return false;
+    QList<QFileInfo> files;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile() && QFileInfo::exists(url.toLocalFile()))
+            files << QFileInfo(url.toLocalFile());
+    if (files.isEmpty())
+        return false;
+    if (event->type() == QEvent::Drop) {
+        const QString server = QString::fromUtf8(s.ftp.HostName());
+        for (const QFileInfo &file : files) {
+            const QString path = QDir::toNativeSeparators(file.absoluteFilePath());
+            if (file.isDir())
+                s.qLv.AddToTransferQueue(path + QDir::separator(), s.CurrentRemoteFolder + file.fileName() + u'/', -1,
+                                         false, false, true, server);
+            else
+                s.qLv.AddToTransferQueue(path, s.CurrentRemoteFolder + file.fileName(), file.size(), false, false,
+                                         true, server);
+        }
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
 bool TFormMain::paneDrop(QObject *target, QDropEvent *event)
 {
     if (!event->mimeData()->hasFormat(RowsMimeType))
-        return false;
+        return filesDrop(target, event);
     const QStringList lines = QString::fromUtf8(event->mimeData()->data(RowsMimeType)).split(QLatin1Char('\n'));
     const bool local = lines.value(0) == QLatin1String("local");
     PaneView *source = local ? llv : rlv;

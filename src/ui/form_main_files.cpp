@@ -89,15 +89,29 @@ void TFormMain::localGoUp()
     fillLocalPane();
 }
 
+void TFormMain::goUp(bool local)
+{
+    if (local) {
+        localGoUp();
+        return;
+    }
+    if (m_session->ftp.ControlSocketOpen() && !m_session->CurrentRemoteFolder.isEmpty()
+        && m_session->CurrentRemoteFolder != QLatin1String("/"))
+        m_session->remoteGoUp();
+}
+
 void TFormMain::rowActivated(bool local, int row)
 {
     // The pane clicked is the one meant, even where the click brought no
     // focus event with it.
-    m_localFocused = local;
-    updateActions();
+    setLocalPaneFocused(local);
     PaneView *pane = local ? llv : rlv;
     if (row < 0 || row >= pane->model()->rowCount())
         return;
+    if (pane->model()->isUpRow(row)) {
+        goUp(local);
+        return;
+    }
     const FolderEntry &entry = pane->model()->entry(row);
     if (!entry.entry.isFolder() && m_session->settings.sDoubleClickAction == 1) {
         if (local)
@@ -217,7 +231,7 @@ void TFormMain::acDeleteExecute()
         if (rows.isEmpty() || (!local && !s.ftp.ControlSocketOpen()))
             return;
         const bool warn = local ? s.settings.sWarnLocalDelete : s.settings.sWarnRemoteDelete;
-        if (warn && !s.ui().askYesNo(DeleteQuestion, true))
+        if (warn && !s.ui().askYesNo(local ? DeleteQuestion : remoteDeleteQuestion(rows), true))
             return;
         if (!local) {
             s.deleteRemote(rows);
@@ -248,9 +262,12 @@ void TFormMain::acChModExecute()
         if (!m_session->ftp.ControlSocketOpen())
             return;
         QStringList names;
-        for (const FolderEntry &row : rlv->selectedEntries())
+        QList<qint32> modes;
+        for (const FolderEntry &row : rlv->selectedEntries()) {
             names << row.name;
-        toChMod(this, m_session->ui(), m_session->CommandQueue, m_session->CurrentRemoteFolder, names);
+            modes << row.entry.attributes;
+        }
+        toChMod(this, m_session->ui(), m_session->CommandQueue, m_session->CurrentRemoteFolder, names, modes);
     });
 }
 
@@ -262,16 +279,15 @@ void TFormMain::updateActions()
     const bool local = localPaneFocused();
     // This runs on every tick: no walk over a selection that may hold
     // 100,000 rows.
-    const auto hasSelection = [](PaneView *pane) {
-        return pane->currentView()->selectionModel()->hasSelection();
-    };
+    const auto hasSelection = [](PaneView *pane) { return pane->hasEntrySelection(); };
     const bool localRows = hasSelection(llv);
     const bool remoteRows = connected && hasSelection(rlv);
     const bool rows = local ? localRows : remoteRows;
     const bool paneUsable = local || connected;
     const auto fileSelected = [](PaneView *pane) {
         const QModelIndex current = pane->currentView()->currentIndex();
-        return current.isValid() && !pane->model()->entry(current.row()).entry.isFolder();
+        return current.isValid() && !pane->model()->isUpRow(current.row())
+               && !pane->model()->entry(current.row()).entry.isFolder();
     };
 
     acOpen->setEnabled(rows);
@@ -286,10 +302,12 @@ void TFormMain::updateActions()
     acManualReceive->setEnabled(connected);
     acCopy->setEnabled(rows);
     acPaste->setEnabled(connected && m_clip && m_clip->local != local);
-    acFind->setEnabled(focusedPane()->model()->rowCount() > 0);
+    acFind->setEnabled(!focusedPane()->model()->entries().isEmpty());
     acFindNext->setEnabled(acFind->isEnabled() && !m_findMask.isEmpty());
     acGroupSelect->setEnabled(acFind->isEnabled());
     acStop->setEnabled(!m_session->isConnectIdle() || !m_session->CommandQueue.isEmpty());
-    acQueueTransfer->setEnabled(!m_session->qLv.isEmpty());
+    acQueueTransfer->setEnabled(m_session->qLv.hasPending());
+    acQueueRetryFailed->setEnabled(m_session->qLv.failedCount() > 0);
+    acQueueRemoveFailed->setEnabled(m_session->qLv.failedCount() > 0);
     rGoUp->setEnabled(connected);
 }

@@ -110,9 +110,16 @@ void TFormMain::connectSessionActions()
     connect(acStop, &QAction::triggered, &s, &Session::acStopExecute);
     connect(acQueueTransfer, &QAction::triggered, &s, &Session::acQueueTransfer);
     connect(acQueueAlwaysActive, &QAction::toggled, &s, &Session::setQueueAlwaysActive);
+    connect(acQueueAlwaysActive, &QAction::toggled, this, &TFormMain::requestSave);
+    connect(acLogAutoScroll, &QAction::toggled, this, &TFormMain::requestSave);
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(SaveDelayMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &TFormMain::saveNow);
     connect(acQueueDelete, &QAction::triggered, &s, &Session::acQueueDelete);
     connect(acQueueMoveUp, &QAction::triggered, this, [this] { m_session->qLv.moveUp(); });
     connect(acQueueMoveDown, &QAction::triggered, this, [this] { m_session->qLv.moveDown(); });
+    connect(acQueueRetryFailed, &QAction::triggered, &s, &Session::retryFailedTransfers);
+    connect(acQueueRemoveFailed, &QAction::triggered, this, [this] { m_session->qLv.removeFailed(); });
     connect(acExit, &QAction::triggered, this, &QWidget::close);
     connect(acSiteMgr, &QAction::triggered, this, [this] {
         TFormSites *sites = siteManager();
@@ -150,6 +157,8 @@ void TFormMain::connectSessionActions()
     });
     connect(llv, &PaneView::rowActivated, this, [this](int row) { rowActivated(true, row); });
     connect(rlv, &PaneView::rowActivated, this, [this](int row) { rowActivated(false, row); });
+    connect(llv, &PaneView::goUpRequested, this, [this] { goUp(true); });
+    connect(rlv, &PaneView::goUpRequested, this, [this] { goUp(false); });
     connect(this, &TFormMain::paneEntered, this, &TFormMain::updateActions);
 
     connect(acOpen, &QAction::triggered, this, &TFormMain::acOpenExecute);
@@ -201,8 +210,7 @@ TFormSites *TFormMain::siteManager()
         m_sites->reload();
         connect(m_sites, &TFormSites::connectRequested, this,
                 [this](const tSiteObject &site, const QString &) { m_session->connectToSite(site); });
-        connect(m_sites, &TFormSites::preferencesApplied, this,
-                [this] { applyPaneSettings(m_session->settings); });
+        connect(m_sites, &TFormSites::sitesChanged, this, &TFormMain::requestSave);
         connect(&m_session->passwords, &PasswordVault::availabilityChanged, m_sites,
                 [this] { m_sites->setKeyringNote(m_session->passwords.availabilityNote()); });
         m_sites->setKeyringNote(m_session->passwords.availabilityNote());
@@ -228,6 +236,7 @@ void TFormMain::showPreferences()
     connect(&preferences, &TFormPreferences::applied, this, [this] {
         applyPaneSettings(m_session->settings);
         m_session->applyEngineSettings();
+        requestSave();
     });
     preferences.exec();
 }
@@ -258,6 +267,13 @@ bool TFormMain::FormDestroy()
     if (!m_session || !m_created || m_destroyed)
         return true;
     m_destroyed = true;
+    m_saveTimer.stop();
+    gatherIntoSession();
+    return m_session->FormDestroy();
+}
+
+void TFormMain::gatherIntoSession()
+{
     Session &s = *m_session;
     saveToProgramData(s.settings);
     // The session writes its own copies of these fields; the window's are
@@ -269,7 +285,22 @@ bool TFormMain::FormDestroy()
     const QStringList history = lCombo->history();
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         s.localFolderHistory[size_t(i)] = history.value(i);
-    return s.FormDestroy();
+}
+
+void TFormMain::requestSave()
+{
+    // Edits come a keystroke at a time; one save follows the last of them.
+    if (m_session && m_created && !m_destroyed)
+        m_saveTimer.start();
+}
+
+void TFormMain::saveNow()
+{
+    m_saveTimer.stop();
+    if (!m_session || !m_created || m_destroyed)
+        return;
+    gatherIntoSession();
+    m_session->saveDataFile(false);
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)

@@ -7,6 +7,7 @@
 #include "ui/pane_style.h"
 #include "ui/pane_view.h"
 #include "ui/path_combo.h"
+#include "ui/queue_model.h"
 #include "ui/queue_view.h"
 
 #include <QAction>
@@ -75,6 +76,10 @@ void TFormMain::applyPaneSettings(const ProgramData &data)
         pane->setFullRowSelect(data.sLvFullRowSelect);
     }
     rlv->model()->setShowAttributes(data.sShowFTPAttrs);
+    for (PaneView *pane : {llv, rlv})
+        pane->model()->setHumanSizes(data.sHumanSizes);
+    if (m_queueModel)
+        m_queueModel->setHumanSizes(data.sHumanSizes);
 }
 
 void TFormMain::saveToProgramData(ProgramData &data) const

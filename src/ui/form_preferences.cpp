@@ -225,11 +225,14 @@ QWidget* TFormPreferences::displayPage()
     auto* form = new QFormLayout(page);
     sLvFullRowSelect = check(page, "sLvFullRowSelect", QStringLiteral("&Full-row selection in the lists"));
     sShowFTPAttrs = check(page, "sShowFTPAttrs", QStringLiteral("Show the \"Attr\" col&umn of the remote pane"));
+    sHumanSizes = check(page, "sHumanSizes",
+                        QStringLiteral("Sizes in B, KB, MB, GB and TB (off: whole &kilobytes)"));
     winColorButton = named(new QPushButton(page), "winColorButton");
     fontColorButton = named(new QPushButton(page), "fontColorButton");
     fontButton = named(new QPushButton(page), "fontButton");
     form->addRow(sLvFullRowSelect);
     form->addRow(sShowFTPAttrs);
+    form->addRow(sHumanSizes);
     form->addRow(QStringLiteral("&Background:"), winColorButton);
     form->addRow(QStringLiteral("&Text colour:"), fontColorButton);
     form->addRow(QStringLiteral("Fo&nt:"), fontButton);

@@ -72,6 +72,7 @@ public:
     // Display
     QCheckBox* sLvFullRowSelect = nullptr;
     QCheckBox* sShowFTPAttrs = nullptr;
+    QCheckBox* sHumanSizes = nullptr;
     QPushButton* winColorButton = nullptr;
     QPushButton* fontColorButton = nullptr;
     QPushButton* fontButton = nullptr;

@@ -125,6 +125,7 @@ void TFormPreferences::load()
 
     sLvFullRowSelect->setChecked(s.sLvFullRowSelect);
     sShowFTPAttrs->setChecked(s.sShowFTPAttrs);
+    sHumanSizes->setChecked(s.sHumanSizes);
     winColor = s.sWinColor;
     fontColor = s.fontColor;
     fontName = s.fontName;
@@ -170,6 +171,7 @@ void TFormPreferences::apply()
 
     s.sLvFullRowSelect = sLvFullRowSelect->isChecked();
     s.sShowFTPAttrs = sShowFTPAttrs->isChecked();
+    s.sHumanSizes = sHumanSizes->isChecked();
     s.sWinColor = winColor;
     s.fontColor = fontColor;
     s.fontName = fontName;

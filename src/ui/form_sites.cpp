@@ -99,7 +99,7 @@ void TFormSites::buildControls()
     SiteSlFolderBrowse->setToolTip(QStringLiteral("Browse for the local folder"));
     SiteSAutoReconnect = new QCheckBox(QStringLiteral("A&uto reconnect if disconnected"), this);
     SiteSAutoReconnect->setObjectName(QStringLiteral("SiteSAutoReconnect"));
-    SiteSSetAnonymous = button(this, "SiteSSetAnonymous", QStringLiteral("&Anomyous"));
+    SiteSSetAnonymous = button(this, "SiteSSetAnonymous", QStringLiteral("&Anonymous"));
     moreOptions = button(this, "moreOptions", QStringLiteral("&More FTP Options"));
     newSite = button(this, "newSite", QStringLiteral("New &Site"));
     newFolder = button(this, "newFolder", QStringLiteral("New &Folder"));
@@ -249,7 +249,7 @@ void TFormSites::selectNode(const SiteNode* node)
 QList<QWidget*> TFormSites::siteControls() const
 {
     return {SiteHost,     SitePort,     SitePortUp,         SitePortDown,       SiteUsername,      SitePassword,
-            SiteSrFolder, SiteSlFolder, SiteSlFolderBrowse, SiteSAutoReconnect, SiteSSetAnonymous};
+            SiteSrFolder, SiteSlFolder, SiteSlFolderBrowse, SiteSAutoReconnect, SiteSSetAnonymous, moreOptions};
 }
 
 void TFormSites::selectionChanged()
@@ -279,6 +279,9 @@ void TFormSites::fillControls(const SiteNode* node)
     SiteSAutoReconnect->setChecked(fields.autoReconnect);
     for (QWidget* control : siteControls())
         control->setEnabled(site);
+    // The instructions belong to a site's boxes; a folder has no host.
+    sitename->setPlaceholderText(site ? NewSiteNamePrompt : QString());
+    SiteHost->setPlaceholderText(site ? NewSiteHostPrompt : QString());
     connectButton->setEnabled(site);
     makeShortcut->setEnabled(site);
     deleteNode->setEnabled(node != nullptr);
@@ -317,6 +320,7 @@ void TFormSites::controlChanged()
     problem->setText(m_sites.applyEdit(node, fieldsFromControls()));
     if (QTreeWidgetItem* item = tv->currentItem())
         item->setText(0, node->text());
+    emit sitesChanged();
 }
 
 bool TFormSites::eventFilter(QObject* watched, QEvent* event)

@@ -84,8 +84,8 @@ signals:
     // Connect: the window has closed; the main window makes the site the
     // current one, fills the quick-connect fields and connects.
     void connectRequested(const tSiteObject& site, const QString& treePath);
-    // "More FTP Options" applied new preferences.
-    void preferencesApplied();
+    // A site or folder was added, changed, moved or deleted.
+    void sitesChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;

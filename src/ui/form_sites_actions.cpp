@@ -7,8 +7,8 @@
 #include "sites/site_tree.h"
 #include "store/program_data.h"
 #include "ui/desktop_shortcut.h"
-#include "ui/form_preferences.h"
 #include "ui/form_single_edit_box.h"
+#include "ui/form_site_options.h"
 #include "ui/form_sites_tree.h"
 
 #include <QCheckBox>
@@ -77,6 +77,7 @@ void TFormSites::newFolderClick()
     }
     reload();
     selectNode(result.node);
+    emit sitesChanged();
 }
 
 void TFormSites::newSiteClick()
@@ -90,6 +91,7 @@ void TFormSites::newSiteClick()
     selectNode(result.node);
     sitename->setFocus();
     sitename->selectAll();
+    emit sitesChanged();
 }
 
 void TFormSites::deleteClick()
@@ -102,6 +104,7 @@ void TFormSites::deleteClick()
     SiteNode* next = m_sites.remove(node);
     reload();
     selectNode(next);
+    emit sitesChanged();
 }
 
 void TFormSites::nodeDropped(SiteNode* node, SiteNode* target)
@@ -117,6 +120,7 @@ void TFormSites::nodeDropped(SiteNode* node, SiteNode* target)
     }
     reload();
     selectNode(node);
+    emit sitesChanged();
 }
 
 void TFormSites::connectClick()
@@ -147,9 +151,19 @@ void TFormSites::makeShortcutClick()
 
 void TFormSites::moreOptionsClick()
 {
-    TFormPreferences preferences(m_settings, this);
-    connect(&preferences, &TFormPreferences::applied, this, &TFormSites::preferencesApplied);
-    preferences.exec();
+    const SiteNode* node = selectedNode();
+    if (!node || !node->isSite())
+        return;
+    const std::optional<SiteFields> changed = TFormSiteOptions::ask(this, fieldsFromControls());
+    if (!changed)
+        return;
+    // Through the controls, so that the site is written as by any edit.
+    m_loading = true;
+    SiteSrFolder->setText(changed->remoteFolder);
+    SiteSlFolder->setText(changed->localFolder);
+    SiteSAutoReconnect->setChecked(changed->autoReconnect);
+    m_loading = false;
+    controlChanged();
 }
 
 void TFormSites::browseLocalFolder()

@@ -15,9 +15,10 @@ PaneModel::PaneModel(IconCache *icons, SystemIconSource *images, QObject *parent
 {
 }
 
-void PaneModel::setEntries(FolderEntries entries)
+void PaneModel::setEntries(FolderEntries entries, bool upRow)
 {
     beginResetModel();
+    m_upRow = upRow;
     m_rows = std::move(entries);
     sortPaneEntries(m_rows, m_sortKey);
     endResetModel();
@@ -27,6 +28,7 @@ void PaneModel::clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_upRow = false;
     endResetModel();
 }
 
@@ -34,8 +36,17 @@ int PaneModel::rowOfName(const QString &name) const
 {
     for (qsizetype i = 0; i < m_rows.size(); ++i)
         if (m_rows[i].name == name)
-            return int(i);
+            return int(i) + firstEntryRow();
     return -1;
+}
+
+void PaneModel::setHumanSizes(bool on)
+{
+    if (on == m_humanSizes)
+        return;
+    m_humanSizes = on;
+    if (rowCount() > 0)
+        emit dataChanged(index(0, SizeColumn), index(rowCount() - 1, SizeColumn), {Qt::DisplayRole});
 }
 
 void PaneModel::setSortKey(int sortKey)
@@ -77,7 +88,7 @@ void PaneModel::sortRows()
     QList<QString> names;
     names.reserve(before.size());
     for (const QModelIndex &index : before)
-        names.append(index.isValid() ? m_rows[index.row()].name : QString());
+        names.append(index.isValid() && !isUpRow(index.row()) ? entry(index.row()).name : QString());
 
     sortPaneEntries(m_rows, m_sortKey);
 
@@ -87,10 +98,14 @@ void PaneModel::sortRows()
         QHash<QString, int> rowOf;
         rowOf.reserve(m_rows.size());
         for (qsizetype i = 0; i < m_rows.size(); ++i)
-            rowOf.insert(m_rows[i].name, int(i));
+            rowOf.insert(m_rows[i].name, int(i) + firstEntryRow());
         QModelIndexList after;
         after.reserve(before.size());
         for (qsizetype i = 0; i < before.size(); ++i) {
+            if (before[i].isValid() && isUpRow(before[i].row())) {
+                after.append(before[i]); // ".." stays on top
+                continue;
+            }
             const auto it = rowOf.constFind(names[i]);
             after.append(it == rowOf.constEnd() ? QModelIndex() : index(it.value(), before[i].column()));
         }
@@ -108,7 +123,7 @@ int PaneModel::iconIndex(const FolderEntry &row) const
 
 int PaneModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : int(m_rows.size()) + firstEntryRow();
 }
 
 int PaneModel::columnCount(const QModelIndex &parent) const
@@ -118,31 +133,28 @@ int PaneModel::columnCount(const QModelIndex &parent) const
 
 QString PaneModel::dateText(double date)
 {
-    if (!std::isfinite(date))
-        return QString();
-    const QDateTime when = entryDateToDateTime(date);
-    const QLocale locale;
-    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-           + locale.toString(when.time(), QLocale::LongFormat);
+    return FormatEntryDate(date);
 }
 
-QString PaneModel::sizeText(const tEntry &entry)
+QString PaneModel::sizeText(const tEntry &entry, bool humanSizes)
 {
-    return entry.isFolder() ? QString() : FormatSizeKB(entry.size);
+    return entry.isFolder() ? QString() : FormatSize(entry.size, humanSizes);
 }
 
 QVariant PaneModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size())
+    if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const FolderEntry &row = m_rows[index.row()];
+    if (isUpRow(index.row()))
+        return upRowData(index, role);
+    const FolderEntry &row = entry(index.row());
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
         case NameColumn:
             return row.name;
         case SizeColumn:
-            return sizeText(row.entry);
+            return sizeText(row.entry, m_humanSizes);
         case DateColumn:
             return dateText(row.entry.date);
         case AttrColumn:
@@ -182,6 +194,23 @@ QVariant PaneModel::headerData(int section, Qt::Orientation orientation, int rol
         }
     } else if (role == Qt::TextAlignmentRole && (section == SizeColumn || section == AttrColumn)) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+QVariant PaneModel::upRowData(const QModelIndex &index, int role) const
+{
+    if (index.column() != NameColumn)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return UpRowName;
+    case Qt::DecorationRole:
+        if (m_images && m_icons)
+            return m_images->icon(m_icons->FolderIconIndex());
+        break;
+    case Qt::ToolTipRole:
+        return QStringLiteral("Up one level");
     }
     return {};
 }

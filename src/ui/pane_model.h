@@ -6,6 +6,10 @@
 // direction). One model class serves both panes; only the remote pane shows
 // the "Attr" column. Rows are plain data, so 100,000 of them cost no widgets
 // and a sort moves entries, never items.
+//
+// Below the top of a folder tree the first row is "..", the way up, as file
+// managers show it. It is no entry: it is never sorted, selected for an
+// operation or transferred, and entries() does not hold it.
 
 #include "queue/entry.h"
 #include "queue/pane_sort.h"
@@ -25,11 +29,18 @@ public:
     // must outlive the model.
     explicit PaneModel(IconCache *icons = nullptr, SystemIconSource *images = nullptr, QObject *parent = nullptr);
 
-    // Replaces all rows, sorted with the current key.
-    void setEntries(FolderEntries entries);
+    static inline const QString UpRowName = QStringLiteral("..");
+
+    // Replaces all rows, sorted with the current key; upRow puts ".." first.
+    void setEntries(FolderEntries entries, bool upRow = false);
     void clear();
     const FolderEntries &entries() const { return m_rows; }
-    const FolderEntry &entry(int row) const { return m_rows[row]; }
+    bool hasUpRow() const { return m_upRow; }
+    bool isUpRow(int row) const { return m_upRow && row == 0; }
+    // The row of entries()[0]: 1 below a "..", 0 otherwise.
+    int firstEntryRow() const { return m_upRow ? 1 : 0; }
+    // The entry a row shows; not for the ".." row.
+    const FolderEntry &entry(int row) const { return m_rows[row - firstEntryRow()]; }
     // The row of a name, -1 when it is not shown.
     int rowOfName(const QString &name) const;
 
@@ -43,6 +54,9 @@ public:
 
     bool showsAttributes() const { return m_showAttrs; }
     void setShowAttributes(bool on);
+    // Sizes in B, KB, MB, GB, TB (true) or as the KB column (false).
+    bool humanSizes() const { return m_humanSizes; }
+    void setHumanSizes(bool on);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -52,7 +66,7 @@ public:
 
     // The texts a row shows, for the views and the tests alike.
     static QString dateText(double date);
-    static QString sizeText(const tEntry &entry);
+    static QString sizeText(const tEntry &entry, bool humanSizes);
 
 signals:
     void sortKeyChanged(int sortKey);
@@ -60,10 +74,13 @@ signals:
 private:
     void sortRows();
     int iconIndex(const FolderEntry &row) const;
+    QVariant upRowData(const QModelIndex &index, int role) const;
 
     IconCache *m_icons;
     SystemIconSource *m_images;
     FolderEntries m_rows;
     int m_sortKey = 0;
     bool m_showAttrs = false;
+    bool m_humanSizes = false;
+    bool m_upRow = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/pane_view.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
@@ -29,7 +30,19 @@ private:
     const bool &m_fullRow;
 };
 
-constexpr int kAttrColumnWidth = 50;
+// The widths the columns had before they were fitted to their contents;
+// stored records hold them until the person changed them.
+constexpr std::array<int, 4> kDesignWidths{200, 80, 140, 50};
+// The name column never gets narrower than this by the stretch.
+constexpr int kMinNameWidth = 120;
+// A pane that is not meant shows its selection this much towards the base.
+constexpr int kDimmedHighlightPercent = 35;
+
+QColor blend(const QColor &a, const QColor &b, int percentOfA)
+{
+    const auto mix = [&](int x, int y) { return (x * percentOfA + y * (100 - percentOfA)) / 100; };
+    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+}
 
 } // namespace
 
@@ -50,9 +63,10 @@ PaneView::PaneView(PaneModel *model, QWidget *parent)
     m_details->header()->setSectionsClickable(true);
     m_details->header()->setSortIndicatorShown(true);
     m_details->header()->setStretchLastSection(false);
-    m_details->setColumnWidth(PaneModel::NameColumn, 200);
-    m_details->setColumnWidth(PaneModel::SizeColumn, 80);
-    m_details->setColumnWidth(PaneModel::DateColumn, 140);
+    for (int column = PaneModel::NameColumn; column <= PaneModel::DateColumn; ++column)
+        m_details->setColumnWidth(column, kDesignWidths[size_t(column)]);
+    m_details->viewport()->installEventFilter(this);
+    connect(m_details->header(), &QHeaderView::sectionResized, this, &PaneView::sectionResized);
 
     m_list->setModel(model);
     QItemSelectionModel *own = m_list->selectionModel();
@@ -131,10 +145,35 @@ void PaneView::setViewStyle(quint8 wanted)
 
 void PaneView::setColors(const QColor &background, const QColor &text)
 {
+    m_background = background;
+    m_text = text;
+    applyPalette();
+}
+
+void PaneView::setActivePane(bool active)
+{
+    if (active == m_activePane)
+        return;
+    m_activePane = active;
+    applyPalette();
+}
+
+void PaneView::applyPalette()
+{
+    const QPalette app = QApplication::palette();
+    const QColor base = m_background.isValid() ? m_background : app.color(QPalette::Base);
+    const QColor text = m_text.isValid() ? m_text : app.color(QPalette::Text);
     for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_details), static_cast<QAbstractItemView *>(m_list)}) {
         QPalette palette = view->palette();
-        palette.setColor(QPalette::Base, background);
-        palette.setColor(QPalette::Text, text);
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Base, base);
+            palette.setColor(group, QPalette::Text, text);
+            const QColor highlight = app.color(group, QPalette::Highlight);
+            palette.setColor(group, QPalette::Highlight,
+                             m_activePane ? highlight : blend(highlight, base, kDimmedHighlightPercent));
+            palette.setColor(group, QPalette::HighlightedText,
+                             m_activePane ? app.color(group, QPalette::HighlightedText) : text);
+        }
         view->setPalette(palette);
     }
 }
@@ -151,17 +190,23 @@ void PaneView::setFullRowSelect(bool on)
     m_details->viewport()->update();
 }
 
-void PaneView::showEntries(FolderEntries entries)
+void PaneView::showEntries(FolderEntries entries, bool upRow)
 {
-    m_model->setEntries(std::move(entries));
+    m_model->setEntries(std::move(entries), upRow);
     selectFirstRow();
+    if (!m_fitted && !m_model->entries().isEmpty()) {
+        m_fitted = true;
+        fitColumns();
+    }
 }
 
 void PaneView::selectFirstRow()
 {
     if (m_model->rowCount() == 0)
         return;
-    const QModelIndex first = m_model->index(0, 0);
+    // The first entry, or ".." in an empty folder.
+    const int row = qMin(m_model->firstEntryRow(), m_model->rowCount() - 1);
+    const QModelIndex first = m_model->index(row, 0);
     QItemSelectionModel *selection = m_details->selectionModel();
     selection->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     currentView()->scrollTo(first);
@@ -174,7 +219,8 @@ QList<int> PaneView::selectedRows() const
     const QModelIndexList selected = m_details->selectionModel()->selectedRows();
     rows.reserve(selected.size());
     for (const QModelIndex &index : selected)
-        rows.append(index.row());
+        if (!m_model->isUpRow(index.row()))
+            rows.append(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -187,9 +233,24 @@ FolderEntries PaneView::selectedEntries() const
     return entries;
 }
 
+bool PaneView::hasEntrySelection() const
+{
+    const QItemSelectionModel *model = m_details->selectionModel();
+    if (!model->hasSelection())
+        return false;
+    if (!m_model->hasUpRow() || !model->isRowSelected(0, QModelIndex()))
+        return true;
+    // Ranges, not rows: one range of the ".." row alone is no selection.
+    const QItemSelection selection = model->selection();
+    return selection.size() > 1 || selection.first().bottom() > 0;
+}
+
 void PaneView::selectAllRows()
 {
     currentView()->selectAll();
+    if (m_model->hasUpRow())
+        m_details->selectionModel()->select(m_model->index(0, 0),
+                                            QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
 }
 
 std::array<qint32, ProgramData::ColumnCount> PaneView::columnWidths() const
@@ -204,14 +265,24 @@ std::array<qint32, ProgramData::ColumnCount> PaneView::columnWidths() const
 void PaneView::setColumnWidths(const std::array<qint32, ProgramData::ColumnCount> &widths)
 {
     const int columns = qMin(m_model->columnCount(), ProgramData::ColumnCount);
-    for (int i = 0; i < columns; ++i)
-        if (widths[size_t(i)] > 0)
-            m_details->setColumnWidth(i, widths[size_t(i)]);
+    for (int i = 0; i < columns; ++i) {
+        if (widths[size_t(i)] <= 0)
+            continue;
+        setWidth(i, widths[size_t(i)]);
+        // A stored width other than the old design's was set by the person
+        // (or fitted in an earlier run) and stays; the design's own widths
+        // cut the dates, so those columns are fitted to their contents. The
+        // name column always takes the rest.
+        if (i > PaneModel::NameColumn && i < int(kDesignWidths.size()) && widths[size_t(i)] != kDesignWidths[size_t(i)])
+            m_setByPerson[size_t(i)] = true;
+    }
 }
 
 bool PaneView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_details || watched == m_list) {
+    if (watched == m_details->viewport() && event->type() == QEvent::Resize) {
+        stretchNameColumn();
+    } else if (watched == m_details || watched == m_list) {
         if (event->type() == QEvent::FocusIn) {
             emit entered();
         } else if (event->type() == QEvent::KeyPress) {
@@ -219,6 +290,12 @@ bool PaneView::eventFilter(QObject *watched, QEvent *event)
             const QModelIndex current = currentView()->currentIndex();
             if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && current.isValid()) {
                 emit rowActivated(current.row());
+                return true;
+            }
+            // Up one folder, as file managers have it.
+            if ((key->key() == Qt::Key_Backspace && key->modifiers() == Qt::NoModifier)
+                || (key->key() == Qt::Key_Up && key->modifiers() == Qt::AltModifier)) {
+                emit goUpRequested();
                 return true;
             }
         }
@@ -239,7 +316,51 @@ void PaneView::updateSortIndicator()
 
 void PaneView::applyAttrColumn()
 {
-    if (m_model->showsAttributes())
-        m_details->setColumnWidth(PaneModel::AttrColumn, kAttrColumnWidth);
+    if (m_model->showsAttributes()) {
+        m_setByPerson[PaneModel::AttrColumn] = false;
+        fitColumns();
+    }
     updateSortIndicator();
+}
+
+void PaneView::setWidth(int column, int width)
+{
+    m_ownResize = true;
+    m_details->setColumnWidth(column, width);
+    m_ownResize = false;
+}
+
+void PaneView::fitColumns()
+{
+    for (int column = PaneModel::SizeColumn; column < m_model->columnCount(); ++column) {
+        if (m_setByPerson[size_t(column)])
+            continue;
+        // What the rows need (the view measures the rows in reach; the
+        // texts of a column are of one length give or take a digit) or what
+        // the caption needs, whichever is wider.
+        m_ownResize = true;
+        m_details->resizeColumnToContents(column);
+        m_ownResize = false;
+    }
+    stretchNameColumn();
+}
+
+void PaneView::stretchNameColumn()
+{
+    if (m_setByPerson[PaneModel::NameColumn])
+        return;
+    QHeaderView *header = m_details->header();
+    int others = 0;
+    for (int column = PaneModel::SizeColumn; column < m_model->columnCount(); ++column)
+        others += header->sectionSize(column);
+    setWidth(PaneModel::NameColumn, qMax(kMinNameWidth, m_details->viewport()->width() - others));
+}
+
+void PaneView::sectionResized(int column, int, int)
+{
+    if (m_ownResize || column < 0 || column >= int(m_setByPerson.size()))
+        return;
+    m_setByPerson[size_t(column)] = true;
+    if (column != PaneModel::NameColumn)
+        stretchNameColumn();
 }

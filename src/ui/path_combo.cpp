@@ -4,7 +4,9 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QAbstractItemView>
 #include <QLineEdit>
+#include <QTimer>
 #include <QToolButton>
 
 PathCombo::PathCombo(QWidget *parent) : QComboBox(parent)
@@ -17,7 +19,24 @@ PathCombo::PathCombo(QWidget *parent) : QComboBox(parent)
     setCompleter(nullptr);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     lineEdit()->installEventFilter(this);
-    connect(this, &QComboBox::activated, this, [this](int index) { emit pathEntered(itemText(index)); });
+    // The box also "activates" a history item whose text is in the box when
+    // the box loses the focus (as it does when the list it fills takes the
+    // focus): only a choice from the drop-down list counts here.
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        if (!m_choosing)
+            return;
+        m_choosing = false;
+        emit pathEntered(itemText(index));
+    });
+}
+
+void PathCombo::hidePopup()
+{
+    // A choice in the list closes it first and is announced right after,
+    // within this same event.
+    m_choosing = view()->isVisible();
+    QComboBox::hidePopup();
+    QTimer::singleShot(0, this, [this] { m_choosing = false; });
 }
 
 void PathCombo::setPath(const QString &path)
@@ -50,16 +69,32 @@ void PathCombo::setHistory(const QStringList &items)
     setEditText(text);
 }
 
+// The person's Enter reaches the combo box, which hands it to its line edit
+// by a direct call that no event filter sees; unhandled there, the box
+// itself would go to a history item of the same text (a second entry of the
+// same folder). So the key is taken here, once, before either can act.
+void PathCombo::keyPressEvent(QKeyEvent *event)
+{
+    if (takeEnter(event))
+        return;
+    QComboBox::keyPressEvent(event);
+}
+
 bool PathCombo::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            emit pathEntered(currentText());
-            return true;
-        }
-    }
+    // Keys sent to the line edit itself (the focus may sit there too).
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress && takeEnter(static_cast<QKeyEvent *>(event)))
+        return true;
     return QComboBox::eventFilter(watched, event);
+}
+
+bool PathCombo::takeEnter(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+        return false;
+    event->accept();
+    emit pathEntered(currentText());
+    return true;
 }
 
 PathBar::PathBar(const QString &comboName, const QString &goUpName, QWidget *parent)

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QKeyEvent;
 class QToolButton;
 
 class PathCombo : public QComboBox
@@ -23,6 +24,7 @@ public:
     QString path() const { return currentText(); }
 
     QStringList history() const;
+    void hidePopup() override;
     // Replaces the history; empty items are skipped, at most ten are kept.
     void setHistory(const QStringList &items);
 
@@ -32,7 +34,13 @@ signals:
     void pathEntered(const QString &path);
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool takeEnter(QKeyEvent *event);
+
+    bool m_choosing = false; // the drop-down list is closing on a choice
 };
 
 class PathBar : public QWidget

@@ -1,7 +1,10 @@
 #include "ui/queue_model.h"
 
+#include "queue/size_format.h"
 #include "queue/transfer_queue.h"
 #include "ui/icon_provider.h"
+
+#include <QLocale>
 
 #include <QPainter>
 #include <QPainterPath>
@@ -39,11 +42,11 @@ QueueModel::QueueModel(TransferQueue &queue, SystemIconSource *images, QObject *
         endResetModel();
     });
     connect(&queue, &TransferQueue::rowChanged, this, [this](int row) {
-        emit dataChanged(index(row, 0), index(row, SizeColumn));
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
     });
     connect(&queue, &TransferQueue::rowsSwapped, this, [this](int a, int b) {
-        emit dataChanged(index(a, 0), index(a, SizeColumn));
-        emit dataChanged(index(b, 0), index(b, SizeColumn));
+        emit dataChanged(index(a, 0), index(a, ColumnCount - 1));
+        emit dataChanged(index(b, 0), index(b, ColumnCount - 1));
         emit rowsSwapped(a, b);
     });
 }
@@ -55,7 +58,16 @@ int QueueModel::rowCount(const QModelIndex &parent) const
 
 int QueueModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : 3;
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+void QueueModel::setHumanSizes(bool on)
+{
+    if (on == m_humanSizes)
+        return;
+    m_humanSizes = on;
+    if (m_count > 0)
+        emit dataChanged(index(0, SizeColumn), index(m_count - 1, SizeColumn), {Qt::DisplayRole});
 }
 
 QVariant QueueModel::data(const QModelIndex &index, int role) const
@@ -79,12 +91,26 @@ QVariant QueueModel::data(const QModelIndex &index, int role) const
         case ToColumn:
             return row.toText();
         case SizeColumn:
-            return row.sizeText;
+            // A folder has no size; a file's in the unit the panes use (the
+            // whole bytes of sizeText, grouped, in the KB mode).
+            if (row.isFolder())
+                return QString();
+            return m_humanSizes ? FormatSizeHuman(row.entry.size) : QLocale().toString(row.entry.size);
+        case StatusColumn:
+            return row.isFailed() ? QStringLiteral("Failed: ") + row.failureReason() : QString();
         }
         break;
     case Qt::DecorationRole:
         if (index.column() == FromColumn)
             return rowIcon(row.stateImage, row.imageIndex);
+        break;
+    case Qt::ForegroundRole:
+        if (row.isFailed())
+            return QColor(192, 0, 0);
+        break;
+    case Qt::ToolTipRole:
+        if (row.isFailed())
+            return row.failureReason();
         break;
     case Qt::TextAlignmentRole:
         if (index.column() == SizeColumn)
@@ -108,6 +134,8 @@ QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int ro
             return QStringLiteral("Transfer To");
         case SizeColumn:
             return QStringLiteral("Size");
+        case StatusColumn:
+            return QStringLiteral("Status");
         }
     } else if (role == Qt::TextAlignmentRole && section == SizeColumn) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -124,6 +152,8 @@ Qt::ItemFlags QueueModel::flags(const QModelIndex &index) const
 
 QPixmap QueueModel::stateImage(int state)
 {
+    if (state == kStateFailed)
+        return failedImage();
     if (state < 0 || state > 3)
         return QPixmap();
     const bool running = state == 0 || state == 1;
@@ -151,6 +181,18 @@ QPixmap QueueModel::stateImage(int state)
     painter.setPen(QPen(edge, 1));
     painter.setBrush(fill);
     painter.drawPath(arrow);
+    return pixmap;
+}
+
+QPixmap QueueModel::failedImage()
+{
+    QPixmap pixmap(kImageSize, kImageSize);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(200, 0, 0), 3, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
+    painter.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
     return pixmap;
 }
 

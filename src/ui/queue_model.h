@@ -1,9 +1,10 @@
 #pragma once
 
 // The transfer queue's rows as a table for qLv: "Transfer From",
-// "Transfer To" and "Size" (right-aligned), the state image (download or
-// upload, running or waiting) beside the file's small icon. The rows live in
-// the session's TransferQueue; this adapter only follows its signals.
+// "Transfer To", "Size" (right-aligned) and "Status" (why a transfer
+// failed), the state image (download or upload, running or waiting, or
+// failed) beside the file's small icon. The rows live in the session's
+// TransferQueue; this adapter only follows its signals.
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -17,13 +18,15 @@ class QueueModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { FromColumn = 0, ToColumn = 1, SizeColumn = 2 };
+    enum Column { FromColumn = 0, ToColumn = 1, SizeColumn = 2, StatusColumn = 3, ColumnCount = 4 };
     // The state image of a row (kStateDownloadRunning ... ) under this role.
     static constexpr int StateImageRole = Qt::UserRole + 1;
 
     QueueModel(TransferQueue &queue, SystemIconSource *images = nullptr, QObject *parent = nullptr);
 
     TransferQueue &queue() const { return m_queue; }
+    // Sizes as the panes show them (human-readable or whole bytes).
+    void setHumanSizes(bool on);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -31,10 +34,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    // The pictures of the four states: a green arrow for a running transfer,
-    // a grey one for a waiting one, pointing down for downloads and up for
-    // uploads. A state outside 0..3 gives a null pixmap.
+    // The pictures of the states: a green arrow for a running transfer, a
+    // grey one for a waiting one, pointing down for downloads and up for
+    // uploads, a red cross for a failed one. Any other state gives a null
+    // pixmap.
     static QPixmap stateImage(int state);
+    static QPixmap failedImage();
 
 signals:
     // Two rows changed places (the queue's move up and down).
@@ -50,5 +55,6 @@ private:
     int m_count = 0;
     int m_changedRow = -1;
     int m_shift = 0; // +1 inside an insertion, -1 inside a removal
+    bool m_humanSizes = false;
     mutable QHash<qint64, QIcon> m_icons;
 };

@@ -18,7 +18,9 @@ QueueView::QueueView(QWidget *parent) : QTreeView(parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
     setIconSize(QSize(34, 16)); // state image and file icon side by side
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true);
+    // Paths keep their beginning and their end (the file's name) in sight.
+    setTextElideMode(Qt::ElideMiddle);
     showActivity(false);
 }
 
@@ -81,14 +83,14 @@ void QueueView::showActivity(bool active)
 std::array<qint32, ProgramData::QueueColumnCount> QueueView::columnWidths() const
 {
     std::array<qint32, ProgramData::QueueColumnCount> widths{};
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < int(m_widths.size()); ++i)
         widths[size_t(i)] = m_model ? columnWidth(i) : m_widths[size_t(i)];
     return widths;
 }
 
 void QueueView::setColumnWidths(const std::array<qint32, ProgramData::QueueColumnCount> &widths)
 {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < int(m_widths.size()); ++i) {
         if (widths[size_t(i)] > 0)
             m_widths[size_t(i)] = widths[size_t(i)];
         if (m_model)

@@ -46,5 +46,6 @@ private:
     bool m_syncing = false;
     // The widths to give the columns while no model (and so no header
     // section) exists.
-    std::array<qint32, 3> m_widths{250, 250, 80};
+    // The last one, "Status", takes the rest of the width.
+    std::array<qint32, 4> m_widths{140, 140, 60, 150};
 };

@@ -321,6 +321,29 @@ private slots:
         p.ftp.setHostFileName("file.bin");
         QCOMPARE(run(p, [&] { p.ftp.RestGet(); }), 0);
         QVERIFY(readFile(local.filePath("file.bin")) == data);
+
+        // The offset of a restarted transfer is that transfer's alone: a
+        // listing, a plain upload and a plain download after it start at 0.
+        QVERIFY(writeFile(local.filePath("part.bin"), data.left(2000)));
+        p.ftp.setLocalFileName(QFile::encodeName(local.filePath("part.bin")));
+        p.ftp.setHostFileName("file.bin");
+        QCOMPARE(run(p, [&] { p.ftp.RestGet(); }), 0);
+        QVERIFY2(p.lines.contains("> REST 2000"), p.dump());
+        QVERIFY(writeFile(local.filePath("listing.txt"), QByteArray(100, 'x')));
+        p.ftp.setLocalFileName(QFile::encodeName(local.filePath("listing.txt")));
+        p.ftp.setHostFileName("");
+        QCOMPARE(run(p, [&] { p.ftp.Dir(); }), 0);
+        const QByteArray listing = readFile(local.filePath("listing.txt"));
+        QVERIFY2(listing.startsWith("-rw") && !listing.contains("xxxx") && !listing.contains('\0'), listing);
+        p.ftp.setLocalFileName(QFile::encodeName(local.filePath("up.bin")));
+        p.ftp.setHostFileName("up2.bin");
+        QCOMPARE(run(p, [&] { p.ftp.Put(); }), 0);
+        QVERIFY(readFile(s.root() + "/up2.bin") == data);
+        p.ftp.setLocalFileName(QFile::encodeName(local.filePath("again.bin")));
+        p.ftp.setHostFileName("file.bin");
+        QCOMPARE(run(p, [&] { p.ftp.Get(); }), 0);
+        QCOMPARE(p.ftp.ResumeAt(), qint64(0));
+        QVERIFY(readFile(local.filePath("again.bin")) == data);
     }
 
     void refusedRestartMovesTheWholeFile()

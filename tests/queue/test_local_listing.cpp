@@ -15,6 +15,7 @@ class TestLocalListing : public QObject
 private slots:
     void listsFolder();
     void missingFolder();
+    void fileOfTheFirstSecondOf1970();
 };
 
 void TestLocalListing::listsFolder()
@@ -71,5 +72,21 @@ void TestLocalListing::missingFolder()
     QVERIFY(ListLocalFolder(tmp.path())->isEmpty());
 }
 
+void TestLocalListing::fileOfTheFirstSecondOf1970()
+{
+    QTemporaryDir tmp;
+    QFile old(tmp.filePath(QStringLiteral("unpacked.txt")));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("x");
+    QVERIFY(old.flush());
+    const QDateTime epoch = QDateTime::fromSecsSinceEpoch(0);
+    QVERIFY(old.setFileTime(epoch, QFileDevice::FileModificationTime));
+    old.close();
+    const std::optional<FolderEntries> rows = ListLocalFolder(tmp.path());
+    QVERIFY(rows && rows->size() == 1);
+    QCOMPARE(rows->first().entry.date, entryDateFromDateTime(epoch.toLocalTime()));
+}
+
 QTEST_GUILESS_MAIN(TestLocalListing)
 #include "test_local_listing.moc"
+

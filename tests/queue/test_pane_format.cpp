@@ -1,5 +1,6 @@
 // What a pane row shows besides its name: the KB size and the icon index.
 
+#include "queue/entry_date.h"
 #include "queue/icon_cache.h"
 #include "queue/size_format.h"
 
@@ -34,30 +35,57 @@ class TestPaneFormat : public QObject
 private slots:
     void formatsSize_data();
     void formatsSize();
+    void formatsDates();
     void cachesIconsByExtension();
 };
 
 void TestPaneFormat::formatsSize_data()
 {
     QTest::addColumn<qint64>("size");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kb");     // the KB column, English
+    QTest::addColumn<QString>("kbDe");   // the KB column, German
+    QTest::addColumn<QString>("human");  // human-readable, English
+    QTest::addColumn<QString>("humanDe");
 
-    QTest::newRow("empty file") << qint64(0) << "0KB";
-    QTest::newRow("one byte") << qint64(1) << "1KB";
-    QTest::newRow("1536 bytes") << qint64(1536) << "1KB";
-    QTest::newRow("2048 bytes") << qint64(2048) << "2KB";
-    QTest::newRow("999KB") << qint64(999 * 1024 + 1023) << "999KB";
-    QTest::newRow("1000KB gets a dot") << qint64(1000 * 1024) << "1.000KB";
-    QTest::newRow("5 000 000 bytes") << qint64(5000000) << "4.882KB";
-    QTest::newRow("one dot only") << qint64(5368709120) << "5242.880KB";
-    QTest::newRow("folder") << qint64(-1) << "";
+    QTest::newRow("empty file") << qint64(0) << "0KB" << "0KB" << "0 B" << "0 B";
+    QTest::newRow("one byte") << qint64(1) << "1KB" << "1KB" << "1 B" << "1 B";
+    QTest::newRow("1023 bytes") << qint64(1023) << "1KB" << "1KB" << "1,023 B" << "1.023 B";
+    QTest::newRow("1536 bytes") << qint64(1536) << "1KB" << "1KB" << "1.5 KB" << "1,5 KB";
+    QTest::newRow("999KB") << qint64(999 * 1024 + 1023) << "999KB" << "999KB" << "1,000.0 KB" << "1.000,0 KB";
+    QTest::newRow("just below 1 MB") << qint64(1024 * 1024 - 10) << "1,023KB" << "1.023KB" << "1.0 MB" << "1,0 MB";
+    QTest::newRow("1000KB") << qint64(1000 * 1024) << "1,000KB" << "1.000KB" << "1,000.0 KB" << "1.000,0 KB";
+    QTest::newRow("400 MB") << qint64(400) * 1024 * 1024 << "409,600KB" << "409.600KB" << "400.0 MB" << "400,0 MB";
+    QTest::newRow("5 GB") << qint64(5368709120) << "5,242,880KB" << "5.242.880KB" << "5.0 GB" << "5,0 GB";
+    QTest::newRow("2.5 TB") << qint64(2.5 * 1099511627776.0) << "2,684,354,560KB" << "2.684.354.560KB"
+                            << "2.5 TB" << "2,5 TB";
+    QTest::newRow("folder") << qint64(-1) << "" << "" << "" << "";
 }
 
 void TestPaneFormat::formatsSize()
 {
     QFETCH(qint64, size);
-    QFETCH(QString, text);
-    QCOMPARE(FormatSizeKB(size), text);
+    QFETCH(QString, kb);
+    QFETCH(QString, kbDe);
+    QFETCH(QString, human);
+    QFETCH(QString, humanDe);
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    QCOMPARE(FormatSizeKB(size, en), kb);
+    QCOMPARE(FormatSizeKB(size, de), kbDe);
+    QCOMPARE(FormatSizeHuman(size, en), human);
+    QCOMPARE(FormatSizeHuman(size, de), humanDe);
+    QCOMPARE(FormatSize(size, true, en), human);
+    QCOMPARE(FormatSize(size, false, en), kb);
+}
+
+void TestPaneFormat::formatsDates()
+{
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    // The first second of 1970 is a date like any other; "no date" is empty.
+    QCOMPARE(FormatEntryDate(entryDateFromParts(1970, 1, 1), QLocale::c()), QStringLiteral("1 Jan 1970 00:00:00"));
+    QCOMPARE(FormatEntryDate(entryDateFromParts(2026, 12, 8, 16, 21, 33), QLocale::c()), QStringLiteral("8 Dec 2026 16:21:33"));
+    QCOMPARE(FormatEntryDate(0.0, en), QString());
+    QCOMPARE(FormatEntryDate(qQNaN(), en), QString());
 }
 
 void TestPaneFormat::cachesIconsByExtension()

@@ -139,7 +139,7 @@ struct Harness {
     {
         return !s->isConnectIdle() && s->engineReady()
                && s->CommandQueue.isEmpty() && !s->CurrentRemoteFolder.isEmpty()
-               && (s->qLv.isEmpty() || !s->qLv.isActive());
+               && (!s->qLv.hasPending() || !s->qLv.isActive());
     }
     bool waitIdle(int ms = 30000)
     {

@@ -4,9 +4,13 @@
 
 #include "session_harness.h"
 
+#include "net/socket_errors.h"
+#include "session/session_end.h"
 #include "support/dante_server.h"
 #include "support/ftp_proxy_server.h"
 #include "support/pyftp_server.h"
+
+#include <QTcpServer>
 
 using testsupport::PyFtpServer;
 
@@ -142,9 +146,99 @@ private slots:
         h.s->acConnectExecute(true);
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000), qPrintable(h.dump()));
         QVERIFY(!h.s->ftp.ControlSocketOpen());
-        QCOMPARE(h.status().last(), QString("Disconnected by Server."));
+        QCOMPARE(h.status().last(), "Could not connect to 127.0.0.1:" + QString::number(server.port())
+                                        + ": 530 Authentication failed.");
+        QCOMPARE(h.s->panel(0), h.status().last());
         QVERIFY(h.s->CommandQueue.isEmpty());
         QVERIFY(h.ui.bugReports.isEmpty());
+    }
+
+    // What no real server here produces on demand: socket errors after the
+    // log-in, and a time-out of the connection attempt.
+    void sessionEndTexts_data()
+    {
+        QTest::addColumn<bool>("wanted");
+        QTest::addColumn<bool>("established");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("reset") << true << true << int(net::ErrConnectionReset) << QByteArray("226 Done.")
+                               << "Connection to h:21 lost: Connection reset by peer";
+        QTest::newRow("timed out later") << true << true << int(net::ErrTimedOut) << QByteArray()
+                                         << "Connection to h:21 lost: Connection timed out";
+        QTest::newRow("attempt timed out") << true << false << int(net::ErrTimedOut) << QByteArray()
+                                           << "Could not connect to h:21: Connection timed out";
+        QTest::newRow("an earlier reply is no reason") << true << true << 0 << QByteArray("226 Done.")
+                                                       << "Disconnected by Server.";
+        QTest::newRow("a time-out reply") << true << true << 426 << QByteArray("426 Timeout")
+                                          << "Disconnected by Server. (426 Timeout)";
+        QTest::newRow("closed before the banner") << true << false << 0 << QByteArray()
+                                                  << "Could not connect to h:21: the server closed the connection";
+        QTest::newRow("the person") << false << true << int(net::ErrConnectionReset) << QByteArray()
+                                    << "Logged Off.";
+    }
+
+    void sessionEndTexts()
+    {
+        QFETCH(bool, wanted);
+        QFETCH(bool, established);
+        QFETCH(int, error);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, text);
+        QCOMPARE(sessionEndText({wanted, established, error, reply, QStringLiteral("h:21")}), text);
+    }
+
+    void failuresSayWhatHappened()
+    {
+        QTcpServer probe;  // a port that nothing listens on
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const QString closedPort = QString::number(probe.serverPort());
+        probe.close();
+        const auto attempt = [](Harness& h, const QString& host, const QString& port) {
+            h.s->tbAddress = host;
+            h.s->tbPort = port;
+            h.s->tbusername = "test";
+            h.s->tbPassword = "secret";
+            h.s->acConnectExecute(true);
+            return QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000);
+        };
+        {
+            Harness h;
+            QVERIFY2(attempt(h, "127.0.0.1", closedPort), qPrintable(h.dump()));
+            QCOMPARE(h.status().last(), "Could not connect to 127.0.0.1:" + closedPort + ": Connection refused");
+            QCOMPARE(h.s->panel(0), h.status().last());
+        }
+        {
+            Harness h;
+            QVERIFY2(attempt(h, "no-such-host.invalid", "21"), qPrintable(h.dump()));
+            QVERIFY2(h.status().last().startsWith("Could not connect to no-such-host.invalid:21: Host not found"),
+                     qPrintable(h.status().last()));
+            QCOMPARE(h.s->panel(0), h.status().last());
+        }
+        {
+            // The server's own time-out ends an idle session.
+            PyFtpServer::Options o;
+            o.idleTimeout = 1;
+            PyFtpServer server(o);
+            QVERIFY2(server.start(), qPrintable(server.errorString()));
+            Harness h;
+            QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
+            QCOMPARE(h.s->panel(0), "Connected to 127.0.0.1:" + QString::number(server.port()));
+            QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000), qPrintable(h.dump()));
+            QCOMPARE(h.status().last(), QString("Disconnected by Server. (421 Control connection timed out.)"));
+            QCOMPARE(h.s->panel(0), h.status().last());
+        }
+        {
+            // A server that goes away.
+            auto server = std::make_unique<PyFtpServer>();
+            QVERIFY2(server->start(), qPrintable(server->errorString()));
+            Harness h;
+            QVERIFY2(h.connect(server->port(), "test", "secret"), qPrintable(h.dump()));
+            server.reset();
+            QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000), qPrintable(h.dump()));
+            const QString ended = h.status().last();
+            QVERIFY2(ended == "Disconnected by Server." || ended.contains(" lost: "), qPrintable(ended));
+        }
     }
 
     void stopEndsAnUnfinishedLogin()

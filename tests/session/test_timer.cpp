@@ -133,6 +133,8 @@ private slots:
         QDir().mkpath(server.root() + "/sub");
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         Harness h;
+        QVERIFY(h.s->queueAlwaysActive()); // the default of a new data file
+        h.s->setQueueAlwaysActive(false);
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
         FolderEntry f;
         f.name = "f.bin";

@@ -5,7 +5,12 @@
 
 #include "session_harness.h"
 
+#include "queue/entry_date.h"
+#include "queue/size_format.h"
 #include "support/pyftp_server.h"
+
+#include <QLocale>
+#include <QRegularExpression>
 
 using testsupport::PyFtpServer;
 
@@ -16,6 +21,7 @@ FolderEntry fileRow(const QString& name, qint64 size)
     FolderEntry e;
     e.name = name;
     e.entry.size = size;
+    e.entry.date = entryDateFromParts(2021, 3, 4, 5, 6);  // as a listing gives it
     return e;
 }
 
@@ -37,10 +43,11 @@ struct Connected {
         h = std::make_unique<Harness>();
         return h->connect(server.port(), "test", "secret");
     }
+    // Until nothing is left to transfer (failed entries stay).
     bool runQueue()
     {
         h->s->acQueueTransfer();
-        return QTest::qWaitFor([&] { return h->idle() && h->s->qLv.isEmpty(); }, 30000);
+        return QTest::qWaitFor([&] { return h->idle() && !h->s->qLv.hasPending(); }, 30000);
     }
 };
 
@@ -81,8 +88,19 @@ private slots:
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
 
         QCOMPARE(readFile(h.local("f.bin")), expected);
-        QCOMPARE(h.ui.prompts, prompt ? QStringList({"The file \"" + h.local("f.bin") + "\" already exists locally."})
-                                       : QStringList());
+        QCOMPARE(h.ui.prompts.size(), prompt ? 1 : 0);
+        if (prompt) {
+            // The question, then what it is about: both files' sizes (and
+            // the dates that are known) to judge the answer by.
+            const QStringList lines = h.ui.prompts[0].split(QRegularExpression("\r+\n"));
+            QCOMPARE(lines.value(0), "The file \"" + h.local("f.bin") + "\" already exists locally.");
+            QCOMPARE(lines.value(1), "Source (server): " + QLocale().toString(50000) + " bytes (48"
+                                         + QLocale().decimalPoint() + "8 KB), "
+                                         + FormatEntryDate(entryDateFromParts(2021, 3, 4, 5, 6)));
+            QVERIFY2(lines.value(2).startsWith("Target (local): " + QLocale().toString(20000) + " bytes (19"
+                                               + QLocale().decimalPoint() + "5 KB), "),
+                     qPrintable(lines.value(2)));
+        }
         QCOMPARE(h.sent().contains("REST 20000"), action == 1);
         QCOMPARE(h.sent().contains("RETR /f.bin"), action != 2);
     }
@@ -201,7 +219,7 @@ private slots:
         QCOMPARE(h.s->qLv.row(2).caption(), QString("/D.BIN"));
     }
 
-    void failedDownloadIsLoggedAndTheQueueGoesOn()
+    void failedTransfersStayWithTheirReasonAndCanBeRetried()
     {
         Connected c;
         writeFile(c.server.root() + "/ok.bin", "fine");
@@ -215,6 +233,33 @@ private slots:
         QCOMPARE(readFile(h.local("ok.bin")), QByteArray("fine"));
         QCOMPARE(h.platform.sounds, QStringList({"done.wav"}));
         QVERIFY(h.ui.messages.isEmpty());
+        // The failed entry stays, with the server's reason; the status bar is
+        // cleared.
+        QCOMPARE(h.s->qLv.count(), 1);
+        QVERIFY(h.s->qLv.row(0).isFailed());
+        QVERIFY2(h.s->qLv.row(0).failureReason().startsWith("550"), qPrintable(h.s->qLv.row(0).failureReason()));
+        QCOMPARE(h.s->qLv.headIndex(), -1);
+        QCOMPARE(h.s->panel(2), QString());
+        QCOMPARE(h.s->gaugeValue(), 0);
+        QVERIFY2(h.s->panel(0).startsWith("Transfer failed: /missing.bin (550"), qPrintable(h.s->panel(0)));
+
+        // A failed upload stays as well; the box of the failed send is shown.
+        writeFile(h.local("up.bin"), "up");
+        h.s->qLv.AddToTransferQueue(h.local("up.bin"), "/nowhere/up.bin", 2, false, false, true);
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+        QCOMPARE(h.s->qLv.failedCount(), 2);
+        QVERIFY(h.s->qLv.row(1).entry.upload);
+        QCOMPARE(h.ui.messages.filter("Could not send file. (/nowhere/up.bin)").size(), 1);
+
+        // Retried after the cause is gone, both run again and leave.
+        writeFile(c.server.root() + "/missing.bin", "found");
+        QDir().mkpath(c.server.root() + "/nowhere");
+        h.s->retryFailedTransfers();
+        QCOMPARE(h.s->qLv.failedCount(), 0);
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+        QVERIFY(h.s->qLv.isEmpty());
+        QCOMPARE(readFile(h.local("missing.bin")), QByteArray("found"));
+        QCOMPARE(readFile(c.server.root() + "/nowhere/up.bin"), QByteArray("up"));
     }
 
     void stopDuringADownloadKeepsThePartialFile()
@@ -234,11 +279,14 @@ private slots:
         });
         h.s->receive({fileRow("big.bin", big.size())});
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return stopped && h.idle() && h.s->qLv.isEmpty(); }, 30000),
+        QVERIFY2(QTest::qWaitFor([&] { return stopped && h.idle() && !h.s->qLv.hasPending(); }, 30000),
                  qPrintable(h.dump()));
         QVERIFY(!h.s->queueAlwaysActive());
         QVERIFY(!h.s->queueActive());
         QCOMPARE(h.status().filter("Download failed: /big.bin (426").size(), 1);
+        // Stopped is not done: the entry stays to be retried (resumed).
+        QCOMPARE(h.s->qLv.failedCount(), 1);
+        QVERIFY(h.s->qLv.row(0).failureReason().startsWith("426"));
         const QByteArray partial = readFile(h.local("big.bin"));
         QVERIFY(partial.size() < big.size());
         QCOMPARE(partial, big.left(partial.size()));

@@ -38,7 +38,7 @@ struct Connected {
     bool runQueue(int ms = 60000)
     {
         h.s->acQueueTransfer();
-        return QTest::qWaitFor([&] { return h.idle() && h.s->qLv.isEmpty(); }, ms);
+        return QTest::qWaitFor([&] { return h.idle() && !h.s->qLv.hasPending(); }, ms);
     }
 };
 
@@ -170,7 +170,8 @@ private slots:
     }
 
     // An entry the engine refuses to start fails alone, with the engine's
-    // reason; the next entry is transferred.
+    // reason, and stays in the queue as failed; the next entry is
+    // transferred.
     void refusedStartFailsAlone()
     {
         Connected c;
@@ -186,6 +187,10 @@ private slots:
         QCOMPARE(h.ui.messages.size(), 1);
         QVERIFY2(h.ui.messages[0].contains("Could not send file. (/line\nbreak.bin)"), qPrintable(h.ui.messages[0]));
         QVERIFY2(h.ui.messages[0].contains("line break"), qPrintable(h.ui.messages[0]));
+        QCOMPARE(h.s->qLv.count(), 1);
+        QVERIFY(h.s->qLv.row(0).isFailed());
+        QCOMPARE(h.s->qLv.row(0).entry.from, h.local("line\nbreak.bin"));
+        QVERIFY2(h.s->qLv.row(0).failureReason().contains("line break"), qPrintable(h.s->qLv.row(0).failureReason()));
     }
 
     void cutSessionNamesTheTransfer()

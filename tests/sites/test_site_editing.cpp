@@ -57,12 +57,15 @@ private slots:
         SiteResult made = tree.newSite(tree.findSiteByPath("/Work/Alpha"));
         QVERIFY(made.ok());
         QCOMPARE(made.node->parent(), tree.root()->child(0));
-        QVERIFY(made.node->text().startsWith("Enter Site Name Here ("));
+        // A name of its own and no host: the boxes' instructions are
+        // placeholders, never stored.
+        QCOMPARE(made.node->text(), QString("New Site"));
         const tSiteObject* s = made.node->site();
-        QVERIFY(QString::fromUtf8(s->SiteHost).startsWith("Enter Site Address Here ("));
+        QVERIFY(s->SiteHost.isEmpty());
         QCOMPARE(s->SitePort, QByteArray("21"));
         QVERIFY(s->SiteAutoReconnect);
-        QCOMPARE(SiteTree::treePath(tree.newSite(tree.root()).node).count('/'), 1);
+        QCOMPARE(tree.newSite(made.node).node->text(), QString("New Site 2"));
+        QCOMPARE(SiteTree::treePath(tree.newSite(tree.root()).node), QString("/New Site"));
     }
 
     void remove()
@@ -145,9 +148,9 @@ private slots:
         QCOMPARE(other->parent(), tree.root());
         // So is renaming the folder so that a site below would not fit.
         QVERIFY(!tree.rename(shortSite->parent(), QString(201, 'f')).isEmpty());
-        // And a new site whose prompt name would not fit.
+        // And a new site whose name would not fit.
         SiteTree deep;
-        deep.load(stream({"/" + QByteArray(230, 'd') + "/S"}));
+        deep.load(stream({"/" + QByteArray(248, 'd') + "/S"}));
         const SiteResult refused = deep.newSite(deep.root()->child(0));
         QVERIFY(!refused.ok());
         QVERIFY(!refused.node);

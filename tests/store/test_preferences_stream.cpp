@@ -56,6 +56,7 @@ private slots:
         QCOMPARE(settings.sTimeout, 30);
         QVERIFY(settings.sKeepFileTimes);
         QCOMPARE(settings.sFolderDepthLimit, 64);
+        QVERIFY(settings.sHumanSizes);
         settings.sTimeout = 0;
         settings.sKeepFileTimes = false;
         settings.sFolderDepthLimit = 5;
@@ -65,6 +66,7 @@ private slots:
         QCOMPARE(load.settings.sTimeout, 0);
         QVERIFY(!load.settings.sKeepFileTimes);
         QCOMPARE(load.settings.sFolderDepthLimit, 5);
+        QVERIFY(load.settings.sHumanSizes);
 
         // A file written before the stream existed: the record alone.
         StreamContainer old;
@@ -76,6 +78,8 @@ private slots:
         QCOMPARE(load.settings.sTimeout, 30);
         QVERIFY(load.settings.sKeepFileTimes);
         QCOMPARE(load.settings.sFolderDepthLimit, 64);
+        // Its owner goes on seeing the KB column.
+        QVERIFY(!load.settings.sHumanSizes);
 
         // An unreadable stream costs only its own settings.
         old.putStream(PreferencesStreamName, "garbage");

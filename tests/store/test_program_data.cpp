@@ -190,6 +190,8 @@ private slots:
         QByteArray b(13424, '\0');
         str(b, 0x0000, defaultLocalFolder());
         b[0x2B03] = 1; // auto scroll on
+        b[0x2102] = 1; // the queue always active: a transfer starts when asked for
+        b[0x304D] = 1; // ask before deleting remote files
         le(b, 0x2E28, 0x80000005, 4);
         str(b, 0x2E30, "MS Sans Serif");
         le(b, 0x2F30, 10, 4);
@@ -198,6 +200,14 @@ private slots:
         compareBytes(ProgramData::defaults().encode(), b);
         QVERIFY(defaultLocalFolder().endsWith(QDir::separator().toLatin1()));
         QCOMPARE(ProgramData().asciiMasks(), (QList<QByteArray>{"*.txt", "*.*htm*"}));
+
+        // A stored record keeps the choices it holds.
+        b[0x2102] = 0;
+        b[0x304D] = 0;
+        const auto stored = ProgramData::decode(b);
+        QVERIFY(stored);
+        QVERIFY(!stored->queueAlwaysActive);
+        QVERIFY(!stored->sWarnRemoteDelete);
     }
 
     void reservedBytesAreKeptAsHeld()

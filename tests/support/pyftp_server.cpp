@@ -80,6 +80,8 @@ bool PyFtpServer::prepare(quint16 port, Launch &launch, QString &error)
         args << opt("passive-ports", QStringLiteral("%1-%2")
                                          .arg(m_options.passivePorts->first)
                                          .arg(m_options.passivePorts->second));
+    if (m_options.idleTimeout > 0)
+        args << opt("idle-timeout", QString::number(m_options.idleTimeout));
 
     // Debian's pyftpdlib lives in the system interpreter, not in whatever
     // python3 comes first on PATH.

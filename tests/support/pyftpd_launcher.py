@@ -59,6 +59,13 @@ class TestHandler(FTPHandler):
     unlistable = None    # folders of this name refuse to be listed
     unenterable = None   # folders of this name refuse CWD
 
+    def push(self, s):
+        if self.unicode_errors == 'surrogateescape':
+            # Replies naming a raw file name carry its bytes as they are.
+            super(FTPHandler, self).push(s.encode('utf8', 'surrogateescape'))
+        else:
+            super().push(s)
+
     def _respond_multi(self, code, text):
         lines = reply_lines(code, text)
         for line in lines[:-1]:
@@ -160,6 +167,7 @@ def main():
     p.add_argument('--silent', action='store_true')
     p.add_argument('--masquerade', default='')
     p.add_argument('--passive-ports', default='')
+    p.add_argument('--idle-timeout', type=float, default=0)
     p.add_argument('--address', default='127.0.0.1')
     p.add_argument('--raw-names', action='store_true')
     p.add_argument('--endless-folder', default='')
@@ -197,6 +205,10 @@ def main():
     if args.passive_ports:
         lo, hi = (int(x) for x in args.passive_ports.split('-'))
         handler.passive_ports = range(lo, hi + 1)
+    if args.idle_timeout > 0:
+        # The server's own time-out: "421 Control connection timed out."
+        # and the connection closed after this many idle seconds.
+        handler.timeout = args.idle_timeout
     if args.raw_names:
         # Names that are not UTF-8 pass through as the bytes they are on
         # disk, as servers that do not translate names send them.

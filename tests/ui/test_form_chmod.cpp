@@ -127,6 +127,62 @@ private slots:
         QVERIFY(ui.messages.isEmpty());
     }
 
+    void opensWithTheSelectionsModes()
+    {
+        // One mode, or several equal ones: the window shows it.
+        TFormChMod folder;
+        folder.setCurrentModes({755, 755});
+        folder.show();
+        QCOMPARE(folder.permissioncode->text(), QStringLiteral("755"));
+        QCOMPARE(boxesOf(folder), QStringLiteral("rwxr-xr-x"));
+        QVERIFY(!folder.keepsSomeBits());
+
+        // A mode the listing did not give: the designed 644.
+        TFormChMod unknown;
+        unknown.setCurrentModes({755, -1});
+        unknown.show();
+        QCOMPARE(unknown.permissioncode->text(), QStringLiteral("644"));
+    }
+
+    void mixedSelectionLeavesDifferingBitsAlone()
+    {
+        RecordingUi ui;
+        CommandQueue queue;
+        QStringList shown;
+        onModal([&](QWidget* modal) {
+            auto* form = qobject_cast<TFormChMod*>(modal);
+            QVERIFY(form);
+            // 755 and 640 agree on owner read and write, group read, and
+            // group and public write (clear); the rest differs.
+            QString states;
+            for (const QCheckBox* box : form->boxes())
+                states += box->checkState() == Qt::PartiallyChecked ? u'?' : box->isChecked() ? u'+' : u'-';
+            shown << states << form->permissioncode->text();
+            QVERIFY(form->ok->isEnabled());
+            // Group write set for both; the boxes in between stay so.
+            QTest::mouseClick(form->group_write, Qt::LeftButton);
+            shown << form->permissioncode->text();
+            QTest::mouseClick(form->ok, Qt::LeftButton);
+        });
+        const int queued = toChMod(nullptr, ui, queue, QStringLiteral("/"), {QStringLiteral("bin"), QStringLiteral("notes")},
+                                   {755, 640});
+        QCOMPARE(shown, (QStringList{"++?+-?" "?-?", "?" "?" "?", "?" "?" "?"}));
+        QCOMPARE(queued, 2);
+        QCOMPARE(queue.items(), (QList<QByteArray>{"chmod\xFF" "775\xFF/bin", "chmod\xFF" "660\xFF/notes"}));
+
+        // A typed mode is one mode for all again.
+        onModal([](QWidget* modal) {
+            auto* form = qobject_cast<TFormChMod*>(modal);
+            form->permissioncode->setText(QStringLiteral("700"));
+            QVERIFY(!form->keepsSomeBits());
+            QTest::mouseClick(form->ok, Qt::LeftButton);
+        });
+        QCOMPARE(toChMod(nullptr, ui, queue, QStringLiteral("/"), {QStringLiteral("bin"), QStringLiteral("notes")},
+                         {755, 640}),
+                 2);
+        QCOMPARE(queue.items().mid(2), (QList<QByteArray>{"chmod\xFF" "700\xFF/bin", "chmod\xFF" "700\xFF/notes"}));
+    }
+
     void cancelQueuesNothing()
     {
         RecordingUi ui;

@@ -2,6 +2,7 @@
 #include "store/program_data.h"
 #include "test_dialog_support.h"
 #include "ui/form_single_edit_box.h"
+#include "ui/form_site_options.h"
 #include "ui/form_sites.h"
 #include "ui/form_sites_tree.h"
 
@@ -237,7 +238,12 @@ private slots:
         SiteNode* created = m_form->selectedNode();
         QVERIFY(created && created->isSite());
         QCOMPARE(created->parent(), folder(QStringLiteral("Servers")));
-        QCOMPARE(m_form->sitename->selectedText(), NewSiteNamePrompt);
+        // Typing replaces the name; the instructions are placeholders of
+        // the boxes, never their text.
+        QCOMPARE(m_form->sitename->selectedText(), QStringLiteral("New Site"));
+        QCOMPARE(m_form->sitename->placeholderText(), NewSiteNamePrompt);
+        QCOMPARE(m_form->SiteHost->text(), QString());
+        QCOMPARE(m_form->SiteHost->placeholderText(), NewSiteHostPrompt);
         QCOMPARE(m_form->SitePort->text(), QStringLiteral("21"));
         QVERIFY(m_form->SiteSAutoReconnect->isChecked());
     }
@@ -256,6 +262,43 @@ private slots:
         QTest::mouseClick(m_form->newFolder, Qt::LeftButton);
         QCOMPARE(treeShape(), QStringLiteral("Glimmer FTP Site Manager[Home,Work[Servers[Alpha],Beta],Gamma]"));
         QCOMPARE(m_form->selectedNode(), folder(QStringLiteral("Home")));
+    }
+
+    void changesAreAnnouncedForSaving()
+    {
+        QSignalSpy changed(m_form.get(), &TFormSites::sitesChanged);
+        m_form->selectNode(node("/Gamma"));
+        QTest::mouseClick(m_form->newSite, Qt::LeftButton);
+        QCOMPARE(changed.count(), 1);
+        QTest::keyClicks(m_form->SiteHost, QStringLiteral("ftp.example.org"));
+        QCOMPARE(changed.count(), 1 + int(QStringLiteral("ftp.example.org").size()));
+        QTest::mouseClick(m_form->deleteNode, Qt::LeftButton);
+        QCOMPARE(changed.count(), 2 + int(QStringLiteral("ftp.example.org").size()));
+    }
+
+    void moreFtpOptionsAreTheSitesOwn()
+    {
+        SiteNode* beta = node("/Work/Beta");
+        m_form->selectNode(beta);
+        QCOMPARE(m_form->moreOptions->text(), QStringLiteral("&More FTP Options"));
+        QCOMPARE(m_form->SiteSSetAnonymous->text(), QStringLiteral("&Anonymous"));
+        QStringList seen;
+        onModal([&](QWidget* modal) {
+            auto* options = qobject_cast<TFormSiteOptions*>(modal);
+            QVERIFY(options);
+            seen << options->windowTitle() << options->remoteFolder->text();
+            options->remoteFolder->setText(QStringLiteral("/incoming/"));
+            options->autoReconnect->setChecked(false);
+            QTest::keyClick(options, Qt::Key_Return);
+        });
+        QTest::mouseClick(m_form->moreOptions, Qt::LeftButton);
+        QCOMPARE(seen, (QStringList{"FTP Options - Beta", ""}));
+        QCOMPARE(beta->site()->SiteRemoteFolder, QByteArray("/incoming/"));
+        QVERIFY(!beta->site()->SiteAutoReconnect);
+        QCOMPARE(m_form->SiteSrFolder->text(), QStringLiteral("/incoming/"));
+        // Only a site has options of its own.
+        m_form->selectNode(folder(QStringLiteral("Work")));
+        QVERIFY(!m_form->moreOptions->isEnabled());
     }
 
     void anonymousFillsUserPortAndPassword()

@@ -71,6 +71,8 @@ private slots:
     void viewStylesShareOneSelection();
     void iconsAndTypeNames();
     void showingAFolderInTheWindow();
+    void upRowIsNoEntry();
+    void storedWidthsOfThePersonStay();
 };
 
 // Steps: "h<n>" clicks header section n (0-based) of the focused pane, "m<name>"
@@ -178,7 +180,9 @@ void TestPaneModel::attrColumnComesAndGoes()
     model.setShowAttributes(true);
     QCOMPARE(model.columnCount(), 4);
     QCOMPARE(model.headerData(PaneModel::AttrColumn, Qt::Horizontal).toString(), QStringLiteral("Attr"));
-    QCOMPARE(pane.detailsView()->columnWidth(PaneModel::AttrColumn), 50);
+    // As wide as its caption and its numbers need.
+    QVERIFY(pane.detailsView()->columnWidth(PaneModel::AttrColumn)
+            >= pane.detailsView()->header()->sectionSizeHint(PaneModel::AttrColumn));
     const QModelIndex attr = model.index(model.rowOfName("b.txt"), PaneModel::AttrColumn);
     QCOMPARE(attr.data().toString(), QStringLiteral("644"));
     QVERIFY(attr.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
@@ -197,12 +201,17 @@ void TestPaneModel::rowTexts()
     model.setEntries({row("big.iso", false, 5000000, date), row("empty", false, 0, date), row("dir", true, 0, date)});
     model.setSortKey(1);
     const int big = model.rowOfName("big.iso");
-    QCOMPARE(model.index(big, PaneModel::SizeColumn).data().toString(), QStringLiteral("4.882KB"));
+    const QLocale locale;
+    QCOMPARE(model.index(big, PaneModel::SizeColumn).data().toString(), locale.toString(4882) + "KB");
     QCOMPARE(model.index(model.rowOfName("empty"), PaneModel::SizeColumn).data().toString(), QStringLiteral("0KB"));
     QCOMPARE(model.index(model.rowOfName("dir"), PaneModel::SizeColumn).data().toString(), QString());
-    const QLocale locale;
+    model.setHumanSizes(true);
+    QCOMPARE(model.index(big, PaneModel::SizeColumn).data().toString(),
+             QStringLiteral("4") + locale.decimalPoint() + "8 MB");
+    QCOMPARE(model.index(model.rowOfName("empty"), PaneModel::SizeColumn).data().toString(), QStringLiteral("0 B"));
+    // The date without a time zone (entry dates have none).
     const QString expected = locale.toString(QDate(1999, 1, 12), QLocale::ShortFormat) + u' '
-                             + locale.toString(QTime(10, 30, 15), QLocale::LongFormat);
+                             + locale.toString(QTime(10, 30, 15), QLocale::ShortFormat);
     QCOMPARE(model.index(big, PaneModel::DateColumn).data().toString(), expected);
     QVERIFY(model.index(big, PaneModel::SizeColumn).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
 }
@@ -285,6 +294,71 @@ void TestPaneModel::showingAFolderInTheWindow()
     QCOMPARE(window.lCombo->history(), QStringList{"/home/me/"});
     QTRY_VERIFY(window.localPaneFocused());
     QCOMPARE(entered.last().first().toBool(), true);
+}
+
+void TestPaneModel::upRowIsNoEntry()
+{
+    PaneModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    PaneView pane(&model);
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    model.setSortKey(1);
+    pane.showEntries(sample(), true);
+    QCOMPARE(model.rowCount(), int(sample().size()) + 1);
+    QCOMPARE(model.entries().size(), sample().size());
+    QCOMPARE(model.index(0, PaneModel::NameColumn).data().toString(), QStringLiteral(".."));
+    QVERIFY(model.isUpRow(0));
+    QCOMPARE(model.rowOfName("Docs"), 1);
+    // The first entry is selected, not the way up.
+    QCOMPARE(pane.selectedEntries().first().name, QStringLiteral("Docs"));
+    // Sorted either way, ".." stays on top.
+    model.setSortKey(-1);
+    QCOMPARE(model.index(0, PaneModel::NameColumn).data().toString(), QStringLiteral(".."));
+    QCOMPARE(pane.selectedEntries().first().name, QStringLiteral("Docs"));
+    // Never part of what an operation gets.
+    pane.selectAllRows();
+    QCOMPARE(pane.selectedEntries().size(), sample().size());
+    pane.detailsView()->selectionModel()->select(model.index(0, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QVERIFY(pane.selectedEntries().isEmpty());
+    QVERIFY(!pane.hasEntrySelection());
+    // Backspace and Alt+Up ask for the folder above; Enter on ".." is its row.
+    QSignalSpy up(&pane, &PaneView::goUpRequested);
+    QSignalSpy activated(&pane, &PaneView::rowActivated);
+    pane.detailsView()->setFocus();
+    QTest::keyClick(pane.detailsView(), Qt::Key_Backspace);
+    QTest::keyClick(pane.detailsView(), Qt::Key_Up, Qt::AltModifier);
+    QCOMPARE(up.count(), 2);
+    pane.detailsView()->setCurrentIndex(model.index(0, 0));
+    QTest::keyClick(pane.detailsView(), Qt::Key_Return);
+    QCOMPARE(activated.count(), 1);
+    QCOMPARE(activated.first().first().toInt(), 0);
+    // An empty folder below the top selects "..".
+    pane.showEntries({}, true);
+    QCOMPARE(pane.detailsView()->currentIndex().row(), 0);
+    QVERIFY(pane.selectedEntries().isEmpty());
+}
+
+void TestPaneModel::storedWidthsOfThePersonStay()
+{
+    // The old design's Date width (140) is fitted to the dates at the first
+    // folder; another stored width was the person's and stays.
+    for (int stored : {140, 230}) {
+        PaneModel model;
+        PaneView pane(&model);
+        pane.resize(600, 300);
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        pane.setColumnWidths({200, 80, stored});
+        pane.showEntries({row("a.txt", false, 1, entryDateFromParts(2026, 12, 8, 4, 21, 33))});
+        const QString date = model.index(0, PaneModel::DateColumn).data().toString();
+        const int width = pane.detailsView()->columnWidth(PaneModel::DateColumn);
+        if (stored == 230)
+            QCOMPARE(width, 230);
+        else
+            QVERIFY(width > pane.detailsView()->fontMetrics().horizontalAdvance(date));
+    }
 }
 
 QTEST_MAIN(TestPaneModel)

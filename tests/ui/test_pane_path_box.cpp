@@ -3,6 +3,8 @@
 
 #include "ui/path_combo.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -57,12 +59,46 @@ void TestPanePathBox::enterAndGoUp()
     QSignalSpy up(&bar, &PathBar::goUpClicked);
     bar.combo()->setHistory({"/pub/"});
     bar.combo()->setEditText(QString());
-    QTest::keyClicks(bar.combo()->lineEdit(), "/incoming/");
-    QTest::keyClick(bar.combo()->lineEdit(), Qt::Key_Return);
+    bar.show();
+    QApplication::setActiveWindow(&bar);
+    QVERIFY(QTest::qWaitForWindowActive(&bar));
+    bar.combo()->setFocus();
+    QTRY_VERIFY(QApplication::focusWidget());
+
+    // The keys go where the person's keys go: to the widget with the focus.
+    QTest::keyClicks(QApplication::focusWidget(), "/incoming/");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(entered.count(), 1);
     QCOMPARE(entered.first().first().toString(), QStringLiteral("/incoming/"));
     // Typing alone adds nothing: the history holds folders that were shown.
     QCOMPARE(bar.combo()->history(), QStringList{"/pub/"});
+
+    // A folder of the history typed out is entered once, not twice.
+    bar.combo()->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), "/pub/");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    QCOMPARE(entered.count(), 2);
+    QCOMPARE(entered.last().first().toString(), QStringLiteral("/pub/"));
+
+    // Leaving the box with a history folder typed in goes nowhere.
+    bar.combo()->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), "/pub/");
+    bar.goUpButton()->setFocus();
+    QTRY_VERIFY(!bar.combo()->hasFocus());
+    QApplication::processEvents();
+    QCOMPARE(entered.count(), 2);
+
+    // A folder chosen from the drop-down list is entered once.
+    bar.combo()->setHistory({"/pub/", "/other/"});
+    bar.combo()->showPopup();
+    QTRY_VERIFY(bar.combo()->view()->isVisible());
+    bar.combo()->view()->setCurrentIndex(bar.combo()->model()->index(1, 0));
+    QTest::keyClick(bar.combo()->view(), Qt::Key_Return);
+    QTRY_COMPARE(entered.count(), 3);
+    QCOMPARE(entered.last().first().toString(), QStringLiteral("/other/"));
+    QApplication::processEvents();
+    QCOMPARE(entered.count(), 3);
+
     bar.goUpButton()->click();
     QCOMPARE(up.count(), 1);
 }

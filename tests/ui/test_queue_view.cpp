@@ -9,6 +9,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QLocale>
 #include <QTest>
 
 class TestQueueView : public QObject
@@ -32,6 +33,7 @@ void TestQueueView::columnsAndTexts()
     QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Transfer From"));
     QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Transfer To"));
     QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Size"));
+    QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Status"));
     QVERIFY(model.headerData(2, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
 
     queue.AddToTransferQueue("/pub/a.txt", "/home/me/a.txt", 1234, false, false, false);
@@ -39,7 +41,10 @@ void TestQueueView::columnsAndTexts()
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("/pub/a.txt"));
     QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("/home/me/a.txt"));
-    QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("1234"));
+    // Whole bytes in the locale's digits; B, KB, MB ... with the setting.
+    QCOMPARE(model.index(0, 2).data().toString(), QLocale().toString(1234));
+    model.setHumanSizes(true);
+    QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("1") + QLocale().decimalPoint() + "2 KB");
     QVERIFY(model.index(0, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
     QCOMPARE(model.index(1, 2).data().toString(), QString()); // a folder entry has no size text
     queue.RemoveQueueEntry(0);
@@ -64,15 +69,16 @@ void TestQueueView::stateImages()
     QVERIFY(!waiting.isNull() && !running.isNull());
     QVERIFY(waiting.pixmap(34, 16).toImage() != running.pixmap(34, 16).toImage());
 
-    // Four different pictures, nothing for a state that does not exist.
+    // Five different pictures (the fifth for a failed transfer), nothing
+    // for a state that does not exist.
     QList<QImage> images;
-    for (int state = 0; state < 4; ++state) {
+    for (int state = 0; state <= kStateFailed; ++state) {
         const QImage image = QueueModel::stateImage(state).toImage();
         QVERIFY(!image.isNull());
         QVERIFY2(!images.contains(image), qPrintable(QString::number(state)));
         images.append(image);
     }
-    QVERIFY(QueueModel::stateImage(4).isNull());
+    QVERIFY(QueueModel::stateImage(kStateFailed + 1).isNull());
     QVERIFY(QueueModel::stateImage(-1).isNull());
 }
 
@@ -151,10 +157,10 @@ void TestQueueView::columnWidthsKeptWithoutModel()
     QueueModel model(queue);
     view.setQueueModel(&model);
     QCOMPARE(view.columnWidth(0), 310);
-    QCOMPARE(view.columnWidth(1), 250);
+    QCOMPARE(view.columnWidth(1), 140);
     QCOMPARE(view.columnWidth(2), 61);
     QCOMPARE(view.columnWidths()[0], 310);
-    QCOMPARE(view.columnWidths()[3], 0);
+    QCOMPARE(view.columnWidths()[4], 0);
     view.setQueueModel(nullptr);
 }
 

@@ -7,6 +7,8 @@
 #include "test_window_support.h"
 
 #include "sites/site_fields.h"
+#include "sites/site_tree.h"
+#include "store/data_file.h"
 #include "support/pyftp_server.h"
 #include "ui/form_memo.h"
 #include "ui/form_preferences.h"
@@ -17,6 +19,7 @@
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 using testsupport::PyFtpServer;
@@ -195,16 +198,54 @@ private slots:
     {
         WindowHarness h;
         QVERIFY(!h.w->rlv->model()->showsAttributes());
+        QVERIFY(h.w->rlv->model()->humanSizes()); // a new data file
         onModal([](QWidget* modal) {
             auto* preferences = qobject_cast<TFormPreferences*>(modal);
             QVERIFY(preferences);
             preferences->sShowFTPAttrs->setChecked(true);
+            preferences->sHumanSizes->setChecked(false);
             preferences->ok->click();
         });
         h.w->acPreferences->trigger();
         QVERIFY(h.s->settings.sShowFTPAttrs);
         QVERIFY(h.w->rlv->model()->showsAttributes());
         QCOMPARE(h.w->rlv->model()->columnCount(), 4);
+        QVERIFY(!h.w->llv->model()->humanSizes());
+    }
+
+    void sitesAndPreferencesAreSavedWhenTheyChange()
+    {
+        WindowHarness h;
+        const auto stored = [&] {
+            StreamContainer strm;
+            DataFileLoad load = loadDataFile(strm, h.defaultDataFile());
+            SiteTree sites;
+            sites.load(favoritesStream(strm));
+            QStringList paths;
+            for (const SiteNode* site : sites.sitesInTreeOrder())
+                paths << SiteTree::treePath(site) + u'=' + QString::fromUtf8(site->site()->SiteHost);
+            return std::make_pair(load.settings, paths);
+        };
+        QVERIFY(!QFile::exists(h.defaultDataFile()));
+
+        // Two sites added in the site manager are in the file at once, not
+        // only after a normal exit.
+        TFormSites* manager = h.w->siteManager();
+        manager->show();
+        for (const QString& host : {QStringLiteral("one.example"), QStringLiteral("two.example")}) {
+            manager->selectNode(h.s->sites.root());
+            QTest::mouseClick(manager->newSite, Qt::LeftButton);
+            QTest::keyClicks(manager->SiteHost, host);
+        }
+        QTRY_COMPARE(stored().second, (QStringList{"/New Site=one.example", "/New Site 2=two.example"}));
+
+        onModal([](QWidget* modal) {
+            auto* preferences = qobject_cast<TFormPreferences*>(modal);
+            preferences->sRetries->setValue(6);
+            preferences->ok->click();
+        });
+        h.w->acPreferences->trigger();
+        QTRY_COMPARE(stored().first.sRetries, 6);
     }
 
     void debugMenuWindowsShowTheSession()

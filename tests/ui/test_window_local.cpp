@@ -144,7 +144,11 @@ private slots:
     void queueColoursFollowActivity()
     {
         WindowHarness h;
-        QCOMPARE(h.w->qLv->backgroundColor(), h.w->qLv->inactiveColor());
+        // A new data file keeps the queue active; unticked, its colour tells.
+        QVERIFY(h.w->acQueueAlwaysActive->isChecked());
+        QCOMPARE(h.w->qLv->backgroundColor(), h.w->qLv->activeColor());
+        h.w->acQueueAlwaysActive->setChecked(false);
+        QTRY_COMPARE(h.w->qLv->backgroundColor(), h.w->qLv->inactiveColor());
         h.s->qLv.AddToTransferQueue(QStringLiteral("/x"), h.local("x"), 1, false, false, false);
         h.w->acQueueTransfer->trigger();
         QTRY_COMPARE(h.w->qLv->backgroundColor(), h.w->qLv->activeColor());

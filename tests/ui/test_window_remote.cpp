@@ -174,13 +174,15 @@ private slots:
         h.w->acFolderNew->trigger();
         QVERIFY(h.s->CommandQueue.isEmpty());
 
-        // The warning answered No keeps the files; Yes deletes the tree.
+        // A new data file asks before a remote delete, naming what goes:
+        // No keeps the files; Yes deletes the tree.
         QVERIFY(h.waitIdle());
-        h.s->settings.sWarnRemoteDelete = true;
+        QVERIFY(h.s->settings.sWarnRemoteDelete);
         h.select(h.w->rlv, {QStringLiteral("docs"), QStringLiteral("renamed.txt")});
         h.ui.yesNo << false;
-        h.w->acDelete->trigger();
-        QCOMPARE(h.ui.questions.value(0), QStringLiteral("Continue to delete?"));
+        h.w->rlv->setFocus();
+        QTest::keyClick(h.w->rlv->currentView(), Qt::Key_Delete);
+        QCOMPARE(h.ui.questions.value(0), QStringLiteral("Delete 1 file and 1 folder tree from the server?"));
         QVERIFY(h.s->CommandQueue.isEmpty());
 
         h.ui.yesNo << true;
@@ -194,6 +196,25 @@ private slots:
     {
         WindowHarness h;
         QVERIFY2(connect(h), qPrintable(h.dump()));
+        // A folder opens with its own 755: OK changes nothing about it.
+        QVERIFY(QFile::setPermissions(served("docs"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                          | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                                          | QFile::ExeOther));
+        h.w->acRefresh->trigger();
+        QVERIFY(h.waitIdle());
+        h.select(h.w->rlv, {QStringLiteral("docs")});
+        QString opened;
+        onModal([&](QWidget* modal) {
+            auto* chmod = qobject_cast<TFormChMod*>(modal);
+            QVERIFY(chmod);
+            opened = chmod->permissioncode->text();
+            chmod->ok->click();
+        });
+        h.w->acChMod->trigger();
+        QCOMPARE(opened, QStringLiteral("755"));
+        QVERIFY(h.waitIdle());
+        QVERIFY(QFileInfo(served("docs")).permissions() & QFile::ExeOther);
+
         h.select(h.w->rlv, {QStringLiteral("readme.txt")});
         QVERIFY(h.w->acChMod->isEnabled());
         onModal([](QWidget* modal) {

@@ -69,7 +69,7 @@ struct WindowHarness {
     bool connected() const
     {
         return !s->isConnectIdle() && s->engineReady() && s->CommandQueue.isEmpty()
-               && !s->CurrentRemoteFolder.isEmpty() && (s->qLv.isEmpty() || !s->qLv.isActive());
+               && !s->CurrentRemoteFolder.isEmpty() && (!s->qLv.hasPending() || !s->qLv.isActive());
     }
     bool waitIdle(int ms = 30000)
     {
