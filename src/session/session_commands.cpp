@@ -143,7 +143,7 @@ bool Session::walkStepRefused()
         return false;
     // Its listing would list the folder we are still in.
     CommandQueue.takeFirst();
-    const QString folder = QString::fromUtf8(ftp.HostDirName());
+    const QString folder = decodeRemoteName(ftp.HostDirName());
     walkFailure(folder, QStringLiteral("Could not change FTP folder. (") + folder + QStringLiteral(")"), reply(ftp));
     return true;
 }
