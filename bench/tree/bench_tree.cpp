@@ -176,7 +176,7 @@ double queueBigTree(const QString& localRoot)
     const FolderDownloadResult r =
         QueueBufferedFolderDownload(cache, queue, localRoot + QStringLiteral("/big"), QStringLiteral("/big"), {});
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    if (!r.ok || queue.count() != 100000)
+    if (!r.ok() || queue.count() != 100000)
         fprintf(stderr, "queued %d entries\n", queue.count());
     return seconds;
 }

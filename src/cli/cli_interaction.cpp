@@ -1,19 +1,26 @@
 #include "cli/cli_interaction.h"
 
-namespace {
+#include "cli/cli_output.h"
 
-QString plainLines(QString text)
+#include <QRegularExpression>
+
+QString CliInteraction::terminalLines(const QString& text)
 {
-    text.replace(QStringLiteral("\r\r\n"), QStringLiteral("\n"));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    // Several breaks in a row space a message box; one is enough on a terminal.
-    while (text.contains(QStringLiteral("\n\n")))
-        text.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
-    return text.trimmed();
+    // The core breaks its message boxes with "\r\r\n", "\r\n" or "\n"; those
+    // become line ends. Everything else that could steer a terminal (a CR
+    // inside a file name, an escape sequence in a reply) is shown escaped.
+    static const QRegularExpression breaks(QStringLiteral("\r*\n"));
+    QStringList lines;
+    for (const QString& line : text.split(breaks)) {
+        QString shown = escapeControls(line);
+        while (!shown.isEmpty() && shown.back().isSpace())
+            shown.chop(1);
+        // Several breaks in a row space a message box; one is enough here.
+        if (!shown.trimmed().isEmpty())
+            lines << shown;
+    }
+    return lines.join(QLatin1Char('\n'));
 }
-
-}  // namespace
 
 void CliInteraction::write(const QString& text)
 {
@@ -26,18 +33,18 @@ void CliInteraction::write(const QString& text)
 
 void CliInteraction::showMessage(const QString& text)
 {
-    reportFailure(plainLines(text));
+    reportFailure(text);
 }
 
 void CliInteraction::reportFailure(const QString& text)
 {
     ++m_failures;
-    write(text);
+    write(terminalLines(text));
 }
 
 bool CliInteraction::askYesNo(const QString& text, bool)
 {
-    write(plainLines(text) + QStringLiteral(" Yes"));
+    write(terminalLines(text) + QStringLiteral(" Yes"));
     return true;
 }
 
@@ -46,7 +53,7 @@ UserInteraction::TransferActionAnswer CliInteraction::askTransferAction(const QS
 {
     static const char* const names[] = {"Overwrite", "Resume", "Skip"};
     const int action = preselected >= 0 && preselected <= 2 ? preselected : 0;
-    write(plainLines(text) + QLatin1Char(' ') + QLatin1String(names[action]));
+    write(terminalLines(text) + QLatin1Char(' ') + QLatin1String(names[action]));
     return {action, false};
 }
 

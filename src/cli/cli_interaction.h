@@ -25,13 +25,17 @@ public:
     void showBugReport(const QString& code, const QString& exceptionText) override;
 
     // A failure found by the front end itself (a failed download is only a
-    // log line in the window, a dropped session only a status line).
+    // log line in the window, a dropped session only a status line). Written
+    // as terminalLines() makes it.
     void reportFailure(const QString& text);
     int failures() const { return m_failures; }
 
-    // Writes one text to standard error, lines ended by "\n" whatever the
-    // core used ("\r\r\n" in its message boxes).
+    // Writes one text to standard error as it is, with a line end.
     void write(const QString& text);
+    // A text of the core, which may hold names and replies from the server,
+    // ready for a terminal: its line breaks ("\r\r\n", "\r\n", "\n") become
+    // "\n", empty lines go, and every other control character is escaped.
+    static QString terminalLines(const QString& text);
     // Called before anything is written: the progress bar clears its line.
     std::function<void()> beforeWrite;
 

@@ -285,5 +285,6 @@ QString cliUsage()
         "  --version            the version of glimmerftp-cli\n"
         "  -h, --help           this text\n"
         "\n"
-        "Exit status: 0 success, 1 an operation failed, 2 usage error.\n");
+        "Exit status: 0 success, 1 an operation failed, 2 usage error or --data-file not a data file.\n"
+        "Control characters in names and replies from the server are printed escaped (\\r, \\x1b, ...).\n");
 }

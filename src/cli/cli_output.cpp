@@ -3,6 +3,37 @@
 #include "queue/entry_date.h"
 #include "queue/pane_sort.h"
 
+QString escapeControls(QStringView text, bool escapeBackslash)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\\' && escapeBackslash) {
+            out += QLatin1String("\\\\");
+            continue;
+        }
+        if (c.category() != QChar::Other_Control) {
+            out += c;
+            continue;
+        }
+        switch (u) {
+        case u'\a': out += QLatin1String("\\a"); break;
+        case u'\b': out += QLatin1String("\\b"); break;
+        case u'\t': out += QLatin1String("\\t"); break;
+        case u'\n': out += QLatin1String("\\n"); break;
+        case u'\v': out += QLatin1String("\\v"); break;
+        case u'\f': out += QLatin1String("\\f"); break;
+        case u'\r': out += QLatin1String("\\r"); break;
+        default:
+            out += u < 0x80 ? QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'))
+                            : QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+            break;
+        }
+    }
+    return out;
+}
+
 QByteArray listingLine(const FolderEntry& row)
 {
     const tEntry& e = row.entry;
@@ -14,7 +45,7 @@ QByteArray listingLine(const FolderEntry& row)
     out += '\t' + QByteArray::number(size);
     out += '\t' + when.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toUtf8();
     out += '\t' + QByteArray::number(e.attributes);
-    out += '\t' + row.name.toUtf8();
+    out += '\t' + escapeControls(row.name, true).toUtf8();
     out += '\n';
     return out;
 }

@@ -3,6 +3,8 @@
 #include "cli/cli_credentials.h"
 #include "cli/cli_output.h"
 #include "queue/log_model.h"
+#include "queue/queue_expansion.h"
+#include "queue/user_interaction.h"
 #include "session/address.h"
 
 #include <QCoreApplication>
@@ -39,13 +41,13 @@ CliRunner::CliRunner(CliOptions options, QObject* parent) : QObject(parent), m_o
     // it would be an empty "ls", or a tree fetched without that folder. The
     // session has handled the completion by now; the next folder becomes
     // current only after its CWD and PWD, so this is still the listed one.
+    // A recursive walk reports its refused folders itself, when it ends.
     connect(&m_session->ftp, &TFtpClient::OnRequestDone, this, [this](TFtpRequest rq, int error) {
         if ((int(rq) & 0xFF) == int(TFtpRequest::ftpRqDir) && (error & 0xFFFF) != 0
-            && m_session->ftp.ControlSocketOpen())
+            && m_session->ftp.ControlSocketOpen() && !m_session->RecursiveListing)
             m_ui.reportFailure(errorBoxText(QStringLiteral("Could not list FTP folder. (") + m_session->CurrentRemoteFolder
                                                 + QStringLiteral(")"),
-                                            QString::fromUtf8(m_session->ftp.LastResponse()).trimmed())
-                                   .remove(QLatin1Char('\r')));
+                                            QString::fromUtf8(m_session->ftp.LastResponse()).trimmed()));
     });
     if (m_progressWanted)
         connect(m_session.get(), &Session::panelsChanged, this, &CliRunner::showProgress);
@@ -64,11 +66,21 @@ int CliRunner::run()
             return ExitUsage;
         }
     }
-    // The run never writes the data file back, nor the keyring: a script
-    // must not change what the person keeps in the window (quick-connect
-    // fields, folders, passwords).
+    // The run never writes the keyring, and never writes, moves or renames
+    // the data file: a script must not change what the person keeps in the
+    // window (quick-connect fields, folders, passwords), nor shift away
+    // whatever file it was pointed at.
     m_session->passwords.setWritable(false);
-    m_session->FormCreate({}, m_options.dataFile);
+    m_session->FormCreate({}, m_options.dataFile, UnusableDataFile::LeaveInPlace);
+    const StoreStatus& data = m_session->dataFileStatus();
+    if (data.code == StoreCode::Foreign) {
+        m_ui.write(QStringLiteral("glimmerftp-cli: not a Glimmer FTP data file: ") + m_session->dataFile());
+        m_session->timer().stop();
+        return ExitUsage;
+    }
+    if (data.code == StoreCode::Damaged || data.code == StoreCode::Unreadable)
+        m_ui.write(QStringLiteral("glimmerftp-cli: ") + CliInteraction::terminalLines(data.message)
+                   + QStringLiteral("; going on with the default settings, the file is left as it is"));
     applyOverrides();
     QEventLoop loop;
     // The window waits one 200 ms tick between the two start-up steps while
@@ -116,16 +128,22 @@ void CliRunner::applyOverrides()
 
 void CliRunner::onLogLine(const LogLine& line)
 {
+    // Replies, names and the server's own texts reach the terminal escaped.
+    const QString text = escapeControls(line.text);
     if (m_options.log)
-        m_ui.write(line.shown());
-    if (line.prefix.startsWith(QStringLiteral("Status"))
-        && (line.text.startsWith(QStringLiteral("Download failed: "))
-            || line.text.startsWith(QStringLiteral("Skipped unsafe remote name: ")))) {
+        m_ui.write(line.prefix + text);
+    if (!line.prefix.startsWith(QStringLiteral("Status")))
+        return;
+    if (line.text.startsWith(QStringLiteral("Disconnected by Server."))
+        || (line.text.startsWith(QStringLiteral("Connection to ")) && line.text.contains(QStringLiteral(" lost: "))))
+        m_endNote = text;
+    if (line.text.startsWith(QStringLiteral("Download failed: "))
+        || line.text.startsWith(QStringLiteral("Skipped unsafe remote name: "))) {
         // Already on standard error with --log; counted either way.
         if (m_options.log)
-            m_ui.reportFailure(QStringLiteral("Failed: ") + line.text);
+            m_ui.reportFailure(QStringLiteral("Failed: ") + text);
         else
-            m_ui.reportFailure(line.text);
+            m_ui.reportFailure(text);
     }
 }
 
@@ -152,8 +170,7 @@ void CliRunner::poll()
                 reason = m_engineNote.isEmpty() ? QStringLiteral("No reply from the server.") : m_engineNote;
             m_ui.reportFailure(errorBoxText(QStringLiteral("Could not connect to ") + s.tbAddress
                                                 + QStringLiteral(":") + s.tbPort + QStringLiteral("."),
-                                            reason)
-                                   .replace(QStringLiteral("\r"), QString()));
+                                            reason));
             stop(ExitFailed);
         } else if (queuesDrained()) {
             if (m_ui.failures() > 0)
@@ -164,11 +181,16 @@ void CliRunner::poll()
         break;
     case Phase::Working:
         if (s.isConnectIdle()) {
-            // A server that went silent is no server that hung up.
+            // The status line that ended the session says how (a server that
+            // hung up, one that went silent, a connection lost) and names the
+            // transfer it cut, if one was running.
             const QString reason = QString::fromUtf8(s.ftp.LastResponse()).trimmed();
-            m_ui.reportFailure(reason.startsWith(QLatin1String("Connection timed out"))
-                                   ? reason
-                                   : QStringLiteral("Disconnected by Server."));
+            if (!m_endNote.isEmpty())
+                m_ui.reportFailure(m_endNote);
+            else if (reason.startsWith(QLatin1String("Connection timed out")))
+                m_ui.reportFailure(reason);
+            else
+                m_ui.reportFailure(QStringLiteral("Disconnected by Server."));
             stop(ExitFailed);
         } else if (queuesDrained()) {
             finish();
@@ -276,8 +298,9 @@ void CliRunner::startWork()
     case CliCommand::Ls:
         break;
     case CliCommand::Get: {
-        if (!QDir().mkpath(m_options.localPath)) {
-            m_ui.reportFailure(QStringLiteral("Could not create local folder: ") + m_options.localPath);
+        if (const QString why = createLocalFolder(m_options.localPath); !why.isEmpty()) {
+            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not create local folder: ") + m_options.localPath,
+                                            why));
             stop(ExitFailed);
             return;
         }
@@ -305,8 +328,7 @@ void CliRunner::startWork()
         if (!local.exists()) {
             m_ui.reportFailure(errorBoxText(QStringLiteral("Could not send file. (") + m_options.localPath
                                                 + QStringLiteral(")"),
-                                            QStringLiteral("No such local file or folder."))
-                                   .replace(QStringLiteral("\r"), QString()));
+                                            QStringLiteral("No such local file or folder.")));
             stop(ExitFailed);
             return;
         }

@@ -3,10 +3,14 @@
 #include "queue/log_model.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 namespace {
 
@@ -138,7 +142,7 @@ bool isSafeRemoteName(QStringView name)
     if (name.isEmpty() || name == u"." || name == u"..")
         return false;
     for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() == 0)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
             return false;
     }
     return true;
@@ -149,10 +153,12 @@ QByteArray statusLogLine(const QString& text)
     return QByteArray(1, kStatusMarker) + bytes(text);
 }
 
-void QueueRecursiveListing(const tFolderObject& folder, const QString& currentRemoteFolder,
-                           RemoteFolderCache& cache, CommandQueue& queue, const QueueLog& log)
+QStringList QueueRecursiveListing(const tFolderObject& folder, const QString& currentRemoteFolder,
+                                  RemoteFolderCache& cache, CommandQueue& queue, const QueueLog& log, int depth,
+                                  int depthLimit)
 {
     const QString base = withSlash(currentRemoteFolder);
+    QStringList tooDeep;
     for (const FolderEntry& row : folder.entries) {
         if (!row.entry.isFolder())
             continue;
@@ -167,16 +173,27 @@ void QueueRecursiveListing(const tFolderObject& folder, const QString& currentRe
             writeLog(log, QStringLiteral("Not following link: ") + row.name);
             continue;
         }
-        writeLog(log, row.name);
         const QString path = base + row.name;
+        if (depth + 1 > depthLimit) {
+            ForgetRemoteFolderTree(cache, path);
+            tooDeep << path + QLatin1Char('/');
+            continue;
+        }
+        writeLog(log, row.name);
         MarkFolderStale(cache, path);
-        queue.prepend(makeCommand({"list", "flag:recursive"}));
+        queue.prepend(makeCommand({"list", "flag:recursive", QByteArray::number(depth + 1)}));
         queue.prepend(makeCommand({"cwd", bytes(path)}));
     }
+    return tooDeep;
+}
+
+int recursiveListingDepth(const QueuedCommand& list)
+{
+    return list.field(1).toInt();
 }
 
 void QueueBufferedFolderDeletion(const RemoteFolderCache& cache, CommandQueue& queue, const QString& folderPath,
-                                 const QueueLog& log)
+                                 const QueueLog& log, const QStringList& incomplete)
 {
     // The cache is sorted by path: backwards, every folder comes after the
     // folders below it.
@@ -193,7 +210,11 @@ void QueueBufferedFolderDeletion(const RemoteFolderCache& cache, CommandQueue& q
             }
             queue.append(makeCommand({"deletefile", bytes(*it + row.name)}));
         }
-        queue.append(makeCommand({"deletefolder", bytes(*it)}));
+        const bool holdsUnseen = std::any_of(incomplete.begin(), incomplete.end(), [&](const QString& unseen) {
+            return RemoteFolderCache::folderKey(unseen).startsWith(*it);
+        });
+        if (!holdsUnseen)
+            queue.append(makeCommand({"deletefolder", bytes(*it)}));
     }
 }
 
@@ -204,14 +225,18 @@ FolderDownloadResult QueueBufferedFolderDownload(const RemoteFolderCache& cache,
     FolderDownloadResult result;
     const QString rootKey = RemoteFolderCache::folderKey(remoteFolder);
     const QString localRoot = withSeparator(localTarget);
+    QStringList leftOut;  // remote folders whose branch has no local folder
     for (const QString& path : usableFolders(cache, rootKey, log)) {
+        if (std::any_of(leftOut.begin(), leftOut.end(), [&](const QString& p) { return path.startsWith(p); }))
+            continue;
         QString rest = path.mid(rootKey.size());
         rest.replace(QLatin1Char('/'), QDir::separator());
         const QString localFolder = localRoot + rest;
-        if (!QDir().mkpath(localFolder)) {
-            result.ok = false;
-            result.failedFolder = localFolder;
-            return result;
+        const QString why = createLocalFolder(localFolder);
+        if (!why.isEmpty()) {
+            result.failures.append({localFolder, path, why});
+            leftOut << path;
+            continue;
         }
         for (const FolderEntry& row : cache.find(path)->entries) {
             if (row.entry.isLink)
@@ -228,6 +253,29 @@ FolderDownloadResult QueueBufferedFolderDownload(const RemoteFolderCache& cache,
         }
     }
     return result;
+}
+
+QString createLocalFolder(const QString& path)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder(QFile::encodeName(QDir::cleanPath(path)).toStdString());
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!ec && fs::is_directory(folder, ec))
+        return {};
+    // The usual cause: a file where one of the folders has to go. Name it,
+    // which says more than "File exists" or "Not a directory".
+    for (fs::path p = folder; !p.empty() && p != p.parent_path(); p = p.parent_path()) {
+        std::error_code statError;
+        const fs::file_status st = fs::status(p, statError);
+        if (fs::exists(st) && !fs::is_directory(st))
+            return QStringLiteral("\"%1\" is a file, not a folder").arg(QFile::decodeName(p.c_str()));
+        if (fs::exists(st))
+            break;
+    }
+    if (!ec)
+        ec = std::make_error_code(std::errc::not_a_directory);
+    return QString::fromLocal8Bit(ec.message().c_str());
 }
 
 void QueueUploadFolder(CommandQueue& queue, TransferQueue& transfers, const QString& localFolder,

@@ -24,6 +24,7 @@
 #include "session/password_vault.h"
 #include "session/session_platform.h"
 #include "sites/site_tree.h"
+#include "store/data_file.h"
 #include "store/program_data.h"
 #include "store/saved_queue.h"
 #include "store/site_object.h"
@@ -108,6 +109,7 @@ public:
     bool CaptureLoginMessage = false;
     QString ListFileName;
     bool RecursiveListing = false;
+    int RecursiveDepth = 0;  // level of the recursive listing below the walk's first folder
     bool IgnoreMkdirError = false;
     quint8 ListingStyle = 0;
     QStringList Arguments;  // the command line, program name excluded
@@ -146,7 +148,11 @@ public:
     // ---- start-up and shutdown (session_startup.cpp) --------------------------
     // The creation of the main window without the window: switches, the data
     // file (at dataFile, or where dataFilePath() says), the timer started.
-    void FormCreate(const QStringList& arguments, const QString& dataFile = QString());
+    // With KeepAside a data file that cannot be used is moved out of the way
+    // and the person is told once where it went; with LeaveInPlace nothing
+    // is moved or said, and the caller reads dataFileStatus().
+    void FormCreate(const QStringList& arguments, const QString& dataFile = QString(),
+                    UnusableDataFile unusable = UnusableDataFile::KeepAside);
     // Closing and destruction: the sites and the settings written back.
     void FormClose();
     bool FormDestroy();
@@ -157,6 +163,8 @@ public:
     // a failure instead of opening a window the person did not ask for.
     bool saveDataFile(bool atExit);
     QString dataFile() const { return m_dataFile; }
+    // Why the stored settings were not used at start, if they were not.
+    const StoreStatus& dataFileStatus() const { return m_dataFileStatus; }
     // The keyring has answered the start-up's reads (or the wait is over):
     // the first tick waits for this.
     bool passwordsSettled() { return passwords.readsSettled(m_platform.now()); }
@@ -243,6 +251,9 @@ signals:
     void menusUpdateRequested();    // the actions' enabled states
 
 private:
+    // session_startup.cpp
+    void tellUnusableDataFile(const DataFileLoad& loaded);
+
     // session_connect.cpp
     void setConnectState(bool connecting);
     void setTitles(const QString& applicationTitle, const QString& windowCaption);
@@ -252,8 +263,20 @@ private:
     void setCaptionWorking(const QString& text);
     void runList(const QueuedCommand& cmd, const QByteArray& raw);
     void fillRemotePane(const QString& path);
+    void downloadBufferedFolder(const QueuedCommand& cmd);
+    void deleteBufferedFolder(const QueuedCommand& cmd);
+    // A folder of a recursive walk whose contents stay unknown: forgotten
+    // from the cache, logged, and kept for the report at the walk's end.
+    void walkFailure(const QString& folder, const QString& message, const QString& reason);
+    void reportWalkFailures(const QString& message);
+    // Called when a CWD failed: true when it was a step of a recursive walk
+    // below its first folder, which then goes on without that folder.
+    bool walkStepRefused();
 
     // session_transfers.cpp
+    // An entry the engine refused to start: marked failed with the reason,
+    // and the queue goes on.
+    void failQueueEntry(int index, const QString& reason);
     void startDownloadFile(int head);
     void startUploadFile(int head);
     void startDownloadFolder(int head);
@@ -321,6 +344,13 @@ private:
     // ended).
     bool m_loggedIn = false;
 
+    struct WalkFailure {
+        QString folder;   // remote path, ending in "/"
+        QString message;
+        QString reason;
+    };
+    QList<WalkFailure> m_walkFailures;  // of the recursive walk running or just ended
+
     QString m_connectCaption = ConnectCaption;
     int m_connectImage = ConnectImageIndex;
     QString m_windowCaption;
@@ -352,4 +382,5 @@ private:
     std::optional<QueueServer> m_restoredServer; // restored entries wait for a log-in to it
     bool m_offeringQueue = false;                // the question is open
     bool m_ended = false;                        // FormDestroy has run
+    StoreStatus m_dataFileStatus;
 };

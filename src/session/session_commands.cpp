@@ -23,7 +23,6 @@ void Session::ProcessCommandQueue()
     guardedRoutine(m_ui, "CQ01", [&] {
         const QueuedCommand cmd = parseQueuedCommand(raw);
         const QByteArray verb = cmd.verb();
-        const QueueLog logLine = [this](const QByteArray& line) { logwin.WriteLog(line); };
 
         if (verb == "internal-loginmsgoff") {
             if (settings.sShowLoginMessage)
@@ -62,19 +61,9 @@ void Session::ProcessCommandQueue()
             m_quoteText = QStringLiteral("site chmod ") + QString::fromUtf8(cmd.field(1) + " " + cmd.field(2));
             ftp.quote("site chmod " + cmd.field(1) + " " + wireField(cmd.field(2)));
         } else if (verb == "deletebufferedfolder") {
-            QueueBufferedFolderDeletion(RemoteFolderCache, CommandQueue, QString::fromUtf8(cmd.field(1)), logLine);
+            deleteBufferedFolder(cmd);
         } else if (verb == "downloadbufferedfolder") {
-            const FolderDownloadResult result = QueueBufferedFolderDownload(
-                RemoteFolderCache, qLv, QString::fromUtf8(cmd.field(1)), QString::fromUtf8(cmd.field(2)),
-                logLine);
-            if (!result.ok)
-                ShowErrorBox(m_ui, QStringLiteral("Could not create local folder: ") + result.failedFolder,
-                             QStringLiteral("Unknown why ..."));
-            emit localPaneRefresh();
-            if (qLv.hasPending() && cmd.hasFlag("activatequeue")) {
-                emit menusUpdateRequested();
-                acQueueTransfer();
-            }
+            downloadBufferedFolder(cmd);
         } else {
             CommandQueue.clear();
             m_ui.showMessage(QStringLiteral("FtpCommandQueue String: ") + QString::fromUtf8(verb));
@@ -82,9 +71,91 @@ void Session::ProcessCommandQueue()
     });
 }
 
+namespace {
+
+QString reply(const TFtpClient& ftp)
+{
+    return QString::fromUtf8(ftp.LastResponse()).trimmed();
+}
+
+// Of many failures the box shows this many; the log has them all.
+constexpr int kWalkFailuresShown = 10;
+
+}  // namespace
+
+void Session::downloadBufferedFolder(const QueuedCommand& cmd)
+{
+    const QString remote = QString::fromUtf8(cmd.field(2));
+    const FolderDownloadResult result = QueueBufferedFolderDownload(
+        RemoteFolderCache, qLv, QString::fromUtf8(cmd.field(1)), remote,
+        [this](const QByteArray& line) { logwin.WriteLog(line); });
+    for (const FolderDownloadResult::Failure& f : result.failures)
+        walkFailure(f.remoteFolder, QStringLiteral("Could not create local folder: ") + f.localFolder, f.reason);
+    emit localPaneRefresh();
+    reportWalkFailures(QStringLiteral("Could not download all of ") + RemoteFolderCache::folderKey(remote));
+    if (!qLv.isEmpty() && cmd.hasFlag("activatequeue")) {
+        emit menusUpdateRequested();
+        acQueueTransfer();
+    }
+}
+
+void Session::deleteBufferedFolder(const QueuedCommand& cmd)
+{
+    const QString folder = QString::fromUtf8(cmd.field(1));
+    QStringList unseen;
+    for (const WalkFailure& f : std::as_const(m_walkFailures))
+        unseen << f.folder;
+    QueueBufferedFolderDeletion(RemoteFolderCache, CommandQueue, folder,
+                                [this](const QByteArray& line) { logwin.WriteLog(line); }, unseen);
+    reportWalkFailures(QStringLiteral("Could not delete all of ") + RemoteFolderCache::folderKey(folder));
+}
+
+void Session::walkFailure(const QString& folder, const QString& message, const QString& reason)
+{
+    const QString key = RemoteFolderCache::folderKey(folder);
+    const QStringList gone = ForgetRemoteFolderTree(RemoteFolderCache, key);
+    if (gone.contains(RemoteFolderCache::folderKey(m_remotePath)))
+        emit remotePaneCleared();
+    log(message + QStringLiteral(": ") + reason);
+    m_walkFailures.append({key, message, reason});
+}
+
+void Session::reportWalkFailures(const QString& message)
+{
+    if (m_walkFailures.isEmpty())
+        return;
+    QStringList lines;
+    for (const WalkFailure& f : std::as_const(m_walkFailures).first(
+             std::min<qsizetype>(m_walkFailures.size(), kWalkFailuresShown)))
+        lines << f.message + QStringLiteral(": ") + f.reason;
+    if (m_walkFailures.size() > kWalkFailuresShown)
+        lines << QStringLiteral("... and %1 more (see the log)").arg(m_walkFailures.size() - kWalkFailuresShown);
+    m_walkFailures.clear();
+    ShowErrorBox(m_ui, message, lines.join(QStringLiteral("\r\n  -  ")));
+}
+
+bool Session::walkStepRefused()
+{
+    if (CommandQueue.isEmpty())
+        return false;
+    const QueuedCommand next = parseQueuedCommand(CommandQueue.first());
+    if (next.verb() != "list" || !next.hasFlag("recursive") || recursiveListingDepth(next) < 1)
+        return false;
+    // Its listing would list the folder we are still in.
+    CommandQueue.takeFirst();
+    const QString folder = decodeRemoteName(ftp.HostDirName());
+    walkFailure(folder, QStringLiteral("Could not change FTP folder. (") + folder + QStringLiteral(")"), reply(ftp));
+    return true;
+}
+
 void Session::runList(const QueuedCommand& cmd, const QByteArray& raw)
 {
     RecursiveListing = cmd.hasFlag("recursive");
+    RecursiveDepth = RecursiveListing ? recursiveListingDepth(cmd) : 0;
+    // A walk's first listing: what an earlier walk left unreported is gone
+    // (it was cut short, and said so).
+    if (RecursiveListing && RecursiveDepth == 0)
+        m_walkFailures.clear();
     const tFolderObject* folder = RemoteFolderCache.find(CurrentRemoteFolder);
     if (folder && !folder->stale) {
         fillRemotePane(CurrentRemoteFolder);
@@ -116,6 +187,14 @@ void Session::listingDone(bool ok)
     log((RecursiveListing ? QStringLiteral("Recursive FTP listing done (") : QStringLiteral("FTP listing done ("))
         + CurrentRemoteFolder + QStringLiteral(")"));
     setGauge(m_gauge, GaugeStyle::Percent);
+    if (!ok && RecursiveListing) {
+        // Not an empty folder: one whose contents are unknown. The rest of
+        // the tree goes on without it.
+        walkFailure(CurrentRemoteFolder,
+                    QStringLiteral("Could not list FTP folder. (") + CurrentRemoteFolder + QStringLiteral(")"),
+                    reply(ftp));
+        return;
+    }
     QByteArray text;
     if (ok) {
         QFile file(ListFileName);
@@ -133,9 +212,15 @@ void Session::listingDone(bool ok)
         folder.entries.removeIf([](const FolderEntry& row) { return row.name.startsWith(QLatin1Char('.')); });
     }
     fillRemotePane(CurrentRemoteFolder);
-    if (RecursiveListing)
+    if (!RecursiveListing)
+        return;
+    const int limit = settings.sFolderDepthLimit;
+    const QStringList tooDeep =
         QueueRecursiveListing(folder, CurrentRemoteFolder, RemoteFolderCache, CommandQueue,
-                              [this](const QByteArray& line) { logwin.WriteLog(line); });
+                              [this](const QByteArray& line) { logwin.WriteLog(line); }, RecursiveDepth, limit);
+    for (const QString& path : tooDeep)
+        walkFailure(path, QStringLiteral("Could not list FTP folder. (") + path + QStringLiteral(")"),
+                    QStringLiteral("It lies deeper than the folder depth limit of %1.").arg(limit));
 }
 
 void Session::fillRemotePane(const QString& path)

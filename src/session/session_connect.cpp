@@ -207,7 +207,15 @@ void Session::ftpSessionClosed(int error)
     end.error = error;
     end.lastReply = ftp.LastResponse();
     end.server = QString::fromUtf8(ftp.HostName()) + QLatin1Char(':') + QString::fromUtf8(ftp.Port());
-    const QString text = sessionEndText(end);
+    QString text = sessionEndText(end);
+    // A session that ends under a transfer names it, so that the person
+    // knows what to fetch or send again.
+    const int running = qLv.headIndex();
+    if (end.wanted && end.established && running >= 0 && qLv.row(running).isRunning()) {
+        const tQueueEntry& entry = qLv.row(running).entry;
+        text += QStringLiteral(" (during the transfer of ") + (entry.upload ? entry.to : entry.from)
+                + QStringLiteral(")");
+    }
     if (ConnectWanted) {
         ++RetryCount;
         DisconnectTime = m_platform.now();

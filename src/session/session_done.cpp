@@ -73,6 +73,8 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
                 ftp.Pwd();
                 return;
             }
+            if (walkStepRefused())
+                return;
             QueueStop();
             if (CurrentRemoteFolder.isEmpty())
                 CommandQueue.append(makeCommand({"pwd"}));

@@ -7,7 +7,9 @@
 #include "store/data_file.h"
 #include "store/data_file_location.h"
 
-void Session::FormCreate(const QStringList& arguments, const QString& dataFile)
+#include <QFileInfo>
+
+void Session::FormCreate(const QStringList& arguments, const QString& dataFile, UnusableDataFile unusable)
 {
     Arguments = arguments;
     setTitles(BaseTitle, BaseTitle);
@@ -15,8 +17,11 @@ void Session::FormCreate(const QStringList& arguments, const QString& dataFile)
     m_debugMenu = hasCommandLineSwitch(arguments, QStringLiteral("-debug"));
 
     m_dataFile = dataFile.isEmpty() ? dataFilePath(arguments) : dataFile;
-    const DataFileLoad loaded = loadDataFile(strm, m_dataFile);
+    const DataFileLoad loaded = loadDataFile(strm, m_dataFile, unusable);
+    m_dataFileStatus = loaded.status;
     settings = loaded.settings;  // the defaults when the record could not be read
+    if (unusable == UnusableDataFile::KeepAside)
+        tellUnusableDataFile(loaded);
     logwin.setAutoScroll(settings.logAutoScroll);
     setQueueAlwaysActive(settings.queueAlwaysActive);
     CurrentLocalFolder = QString::fromUtf8(settings.lastLocalFolder);
@@ -28,6 +33,24 @@ void Session::FormCreate(const QStringList& arguments, const QString& dataFile)
 
     m_timer.setInterval(1);
     m_timer.start();
+}
+
+void Session::tellUnusableDataFile(const DataFileLoad& loaded)
+{
+    const StoreCode code = loaded.status.code;
+    if (code != StoreCode::Damaged && code != StoreCode::Unreadable && code != StoreCode::Foreign)
+        return;
+    QString outcome;
+    if (QFileInfo(m_dataFile).isDir())
+        outcome = QStringLiteral("Glimmer FTP starts with the default settings and cannot save them there.");
+    else if (!loaded.damagedCopy.isEmpty())
+        outcome = QStringLiteral("Glimmer FTP starts with the default settings.");
+    else if (strm.streamNames().isEmpty())
+        outcome = QStringLiteral("Glimmer FTP starts with the default settings and saves them over it at exit.");
+    else
+        outcome = QStringLiteral("Glimmer FTP starts with the default settings; the sites are kept.");
+    m_ui.showMessage(QStringLiteral("Could not use the data file.\r\r\n") + loaded.status.message
+                     + QStringLiteral("\r\r\n") + outcome);
 }
 
 void Session::FormClose()
@@ -56,6 +79,10 @@ bool Session::saveDataFile(bool atExit)
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         settings.localFolderHistory[size_t(i)] = localFolderHistory[size_t(i)].toUtf8();
     settings.queueAlwaysActive = qLv.alwaysActive();
+    // A folder named as the data file was reported at start; it cannot be
+    // saved over.
+    if (QFileInfo(m_dataFile).isDir())
+        return false;
     // The keyring first: what it confirms leaves the file.
     passwords.storeBeforeSave();
     const QByteArray quickPassword = settings.quickConnectPassword;

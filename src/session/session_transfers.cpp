@@ -150,17 +150,26 @@ void Session::StartQueueHead()
                 QueueUploadFolder(from, to);
                 qLv.RemoveQueueEntry(head);
             }
-        } catch (const FtpException&) {
-            // The engine refused the start: the entry waits again and the
-            // queue stops, so the refusal is not repeated on every tick.
-            const int now = qLv.headIndex();
-            if (now >= 0)
-                qLv.setStateImage(now, upload ? kStateUploadWaiting : kStateDownloadWaiting);
-            qLv.setActive(false);
-            resetTransferPanels();
-            throw;
+        } catch (const FtpException& e) {
+            // The engine refused to start this entry (a name it cannot
+            // send, say): it fails alone and the rest of the queue goes on.
+            failQueueEntry(head, QString::fromUtf8(e.what()));
         }
     });
+}
+
+void Session::failQueueEntry(int index, const QString& reason)
+{
+    if (index < 0 || index >= qLv.count())
+        return;
+    const tQueueEntry entry = qLv.row(index).entry;
+    if (entry.upload)
+        ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + entry.to + QStringLiteral(")"), reason);
+    else
+        log(QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + reason + QStringLiteral(")"));
+    resetTransferPanels();
+    setPanel(0, QStringLiteral("Transfer failed: ") + entry.from + QStringLiteral(" (") + reason + QLatin1Char(')'));
+    qLv.markFailed(index, reason);
 }
 
 // Gives up a start that a modal prompt interrupted: the entry, when it is

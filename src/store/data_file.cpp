@@ -1,6 +1,7 @@
 #include "store/data_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -18,13 +19,17 @@ QString keepDamagedFile(const QString& path)
 
 } // namespace
 
-DataFileLoad loadDataFile(StreamContainer& strm, const QString& path)
+DataFileLoad loadDataFile(StreamContainer& strm, const QString& path, UnusableDataFile unusable)
 {
     DataFileLoad result;
     result.status = strm.loadFromFile(path);
     // A file that exists but cannot be used would be overwritten with the
-    // defaults at the next exit; moving it aside keeps the person's sites.
-    if (result.status.code == StoreCode::Damaged || result.status.code == StoreCode::Unreadable) {
+    // defaults at the next exit; moving it aside keeps the person's sites (or
+    // whatever else the file was). A folder is never moved: nothing is saved
+    // over it, and its contents are not ours to shift.
+    const StoreCode code = result.status.code;
+    if (unusable == UnusableDataFile::KeepAside && !QFileInfo(path).isDir()
+        && (code == StoreCode::Damaged || code == StoreCode::Unreadable || code == StoreCode::Foreign)) {
         result.damagedCopy = keepDamagedFile(path);
         if (result.damagedCopy.isEmpty())
             result.status.message += QStringLiteral(" (it could not be moved aside)");
@@ -44,7 +49,8 @@ DataFileLoad loadDataFile(StreamContainer& strm, const QString& path)
                     result.settings.applyLegacyDefaults();
             } else
                 result.status = StoreStatus::failure(
-                    StoreCode::Damaged, QStringLiteral("The stored settings have %1 bytes instead of %2")
+                    StoreCode::Damaged, QStringLiteral("%1: the stored settings have %2 bytes instead of %3")
+                                            .arg(path)
                                             .arg(bytes.size())
                                             .arg(ProgramData::RecordSize));
         }

@@ -21,17 +21,25 @@ struct DataFileLoad {
     ProgramData settings;   // the defaults whenever the record could not be read
     StoreStatus status;     // why the stored record was not used, if it was not
     bool coloursReset = false;
-    // A damaged or unreadable file is moved aside rather than overwritten at
-    // the next exit; this is where it went, empty otherwise.
+    // A file that could not be used is moved aside (when the caller keeps
+    // such files aside) rather than overwritten at the next exit; this is
+    // where it went, empty otherwise.
     QString damagedCopy;
 };
 
-// Loads `path` into `strm` and reads "ProgramData". A missing, unreadable or
-// damaged file, or a missing or wrongly sized record, gives the defaults; a
-// damaged or unreadable file is first renamed to "<path>.bad" (or
-// "<path>.bad.N" when that name is taken). The colour fix-up is applied to
-// whatever was read.
-DataFileLoad loadDataFile(StreamContainer& strm, const QString& path);
+// What loading does with a file that exists but cannot be used.
+enum class UnusableDataFile {
+    KeepAside,    // the window: it saves at exit, so the file is moved out of the way
+    LeaveInPlace, // the command line: it never moves, renames or writes the file
+};
+
+// Loads `path` into `strm` and reads "ProgramData". A missing, unreadable,
+// damaged or foreign file, or a missing or wrongly sized record, gives the
+// defaults. With KeepAside an unusable file (never a folder) is first renamed
+// to "<path>.bad" (or "<path>.bad.N" when that name is taken). The colour
+// fix-up is applied to whatever was read.
+DataFileLoad loadDataFile(StreamContainer& strm, const QString& path,
+                          UnusableDataFile unusable = UnusableDataFile::KeepAside);
 
 // The stored site records, empty when the stream is absent.
 QByteArray favoritesStream(const StreamContainer& strm);

@@ -102,6 +102,7 @@ struct ProgramData {
     // applyLegacyDefaults says otherwise.
     qint32 sTimeout = 30;         // seconds without a byte before a request fails; 0 never
     bool sKeepFileTimes = true;   // transferred files keep their modification time
+    qint32 sFolderDepthLimit = 64; // folder levels a recursive download or delete descends
     // Sizes in B, KB, MB, GB and TB with one decimal; off, the panes show
     // whole kilobytes (the KB column). Files from before the setting keep
     // the KB column (applyLegacyDefaults).

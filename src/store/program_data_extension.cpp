@@ -22,6 +22,7 @@ struct TextField {
 
 const std::array intFields{
     IntField{"Timeout", &ProgramData::sTimeout},
+    IntField{"FolderDepthLimit", &ProgramData::sFolderDepthLimit},
 };
 const std::array flagFields{
     FlagField{"KeepFileTimes", &ProgramData::sKeepFileTimes},

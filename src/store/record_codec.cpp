@@ -1,5 +1,7 @@
 #include "store/record_codec.h"
 
+#include <algorithm>
+
 namespace record {
 
 namespace {
@@ -56,8 +58,12 @@ void putShortString(QByteArray& buf, int offset, int capacity, QByteArrayView te
 {
     const QByteArrayView kept = cutAtCharBoundary(text, capacity);
     putU8(buf, offset, static_cast<quint8>(kept.size()));
-    for (int i = 0; i < capacity; ++i)
-        buf[offset + 1 + i] = i < kept.size() ? kept[i] : '\0';
+    Q_ASSERT(offset + 1 + capacity <= buf.size());
+    // One detach for the whole field, not one check per byte: a settings
+    // record holds some fifty of these.
+    char* field = buf.data() + offset + 1;
+    std::copy(kept.begin(), kept.end(), field);
+    std::fill(field + kept.size(), field + capacity, '\0');
 }
 
 quint8 getU8(QByteArrayView buf, int offset)

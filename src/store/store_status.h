@@ -10,6 +10,7 @@ enum class StoreCode {
     Missing,     // the file or the named stream does not exist
     Unreadable,  // the file exists but could not be opened or read
     Damaged,     // the bytes do not form a valid container or record
+    Foreign,     // not a data file at all: a folder, or a file without the magic
     WriteFailed, // saving did not complete; the previous file is untouched
 };
 

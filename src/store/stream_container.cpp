@@ -3,6 +3,7 @@
 #include "store/atomic_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <zlib.h>
@@ -95,6 +96,8 @@ StoreStatus StreamContainer::loadFromFile(const QString& path)
     QFile file(path);
     if (!file.exists())
         return StoreStatus::failure(StoreCode::Missing, QStringLiteral("%1 does not exist").arg(path));
+    if (QFileInfo(path).isDir())
+        return StoreStatus::failure(StoreCode::Foreign, QStringLiteral("%1 is a folder").arg(path));
     if (!file.open(QIODevice::ReadOnly))
         return StoreStatus::failure(StoreCode::Unreadable,
                                     QStringLiteral("Could not open %1: %2").arg(path, file.errorString()));
@@ -105,7 +108,9 @@ StoreStatus StreamContainer::loadFromFile(const QString& path)
         return StoreStatus::failure(StoreCode::Unreadable,
                                     QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
     StoreStatus status = loadFromBytes(bytes);
-    if (!status.ok())
+    if (status.code == StoreCode::Foreign)
+        status.message = QStringLiteral("%1 is not a Glimmer FTP data file").arg(path);
+    else if (!status.ok())
         status.message = QStringLiteral("%1 is damaged: %2").arg(path, status.message);
     return status;
 }
@@ -115,8 +120,12 @@ StoreStatus StreamContainer::loadFromBytes(QByteArrayView bytes)
     clear();
     if (bytes.size() > MaxFileSize)
         return damaged(QStringLiteral("too large"));
-    if (bytes.size() < HeaderSize + TrailerSize || !bytes.startsWith(QByteArrayView(Magic, MagicSize)))
-        return damaged(QStringLiteral("not a data file"));
+    // Without the magic the bytes are some other kind of file, not a data
+    // file that came to harm.
+    if (!bytes.startsWith(QByteArrayView(Magic, MagicSize)))
+        return StoreStatus::failure(StoreCode::Foreign, QStringLiteral("not a data file"));
+    if (bytes.size() < HeaderSize + TrailerSize)
+        return damaged(QStringLiteral("too short"));
 
     const QByteArrayView body = bytes.first(bytes.size() - TrailerSize);
     Reader trailer(bytes.last(TrailerSize));

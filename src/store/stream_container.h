@@ -22,7 +22,8 @@
 // The loader trusts nothing: every size is checked against the bytes that are
 // actually there, U is bounded by what S bytes of deflate data can expand to,
 // each stream's CRC and the trailing CRC must match, and nothing may follow.
-// A file that fails any check is reported as damaged and loads no stream.
+// A file that fails any check is reported as damaged and loads no stream; one
+// that does not even begin with the magic (or a folder) is reported as foreign.
 
 #include "store/store_status.h"
 

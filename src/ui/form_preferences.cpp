@@ -168,6 +168,11 @@ QWidget* TFormPreferences::transfersPage()
         check(page, "sKeepFileTimes", QStringLiteral("Keep the modification time of transferred files"));
     sASCIIFiles = named(new QPlainTextEdit(page), "sASCIIFiles");
     sASCIIFiles->setToolTip(QStringLiteral("One mask per line, for example *.txt"));
+    sFolderDepthLimit = named(new QSpinBox(page), "sFolderDepthLimit");
+    sFolderDepthLimit->setRange(0, 9999);
+    sFolderDepthLimit->setSuffix(QStringLiteral(" levels"));
+    sFolderDepthLimit->setToolTip(
+        QStringLiteral("How deep a folder download or delete descends below the folder it starts with"));
     auto* close = new QHBoxLayout;
     close->addWidget(sXferClosePromptForAction);
     close->addWidget(sXferClosePromptForActionSecs);
@@ -178,6 +183,7 @@ QWidget* TFormPreferences::transfersPage()
     form->addRow(close);
     form->addRow(sKeepFileTimes);
     form->addRow(QStringLiteral("ASCII &mode for:"), sASCIIFiles);
+    form->addRow(QStringLiteral("Folder &depth limit:"), sFolderDepthLimit);
     connect(sXferPromptForAction, &QCheckBox::toggled, this, &TFormPreferences::updateEnabling);
     connect(sXferClosePromptForAction, &QCheckBox::toggled, this, &TFormPreferences::updateEnabling);
     return page;

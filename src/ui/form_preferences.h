@@ -63,6 +63,7 @@ public:
     QCheckBox* sXferClosePromptForAction = nullptr;
     QLineEdit* sXferClosePromptForActionSecs = nullptr;
     QPlainTextEdit* sASCIIFiles = nullptr;
+    QSpinBox* sFolderDepthLimit = nullptr;
     // Sounds
     QLineEdit* sSndConnect = nullptr;
     QLineEdit* sSndDisconnect = nullptr;

@@ -116,6 +116,7 @@ void TFormPreferences::load()
     sXferClosePromptForAction->setChecked(s.sXferClosePromptForAction);
     sXferClosePromptForActionSecs->setText(QString::number(s.sXferClosePromptForActionSecs));
     sASCIIFiles->setPlainText(asciiMasksToText(s.sASCIIFiles));
+    sFolderDepthLimit->setValue(s.sFolderDepthLimit);
 
     sSndConnect->setText(text(s.sSndConnect));
     sSndDisconnect->setText(text(s.sSndDisconnect));
@@ -161,6 +162,7 @@ void TFormPreferences::apply()
     s.sXferClosePromptForAction = sXferClosePromptForAction->isChecked();
     s.sXferClosePromptForActionSecs = closePromptSecondsFromText(sXferClosePromptForActionSecs->text());
     s.sASCIIFiles = asciiMasksFromText(sASCIIFiles->toPlainText());
+    s.sFolderDepthLimit = sFolderDepthLimit->value();
 
     s.sSndConnect = bytes(sSndConnect);
     s.sSndDisconnect = bytes(sSndDisconnect);

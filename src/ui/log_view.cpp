@@ -16,6 +16,21 @@ constexpr int kTabStopCharacters = 9;
 
 } // namespace
 
+QString visibleLogText(QStringView text)
+{
+    QString out = text.toString();
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if (u < 0x20)
+            c = QChar(char16_t(0x2400 + u));  // the Control Pictures block
+        else if (u == 0x7F)
+            c = QChar(char16_t(0x2421));
+        else if (u >= 0x80 && u < 0xA0)
+            c = QChar(char16_t(0xFFFD));
+    }
+    return out;
+}
+
 LogView::LogView(QWidget *parent) : QPlainTextEdit(parent)
 {
     setObjectName(QStringLiteral("logwin"));
@@ -95,7 +110,7 @@ void LogView::appendLine(const LogLine &line)
     cursor.movePosition(QTextCursor::End);
     if (!document()->isEmpty())
         cursor.insertBlock(QTextBlockFormat(), format);
-    cursor.insertText(line.shown(), format);
+    cursor.insertText(line.prefix + visibleLogText(line.text), format);
 }
 
 void LogView::removeFirstLine()

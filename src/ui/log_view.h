@@ -9,6 +9,12 @@
 class LogModel;
 struct LogLine;
 
+// A log text as the log window shows it: control characters (which came
+// from the server, in a reply or a file name) appear as visible symbols, the
+// C0 ones and DEL as their control pictures ("␍", "␛", "␉"), C1 as "�". Raw,
+// a CR or LF would split the line and the others would vanish unseen.
+QString visibleLogText(QStringView text);
+
 class LogView : public QPlainTextEdit
 {
     Q_OBJECT

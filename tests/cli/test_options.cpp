@@ -1,9 +1,11 @@
 // The command line taken apart (commands, operands, options, usage errors),
 // remote paths split into folder and name, and the "ls" line format.
 
+#include "cli/cli_interaction.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "queue/entry_date.h"
+#include "queue/user_interaction.h"
 
 #include <QTest>
 
@@ -155,6 +157,39 @@ private slots:
                  QByteArray("d\t0\t1999-12-31 23:59\t755\tA\n"
                             "-\t0\t2001-01-02 00:00\t-1\ta.bin\n"
                             "-\t5000000000\t2024-03-09 07:05\t644\tb.txt\n"));
+    }
+
+    void escapedText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("backslash");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "a b.txt" << false << "a b.txt";
+        QTest::newRow("usual escapes") << "a\r\n\t\a\b\v\f" << false << "a\\r\\n\\t\\a\\b\\v\\f";
+        QTest::newRow("clear screen") << "x\x1b[2J" << false << "x\\x1b[2J";
+        QTest::newRow("title (OSC)") << "\x1b]0;owned\x07" << false << "\\x1b]0;owned\\a";
+        QTest::newRow("NUL and DEL") << QString(QChar(0)) + "\x7f" << false << "\\x00\\x7f";
+        QTest::newRow("C1 CSI") << QString(QChar(0x9B)) + "2J" << false << "\\u009b2J";
+        QTest::newRow("non-ASCII kept") << QString::fromUtf8("caf\xc3\xa9") << false << QString::fromUtf8("caf\xc3\xa9");
+        QTest::newRow("backslash kept") << "a\\b" << false << "a\\b";
+        QTest::newRow("backslash escaped") << "a\\b\r" << true << "a\\\\b\\r";
+    }
+    void escapedText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, backslash);
+        QFETCH(QString, expected);
+        QCOMPARE(escapeControls(text, backslash), expected);
+    }
+
+    // Message boxes keep their line structure; control characters inside a
+    // line (from a name or a reply) are escaped.
+    void terminalLines()
+    {
+        QCOMPARE(CliInteraction::terminalLines(errorBoxText("Could not send file. (/a\rb)", "550 x\x1b[2J")),
+                 QString("Error:\n  -  Could not send file. (/a\\rb)\nReason:\n  -  550 x\\x1b[2J"));
+        QCOMPARE(CliInteraction::terminalLines("Could not change permission on file / folder: \n\nsite chmod 644 /x"),
+                 QString("Could not change permission on file / folder:\nsite chmod 644 /x"));
     }
 
     void progressLines()

@@ -15,6 +15,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -116,8 +117,8 @@ private slots:
 
         // "/" would list "/pub/" again and again.
         QueueRecursiveListing(folderOf({"B/", "a.txt", "A/", "//", "../"}), current, cache, queue, log.sink());
-        QCOMPARE(shown(queue), (QStringList{"cwd|/pub/B", "list|flag:recursive", "cwd|/pub/A",
-                                            "list|flag:recursive", "cwd|/", "list"}));
+        QCOMPARE(shown(queue), (QStringList{"cwd|/pub/B", "list|flag:recursive|1", "cwd|/pub/A",
+                                            "list|flag:recursive|1", "cwd|/", "list"}));
         QCOMPARE(log.lines, (QStringList{"Skipped unsafe remote name: ..", "Skipped unsafe remote name: /", "A",
                                          "B"}));
         QVERIFY(cache.find("/pub/A/")->stale);
@@ -155,6 +156,41 @@ private slots:
         QCOMPARE(listed, (QStringList{"/t/", "/t/B/", "/t/B/B2/", "/t/B/B1/", "/t/A/", "/t/A/A1/"}));
         QVERIFY(queue.isEmpty());  // "after" ran only once the tree was done
         QCOMPARE(cache.count(), 6);
+    }
+
+    // The walk stops at the depth limit; the folders it did not enter are
+    // returned, and what the cache held of them is forgotten.
+    void recursiveListingStopsAtDepthLimit()
+    {
+        RemoteFolderCache cache;
+        cache.store("/t/sub/sub/sub/", folderOf({"old"}));
+        CommandQueue queue;
+        const tFolderObject folder = folderOf({"sub/", "f"});
+        QStringList tooDeep = QueueRecursiveListing(folder, "/t/sub/sub/", cache, queue, {}, 2, 3);
+        QVERIFY(tooDeep.isEmpty());
+        QCOMPARE(shown(queue), (QStringList{"cwd|/t/sub/sub/sub", "list|flag:recursive|3"}));
+        QCOMPARE(recursiveListingDepth(parseQueuedCommand(queue.items().at(1))), 3);
+        QCOMPARE(recursiveListingDepth(parseQueuedCommand(makeCommand({"list", "flag:recursive"}))), 0);
+
+        queue.clear();
+        tooDeep = QueueRecursiveListing(folder, "/t/sub/sub/", cache, queue, {}, 3, 3);
+        QVERIFY(queue.isEmpty());
+        QCOMPARE(tooDeep, QStringList{"/t/sub/sub/sub/"});
+        QVERIFY(!cache.contains("/t/sub/sub/sub/"));
+    }
+
+    // Folders whose contents were never seen keep themselves and every
+    // folder above them; everything else of the tree is deleted.
+    void deletionKeepsFoldersAboveUnseenOnes()
+    {
+        RemoteFolderCache cache;
+        cache.store("/d/", folderOf({"f0", "a/", "b/"}));
+        cache.store("/d/a/", folderOf({"f1", "x/"}));
+        cache.store("/d/b/", folderOf({"f2"}));
+        CommandQueue queue;
+        QueueBufferedFolderDeletion(cache, queue, "/d/", {}, {"/d/a/x/"});
+        QCOMPARE(shown(queue), (QStringList{"deletefile|/d/b/f2", "deletefolder|/d/b/", "deletefile|/d/a/f1",
+                                            "deletefile|/d/f0"}));
     }
 
     void deletionOrder_data()
@@ -232,7 +268,7 @@ private slots:
         LogRecorder log;
 
         const FolderDownloadResult result = QueueBufferedFolderDownload(cache, transfers, target, "/pub", log.sink());
-        QVERIFY(result.ok);
+        QVERIFY(result.ok());
         QCOMPARE(result.queued, 3);
         QVERIFY(log.lines.isEmpty());
         for (const char* folder : {"", "sub", "sub/deep", "empty"})
@@ -267,7 +303,7 @@ private slots:
         LogRecorder log;
 
         const FolderDownloadResult result = QueueBufferedFolderDownload(cache, transfers, target, "/r/", log.sink());
-        QVERIFY(result.ok);
+        QVERIFY(result.ok());
         QCOMPARE(queuedPairs(transfers),
                  (QStringList{"/r/good -> " + target + "good", "/r/sub/x -> " + target + "sub" + sep() + "x"}));
         QCOMPARE(result.queued, 2);
@@ -281,7 +317,8 @@ private slots:
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"in"});
     }
 
-    void downloadStopsWhenFolderCannotBeCreated()
+    // A folder that cannot be created leaves out its own branch only.
+    void downloadLeavesOutBranchWithoutLocalFolder()
     {
         QTemporaryDir tmp;
         QVERIFY(tmp.isValid());
@@ -289,17 +326,39 @@ private slots:
         RemoteFolderCache cache;
         cache.store("/r/", folderOf({"one"}));
         cache.store("/r/blocker/", folderOf({"two"}));
+        cache.store("/r/blocker/below/", folderOf({"four"}));
         cache.store("/r/later/", folderOf({"three"}));
         QVERIFY(QDir().mkpath(target));
         writeFile(target + "blocker", 1);  // a file where a folder must go
         TransferQueue transfers;
 
         const FolderDownloadResult result = QueueBufferedFolderDownload(cache, transfers, target, "/r/", {});
-        QVERIFY(!result.ok);
-        QCOMPARE(result.failedFolder, target + "blocker" + sep());
-        QCOMPARE(queuedPairs(transfers), QStringList{"/r/one -> " + target + "one"});
-        QCOMPARE(result.queued, 1);
-        QVERIFY(!QFileInfo::exists(target + "later"));
+        QCOMPARE(result.failures.size(), 1);
+        QCOMPARE(result.failures[0].localFolder, target + "blocker" + sep());
+        QCOMPARE(result.failures[0].remoteFolder, QString("/r/blocker/"));
+        QVERIFY2(result.failures[0].reason.contains("blocker\" is a file"), qPrintable(result.failures[0].reason));
+        QCOMPARE(queuedPairs(transfers), (QStringList{"/r/one -> " + target + "one",
+                                                      "/r/later/three -> " + target + "later" + sep() + "three"}));
+        QCOMPARE(result.queued, 2);
+        QVERIFY(QFileInfo(target + "later").isDir());
+    }
+
+    void localFolderReasons()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        QCOMPARE(createLocalFolder(tmp.path() + "/a/b/c/"), QString());
+        QVERIFY(QFileInfo(tmp.path() + "/a/b/c").isDir());
+        QCOMPARE(createLocalFolder(tmp.path() + "/a/b/c"), QString());  // there already
+        writeFile(tmp.path() + "/a/file", 1);
+        QCOMPARE(createLocalFolder(tmp.path() + "/a/file/deeper/still"),
+                 "\"" + tmp.path() + "/a/file\" is a file, not a folder");
+#ifdef Q_OS_UNIX
+        if (geteuid() != 0) {  // root may write anywhere
+            QVERIFY(QFile::setPermissions(tmp.path() + "/a", QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+            QCOMPARE(createLocalFolder(tmp.path() + "/a/new"), QString("Permission denied"));
+        }
+#endif
     }
 
     void downloadAsksForDuplicates()
@@ -315,7 +374,7 @@ private slots:
 
         const FolderDownloadResult result =
             QueueBufferedFolderDownload(cache, transfers, tmp.path() + "/", "/r/", {});
-        QVERIFY(result.ok);
+        QVERIFY(result.ok());
         QCOMPARE(result.queued, 1);
         QCOMPARE(ui.questions.size(), 1);
         QCOMPARE(transfers.count(), 2);
@@ -441,7 +500,7 @@ private slots:
         CommandQueue walk;
         LogRecorder log;
         QueueRecursiveListing(*pub, "/pub/", cache, walk, log.sink());
-        QCOMPARE(shown(walk), (QStringList{"cwd|/pub/sub", "list|flag:recursive"}));
+        QCOMPARE(shown(walk), (QStringList{"cwd|/pub/sub", "list|flag:recursive|1"}));
         QVERIFY(log.lines.contains("Not following link: loop"));
 
         CommandQueue deletion;
@@ -454,7 +513,7 @@ private slots:
         TransferQueue transfers;
         const FolderDownloadResult r =
             QueueBufferedFolderDownload(cache, transfers, target.path(), "/pub/", log.sink());
-        QVERIFY(r.ok);
+        QVERIFY(r.ok());
         QCOMPARE(r.queued, 2);  // f.txt and sub/s.txt, not other/passwd
         QVERIFY(!QDir(target.filePath("other")).exists());
     }
@@ -472,6 +531,13 @@ private slots:
         QTest::newRow("slash") << "a/b" << false;
         QTest::newRow("backslash") << "a\\b" << false;
         QTest::newRow("NUL") << QString(QChar(0)) << false;
+        QTest::newRow("CR") << "a\rb" << false;
+        QTest::newRow("LF") << "a\nb" << false;
+        QTest::newRow("TAB") << "a\tb" << false;
+        QTest::newRow("ESC sequence") << "x\x1b[2J" << false;
+        QTest::newRow("DEL") << "a\x7f" << false;
+        QTest::newRow("C1 CSI") << QString("a") + QChar(0x9B) + "2J" << false;
+        QTest::newRow("accents and CJK") << QString::fromUtf8("caf\xc3\xa9 \xe6\x97\xa5.txt") << true;
     }
 
     void safeNames()

@@ -132,6 +132,41 @@ private slots:
         QCOMPARE(sites[0].SiteName, QByteArray("/Work/Alpha"));
     }
 
+    // A data file that cannot be used is moved aside and the person is told
+    // once, with where it went; the next start finds none and says nothing.
+    void unusableDataFileIsKeptAndTold()
+    {
+        for (const QByteArray& bytes : {QByteArray("GLMRDATA") + QByteArray(30, '\0'), QByteArray("just text\n")}) {
+            Harness h({}, false);
+            QVERIFY(writeFile(h.dataFile(), bytes));
+            h.startUp();
+            QCOMPARE(h.ui.messages.size(), 1);
+            const QString kept = h.dataFile() + ".bad";
+            QVERIFY2(h.ui.messages[0].contains("(kept as " + kept + ")"), qPrintable(h.ui.messages[0]));
+            QCOMPARE(readFile(kept), bytes);
+            QVERIFY(h.s->FormDestroy());
+
+            Harness again({}, false);
+            QVERIFY(QFile::copy(h.dataFile(), again.dataFile()));
+            again.startUp();
+            QVERIFY(again.ui.messages.isEmpty());
+        }
+    }
+
+    // A folder named as the data file is never moved nor saved over.
+    void folderAsDataFileIsLeftAlone()
+    {
+        Harness h({}, false);
+        QVERIFY(QDir().mkpath(h.dataFile() + "/inside"));
+        h.startUp();
+        QCOMPARE(h.ui.messages.size(), 1);
+        QVERIFY2(h.ui.messages[0].contains(h.dataFile() + " is a folder"), qPrintable(h.ui.messages[0]));
+        QVERIFY(!h.s->FormDestroy());
+        QVERIFY(QFileInfo(h.dataFile() + "/inside").isDir());
+        QVERIFY(!QFileInfo::exists(h.dataFile() + ".bad"));
+        QVERIFY(h.ui.bugReports.isEmpty());
+    }
+
     void missingDataFileGivesDefaults()
     {
         Harness h;

@@ -143,12 +143,33 @@ private slots:
         QCOMPARE(readAll(path + ".bad"), damaged);
         QCOMPARE(readAll(path + ".bad.1"), QByteArray("garbage"));
 
-        // Something that cannot be read at all is not overwritten either.
+        // A folder is never moved.
         QVERIFY(QDir(dir.path()).mkdir("glimmerftp.dat"));
         load = loadDataFile(strm, path);
-        QCOMPARE(load.status.code, StoreCode::Unreadable);
-        QCOMPARE(load.damagedCopy, path + ".bad.2");
-        QVERIFY(QFileInfo(path + ".bad.2").isDir());
+        QCOMPARE(load.status.code, StoreCode::Foreign);
+        QVERIFY(load.damagedCopy.isEmpty());
+        QVERIFY(QFileInfo(path).isDir());
+        QVERIFY(!QFileInfo::exists(path + ".bad.2"));
+    }
+
+    // The command line's way: nothing is moved, whatever the file is.
+    void unusableFilesLeftInPlace()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("glimmerftp.dat");
+        StreamContainer strm;
+        ProgramData settings;
+        QVERIFY(saveDataFile(strm, path, settings, noise(4206)).ok());
+        QByteArray damaged = readAll(path);
+        damaged[damaged.size() / 2] = char(damaged[damaged.size() / 2] ^ 1);
+        for (const QByteArray& bytes : {damaged, QByteArray("# ~/.bashrc\nalias ll='ls -l'\n")}) {
+            writeAll(path, bytes);
+            const DataFileLoad load = loadDataFile(strm, path, UnusableDataFile::LeaveInPlace);
+            QVERIFY(load.status.code == StoreCode::Damaged || load.status.code == StoreCode::Foreign);
+            QVERIFY(load.damagedCopy.isEmpty());
+            QCOMPARE(readAll(path), bytes);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"glimmerftp.dat"});
+        }
     }
 
     void wrongSizedRecordGivesDefaultsButKeepsSites()

@@ -55,14 +55,17 @@ private slots:
         ProgramData settings;
         QCOMPARE(settings.sTimeout, 30);
         QVERIFY(settings.sKeepFileTimes);
+        QCOMPARE(settings.sFolderDepthLimit, 64);
         QVERIFY(settings.sHumanSizes);
         settings.sTimeout = 0;
         settings.sKeepFileTimes = false;
+        settings.sFolderDepthLimit = 5;
         QVERIFY(saveDataFile(strm, path, settings, {}).ok());
         DataFileLoad load = loadDataFile(strm, path);
         QVERIFY(load.status.ok());
         QCOMPARE(load.settings.sTimeout, 0);
         QVERIFY(!load.settings.sKeepFileTimes);
+        QCOMPARE(load.settings.sFolderDepthLimit, 5);
         QVERIFY(load.settings.sHumanSizes);
 
         // A file written before the stream existed: the record alone.
@@ -74,6 +77,7 @@ private slots:
         QVERIFY(load.status.ok());
         QCOMPARE(load.settings.sTimeout, 30);
         QVERIFY(load.settings.sKeepFileTimes);
+        QCOMPARE(load.settings.sFolderDepthLimit, 64);
         // Its owner goes on seeing the KB column.
         QVERIFY(!load.settings.sHumanSizes);
 

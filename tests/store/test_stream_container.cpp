@@ -88,12 +88,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         const QByteArray good = sampleFile();
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("other file") << QByteArray("PK\x03\x04 not ours at all");
+        QTest::newRow("magic only") << good.left(8);
         QTest::newRow("header only") << good.left(12);
         for (int cut : {13, FirstData + 3, int(good.size()) - 5, int(good.size()) - 1})
             QTest::newRow(qPrintable(QStringLiteral("truncated to %1").arg(cut))) << good.left(cut);
-        for (int at : {0, 9, FirstNameLength + 3, FirstData + 10, int(good.size()) - 2}) {
+        for (int at : {9, FirstNameLength + 3, FirstData + 10, int(good.size()) - 2}) {
             QByteArray flipped = good;
             flipped[at] = char(flipped[at] ^ 0x40);
             QTest::newRow(qPrintable(QStringLiteral("byte %1 flipped").arg(at))) << flipped;
@@ -149,12 +148,38 @@ private slots:
         QVERIFY(c.streamNames().isEmpty());
     }
 
-    void missingAndUnreadableFiles()
+    // Without the magic the bytes are some other file, not a damaged one.
+    void foreignInputIsRefused()
+    {
+        QByteArray flipped = sampleFile();
+        flipped[0] = char(flipped[0] ^ 0x40);
+        for (const QByteArray& bytes : {QByteArray(), QByteArray("PK\x03\x04 not ours at all"),
+                                        QByteArray("GLMRDAT"), flipped}) {
+            StreamContainer c;
+            QCOMPARE(c.loadFromBytes(bytes).code, StoreCode::Foreign);
+        }
+    }
+
+    void missingForeignAndUnreadableFiles()
     {
         QTemporaryDir dir;
         StreamContainer c;
         QCOMPARE(c.loadFromFile(dir.filePath("none.dat")).code, StoreCode::Missing);
-        QCOMPARE(c.loadFromFile(dir.path()).code, StoreCode::Unreadable); // a folder
+        StoreStatus status = c.loadFromFile(dir.path());
+        QCOMPARE(status.code, StoreCode::Foreign);
+        QCOMPARE(status.message, dir.path() + " is a folder");
+        QFile text(dir.filePath("notes.txt"));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("export PATH=$HOME/bin:$PATH\n") > 0);
+        text.close();
+        status = c.loadFromFile(text.fileName());
+        QCOMPARE(status.code, StoreCode::Foreign);
+        QCOMPARE(status.message, text.fileName() + " is not a Glimmer FTP data file");
+#ifdef Q_OS_UNIX
+        if (geteuid() != 0) {  // root reads anything
+            QVERIFY(text.setPermissions(QFileDevice::WriteOwner));
+            QCOMPARE(c.loadFromFile(text.fileName()).code, StoreCode::Unreadable);
+        }
+#endif
     }
 
     void savesAndLoadsFiles()

@@ -70,6 +70,12 @@ bool PyFtpServer::prepare(quint16 port, Launch &launch, QString &error)
         args << opt("address", QStringLiteral("::1"));
     if (m_options.rawNames)
         args << QStringLiteral("--raw-names");
+    if (!m_options.endlessFolder.isEmpty())
+        args << opt("endless-folder", text(m_options.endlessFolder));
+    if (!m_options.unlistableFolder.isEmpty())
+        args << opt("unlistable", text(m_options.unlistableFolder));
+    if (!m_options.unenterableFolder.isEmpty())
+        args << opt("unenterable", text(m_options.unenterableFolder));
     if (m_options.passivePorts)
         args << opt("passive-ports", QStringLiteral("%1-%2")
                                          .arg(m_options.passivePorts->first)

@@ -30,6 +30,14 @@ public:
         quint16 port = 0;  // 0: a free port; else exactly this one (e.g. 21)
         bool ipv6 = false;       // listen on ::1 instead of 127.0.0.1
         bool rawNames = false;   // names travel as the file system's bytes, UTF-8 or not
+        // Scripted file system behaviour, for what no real tree on disk can
+        // show. endlessFolder: every folder holds a folder of this name again,
+        // without end (root() must hold a real folder of that name, which is
+        // what every level lists). unlistableFolder / unenterableFolder: a
+        // folder of this name anywhere answers LIST / CWD with 550.
+        QByteArray endlessFolder;
+        QByteArray unlistableFolder;
+        QByteArray unenterableFolder;
     };
 
     PyFtpServer();

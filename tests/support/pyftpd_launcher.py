@@ -12,6 +12,7 @@ import socket
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
@@ -24,12 +25,39 @@ def reply_lines(code, text):
     return out
 
 
+class EndlessFS(AbstractedFS):
+    """Every folder holds the folder `endless` once more, without end: each
+    such part of a path leads back to the root, whose folder of that name
+    (made by the test) is what the listings show. A link loop that the
+    listing does not show as a link looks like this to a client."""
+    endless = None
+    _asked = '/'
+
+    def ftp2fs(self, ftppath):
+        self._asked = self.ftpnorm(ftppath)
+        parts = [p for p in self._asked.split('/')
+                 if p and p != self.endless]
+        return AbstractedFS.ftp2fs(self, '/' + '/'.join(parts))
+
+    def chdir(self, path):
+        # CWD translates its argument just before: the folder asked for is
+        # the one PWD names, not the root it leads back to.
+        AbstractedFS.chdir(self, path)
+        self.cwd = self._asked
+
+
+def path_parts(path):
+    return [p for p in path.split('/') if p]
+
+
 class TestHandler(FTPHandler):
     # Set from the command line before the server starts.
     disabled = frozenset()
     unanswered = frozenset()
     direct_user = None
     direct_reply = ''
+    unlistable = None    # folders of this name refuse to be listed
+    unenterable = None   # folders of this name refuse CWD
 
     def push(self, s):
         if self.unicode_errors == 'surrogateescape':
@@ -62,7 +90,22 @@ class TestHandler(FTPHandler):
             # tests: the command is read and nothing ever comes back.
             self.logline('<- %s (left unanswered)' % line)
             return
+        # A folder the server will not show or enter, as a folder without
+        # read or execute permission does for a real user.
+        if self.fs is not None and self.refused(cmd, arg):
+            self.logline('<- %s (refused)' % line)
+            self.respond('550 Permission denied.')
+            return
         super().pre_process_command(line, cmd, arg)
+
+    def refused(self, cmd, arg):
+        if cmd in ('LIST', 'NLST', 'MLSD') and self.unlistable:
+            listed = self.fs.cwd if not arg or arg.startswith('-') \
+                else self.fs.ftpnorm(arg)
+            return self.unlistable in path_parts(listed)
+        if cmd in ('CWD', 'XCWD') and self.unenterable and arg:
+            return self.unenterable in path_parts(self.fs.ftpnorm(arg))
+        return False
 
     def ftp_USER(self, line):
         if (not self.authenticated and self.direct_user is not None
@@ -127,6 +170,9 @@ def main():
     p.add_argument('--idle-timeout', type=float, default=0)
     p.add_argument('--address', default='127.0.0.1')
     p.add_argument('--raw-names', action='store_true')
+    p.add_argument('--endless-folder', default='')
+    p.add_argument('--unlistable', default='')
+    p.add_argument('--unenterable', default='')
     args = p.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
@@ -167,6 +213,11 @@ def main():
         # Names that are not UTF-8 pass through as the bytes they are on
         # disk, as servers that do not translate names send them.
         handler.unicode_errors = 'surrogateescape'
+    if args.endless_folder:
+        EndlessFS.endless = args.endless_folder
+        handler.abstracted_fs = EndlessFS
+    handler.unlistable = args.unlistable or None
+    handler.unenterable = args.unenterable or None
     # pyftpdlib delays a 530 by three seconds against password guessing;
     # the tests want the answer at once.
     handler.auth_failed_timeout = 0

@@ -28,6 +28,7 @@ class TestFormPreferences : public QObject {
         p.sFirewallPort->setText(QStringLiteral("1080"));
         p.sRetries->setValue(7);
         p.sRetryDelay->setValue(45);
+        p.sFolderDepthLimit->setValue(12);
         p.sTimeout->setValue(0);
         p.sAnonPassword->setText(QStringLiteral("me@example.net"));
         p.sXferClosePromptForActionSecs->setText(QStringLiteral("12"));
@@ -60,6 +61,7 @@ private slots:
         QVERIFY(settings.sSndDisable && settings.sLvFullRowSelect && settings.sMonitorClipboard);
         QCOMPARE(settings.sRetries, 7);
         QCOMPARE(settings.sRetryDelay, 45);
+        QCOMPARE(settings.sFolderDepthLimit, 12);
         QCOMPARE(settings.sTimeout, 0);
         QVERIFY(!settings.sKeepFileTimes);
         QCOMPARE(settings.sXferClosePromptForActionSecs, 12);
@@ -92,6 +94,7 @@ private slots:
             QCOMPARE(box->currentIndex(), first.findChild<QComboBox*>(box->objectName())->currentIndex());
         QCOMPARE(second.sASCIIFiles->toPlainText(), QStringLiteral("*.txt\n*.c\n*.ÄÖ"));
         QCOMPARE(second.sRetries->value(), 7);
+        QCOMPARE(second.sFolderDepthLimit->value(), 12);
         QCOMPARE(second.fontSize, 12);
     }
 

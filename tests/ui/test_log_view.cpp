@@ -38,6 +38,14 @@ void TestLogView::lineInItsColour_data()
     QTest::newRow("status") << QByteArray("\xA7Logged Off.") << QStringLiteral("Status\t:> Logged Off.")
                             << QColor(0, 0, 255);
     QTest::newRow("other marker") << QByteArray("?odd") << QStringLiteral("\t:> odd") << QColor(0, 0, 0);
+    // Control characters from the server are shown, never obeyed: a CR or
+    // LF would split the line (and the 500-line count), ESC would vanish.
+    QTest::newRow("controls in a reply")
+        << QByteArray("<550 a\rb\nc\x1b[2J\td\x7f\xc2\x9b") << QString::fromUtf8("\t:> 550 a\xe2\x90\x8d" "b\xe2\x90\x8a" "c\xe2\x90\x9b[2J\xe2\x90\x89" "d\xe2\x90\xa1\xef\xbf\xbd")
+        << QColor(0, 0, 0);
+    QTest::newRow("controls in a status line")
+        << QByteArray("\xA7Skipped unsafe remote name: x\ry") << QString::fromUtf8("Status\t:> Skipped unsafe remote name: x\xe2\x90\x8dy")
+        << QColor(0, 0, 255);
 }
 
 void TestLogView::lineInItsColour()
