@@ -126,6 +126,9 @@ net::SocksSettings FtpCore::socksSettings() const
 QList<QByteArray> FtpCore::housekeepingCommands() const
 {
     QList<QByteArray> commands;
+    // RFC 4217: PBSZ before PROT; PROT P makes every data connection TLS.
+    if (tls.controlEncrypted)
+        commands << "PBSZ 0" << "PROT P";
     if (hasFeature("UTF8"))
         commands << "OPTS UTF8 ON";
     if (hasFeature("MLST")) {
@@ -261,6 +264,8 @@ void FtpCore::createControlSocket()
                      [this](int) { guarded([&] { controlDataAvailable(); }); });
     QObject::connect(control, &net::AsyncSocket::sessionClosed, q,
                      [this](int e) { guarded([&] { controlClosed(e); }); });
+    QObject::connect(control, &net::AsyncSocket::tlsReady, q,
+                     [this](int e) { guarded([&] { controlTlsReady(e); }); });
 }
 
 // Forgets the control socket: no event of it reaches the engine any more.
@@ -291,6 +296,9 @@ void FtpCore::controlConnected(int error)
 
 void FtpCore::controlDataAvailable()
 {
+    // Read again once the person has decided about the certificate.
+    if (awaitingCertificate)
+        return;
     QPointer<TFtpClient> self(q);
     net::AsyncSocket* socket = control;
     while (socket == control && control) {
@@ -432,6 +440,10 @@ void FtpCore::watchdogTick()
 {
     if (!requestRunning || inactivityTimeout <= 0 || state == TFtpState::ftpStAborting)
         return;
+    if (awaitingCertificate) {
+        touch();  // the person takes their time; the server waits too
+        return;
+    }
     // A connect attempt has a limit of its own (one per address).
     auto connecting = [](net::AsyncSocket* s) {
         return s
