@@ -29,6 +29,7 @@ const std::array flagFields{
 };
 const std::array textFields{
     TextField{"QuickConnectKeyringKey", &ProgramData::quickConnectKeyringKey},
+    TextField{"TrustedCertificates", &ProgramData::sTrustedCertificates},
 };
 
 } // namespace
