@@ -7,6 +7,7 @@
 #include "engine_probe.h"
 
 #include "net/socket_errors.h"
+#include "support/dante_server.h"
 #include "support/pyftp_server.h"
 #include "support/test_certificates.h"
 #include "support/tls_ftp_servers.h"
@@ -321,6 +322,47 @@ private slots:
         QCOMPARE(run(implicit, [&] { implicit.ftp.Connect(); }), int(net::ErrTlsHandshake));
         QCOMPARE(implicit.sent("USER"), 0);
         QVERIFY(implicit.ftp.LastResponse().startsWith("TLS handshake failed"));
+    }
+
+    // Through SOCKS 5 and 4A the tunnel carries TLS end to end: the
+    // handshake, the certificate and every data connection are the FTP
+    // server's own (the data connections still resume the session).
+    void throughSocks_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::newRow("SOCKS 5") << int(TFtpConnectionType::ftpSocks5);
+        QTest::newRow("SOCKS 4A") << int(TFtpConnectionType::ftpSocks4A);
+    }
+
+    void throughSocks()
+    {
+        QFETCH(int, type);
+        VsftpdServer::Options o;
+        o.tls = VsftpdServer::Options::Tls::Explicit;
+        o.certificate = m_selfSigned.certificate;
+        o.key = m_selfSigned.key;
+        VsftpdServer server(o);
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        testsupport::DanteServer dante;
+        QVERIFY2(dante.start(), qPrintable(dante.errorString()));
+
+        EngineProbe p;
+        CertificateJudge judge;
+        judge.attach(p);
+        p.ftp.setConnectionType(TFtpConnectionType(type));
+        p.ftp.setSocksServer("127.0.0.1");
+        p.ftp.setSocksPort(QByteArray::number(dante.port()));
+        login(p, server.port(), server.user(), server.password(), FtpTlsMode::Require);
+        QCOMPARE(judge.asked.size(), 1);
+        QCOMPARE(judge.asked.first().port, server.port());
+        QVERIFY(p.ftp.TlsStatus().dataProtected);
+
+        QTemporaryDir local;
+        const QByteArray payload = randomBytes(1024 * 1024);
+        QVERIFY(writeFile(server.root() + "/via-socks.bin", payload));
+        QVERIFY(server.handRootToUser());
+        QCOMPARE(run(p, [&] { p.ftp.retrieve(transfer("via-socks.bin", local.filePath("got.bin"))); }), 0);
+        QVERIFY(readFile(local.filePath("got.bin")) == payload);
     }
 
     // Through an FTP proxy TLS cannot reach the server: required TLS says so
