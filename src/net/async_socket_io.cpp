@@ -11,6 +11,7 @@
 #include <QSslSocket>
 
 #include <cerrno>
+#include <utility>
 
 namespace net {
 
@@ -91,7 +92,14 @@ void AsyncSocket::Private::onReadyRead()
             handleStep(handshake->feed(data));
         return;
     }
-    rx.append(data);
+    // A bulk reader usually takes everything before the next read: the new
+    // block then becomes the buffer as it is, without a copy.
+    if (rxAvailable() == 0) {
+        rx = data;
+        rxPos = 0;
+    } else {
+        rx.append(data);
+    }
     if (state == SocketState::Connected)
         deliverReadable();
 }
@@ -213,6 +221,11 @@ bool AsyncSocket::Private::readable() const
 QByteArray AsyncSocket::Private::take(qsizetype n)
 {
     n = qBound(qsizetype(0), n, rxAvailable());
+    if (rxPos == 0 && n == rx.size()) {
+        // All of it: handed over as it is.
+        consumed += quint64(n);
+        return std::exchange(rx, QByteArray());
+    }
     QByteArray out = rx.mid(rxPos, n);
     rxPos += n;
     consumed += quint64(n);
