@@ -35,6 +35,8 @@ struct FtpTransfer {
     bool append = false;       // store with APPE instead of STOR
     QDateTime remoteTime;      // retrieve: the server's modification time when a
                                // listing gave it exactly; otherwise MDTM is asked
+    qint64 size = -1;          // retrieve: the file's size when a listing gave it;
+                               // a binary download that ends short of it fails
 };
 
 // A folder listing with list().

@@ -158,7 +158,8 @@ void DataConnectOp::dataConnected(int error)
 void DataConnectOp::failConnection(int error)
 {
     m_core.dropDataSockets();
-    fail(550, "Unable to establish data connection, error #" + QByteArray::number(error));
+    fail(550, "Unable to establish data connection, error #" + QByteArray::number(error) + " ("
+                  + net::socketErrorText(error).toLocal8Bit() + ")");
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 
 #include "engine/ftp_client.h"
 #include "engine/ftp_types.h"
+#include "engine/text_mode.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -20,6 +21,10 @@
 
 class QFile;
 struct FtpCore;
+
+namespace net {
+class RawStream;
+}
 
 class FtpOperation {
 public:
@@ -165,10 +170,18 @@ public:
     void abortTransfer();
     // The first reply refused the command (nothing was moved).
     bool refusedAtStart() const { return m_refusedAtStart; }
+    // A download's full size when known (a listing, SIZE): a file that ends
+    // short of it is a failure. The 150 reply's "(N bytes)" counts too.
+    void setExpectedSize(qint64 size) { m_expectedSize = size; }
 
 private:
     bool openLocalFile();
-    void closeLocalFile();
+    // Closes the local file; false, with the system's reason, when what was
+    // written could not be completed.
+    bool closeLocalFile(QString* reason = nullptr);
+    bool writeLocal(const QByteArray& bytes) { return writeLocal(bytes.constData(), bytes.size()); }
+    bool writeLocal(const char* data, qint64 size);
+    void localFailure(const QByteArray& what, const QString& reason);
     void failStart(const QByteArray& response, int code);
     void firstReply(bool ok);
     void secondReply(bool ok);
@@ -177,6 +190,13 @@ private:
     bool reportProgress();
     void sendNextBlock();
     void flushDisplayLines(bool all);
+    // The direct path (ftp_transfer_direct.cpp): a binary transfer of a file
+    // over a plain connection moves its bytes on the descriptor itself.
+    void maybeGoDirect();
+    void directReadable();
+    void directWritable();
+    void directEnded(int error);
+    void dropDirect(bool reset);
 
     QByteArray m_word;
     TFtpRequest m_rq;
@@ -186,6 +206,7 @@ private:
     bool m_sending;
 
     QFile* m_localFile = nullptr;
+    QString m_openError;
     bool m_localFileCreated = false;
     bool m_running = false;
     bool m_firstReplyOk = false;
@@ -194,6 +215,15 @@ private:
     bool m_sendEof = false;
     bool m_aborted = false;
     bool m_refusedAtStart = false;
+    bool m_ascii = false;           // line ends converted (RETR/STOR/APPE in TYPE A)
+    NetworkToLocalText m_fromNet;
+    LocalToNetworkText m_toNet;
+    qint64 m_expectedSize = -1;
+    quint64 m_queued = 0;           // upload: bytes queued on the data connection
+    quint64 m_handed = 0;           // upload: of those, handed to the system at the close
+    net::RawStream* m_raw = nullptr;  // the direct path's connection
+    QByteArray m_buffer;            // the direct path's one download buffer
+    qint64 m_sendOffset = 0;        // the direct path's upload position in the file
     QByteArray m_failure;   // a local failure that ends the transfer
     int m_dataCloseError = 0;
     QByteArray m_displayBuf;

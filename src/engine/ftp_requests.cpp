@@ -39,6 +39,10 @@ void RetrieveOp::start()
     checkStart(c, m_transfer.restart ? TFtpRequest::ftpRqRestGet : TFtpRequest::ftpRqGet, m_transfer.remote);
     c.hostFileName = m_transfer.remote;
     c.localFileName = m_transfer.local;
+    // Servers count a text file's bytes their own way: an ASCII-mode
+    // transfer is never continued, it starts again.
+    if (!c.binary && kLocalLineEndIsLf)
+        m_transfer.restart = false;
     m_time = m_transfer.remoteTime;
     const bool askTime = c.keepFileTimes && !m_time.isValid() && c.hasFeature("MDTM");
     m_phase = askTime ? Phase::Mdtm : Phase::Port;
@@ -56,11 +60,14 @@ void RetrieveOp::next()
     case Phase::Rest:
         m_restTaken = true;
         return run(c.make<RestOp>(m_transfer.local, false));
-    case Phase::Retr:
+    case Phase::Retr: {
         // A restarted download keeps its offset only when REST was taken.
         if (!(m_restTaken && c.statusCode == 350 && c.resumeAt >= 0))
             c.resumeAt = 0;
-        return run(c.make<TransferOp>("RETR", c.requestType, m_transfer.remote, m_transfer.local, false));
+        auto* retr = c.make<TransferOp>("RETR", c.requestType, m_transfer.remote, m_transfer.local, false);
+        retr->setExpectedSize(m_transfer.size);
+        return run(retr);
+    }
     }
 }
 
@@ -112,6 +119,8 @@ void StoreOp::start()
     checkStart(c, rq, m_transfer.remote);
     c.hostFileName = m_transfer.remote;
     c.localFileName = m_transfer.local;
+    if (!c.binary && kLocalLineEndIsLf)
+        m_transfer.restart = false;  // see RetrieveOp::start
     c.resumeAt = m_transfer.restart && !m_transfer.append ? m_transfer.offset : 0;
     m_phase = Phase::Port;
     run(c.make<DataConnectOp>());

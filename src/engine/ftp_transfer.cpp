@@ -6,6 +6,7 @@
 
 #include "engine/ftp_core.h"
 
+#include "engine/ftp_reply.h"
 #include "net/socket_errors.h"
 
 #include <QFile>
@@ -115,11 +116,25 @@ TransferOp::TransferOp(FtpCore& core, QByteArray word, TFtpRequest rq, QByteArra
 
 TransferOp::~TransferOp()
 {
+    dropDirect(true);
     closeLocalFile();
+}
+
+// The size a 150 reply names: "... for big.bin (52428800 bytes)."
+static qint64 announcedSize(const QByteArray& reply)
+{
+    const qsizetype end = reply.lastIndexOf(" bytes)");
+    if (end < 0)
+        return -1;
+    const qsizetype open = reply.lastIndexOf('(', end);
+    if (open < 0)
+        return -1;
+    return ftpreply::leadingNumber(reply.mid(open + 1, end - open - 1)).value_or(-1);
 }
 
 void TransferOp::release()
 {
+    dropDirect(true);
     m_running = false;
     if (m_core.transfer == this)
         m_core.transfer = nullptr;
@@ -142,20 +157,25 @@ bool TransferOp::openLocalFile()
         return true;
     m_localFile = new QFile(QFile::decodeName(m_localName));
     const qint64 resumeAt = m_core.resumeAt;
+    // Unbuffered both ways: the blocks are large, a second copy would only
+    // cost; and what arrives is in the file as it comes, so a program ended
+    // in the middle leaves a file a later resume can continue, and a full
+    // disk shows at the write that meets it.
+    const QIODevice::OpenMode mode = QIODevice::Unbuffered;
     bool ok = false;
     if (m_sending) {
-        // Unbuffered: the blocks are large, a second copy would only cost.
-        ok = m_localFile->open(QIODevice::ReadOnly | QIODevice::Unbuffered)
-             && (resumeAt <= 0 || m_localFile->seek(resumeAt));
+        ok = m_localFile->open(QIODevice::ReadOnly | mode) && (resumeAt <= 0 || m_localFile->seek(resumeAt));
     } else if (resumeAt > 0) {
-        ok = m_localFile->exists() && m_localFile->open(QIODevice::ReadWrite);
+        ok = m_localFile->exists() && m_localFile->open(QIODevice::ReadWrite | mode);
     } else {
         // Opened without truncating: an existing file is emptied only when
         // the server has agreed to send (see firstReply), so a refused
         // download never destroys the local copy.
         m_localFileCreated = !m_localFile->exists();
-        ok = m_localFile->open(QIODevice::ReadWrite);
+        ok = m_localFile->open(QIODevice::ReadWrite | mode);
     }
+    if (!ok)
+        m_openError = m_localFile->errorString();
     if (!ok) {
         delete m_localFile;
         m_localFile = nullptr;
@@ -163,13 +183,45 @@ bool TransferOp::openLocalFile()
     return ok;
 }
 
-void TransferOp::closeLocalFile()
+bool TransferOp::closeLocalFile(QString* reason)
 {
     if (!m_localFile)
-        return;
+        return true;
     m_localFile->close();
+    const bool ok = m_localFile->error() == QFileDevice::NoError;
+    if (!ok && reason)
+        *reason = m_localFile->errorString();
     delete m_localFile;
     m_localFile = nullptr;
+    return ok;
+}
+
+void TransferOp::localFailure(const QByteArray& what, const QString& reason)
+{
+    m_core.display("! " + what);
+    if (m_failure.isEmpty())
+        m_failure = "550 " + what + " " + m_localName + ": " + reason.toLocal8Bit();
+    if (m_raw)
+        dropDirect(true);  // the direct path's caller ends the transfer
+    else if (m_core.data)
+        m_core.data->abort();
+}
+
+bool TransferOp::writeLocal(const char* data, qint64 size)
+{
+    // A write the disk can take only part of returns short; the write of
+    // the rest then fails with the system's reason (a full disk, say).
+    qint64 done = 0;
+    while (m_localFile && done < size) {
+        const qint64 n = m_localFile->write(data + done, size - done);
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    if (m_localFile && done == size)
+        return true;
+    localFailure("Error writing local file", m_localFile ? m_localFile->errorString() : QString());
+    return false;
 }
 
 void TransferOp::start()
@@ -189,11 +241,18 @@ void TransferOp::start()
     }
     if (!c.data && !c.listener) {
         c.dropDataSockets();
-        return fail(550, "Unable to establish data connection, error #" + QByteArray::number(net::ErrNotConnected));
+        return fail(550, "Unable to establish data connection, error #" + QByteArray::number(net::ErrNotConnected)
+                             + " (" + net::socketErrorText(net::ErrNotConnected).toLocal8Bit() + ")");
     }
-    if (!openLocalFile())
-        return m_sending ? failStart("426 Unable to open local file " + m_localName, 426)
-                         : failStart("Unable to open local file " + m_localName, 550);
+    if (!openLocalFile()) {
+        const QByteArray why = ": " + m_openError.toLocal8Bit();
+        return m_sending ? failStart("426 Unable to open local file " + m_localName + why, 426)
+                         : failStart("Unable to open local file " + m_localName + why, 550);
+    }
+    m_ascii = kLocalLineEndIsLf && !c.binary && (m_word == "RETR" || m_sending);
+    m_fromNet = {};
+    m_toNet = {};
+    m_queued = m_handed = 0;
     QByteArray cmd = m_word;
     if (m_sending || !m_argument.isEmpty())
         cmd += " " + m_argument;
@@ -242,17 +301,22 @@ void TransferOp::firstReply(bool ok)
     c.replyBytes = 0;
     c.replyLineCount = 0;
     if (m_sending) {
-        sendNextBlock();
+        maybeGoDirect();
+        if (!m_raw)
+            sendNextBlock();
         return;
     }
+    if (m_expectedSize < 0)
+        m_expectedSize = announcedSize(c.lastResponse);
     if (m_localFile) {
         const qint64 start = c.resumeAt > 0 ? c.resumeAt : 0;
-        if (!m_localFile->resize(start) || !m_localFile->seek(start)) {
-            c.display("! Error writing local file");
-            m_failure = "550 Error writing local file " + m_localName;
-            if (c.data)
-                c.data->abort();
-        }
+        if (!m_localFile->resize(start) || !m_localFile->seek(start))
+            localFailure("Error writing local file", m_localFile->errorString());
+    }
+    maybeGoDirect();
+    if (m_raw) {
+        directReadable();  // what came before the reply comes first
+        return;
     }
     // Data that came before the reply waited in the socket.
     if (c.data && c.data->bytesAvailable() > 0)
@@ -266,6 +330,11 @@ void TransferOp::secondReply(bool ok)
     if (!ok) {
         c.display(m_sending ? "! STOR Failed" : "! RETR/LIST/NLST Failed");
         c.dropDataSockets();
+        if (!m_failure.isEmpty()) {
+            // Our own reason (a full disk, say) is why the server gave up.
+            c.lastResponse = m_failure;
+            c.statusCode = 550;
+        }
         return endTransfer(c.requestResult);
     }
     m_replyReceived = true;
@@ -278,7 +347,18 @@ void TransferOp::checkFinished()
         return;
     FtpCore& c = m_core;
     flushDisplayLines(true);
+    if (!m_sending && m_ascii && m_failure.isEmpty()) {
+        const QByteArray rest = m_fromNet.finish();
+        if (!rest.isEmpty() && writeLocal(rest))
+            c.byteCount += rest.size();
+    }
+    if (!m_sending) {
+        QString why;
+        if (!closeLocalFile(&why) && m_failure.isEmpty())
+            m_failure = "550 Error writing local file " + m_localName + ": " + why.toLocal8Bit();
+    }
     int result = m_dataCloseError;
+    const qint64 have = c.resumeAt + c.byteCount;
     if (!m_failure.isEmpty()) {
         c.lastResponse = m_failure;
         c.statusCode = 550;
@@ -286,6 +366,27 @@ void TransferOp::checkFinished()
         c.recordError();
     } else if (m_aborted) {
         c.lastResponse = "426 Transfer aborted";
+        c.statusCode = 426;
+        result = 426;
+        c.recordError();
+    } else if (m_sending && (!m_sendEof || m_handed < m_queued)) {
+        // The server closed before it had the whole file, whatever its
+        // reply says.
+        const qint64 total = m_localFile ? m_localFile->size() - qMax<qint64>(0, c.resumeAt) : qint64(m_queued);
+        c.lastResponse = "426 Transfer incomplete: " + QByteArray::number(m_handed) + " of "
+                         + QByteArray::number(total) + " bytes";
+        c.statusCode = 426;
+        result = 426;
+        c.recordError();
+    } else if (m_dataCloseError != 0) {
+        // Never a failure with "226 Transfer complete" as its reason.
+        c.lastResponse = "426 Data connection lost: " + net::socketErrorText(m_dataCloseError).toLocal8Bit()
+                         + " (error #" + QByteArray::number(m_dataCloseError) + ")";
+        c.statusCode = 426;
+        c.recordError();
+    } else if (!m_sending && !m_ascii && m_word == "RETR" && m_expectedSize >= 0 && have < m_expectedSize) {
+        c.lastResponse = "426 Transfer incomplete: " + QByteArray::number(have) + " of "
+                         + QByteArray::number(m_expectedSize) + " bytes";
         c.statusCode = 426;
         result = 426;
         c.recordError();
@@ -302,6 +403,7 @@ void TransferOp::checkFinished()
 
 void TransferOp::endTransfer(int result)
 {
+    dropDirect(result != 0);
     m_running = false;
     if (m_core.transfer == this)
         m_core.transfer = nullptr;
@@ -321,6 +423,8 @@ void TransferOp::abortTransfer()
     FtpCore& c = m_core;
     if (m_running)
         m_aborted = true;
+    if (m_raw)
+        return directEnded(0);
     if (c.data)
         c.data->abort();
     if (c.listener) {
@@ -347,7 +451,9 @@ bool TransferOp::reportProgress()
     if (abort) {
         c.display("! Abort requested");
         m_aborted = true;
-        if (c.data)
+        if (m_raw)
+            dropDirect(true);  // the end is taken by the caller of this check
+        else if (c.data)
             c.data->abort();
         return false;
     }
@@ -357,6 +463,11 @@ bool TransferOp::reportProgress()
 void TransferOp::dataAccepted()
 {
     FtpCore& c = m_core;
+    if (m_firstReplyOk) {
+        maybeGoDirect();
+        if (m_raw)
+            return m_sending ? directWritable() : directReadable();
+    }
     if (m_sending)
         sendNextBlock();
     else if (c.data && c.data->bytesAvailable() > 0)
@@ -388,12 +499,13 @@ void TransferOp::dataAvailable(int error)
             if (!self || !m_running)
                 return;
         } else if (m_failure.isEmpty()) {
-            if (!m_localFile || m_localFile->write(chunk) != chunk.size()) {
-                c.display("! Error writing local file");
-                m_failure = "550 Error writing local file " + m_localName;
-                c.data->abort();
+            const QByteArray bytes = m_ascii ? m_fromNet.convert(chunk) : chunk;
+            if (!writeLocal(bytes))
                 return;
-            }
+            // Counted as the file holds them: sizes and resume offsets are
+            // the file's, whatever the line ends on the way.
+            c.byteCount += bytes.size();
+            continue;
         }
         c.byteCount += chunk.size();
     }
@@ -440,9 +552,7 @@ void TransferOp::sendNextBlock()
         const QByteArray block = m_localFile->read(kSendChunk);
         if (block.isEmpty()) {
             if (!m_localFile->atEnd() || m_localFile->error() != QFile::NoError) {
-                c.display("! Error reading file");
-                m_failure = "550 Error reading file " + m_localName;
-                c.data->abort();
+                localFailure("Error reading file", m_localFile->errorString());
                 return;
             }
             // All sent: the close tells the server the file is complete.
@@ -452,12 +562,14 @@ void TransferOp::sendNextBlock()
         }
         if (!reportProgress())
             return;
-        if (c.data->send(block) < 0) {
+        const QByteArray wire = m_ascii ? m_toNet.convert(block) : block;
+        if (c.data->send(wire) < 0) {
             c.display("! Error #" + QByteArray::number(c.data->lastError()) + " sending data");
             m_failure = "550 Error sending data";
             c.data->abort();
             return;
         }
+        m_queued += quint64(wire.size());
         c.byteCount += block.size();
     }
 }
@@ -481,5 +593,7 @@ void TransferOp::dataClosed(int error)
     // read by firstReply.
     m_dataClosed = true;
     m_dataCloseError = error;
+    if (m_sending && c.data)
+        m_handed = c.data->bytesHandedToSystem();
     checkFinished();
 }

@@ -24,6 +24,8 @@ class QTcpServer;
 
 namespace net {
 
+class RawStream;
+
 enum class SocksLevel { None, Socks4, Socks4A, Socks5 };
 
 struct SocksSettings {
@@ -107,6 +109,10 @@ public:
     // everything queued so far has been handed to the system.
     qint64 send(const QByteArray& data);
     qint64 bufferedSendBytes() const;
+    // Every byte send() queued that has since been handed to the system, in
+    // all; still counts after the connection has closed. What was queued but
+    // not handed over when the peer closed is lost.
+    quint64 bytesHandedToSystem() const;
 
     // Received bytes waiting to be read; receive() returns at most maxBytes
     // of them (all of them when maxBytes < 0). dataAvailable(0) fires when new
@@ -145,6 +151,14 @@ public:
     quint16 peerPort() const;
     // The system's descriptor of the connection or listener; -1 when none.
     qintptr socketDescriptor() const;
+
+    // --- the stream itself ----------------------------------------------------
+    // Hands the established connection over as a RawStream, with whatever
+    // was received and not yet read. Nothing queued for sending may be left,
+    // and the connection must not be (or be becoming) a TLS one.
+    // This socket is closed afterwards and reports nothing more. nullptr
+    // when it is not connected or still has data to send.
+    RawStream* takeStream(QObject* parent = nullptr);
 
     // --- close -------------------------------------------------------------
     // Graceful close: pending outgoing data is sent first, then the

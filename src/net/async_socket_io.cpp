@@ -5,13 +5,14 @@
 
 #include "net/async_socket_p.h"
 #include "net/error_mapping.h"
+#include "net/raw_stream.h"
 #include "net/socket_errors.h"
 
 #include <QTcpServer>
 #include <QSslSocket>
 
 #include <cerrno>
-#include <utility>
+#include <unistd.h>
 
 namespace net {
 
@@ -26,7 +27,10 @@ void AsyncSocket::Private::attachSocket(QSslSocket* s)
     s->setReadBufferSize(readBufferSize);
     QObject::connect(s, &QTcpSocket::connected, q, [this] { onConnected(); });
     QObject::connect(s, &QTcpSocket::readyRead, q, [this] { onReadyRead(); });
-    QObject::connect(s, &QTcpSocket::bytesWritten, q, [this] { onBytesWritten(); });
+    QObject::connect(s, &QTcpSocket::bytesWritten, q, [this](qint64 n) {
+        written += quint64(n);
+        onBytesWritten();
+    });
     // Encrypted, the bytes reach the system only after encryption.
     QObject::connect(s, &QSslSocket::encryptedBytesWritten, q, [this] { onBytesWritten(); });
     QObject::connect(s, &QSslSocket::encrypted, q, [this] { onEncrypted(); });
@@ -86,20 +90,13 @@ void AsyncSocket::Private::onReadyRead()
 {
     if (!sock)
         return;
-    const QByteArray data = sock->readAll();
     if (state == SocketState::SocksHandshake) {
+        const QByteArray data = sock->readAll();
         if (handshake)
             handleStep(handshake->feed(data));
         return;
     }
-    // A bulk reader usually takes everything before the next read: the new
-    // block then becomes the buffer as it is, without a copy.
-    if (rxAvailable() == 0) {
-        rx = data;
-        rxPos = 0;
-    } else {
-        rx.append(data);
-    }
+    refill();
     if (state == SocketState::Connected)
         deliverReadable();
 }
@@ -172,8 +169,27 @@ void AsyncSocket::Private::onError(QAbstractSocket::SocketError error)
     }
 }
 
+// Takes what the system has received, up to the read buffer size: a reader
+// that does not read (data before a transfer's go-ahead, say) holds at most
+// that much here, and the rest waits in the kernel, where flow control
+// slows the sender.
+void AsyncSocket::Private::refill()
+{
+    if (!sock || sock->bytesAvailable() <= 0)
+        return;
+    if (readBufferSize <= 0) {
+        rx.append(sock->readAll());
+        return;
+    }
+    const qint64 room = readBufferSize - rxAvailable();
+    if (room > 0)
+        rx.append(sock->read(room));
+}
+
 void AsyncSocket::Private::drainSocket()
 {
+    // At the close nothing more can come: everything left is taken (the
+    // socket's own buffer is bounded by the same size).
     if (sock && sock->bytesAvailable() > 0)
         rx.append(sock->readAll());
 }
@@ -221,11 +237,6 @@ bool AsyncSocket::Private::readable() const
 QByteArray AsyncSocket::Private::take(qsizetype n)
 {
     n = qBound(qsizetype(0), n, rxAvailable());
-    if (rxPos == 0 && n == rx.size()) {
-        // All of it: handed over as it is.
-        consumed += quint64(n);
-        return std::exchange(rx, QByteArray());
-    }
     QByteArray out = rx.mid(rxPos, n);
     rxPos += n;
     consumed += quint64(n);
@@ -237,6 +248,7 @@ QByteArray AsyncSocket::Private::take(qsizetype n)
         rx.remove(0, rxPos);
         rxPos = 0;
     }
+    refill();  // room again for what waits in the socket
     return out;
 }
 
@@ -309,6 +321,11 @@ qint64 AsyncSocket::send(const QByteArray& data)
     }
     d->sendPending = true;
     return n;
+}
+
+quint64 AsyncSocket::bytesHandedToSystem() const
+{
+    return d->written;
 }
 
 qint64 AsyncSocket::bufferedSendBytes() const
@@ -423,6 +440,29 @@ void AsyncSocket::abort()
     d->cancelLookup();
     d->resetAll();
     d->fire(&AsyncSocket::sessionClosed, 0);
+}
+
+}  // namespace net
+
+namespace net {
+
+RawStream* AsyncSocket::takeStream(QObject* parent)
+{
+    // An encrypted connection is Qt's to read and write: its bytes on the
+    // descriptor are TLS records.
+    if (d->state != SocketState::Connected || !d->sock || d->sock->bytesToWrite() > 0 || d->tlsOn
+        || d->tlsPending)
+        return nullptr;
+    const int fd = ::dup(int(d->sock->socketDescriptor()));
+    if (fd < 0)
+        return nullptr;
+    d->refill();
+    QByteArray pending = d->rx.mid(d->rxPos) + d->sock->readAll();
+    d->rx.clear();
+    d->rxPos = 0;
+    // Qt closes its descriptor; the duplicate keeps the connection open.
+    d->resetAll();
+    return new RawStream(fd, std::move(pending), parent);
 }
 
 }  // namespace net

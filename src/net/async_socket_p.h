@@ -89,6 +89,7 @@ struct AsyncSocket::Private {
     QHostAddress localAddr, peerAddr;
     quint16 localPort = 0, peerPort = 0;
     bool sendPending = false;
+    quint64 written = 0;  // bytes handed to the system, for the socket's lifetime
 
     // --- received data ---
     QByteArray rx;
@@ -148,6 +149,7 @@ struct AsyncSocket::Private {
     // data
     qsizetype rxAvailable() const { return rx.size() - rxPos; }
     void drainSocket();
+    void refill();
     bool readable() const;
     qsizetype lineLength() const;
     QByteArray take(qsizetype n);

@@ -45,6 +45,18 @@ bool TransferQueue::AddToTransferQueue(const QString& from, const QString& to, q
     return true;
 }
 
+void TransferQueue::appendRow(QueueRow row)
+{
+    if (m_icons && row.imageIndex < 0)
+        row.imageIndex = row.isFolder() ? m_icons->FolderIconIndex()
+                                        : m_icons->iconIndexForFileName(QFileInfo(row.entry.from).fileName());
+    if (row.isFailed())
+        ++m_failed;
+    ++m_sources[row.entry.from.toLower()];
+    m_rows.push_back(std::move(row));
+    emit rowInserted(count() - 1);
+}
+
 void TransferQueue::RemoveQueueEntry(int index)
 {
     if (index < 0 || index >= count())

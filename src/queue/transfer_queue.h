@@ -37,6 +37,9 @@ struct QueueRow {
     // The person deleted this running entry: it goes when its transfer ends,
     // however that ends, instead of staying as failed.
     bool removeWhenDone = false;
+    // Restored from the last run and not yet claimed by a log-in to the
+    // server it was queued on (see Session::claimRestoredTransfers).
+    bool restored = false;
 
     const QString& caption() const { return entry.from; }  // "Transfer From"
     const QString& toText() const { return entry.to; }     // "Transfer To"
@@ -66,6 +69,10 @@ public:
                             double date = 0.0);
     void RemoveQueueEntry(int index);
     void clear();
+    // Puts back a row kept from the last run, as it was: no duplicate
+    // question (it was answered when the entry was first added). A row
+    // without an image gets the one of its name.
+    void appendRow(QueueRow row);
 
     int count() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_rows.empty(); }

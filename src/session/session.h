@@ -25,10 +25,12 @@
 #include "session/session_platform.h"
 #include "sites/site_tree.h"
 #include "store/program_data.h"
+#include "store/saved_queue.h"
 #include "store/site_object.h"
 #include "store/stream_container.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -179,6 +181,13 @@ public:
     // The engine's time-out and kept file times from the settings.
     void applyEngineSettings();
 
+    // ---- the queue kept between runs (session_saved_queue.cpp) ----------------
+    // The window keeps its transfer queue from one run to the next, in a file
+    // beside the data file; the command line never reads or writes it. Set
+    // before FormCreate.
+    void setKeepsQueueBetweenRuns(bool on) { m_keepsQueue = on; }
+    QString savedQueueFile() const;
+
     // ---- connection controller (session_connect.cpp) --------------------------
     void acConnectExecute(bool bySender);
     // Enter in a quick-connect field: connects only while idle.
@@ -277,8 +286,8 @@ private:
     // the server knows it by.
     QByteArray wire(const QString& remotePath) const { return remoteNames.encode(remotePath); }
     QByteArray wireField(const QByteArray& utf8) const { return wire(QString::fromUtf8(utf8)); }
-    // The server's modification time of a listed file, when exact.
-    QDateTime listedTime(const QString& remotePath) const;
+    // The cached listing's row of a remote path; nullptr when not listed.
+    const FolderEntry* listedEntry(const QString& remotePath) const;
     void pushTypeSwitch();
 
     // session_done.cpp
@@ -290,6 +299,23 @@ private:
     void resetTransferPanels();
     void completionSound();
     void stopRoutineWithError(const QString& message);
+
+    // session_saved_queue.cpp
+    void loadSavedQueue();
+    // The first tick asks whether to restore what the last run left, before
+    // any connection starts.
+    void offerSavedQueue();
+    void restoreTransfers(const SavedQueue& saved);
+    // At exit: the entries still in the queue are written (running ones as
+    // waiting), or the file is removed when none are left.
+    void saveQueueForNextRun();
+    SavedQueue queueForNextRun();
+    // A log-in succeeded: restored entries run only on the server they were
+    // queued on; on another server they are removed.
+    void claimRestoredTransfers();
+    // The session ended: the queue goes with it, except restored entries
+    // whose server has not been logged in to yet.
+    void dropQueueWithSession();
 
     // session_timer.cpp
     void progressDisplay();
@@ -325,13 +351,31 @@ private:
     int m_gauge = 0;
     GaugeStyle m_gaugeStyle = GaugeStyle::Percent;
     QStringList m_loginMessage;
+    qsizetype m_loginMessageBytes = 0;
+    static constexpr qsizetype kLoginMessageLimit = 64 * 1024;
     QString m_remotePath;
     QStringList m_remoteHistory;
     QString m_quoteText;  // the raw command last sent, as the person reads it
+    // Folders this session made (MKD answered 257): empty but for what the
+    // queue sends into them.
+    QSet<QString> m_createdFolders;
     bool m_debugMenu = false;
     QString m_dataFile;
     Security m_security = Security::None;
     QString m_securityText;
     bool m_tlsLogged = false;            // the TLS (or clear-text) line was logged
     bool m_dataProtectionAsked = false;
+
+    // The queue kept between runs.
+    struct QueueServer {
+        QString host;
+        QString port;
+        QString user;
+        QStringList foldersToMake;  // made once it is logged in to
+    };
+    bool m_keepsQueue = false;
+    std::optional<SavedQueue> m_savedQueue;      // read at start, until the offer is answered
+    std::optional<QueueServer> m_restoredServer; // restored entries wait for a log-in to it
+    bool m_offeringQueue = false;                // the question is open
+    bool m_ended = false;                        // FormDestroy has run
 };

@@ -154,6 +154,7 @@ void Session::acConnectExecute(bool bySender)
         const QString title = QStringLiteral("Connecting (") + tbAddress + QStringLiteral(") ... -  ") + BaseTitle;
         setTitles(title, title);
         m_loginMessage.clear();
+        m_loginMessageBytes = 0;
         CaptureLoginMessage = true;
         setConnectState(true);
         remoteNames.clear();
@@ -198,8 +199,12 @@ void Session::ftpDisplay(QByteArray& msg)
         const std::optional<QByteArray> line = protocolLineForLog(msg);
         if (!line)
             return;
-        if (CaptureLoginMessage) {
-            const QString text = QString::fromUtf8(line->mid(1));
+        if (CaptureLoginMessage && m_loginMessageBytes <= kLoginMessageLimit) {
+            // A server that never ends its greeting must not fill memory.
+            QString text = QString::fromUtf8(line->mid(1));
+            m_loginMessageBytes += line->size();
+            if (m_loginMessageBytes > kLoginMessageLimit)
+                text = QStringLiteral("[... cut]");
             m_loginMessage << text;
             emit loginMessageLine(text);
         }
@@ -236,6 +241,7 @@ void Session::ftpSessionClosed(int error)
     resetTransferPanels();
     CurrentRemoteFolder.clear();
     remoteNames.clear();
+    m_createdFolders.clear();
     setConnectState(false);
     // A session the server dropped (or that timed out) and that will be
     // reconnected keeps its queue: the transfer that was running continues
@@ -243,7 +249,7 @@ void Session::ftpSessionClosed(int error)
     if (ConnectWanted && (settings.sRetryTillConnected || RetryCount < settings.sRetries))
         keepQueueForReconnection();
     else
-        qLv.clear();
+        dropQueueWithSession();
     if (!RemoteFolderCache.isEmpty()) {
         if (!settings.sSndDisable && !settings.sSndDisconnect.isEmpty())
             m_platform.playSound(QString::fromUtf8(settings.sSndDisconnect));
@@ -257,9 +263,11 @@ void Session::ftpSessionClosed(int error)
 
 void Session::keepQueueForReconnection()
 {
-    if (qLv.isEmpty() || qLv.row(0).isWaiting())
+    // Failed entries may stand above the running one.
+    const int index = qLv.headIndex();
+    if (index < 0 || !qLv.row(index).isRunning())
         return;
-    QueueRow& head = qLv.row(0);
+    QueueRow& head = qLv.row(index);
     const bool upload = head.stateImage == kStateUploadRunning;
     // Bytes moved mean the target is the start of this very file: resume
     // it. Before the first byte the target is still what it was (an older
@@ -272,7 +280,7 @@ void Session::keepQueueForReconnection()
         head.entry.action = kActionResume;
     if (upload)
         head.entry.remoteSizeKnown = false;  // asked again after the log-in
-    qLv.setStateImage(0, upload ? kStateUploadWaiting : kStateDownloadWaiting);
+    qLv.setStateImage(index, upload ? kStateUploadWaiting : kStateDownloadWaiting);
     resetTransferPanels();
 }
 

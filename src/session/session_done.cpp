@@ -94,6 +94,7 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
                 m_platform.playSound(QString::fromUtf8(settings.sSndConnect));
             ListingStyle = 0;
             m_loggedIn = true;
+            claimRestoredTransfers();
             setPanel(0, QStringLiteral("Connected to ") + QString::fromUtf8(ftp.HostName()) + QLatin1Char(':')
                             + QString::fromUtf8(ftp.Port()));
             updateSecurity();
@@ -135,8 +136,15 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
         });
         break;
     case TFtpRequest::ftpRqMkd:
-        if (ok)
+        if (ok) {
+            QString made = decodeRemoteName(ftp.HostFileName());
+            if (!made.startsWith(QLatin1Char('/')))
+                made.prepend(CurrentRemoteFolder);
+            if (!made.endsWith(QLatin1Char('/')))
+                made += QLatin1Char('/');
+            m_createdFolders.insert(made);
             refreshWhenDrained();
+        }
         else if (!IgnoreMkdirError)
             stopRoutineWithError(QStringLiteral("Could not make FTP folder. (") + decodeRemoteName(ftp.HostFileName())
                                  + QStringLiteral(")"));

@@ -25,6 +25,7 @@ void Session::FormCreate(const QStringList& arguments, const QString& dataFile)
     sites.load(favoritesStream(strm));
     sites.loadOptions(siteOptionsStream(strm));
     passwords.start(m_platform.now());
+    loadSavedQueue();
 
     m_timer.setInterval(1);
     m_timer.start();
@@ -38,6 +39,8 @@ void Session::FormClose()
 bool Session::FormDestroy()
 {
     m_timer.stop();
+    m_ended = true;
+    saveQueueForNextRun();
     return saveDataFile(true);
 }
 

@@ -157,6 +157,9 @@ void Session::startupPhase1()
     tbusername = QString::fromUtf8(settings.quickConnectUser);
     tbPassword = QString::fromUtf8(settings.quickConnectPassword);
     tbPort = QString::fromUtf8(settings.quickConnectPort);
+    offerSavedQueue();
+    if (m_ended)
+        return;
 
     const QString target = commandLineSwitchValue(Arguments, QStringLiteral("-ConnectTo"));
     if (!target.isEmpty()) {

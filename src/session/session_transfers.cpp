@@ -206,18 +206,21 @@ void Session::startDownloadFile(int head)
     transfer.remote = wire(from);
     transfer.local = QFile::encodeName(to);
     transfer.restart = exists && qLv.row(head).entry.action != kActionOverwrite;
-    transfer.remoteTime = listedTime(from);
+    // What the listing says of the file: its exact time, and its size, so
+    // that a download the server ends early is not taken for the file.
+    if (const FolderEntry* listed = listedEntry(from); listed && !listed->entry.isFolder()) {
+        if (listed->entry.exactTime != kNoExactTime)
+            transfer.remoteTime = QDateTime::fromSecsSinceEpoch(listed->entry.exactTime, Qt::UTC);
+        transfer.size = listed->entry.size;
+    }
     ftp.retrieve(transfer);
 }
 
-QDateTime Session::listedTime(const QString& remotePath) const
+const FolderEntry* Session::listedEntry(const QString& remotePath) const
 {
     const qsizetype slash = remotePath.lastIndexOf(QLatin1Char('/'));
     const tFolderObject* folder = RemoteFolderCache.find(remotePath.left(slash + 1));
-    const FolderEntry* row = folder ? folder->find(QStringView(remotePath).sliced(slash + 1)) : nullptr;
-    if (!row || row->entry.exactTime == kNoExactTime)
-        return {};
-    return QDateTime::fromSecsSinceEpoch(row->entry.exactTime, Qt::UTC);
+    return folder ? folder->find(QStringView(remotePath).sliced(slash + 1)) : nullptr;
 }
 
 void Session::startUploadFile(int head)
@@ -225,6 +228,13 @@ void Session::startUploadFile(int head)
     QueueRow& row = qLv.row(head);
     const QString from = row.entry.from;
     const QString to = row.entry.to;
+    if (!row.entry.remoteSizeKnown && m_createdFolders.contains(to.left(to.lastIndexOf(QLatin1Char('/')) + 1))) {
+        // A folder this session has just made holds nothing the queue did
+        // not put there (a second upload of the same file was asked about
+        // when it was queued): no need to ask the server.
+        row.entry.remoteSizeKnown = true;
+        row.entry.remoteSize = -1;
+    }
     if (!row.entry.remoteSizeKnown) {
         // Servers refuse SIZE in ASCII mode (the size would depend on line
         // ends); refused, it would read as "absent" and an existing file

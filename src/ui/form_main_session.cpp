@@ -248,6 +248,8 @@ void TFormMain::showPreferences()
 void TFormMain::FormCreate(const QStringList &arguments, const QString &dataFile)
 {
     Session &s = *m_session;
+    // The window's queue outlives a run; the command line's never does.
+    s.setKeepsQueueBetweenRuns(true);
     s.FormCreate(arguments, dataFile);
     setDebugMenuVisible(s.debugMenuVisible());
     // Every stored record has been saved at least once; a count of zero

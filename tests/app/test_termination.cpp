@@ -2,6 +2,7 @@
 // sites as if its window had been closed, and ends normally.
 
 #include "store/data_file.h"
+#include "store/saved_queue.h"
 
 #include <QFile>
 #include <QProcess>
@@ -67,6 +68,47 @@ private slots:
         const DataFileLoad loaded = loadDataFile(strm, dataFile);
         QVERIFY2(loaded.status.ok(), qPrintable(loaded.status.message));
         QCOMPARE(loaded.settings.saveCounter, quint64(1));
+    }
+
+    // Ended while the start offers the transfers the last run left (or
+    // before it could): nothing was decided, so they are offered again at
+    // the next start, and the settings are saved as at any ending.
+    void keepsTheQueueItWasOffering()
+    {
+        QTemporaryDir dir;
+        const QString dataFile = dir.filePath(QStringLiteral("glimmerftp.dat"));
+        const QString queueFile = dir.filePath(QStringLiteral("glimmerftp.queue"));
+        SavedQueue left;
+        left.host = QStringLiteral("127.0.0.1");
+        left.port = QStringLiteral("21");
+        left.user = QStringLiteral("someone");
+        SavedTransfer t;
+        t.from = QStringLiteral("/pub/big.iso");
+        t.to = dir.filePath(QStringLiteral("big.iso"));
+        t.size = 1 << 20;
+        left.transfers = {t, t};
+        QVERIFY(savedqueue::save(queueFile, left).ok());
+        QFile kept(queueFile);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QByteArray before = kept.readAll();
+        kept.close();
+
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HOME"), dir.path());
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(GLIMMER_APP_PATH), {QStringLiteral("-DataFile=") + dataFile});
+        QVERIFY(app.waitForStarted());
+        QVERIFY(QTest::qWaitFor([&] { return catches(app.processId(), SIGTERM); }, 20000));
+        ::kill(pid_t(app.processId()), SIGTERM);
+        QVERIFY(app.waitForFinished(20000));
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), 0);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
+        StreamContainer strm;
+        QVERIFY(loadDataFile(strm, dataFile).status.ok());
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include "cli_harness.h"
 
+#include "store/saved_queue.h"
 #include "support/pyftp_server.h"
 
 #include <QFileInfo>
@@ -75,6 +76,35 @@ private slots:
         r = runCli(args);
         QVERIFY2(r.exitCode == 0, qPrintable(r.dump(args)));
         QCOMPARE(fileTime(s.root() + "/up/old.txt"), old.addDays(1));
+    }
+
+    // The window keeps its transfer queue beside the data file between runs;
+    // a command run with the same data file neither takes nor touches it.
+    void leavesTheWindowsQueueAlone()
+    {
+        PyFtpServer s;
+        writeFile(s.root() + "/one.txt", "one");
+        QVERIFY2(s.start(), qPrintable(s.errorString()));
+        QTemporaryDir dir;
+        SavedQueue q;
+        q.host = QStringLiteral("127.0.0.1");
+        q.port = QString::number(s.port());
+        q.user = QStringLiteral("test");
+        SavedTransfer t;
+        t.from = QStringLiteral("/one.txt");
+        t.to = dir.filePath(QStringLiteral("one.txt"));
+        t.size = 3;
+        q.transfers = {t};
+        const QString queueFile = dir.filePath(QStringLiteral("glimmerftp.queue"));
+        QVERIFY(savedqueue::save(queueFile, q).ok());
+        const QByteArray before = readFile(queueFile);
+        const QStringList args{"--data-file=" + dir.filePath(QStringLiteral("glimmerftp.dat")), "get",
+                               url(s, "127.0.0.1", "/one.txt"), dir.filePath(QStringLiteral("got"))};
+        const CliResult r = runCli(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.dump(args)));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("got/one.txt"))), QByteArray("one"));
+        QCOMPARE(readFile(queueFile), before);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("one.txt"))));
     }
 
     // A server that stops answering: the run ends with the reason instead

@@ -146,6 +146,8 @@ private slots:
         const QByteArray end = "! " + QByteArray::number(10 << 20) + " bytes received/sent in ";
         QVERIFY2(std::any_of(p.lines.begin(), p.lines.end(), [&](const QByteArray& l) { return l.startsWith(end); }),
                  p.dump());
+        // Every one of these binary transfers of a file took the direct path.
+        QCOMPARE(p.linesWith("! Direct data path"), 2 * int(files.size()));
         if (!passive && server == "pyftpdlib")
             QVERIFY2(p.linesWith("> PORT 127,0,0,1,") > 0, p.dump());
         if (passive)

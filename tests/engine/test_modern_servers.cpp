@@ -222,7 +222,7 @@ private slots:
             peer2.write(reply + "\r\n");
             QVERIFY(q.waitDone(2));
             QCOMPARE(q.done.last(), qMakePair(TFtpRequest::ftpRqDir, 550));
-            QCOMPARE(q.ftp.LastResponse(), QByteArray("Unable to establish data connection, error #10049"));
+            QCOMPARE(q.ftp.LastResponse(), QByteArray("Unable to establish data connection, error #10049 (Address not available)"));
             QCOMPARE(q.sent("LIST") + q.sent("MLSD"), 0);
         }
     }

@@ -68,6 +68,55 @@ private slots:
         QCOMPARE(p.ftp.DirResult(), QByteArray("/home"));
     }
 
+    // A greeting that never ends is a broken server, not a slow one: the
+    // request ends and the connection is closed.
+    void endlessMultiLineReply()
+    {
+        ScriptedFtpPeer peer;
+        EngineProbe p;
+        p.server("u", "p", peer.port());
+        p.ftp.Connect();
+        QVERIFY(peer.accept());
+        QByteArray lines;
+        for (int i = 0; i < 11000; ++i)
+            lines += "220-and on and on\r\n";
+        peer.write(lines);
+        QVERIFY(p.waitDone());
+        QCOMPARE(p.done.first(), qMakePair(TFtpRequest::ftpRqConnect, 500));
+        QCOMPARE(p.ftp.LastResponse(), QByteArray("500 Reply too long: more than 10000 lines"));
+        QVERIFY(!p.ftp.ControlSocketOpen());
+    }
+
+    // An exception thrown by a handler inside an engine event ends the
+    // request with a report instead of leaving it waiting for ever.
+    void exceptionInAHandlerEndsTheRequest()
+    {
+        ScriptedFtpPeer peer;
+        EngineProbe p;
+        p.server("u", "p", peer.port());
+        p.ftp.Open();
+        QVERIFY(peer.accept());
+        peer.write("220 ready\r\n");
+        QVERIFY(p.waitDone());
+        QStringList caught;
+        QObject::connect(&p.ftp, &TFtpClient::OnBgException,
+                         [&](const std::exception& e, bool&) { caught << QString::fromUtf8(e.what()); });
+        auto thrower = QObject::connect(&p.ftp, &TFtpClient::OnResponse, [] { throw std::runtime_error("boom"); });
+        p.ftp.Pwd();
+        QVERIFY(peer.waitReceived("PWD\r\n"));
+        peer.write("257 \"/\"\r\n");
+        QVERIFY(p.waitDone(2));
+        QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqPwd, 500));
+        QCOMPARE(caught, QStringList{"boom"});
+        QCOMPARE(p.ftp.State(), TFtpState::ftpStReady);
+        QObject::disconnect(thrower);
+        p.ftp.Pwd();  // and the engine goes on
+        QVERIFY(peer.waitReceived("PWD\r\n", 2));
+        peer.write("257 \"/\"\r\n");
+        QVERIFY(p.waitDone(3));
+        QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqPwd, 0));
+    }
+
     void closeWithoutReplyIsAFailure()
     {
         ScriptedFtpPeer peer;
@@ -181,7 +230,7 @@ private slots:
         QVERIFY(p.waitDone(2));
         QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqGet, 550));
         QCOMPARE(p.ftp.StatusCode(), 550);
-        QCOMPARE(p.ftp.LastResponse(), QByteArray("Unable to establish data connection, error #10049"));
+        QCOMPARE(p.ftp.LastResponse(), QByteArray("Unable to establish data connection, error #10049 (Address not available)"));
         QCOMPARE(p.linesWith("> RETR"), 0);
     }
 

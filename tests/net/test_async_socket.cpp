@@ -283,6 +283,20 @@ void TestAsyncSocket::boundedReads()
     QVERIFY(!dataAfterClose);
     QVERIFY2(largest <= 16384, QByteArray::number(largest));
     QVERIFY(got == payload);
+
+    // A reader that does not read holds no more than the bound; the rest
+    // waits in the system and comes when it does read.
+    AsyncSocket lazy;
+    lazy.setReadBufferSize(16384);
+    QVERIFY(connectTo(lazy, QStringLiteral("127.0.0.1"), peer.serverPort(), &error));
+    QTest::qWait(300);
+    QVERIFY2(lazy.bytesAvailable() <= 16384, QByteArray::number(lazy.bytesAvailable()));
+    QByteArray all;
+    QVERIFY(QTest::qWaitFor([&] {
+        all += lazy.receive();
+        return all.size() == payload.size();
+    }, kWait));
+    QVERIFY(all == payload);
 }
 
 void TestAsyncSocket::gracefulCloseFlushes()

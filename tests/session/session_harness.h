@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 #include <memory>
 
 struct ScriptedInteraction : UserInteraction {
@@ -23,11 +25,15 @@ struct ScriptedInteraction : UserInteraction {
     QStringList prompts;
     QList<TransferActionAnswer> actions;  // answers in order; the preselected one when empty
     QStringList bugReports;
+    // Runs while a Yes/No question is open, as events do under a modal box.
+    std::function<void(const QString&)> whileAsking;
 
     void showMessage(const QString& text) override { messages << text; }
     bool askYesNo(const QString& text, bool) override
     {
         questions << text;
+        if (whileAsking)
+            whileAsking(text);
         return yesNo.isEmpty() ? false : yesNo.takeFirst();
     }
     TransferActionAnswer askTransferAction(const QString& text, int preselected, bool, int) override

@@ -75,6 +75,10 @@ private slots:
         h.s->settings.sRetryDelay = 1;
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
 
+        // A failed entry stands above the one that will run.
+        h.s->receive({fileRow("missing.bin", 5)});
+        h.s->acQueueTransfer();
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->qLv.failedCount() == 1; }, 20000), qPrintable(h.dump()));
         h.s->receive({fileRow("big.bin", data.size())});
         h.s->acQueueTransfer();
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(h.local("big.bin")).size() > 0; }, 20000));
@@ -86,12 +90,14 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 10000), qPrintable(h.dump()));
         QVERIFY2(h.status().filter("lost: Connection timed out after 30 seconds of inactivity").size() == 1,
                  qPrintable(h.dump()));
-        QCOMPARE(h.s->qLv.count(), 1);  // kept for the reconnection
-        QVERIFY(h.s->qLv.row(0).isWaiting());
+        QCOMPARE(h.s->qLv.count(), 2);  // kept for the reconnection
+        QVERIFY(h.s->qLv.row(0).isFailed());
+        QVERIFY(h.s->qLv.row(1).isWaiting());
 
         ::kill(pid_t(server.pid()), SIGCONT);
         h.platform.advance(2);  // the reconnection delay passes
-        QVERIFY2(QTest::qWaitFor([&] { return h.s->qLv.isEmpty() && h.idle(); }, 60000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->qLv.count() == 1 && h.idle(); }, 60000), qPrintable(h.dump()));
+        QVERIFY(h.s->qLv.row(0).isFailed());
         if (h.sent().filter("REST ").size() != 1)
             fprintf(stderr, "%s\n", qPrintable(h.dump()));
         QVERIFY2(h.sent().filter("REST ").size() == 1, "see the log above");

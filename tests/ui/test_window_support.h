@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <functional>
 #include <memory>
 
 struct WindowHarness {
@@ -30,8 +31,10 @@ struct WindowHarness {
 
     // keyring: the desktop keyring when it should outlive this window (as it
     // outlives a run of the program), or answer otherwise than the platform's.
+    // prepare: runs before the start-up (answers to questions it asks).
     explicit WindowHarness(const QStringList& arguments = {}, const QString& dataFile = QString(),
-                           PasswordKeyring* keyring = nullptr)
+                           PasswordKeyring* keyring = nullptr,
+                           const std::function<void(WindowHarness&)>& prepare = {})
     {
         platform.realKeyring = keyring;
         w = std::make_unique<TFormMain>();
@@ -43,11 +46,14 @@ struct WindowHarness {
             return inputs.isEmpty() ? std::nullopt : inputs.takeFirst();
         });
         QDir().mkpath(local());
+        if (prepare)
+            prepare(*this);
         // A "-DataFile=" switch among the arguments names the file itself.
         const bool switched = !arguments.filter(QStringLiteral("-DataFile="), Qt::CaseInsensitive).isEmpty();
         w->FormCreate(arguments, switched ? QString() : dataFile.isEmpty() ? defaultDataFile() : dataFile);
         w->show();
-        if (!QTest::qWaitFor([&] { return s->timerTag() >= 2; }, 5000))
+        // (Unless the window was ended during the start-up.)
+        if (!QTest::qWaitFor([&] { return s->timerTag() >= 2 || !s->timer().isActive(); }, 5000))
             qWarning("the start-up ticks did not run");
     }
     ~WindowHarness()

@@ -1,0 +1,66 @@
+#pragma once
+
+// A connected TCP stream used straight on its descriptor, for bulk data: a
+// download reads into the caller's one buffer, an upload hands the file to
+// the kernel with sendfile(2). No socket buffers of our own and no copies
+// in between. Non-blocking; the event loop says when the stream is readable
+// or writable (QSocketNotifier).
+//
+// Made from an AsyncSocket's connection (AsyncSocket::takeStream), after
+// whatever that socket had set up (a SOCKS handshake, say).
+
+#include <QByteArray>
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace net {
+
+class RawStream : public QObject {
+    Q_OBJECT
+public:
+    // Takes over `descriptor` (closed with the stream). `pending` is what was
+    // received before and is read first.
+    RawStream(int descriptor, QByteArray pending, QObject* parent = nullptr);
+    ~RawStream() override;
+
+    // Up to `size` bytes into `buffer`. Returns the count, 0 when nothing is
+    // there yet (wait for readable), -1 at the end of the stream (the peer
+    // closed; error() tells whether by a reset).
+    qint64 read(char* buffer, qint64 size);
+
+    // Sends up to `count` bytes of the file at *offset (advanced by what was
+    // sent). Returns the count, 0 when the connection takes nothing now
+    // (wait for writable), -1 on an error (error()), kEndOfFile when the
+    // file has nothing at *offset (it became shorter).
+    static constexpr qint64 kEndOfFile = -2;
+    qint64 sendFile(int fileDescriptor, qint64* offset, qint64 count);
+
+    void watchReadable(bool on);
+    void watchWritable(bool on);
+
+    // Everything sent goes out, then the end of the stream. The stream
+    // cannot be used afterwards.
+    void close();
+    // Ends the connection at once (a reset).
+    void abort();
+
+    bool isOpen() const { return m_fd >= 0; }
+    int error() const { return m_error; }  // socket_errors.h numbers; 0 none
+
+signals:
+    void readable();
+    void writable();
+
+private:
+    void release();
+
+    int m_fd = -1;
+    QByteArray m_pending;
+    qsizetype m_pendingPos = 0;
+    int m_error = 0;
+    QSocketNotifier* m_read = nullptr;
+    QSocketNotifier* m_write = nullptr;
+};
+
+}  // namespace net
