@@ -1,12 +1,16 @@
 // Starts vsftpd on 127.0.0.1 for bench/run with the benchmark's files in its
-// log-in folder, prints "ready <port> <user> <password> <root>" and serves
-// until standard input closes; then stops the server by its pid.
+// log-in folder, prints "ready <port> <user> <password> <root> <certificate>"
+// and serves until standard input closes; then stops the server by its pid.
+// The server offers explicit FTP over TLS (not forced, session reuse
+// required) with a self-signed certificate made now: the plain and the TLS
+// rows of the benchmark use the same server.
 //
 //   root/big.bin            1 GiB
 //   root/tree/dNN/fNNN.bin  20 folders x 100 files x 4 KiB
 //   root/many/              100,000 empty files
 //   root/up/                where uploads go
 
+#include "support/test_certificates.h"
 #include "support/vsftpd_server.h"
 
 #include <QCoreApplication>
@@ -64,7 +68,18 @@ bool makeFiles(const QString& root)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    testsupport::VsftpdServer server;
+    testsupport::TestCertificates certificates;
+    const testsupport::TestCertificates::Pair pair = certificates.make(testsupport::TestCertificates::Kind::SelfSigned);
+    if (!pair.ok()) {
+        std::fprintf(stderr, "no certificate: %s\n", qPrintable(certificates.errorString()));
+        return 1;
+    }
+    testsupport::VsftpdServer::Options options;
+    options.tls = testsupport::VsftpdServer::Options::Tls::Explicit;
+    options.certificate = pair.certificate;
+    options.key = pair.key;
+    options.forceTls = false;
+    testsupport::VsftpdServer server(options);
     if (!makeFiles(server.root())) {
         std::fprintf(stderr, "could not write the files under %s\n", qPrintable(server.root()));
         return 1;
@@ -73,8 +88,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "vsftpd did not start: %s\n", qPrintable(server.errorString()));
         return 1;
     }
-    std::printf("ready %u %s %s %s\n", unsigned(server.port()), server.user().constData(),
-                server.password().constData(), qPrintable(server.root()));
+    std::printf("ready %u %s %s %s %s\n", unsigned(server.port()), server.user().constData(),
+                server.password().constData(), qPrintable(server.root()), qPrintable(pair.certificate));
     std::fflush(stdout);
     char line[256];
     while (std::fgets(line, sizeof line, stdin)) {

@@ -49,8 +49,9 @@ int main(int argc, char* argv[])
 
     QString address;
     for (const QString& argument : arguments)
-        if (argument.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive))
-            address = argument;
+        for (const QLatin1String scheme : {QLatin1String("ftp://"), QLatin1String("ftpes://"), QLatin1String("ftps://")})
+            if (argument.startsWith(scheme, Qt::CaseInsensitive))
+                address = argument;
     if (!address.isEmpty()) {
         // After the first tick, which fills the quick-connect fields from the
         // data file and would overwrite the address.

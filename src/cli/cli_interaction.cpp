@@ -61,3 +61,12 @@ void CliInteraction::showBugReport(const QString& code, const QString& exception
 {
     reportFailure(QStringLiteral("Unexpected error (") + code + QStringLiteral("): ") + exceptionText);
 }
+
+UserInteraction::CertificateAnswer CliInteraction::askCertificate(const FtpCertificate& certificate,
+                                                                  const QString& changedFrom)
+{
+    reportFailure(certificateText(certificate, changedFrom)
+                  + QStringLiteral("\nIf this is the server's certificate, run again with --trust=")
+                  + certificate.fingerprint());
+    return CertificateAnswer::Cancel;
+}

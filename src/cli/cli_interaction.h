@@ -23,6 +23,9 @@ public:
     TransferActionAnswer askTransferAction(const QString& text, int preselected, bool autoClose,
                                            int countdownSeconds) override;
     void showBugReport(const QString& code, const QString& exceptionText) override;
+    // Never trusts by itself: prints the certificate, and how to accept it
+    // with --trust, and counts as a failure.
+    CertificateAnswer askCertificate(const FtpCertificate& certificate, const QString& changedFrom) override;
 
     // A failure found by the front end itself (a failed download is only a
     // log line in the window, a dropped session only a status line). Written

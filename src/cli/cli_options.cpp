@@ -54,7 +54,8 @@ CliParse usageError(const QString& text)
 bool splitUrl(const QString& url, QString& address, QString& path)
 {
     const int scheme = int(url.indexOf(QStringLiteral("://")));
-    if (scheme < 0 || url.left(scheme).toLower() != QLatin1String("ftp"))
+    const QString name = scheme < 0 ? QString() : url.left(scheme).toLower();
+    if (name != QLatin1String("ftp") && name != QLatin1String("ftps") && name != QLatin1String("ftpes"))
         return false;
     const int slash = int(url.indexOf(QLatin1Char('/'), scheme + 3));
     address = slash < 0 ? url : url.left(slash);
@@ -140,6 +141,16 @@ CliParse parseCliArguments(const QStringList& arguments)
             if (!ok || seconds < 0 || seconds > 86400)
                 return usageError(QStringLiteral("--timeout must be a number of seconds (0 for none)"));
             o.timeout = seconds;
+        } else if (optionValue(arg, "--tls", value)) {
+            FtpTlsMode mode;
+            if (!parseTlsMode(value, &mode))
+                return usageError(QStringLiteral("--tls must be off, auto, require or implicit"));
+            o.tls = mode;
+        } else if (optionValue(arg, "--trust", value)) {
+            const QByteArray digest = parseFingerprint(value);
+            if (digest.isEmpty())
+                return usageError(QStringLiteral("--trust must be SHA256: and 64 hexadecimal digits"));
+            o.trust << digest;
         } else if (arg == QLatin1String("--no-keep-times")) {
             o.keepTimes = false;
         } else if (arg == QLatin1String("--log")) {
@@ -208,7 +219,7 @@ CliParse parseCliArguments(const QStringList& arguments)
             return usageError(QStringLiteral("with --site give a remote path, not a URL"));
         o.remotePath = remote;
     } else if (!splitUrl(remote, o.address, o.remotePath)) {
-        return usageError(QStringLiteral("not an ftp:// URL: ") + remote);
+        return usageError(QStringLiteral("not an ftp://, ftpes:// or ftps:// URL: ") + remote);
     } else if (o.passwordStdin && splitAddress(o.address).hasPassword) {
         return usageError(QStringLiteral("--password-stdin and a password in the URL: give only one"));
     }
@@ -262,6 +273,7 @@ QString cliUsage()
         "  glimmerftp-cli [options] chmod <mode> <url>\n"
         "\n"
         "<url> is ftp://[user[:password]@]host[:port]/path, or with --site a path on the stored site.\n"
+        "ftpes:// requires explicit FTP over TLS, ftps:// implicit FTP over TLS (port 990).\n"
         "A password in the URL can be seen by every user of this computer in the process list:\n"
         "keep it in ~/.netrc or give it with --password-stdin.\n"
         "\n"
@@ -280,6 +292,10 @@ QString cliUsage()
         "                       30; 0 waits for ever)\n"
         "  --no-keep-times      downloads and uploads get the time of the transfer instead of\n"
         "                       the source file's modification time\n"
+        "  --tls=off|auto|require|implicit\n"
+        "                       FTP over TLS: never, if the server offers it (the default),\n"
+        "                       required, or implicit\n"
+        "  --trust=SHA256:HEX   accept the server certificate with this fingerprint for this run\n"
         "  --log                the protocol log on standard error\n"
         "  --progress           a progress bar on standard error when it is a terminal\n"
         "  --version            the version of glimmerftp-cli\n"

@@ -120,6 +120,14 @@ void CliRunner::applyOverrides()
     if (m_options.timeout)
         s.sTimeout = *m_options.timeout;
     s.sKeepFileTimes = m_options.keepTimes;
+    m_session->TrustForRun = m_options.trust;
+    // --tls, else the URL's scheme (with --site the site's mode stays).
+    bool schemeKnown = false;
+    const FtpTlsMode schemeMode = tlsModeOfScheme(splitAddress(m_options.address).protocol, &schemeKnown);
+    if (m_options.tls)
+        m_session->TlsModeOverride = *m_options.tls;
+    else if (m_options.site.isEmpty() && schemeKnown)
+        m_session->TlsModeOverride = schemeMode;
     if (m_options.existsAction) {
         s.sXferPromptForAction = false;
         s.sXferAction = quint8(*m_options.existsAction);
@@ -243,6 +251,9 @@ void CliRunner::connectSession()
     s.tbusername.clear();
     s.tbPassword.clear();
     s.tbPort.clear();
+    // Implicit TLS has a port of its own.
+    if (splitAddress(m_options.address).port.isEmpty() && s.TlsModeOverride == FtpTlsMode::Implicit)
+        s.tbPort = QStringLiteral("990");
     s.acConnectExecute(true);
 }
 

@@ -65,6 +65,9 @@ int TFtpClient::InactivityTimeout() const { return d->inactivityTimeout; }
 void TFtpClient::setInactivityTimeout(int seconds) { d->inactivityTimeout = qMax(0, seconds); }
 bool TFtpClient::KeepFileTimes() const { return d->keepFileTimes; }
 void TFtpClient::setKeepFileTimes(bool on) { d->keepFileTimes = on; }
+FtpTlsMode TFtpClient::TlsMode() const { return d->tlsMode; }
+void TFtpClient::setTlsMode(FtpTlsMode mode) { d->tlsMode = mode; }
+FtpTlsStatus TFtpClient::TlsStatus() const { return d->tls; }
 
 TFtpState TFtpClient::State() const { return d->state; }
 TFtpRequest TFtpClient::RequestType() const { return d->requestType; }

@@ -11,6 +11,7 @@
 // The properties, single steps and sequences of this class are the facade
 // over them and keep their texts and reply codes.
 
+#include "engine/ftp_tls.h"
 #include "engine/ftp_types.h"
 
 #include <QByteArray>
@@ -107,6 +108,10 @@ public:
     // and ask the server to give an uploaded file the local one.
     bool KeepFileTimes() const;
     void setKeepFileTimes(bool on);
+    // FTP over TLS for the next connection (off by default). See FtpTlsMode;
+    // through an FTP proxy TLS is not available.
+    FtpTlsMode TlsMode() const;
+    void setTlsMode(FtpTlsMode mode);
 
     // ---- public state ---------------------------------------------------
     TFtpState State() const;
@@ -132,6 +137,8 @@ public:
     bool HasFeature(const QByteArray& name) const;
     // The form of the last listing list() wrote.
     FtpListingFormat ListingFormat() const;
+    // What protects the current (or last) connection.
+    FtpTlsStatus TlsStatus() const;
 
     // Refusals go here when set; otherwise FtpException is thrown.
     std::function<void(const QByteArray& message)> OnError;
@@ -230,6 +237,15 @@ signals:
     void OnStateChange();
     void OnReadyToTransmit(bool& cancel);
     void OnBgException(const std::exception& e, bool& canClose);
+    // The server's certificate is not trusted by the system (unknown issuer,
+    // another host name, expired, ...): a handler sets accept to go on. No
+    // handler, or accept left false, ends the connection before USER. The
+    // handler may ask the person (a modal question); the engine waits.
+    void OnCertificate(const FtpCertificate& certificate, bool& accept);
+    // TlsStatus() changed: the control connection is encrypted, the data
+    // connections are (or are not) protected, or the session goes on in
+    // clear text under "if offered".
+    void OnTlsChanged();
 
 private:
     friend struct FtpCore;

@@ -126,6 +126,9 @@ net::SocksSettings FtpCore::socksSettings() const
 QList<QByteArray> FtpCore::housekeepingCommands() const
 {
     QList<QByteArray> commands;
+    // RFC 4217: PBSZ before PROT; PROT P makes every data connection TLS.
+    if (tls.controlEncrypted)
+        commands << "PBSZ 0" << "PROT P";
     if (hasFeature("UTF8"))
         commands << "OPTS UTF8 ON";
     if (hasFeature("MLST")) {
@@ -256,6 +259,8 @@ void FtpCore::createControlSocket()
                      [this](int) { guarded([&] { controlDataAvailable(); }); });
     QObject::connect(control, &net::AsyncSocket::sessionClosed, q,
                      [this](int e) { guarded([&] { controlClosed(e); }); });
+    QObject::connect(control, &net::AsyncSocket::tlsReady, q,
+                     [this](int e) { guarded([&] { controlTlsReady(e); }); });
 }
 
 // Ends both connections at once, silently; what the operations hold (a
@@ -298,6 +303,9 @@ void FtpCore::controlConnected(int error)
 
 void FtpCore::controlDataAvailable()
 {
+    // Read again once the person has decided about the certificate.
+    if (awaitingCertificate)
+        return;
     QPointer<TFtpClient> self(q);
     net::AsyncSocket* socket = control;
     while (socket == control && control) {
@@ -437,6 +445,10 @@ void FtpCore::watchdogTick()
 {
     if (!requestRunning || inactivityTimeout <= 0 || state == TFtpState::ftpStAborting)
         return;
+    if (awaitingCertificate) {
+        touch();  // the person takes their time; the server waits too
+        return;
+    }
     // A connect attempt has a limit of its own (one per address).
     auto connecting = [](net::AsyncSocket* s) {
         return s

@@ -54,6 +54,7 @@ struct FtpCore {
     QByteArray socksPassword;
     int inactivityTimeout = 30;
     bool keepFileTimes = false;
+    FtpTlsMode tlsMode = FtpTlsMode::Off;
 
     // ---- public state ----------------------------------------------------
     TFtpState state = TFtpState::ftpStReady;
@@ -73,6 +74,10 @@ struct FtpCore {
     bool portRefused = false;   // PORT refused once: EPRT from now on
     bool mlsdRefused = false;   // MLSD refused once: LIST from now on
     FtpListingFormat listingFormat = FtpListingFormat::List;
+    FtpTlsStatus tls;
+    // The person is being asked about the certificate: nothing the server
+    // sends is acted on meanwhile, and the inactivity time-out waits.
+    bool awaitingCertificate = false;
 
     // ---- the running request --------------------------------------------
     bool requestRunning = false;
@@ -152,6 +157,7 @@ struct FtpCore {
     void controlConnected(int error);
     void controlDataAvailable();
     void controlClosed(int error);
+    void controlTlsReady(int error);
     void processLine(const QByteArray& line);
     void finalReply();
     void protocolViolation(const QByteArray& text);
@@ -163,6 +169,9 @@ struct FtpCore {
     void dropDataSockets();
     void dataSessionAvailable();
     void closeDataSocket();
+    // A protected data connection starts TLS as the client, resuming the
+    // control connection's session.
+    void protectDataSocket(net::AsyncSocket* socket);
 
     // An exception inside an event handler ends the running request with an
     // error report instead of leaving it hanging (and goes to OnBgException).

@@ -148,6 +148,10 @@ void DataConnectOp::dataConnected(int error)
     if (error != 0)
         return failConnection(error);
     m_core.touch();
+    // The handshake starts now and ends once the server takes part in it,
+    // which servers do only after the transfer command: the transfer waits
+    // for it, not this step.
+    m_core.protectDataSocket(m_core.data);
     finish(0);  // the port step is done once the connection is up
 }
 

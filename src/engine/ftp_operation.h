@@ -84,6 +84,9 @@ private:
 
 // Opens the control connection: name lookup, connect (each address in turn),
 // the banner.
+// With TLS (ftp_tls_open.cpp) the connection is ready for USER only once
+// it is encrypted and its certificate accepted: implicit TLS right after the
+// TCP connect, explicit TLS with AUTH TLS after the banner.
 class OpenOp : public FtpOperation {
 public:
     explicit OpenOp(FtpCore& core) : FtpOperation(core) {}
@@ -91,13 +94,25 @@ public:
     void lookupDone(int error);
     void connected(int error);
     void banner();
-    // A failed lookup or connect: nothing can follow it, not even QUIT.
+    void onReply(bool ok) override;  // AUTH TLS
+    void tlsReady(int error);
+    // A failed lookup, connect or TLS set-up: nothing can follow it, not
+    // even QUIT.
     bool fatal() const { return m_fatal; }
 
 private:
     void connectFailed(int error);
+    void sendAuth();
+    void startTls();
+    bool certificateAccepted();
+    // TLS could not be had: the connection ends with `error` and `text`.
+    void tlsFailed(int error, const QByteArray& text);
+    // Under "if offered": on in clear text, and the session says so.
+    void goOnPlain(const QString& reason);
+    bool explicitTls() const;
     quint16 m_port = 0;
     bool m_fatal = false;
+    bool m_viaProxy = false;
 };
 
 // PORT/EPRT or PASV/EPSV: a data connection for the next transfer. Passive
@@ -149,6 +164,8 @@ public:
     void dataAvailable(int error);
     void dataSent();
     void dataClosed(int error);
+    // A protected data connection finished its handshake (or failed it).
+    void dataEncrypted(int error);
     // Stop: the transfer is cut and ends as aborted.
     void abortTransfer();
     // The first reply refused the command (nothing was moved).

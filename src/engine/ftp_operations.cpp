@@ -195,6 +195,13 @@ void CommandOp::onReply(bool ok)
         c.features = code == 211 ? ftpreply::parseFeatures(c.replyLines) : QMap<QByteArray, QByteArray>();
         return finish(0);
     case Kind::Options:
+        if (m_argument == "PROT P") {
+            c.tls.dataProtected = code == 200;
+            QPointer<TFtpClient> self(c.q);
+            emit c.q->OnTlsChanged();
+            if (!self || finished)
+                return;
+        }
         return finish(0);
     case Kind::Mdtm:
         if (code == 213)
@@ -231,15 +238,28 @@ void OpenOp::start()
     c.requestResult = 0;
     c.features.clear();
     c.epsvRefused = c.portRefused = c.mlsdRefused = false;
+    c.tls = {};
+    c.awaitingCertificate = false;
     c.createControlSocket();
     c.control->setConnectTimeout(c.inactivityTimeout * 1000);
 
     const bool viaProxy = c.connectionType == TFtpConnectionType::ftpProxy;
+    m_viaProxy = viaProxy;
     const QByteArray host = viaProxy ? c.proxyServer : c.hostName;
     const QByteArray service = viaProxy ? c.proxyPort : c.port;
     if (!resolvePort(service, &m_port)) {
         m_fatal = true;
         return fail(500, "500 Invalid port: " + service);
+    }
+    if (viaProxy && (c.tlsMode == FtpTlsMode::Require || c.tlsMode == FtpTlsMode::Implicit)) {
+        // The proxy learns the server from USER, after which nothing can
+        // start TLS with the server itself.
+        m_fatal = true;
+        c.lastResponse = "TLS is not available through an FTP proxy: connect directly or through SOCKS";
+        c.statusCode = 500;
+        c.requestResult = net::ErrTlsProxy;
+        c.recordError();
+        return finish(net::ErrTlsProxy);
     }
     const net::SocksSettings socks = c.socksSettings();
     if (socks.level != net::SocksLevel::None) {
@@ -279,6 +299,8 @@ void OpenOp::connected(int error)
     if (error != 0)
         return connectFailed(error);
     c.connected = true;
+    if (c.tlsMode == FtpTlsMode::Implicit)
+        startTls();  // the banner comes encrypted
 }
 
 void OpenOp::connectFailed(int error)
@@ -304,8 +326,12 @@ void OpenOp::banner()
         c.setState(TFtpState::ftpStConnected);
         QPointer<TFtpClient> self(c.q);
         emit c.q->OnSessionConnected(0);
-        if (!self)
+        if (!self || finished)
             return;
+        if (explicitTls())
+            return sendAuth();
+        if (c.tlsMode == FtpTlsMode::Auto && m_viaProxy)
+            return goOnPlain(QStringLiteral("TLS is not available through an FTP proxy"));
         return finish(0);
     }
     c.recordError();

@@ -44,6 +44,12 @@ void FtpCore::attachDataSocket(net::AsyncSocket* socket)
                 transfer->dataClosed(e);
         });
     });
+    QObject::connect(socket, &net::AsyncSocket::tlsReady, q, [this](int e) {
+        guarded([&] {
+            if (transfer)
+                transfer->dataEncrypted(e);
+        });
+    });
 }
 
 void FtpCore::dataSessionAvailable()
@@ -61,6 +67,8 @@ void FtpCore::dataSessionAvailable()
     listener = nullptr;
     attachDataSocket(accepted);
     touch();
+    // Active mode too: we are the TLS client on the connection the server made.
+    protectDataSocket(accepted);
     if (transfer)
         transfer->dataAccepted();
 }
@@ -538,7 +546,7 @@ void TransferOp::sendNextBlock()
 {
     FtpCore& c = m_core;
     if (!c.data || !m_localFile || m_sendEof || !m_firstReplyOk || !m_running
-        || c.data->state() != net::SocketState::Connected)
+        || c.data->state() != net::SocketState::Connected || c.data->tlsPending())
         return;
     while (c.data->bufferedSendBytes() < kSendBufferHigh) {
         const QByteArray block = m_localFile->read(kSendChunk);
@@ -575,6 +583,12 @@ void TransferOp::dataClosed(int error)
         dataAvailable(0);
     if (!m_running)
         return;
+    // A protected connection that ends before TLS was set up, or without
+    // ending TLS, may have lost data: the file is not complete.
+    if (m_failure.isEmpty() && c.tls.dataProtected && c.data && !c.data->isEncrypted())
+        m_failure = "550 The data connection closed before TLS was set up";
+    else if (m_failure.isEmpty() && error == net::ErrTlsTruncated)
+        m_failure = "550 The data connection was closed without ending TLS: the transfer may be incomplete";
     // Closed before the 150 was read: the data waits in the socket and is
     // read by firstReply.
     m_dataClosed = true;

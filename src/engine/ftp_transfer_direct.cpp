@@ -25,7 +25,10 @@ constexpr int kRoundsPerEvent = 16;
 void TransferOp::maybeGoDirect()
 {
     FtpCore& c = m_core;
-    if (m_raw || !m_running || m_displayFile || m_ascii || !m_localFile || !m_failure.isEmpty())
+    // A protected data connection carries TLS records, which Qt encrypts
+    // and decrypts: it stays with the socket.
+    if (m_raw || !m_running || m_displayFile || m_ascii || !m_localFile || !m_failure.isEmpty()
+        || c.tls.dataProtected)
         return;
     if (!c.data || c.data->state() != net::SocketState::Connected || c.data->bufferedSendBytes() > 0)
         return;

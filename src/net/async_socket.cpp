@@ -10,7 +10,7 @@
 
 #include <QHostInfo>
 #include <QTcpServer>
-#include <QTcpSocket>
+#include <QSslSocket>
 
 #include <cerrno>
 
@@ -177,7 +177,7 @@ void AsyncSocket::Private::tryTcpCandidate()
     setState(SocketState::Connecting);
     if (connectTimeoutMs > 0)
         connectTimer.start(connectTimeoutMs);
-    attachSocket(new QTcpSocket);
+    attachSocket(new QSslSocket);
     sock->connectToHost(tcpCandidates.value(tcpIndex), tcpPort);
 }
 
@@ -353,7 +353,7 @@ bool AsyncSocket::listen(const QHostAddress& address, quint16 port)
     d->cancelLookup();
     d->resetAll();
     d->lastError = 0;
-    auto* server = new QTcpServer;
+    auto* server = new TlsCapableServer;
     if (!server->listen(address, port)) {
         const int sysErrno = errno;
         d->lastError = errorFromSocket(server->serverError(), sysErrno);

@@ -13,11 +13,13 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
+#include <QSslError>
 #include <QString>
 
 #include <memory>
 
-class QTcpSocket;
+class QSslSocket;
 class QTcpServer;
 
 namespace net {
@@ -152,7 +154,8 @@ public:
 
     // --- the stream itself ----------------------------------------------------
     // Hands the established connection over as a RawStream, with whatever
-    // was received and not yet read. Nothing queued for sending may be left.
+    // was received and not yet read. Nothing queued for sending may be left,
+    // and the connection must not be (or be becoming) a TLS one.
     // This socket is closed afterwards and reports nothing more. nullptr
     // when it is not connected or still has data to send.
     RawStream* takeStream(QObject* parent = nullptr);
@@ -168,6 +171,37 @@ public:
 
     int lastError() const;
 
+    // --- TLS ---------------------------------------------------------------
+    // Starts TLS as the client on the established connection (inside a SOCKS
+    // tunnel too; an accepted connection is the TLS client as well, as FTP
+    // wants of active data connections). `peerName` is the name the server's
+    // certificate must carry. `resume`: the configuration of another
+    // connection to the same server whose TLS session this one resumes (FTP
+    // servers expect every data connection to resume the control
+    // connection's session); null for a session of its own.
+    //
+    // Certificates are not judged here: what verification finds is kept in
+    // tlsErrors() and the handshake goes on, so that the owner can decide
+    // (and ask the person). tlsReady(0) follows once the connection is
+    // encrypted; tlsReady(ErrTlsHandshake) when the handshake failed, and
+    // then sessionClosed(ErrTlsHandshake). Data sent before the handshake has
+    // finished waits for it.
+    //
+    // On an encrypted connection a peer that closes without ending TLS
+    // (close_notify) gives sessionClosed(ErrTlsTruncated): what came may be
+    // cut short.
+    void startClientEncryption(const QString& peerName, const QSslConfiguration* resume = nullptr);
+    bool isEncrypted() const;
+    // The handshake has started and not yet ended.
+    bool tlsPending() const;
+    QList<QSslError> tlsErrors() const;
+    // The session: protocol, cipher, the peer's certificate chain and the
+    // TLS session (ticket) other connections can resume. TLS 1.3 servers
+    // send their tickets after the handshake; this is always the latest.
+    QSslConfiguration tlsConfiguration() const;
+    // Why the handshake failed, as the TLS library says it.
+    QString tlsErrorText() const;
+
 signals:
     void dnsLookupDone(int error);
     void sessionConnected(int error);
@@ -175,6 +209,7 @@ signals:
     void dataAvailable(int error);
     void dataSent(int error);
     void sessionClosed(int error);
+    void tlsReady(int error);
 
 private:
     struct Private;

@@ -9,7 +9,7 @@
 #include "net/socket_errors.h"
 
 #include <QTcpServer>
-#include <QTcpSocket>
+#include <QSslSocket>
 
 #include <cerrno>
 #include <unistd.h>
@@ -18,15 +18,27 @@ namespace net {
 
 // --- the underlying socket ------------------------------------------------------
 
-void AsyncSocket::Private::attachSocket(QTcpSocket* s)
+void AsyncSocket::Private::attachSocket(QSslSocket* s)
 {
     sock = s;
+    tlsPending = tlsOn = false;
+    tlsErrors.clear();
+    tlsErrorText.clear();
     s->setReadBufferSize(readBufferSize);
     QObject::connect(s, &QTcpSocket::connected, q, [this] { onConnected(); });
     QObject::connect(s, &QTcpSocket::readyRead, q, [this] { onReadyRead(); });
     QObject::connect(s, &QTcpSocket::bytesWritten, q, [this](qint64 n) {
         written += quint64(n);
         onBytesWritten();
+    });
+    // Encrypted, the bytes reach the system only after encryption.
+    QObject::connect(s, &QSslSocket::encryptedBytesWritten, q, [this] { onBytesWritten(); });
+    QObject::connect(s, &QSslSocket::encrypted, q, [this] { onEncrypted(); });
+    QObject::connect(s, &QSslSocket::sslErrors, q, [this](const QList<QSslError>& errors) {
+        // Judged by the owner after the handshake (see startClientEncryption).
+        tlsErrors += errors;
+        if (sock)
+            sock->ignoreSslErrors();
     });
     QObject::connect(s, &QTcpSocket::disconnected, q, [this] { onDisconnected(); });
     QObject::connect(s, &QTcpSocket::errorOccurred, q,
@@ -40,7 +52,7 @@ void AsyncSocket::Private::releaseSocket(bool abortIt)
 {
     if (!sock)
         return;
-    QTcpSocket* s = sock;
+    QSslSocket* s = sock;
     sock = nullptr;
     QObject::disconnect(s, nullptr, q, nullptr);
     if (abortIt)
@@ -91,7 +103,7 @@ void AsyncSocket::Private::onReadyRead()
 
 void AsyncSocket::Private::onBytesWritten()
 {
-    if (!sock || !sendPending || sock->bytesToWrite() > 0)
+    if (!sock || !sendPending || sock->bytesToWrite() > 0 || sock->encryptedBytesToWrite() > 0)
         return;
     if (state != SocketState::Connected && state != SocketState::Closing)
         return;
@@ -105,15 +117,25 @@ void AsyncSocket::Private::onDisconnected()
         onError(QAbstractSocket::RemoteHostClosedError);
         return;
     }
+    if (tlsPending) {
+        failTls();
+        return;
+    }
     if (state == SocketState::Connected || state == SocketState::Closing)
-        finishClosed(0);
+        finishClosed(state == SocketState::Connected && truncatedClose() ? ErrTlsTruncated : 0);
 }
 
 void AsyncSocket::Private::onError(QAbstractSocket::SocketError error)
 {
     // errno first: any call below may overwrite it.
     const int sysErrno = errno;
-    const int code = errorFromSocket(error, sysErrno);
+    int code = errorFromSocket(error, sysErrno);
+    if (tlsPending && state == SocketState::Connected) {
+        failTls();
+        return;
+    }
+    if (code == NoError && state == SocketState::Connected && truncatedClose())
+        code = ErrTlsTruncated;
     switch (state) {
     case SocketState::Connecting:
         if (!tryNextCandidate())
@@ -253,7 +275,7 @@ AsyncSocket* AsyncSocket::accept()
 {
     if (!d->server)
         return nullptr;
-    QTcpSocket* s = d->server->nextPendingConnection();
+    auto* s = qobject_cast<QSslSocket*>(d->server->nextPendingConnection());
     if (!s)
         return nullptr;
     auto* accepted = new AsyncSocket;
@@ -308,7 +330,7 @@ quint64 AsyncSocket::bytesHandedToSystem() const
 
 qint64 AsyncSocket::bufferedSendBytes() const
 {
-    return d->sock ? d->sock->bytesToWrite() : 0;
+    return d->sock ? d->sock->bytesToWrite() + d->sock->encryptedBytesToWrite() : 0;
 }
 
 qint64 AsyncSocket::bytesAvailable() const
@@ -426,7 +448,10 @@ namespace net {
 
 RawStream* AsyncSocket::takeStream(QObject* parent)
 {
-    if (d->state != SocketState::Connected || !d->sock || d->sock->bytesToWrite() > 0)
+    // An encrypted connection is Qt's to read and write: its bytes on the
+    // descriptor are TLS records.
+    if (d->state != SocketState::Connected || !d->sock || d->sock->bytesToWrite() > 0 || d->tlsOn
+        || d->tlsPending)
         return nullptr;
     const int fd = ::dup(int(d->sock->socketDescriptor()));
     if (fd < 0)

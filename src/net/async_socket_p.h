@@ -7,6 +7,8 @@
 
 #include <QAbstractSocket>
 #include <QHostAddress>
+#include <QSslSocket>
+#include <QTcpServer>
 #include <QTimer>
 
 #include <memory>
@@ -23,6 +25,20 @@ public:
 
 private:
     int& m_depth;
+};
+
+// A listener whose connections are QSslSockets, so that an accepted data
+// connection can start TLS like a connected one.
+class TlsCapableServer : public QTcpServer {
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* s = new QSslSocket;
+        if (s->setSocketDescriptor(descriptor))
+            addPendingConnection(s);
+        else
+            delete s;
+    }
 };
 
 struct AsyncSocket::Private {
@@ -63,7 +79,9 @@ struct AsyncSocket::Private {
     QTimer connectTimer;
 
     // --- socket and listener ---
-    QTcpSocket* sock = nullptr;
+    // Every connection is a QSslSocket: it works as a plain TCP socket until
+    // startClientEncryption().
+    QSslSocket* sock = nullptr;
     QTcpServer* server = nullptr;
     bool lingerSet = false;
     bool lingerOn = false;
@@ -82,6 +100,12 @@ struct AsyncSocket::Private {
     qint64 maxLineLength = 0;
     qint64 readBufferSize = 0;  // 0: unlimited
 
+    // --- TLS ---
+    bool tlsPending = false;
+    bool tlsOn = false;
+    QList<QSslError> tlsErrors;
+    QString tlsErrorText;
+
     void setState(SocketState s);
 
     // Emits now (returns false when a slot deleted the socket) or, inside a
@@ -99,7 +123,7 @@ struct AsyncSocket::Private {
     void startConnect(const QString& host, const QList<QHostAddress>& addresses, quint16 port);
 
     // socket
-    void attachSocket(QTcpSocket* s);
+    void attachSocket(QSslSocket* s);
     void releaseSocket(bool abortIt);
     void resetAll();
     void applyLinger();
@@ -117,6 +141,11 @@ struct AsyncSocket::Private {
     bool handleStep(const SocksHandshake::Step& step);
     bool failConnect(int error);
     void finishClosed(int error);
+    // TLS
+    void onEncrypted();
+    bool failTls();
+    // An encrypted connection that ended without close_notify.
+    bool truncatedClose() const;
 
     // data
     qsizetype rxAvailable() const { return rx.size() - rxPos; }

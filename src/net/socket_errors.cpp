@@ -36,6 +36,11 @@ QString socketErrorText(int error)
     case ErrSocksHostUnresolvable:
         return QStringLiteral("SOCKS 4 needs an IPv4 address for the host");
     case ErrSocksBadRequest: return QStringLiteral("SOCKS request cannot be encoded");
+    case ErrTlsHandshake: return QStringLiteral("TLS handshake failed");
+    case ErrTlsTruncated: return QStringLiteral("The connection was closed without ending TLS");
+    case ErrTlsRefused: return QStringLiteral("The server does not support TLS");
+    case ErrTlsProxy: return QStringLiteral("TLS is not available through an FTP proxy");
+    case ErrTlsCertificate: return QStringLiteral("The server's certificate was not accepted");
     case ErrUnknown: return QStringLiteral("Unknown error");
     default: return QStringLiteral("Socket error #%1").arg(error);
     }

@@ -34,6 +34,12 @@ enum SocketError : int {
     ErrSocksClosed = 20004,          // the server closed during the handshake
     ErrSocksHostUnresolvable = 20005,  // SOCKS 4 needs an IPv4 address
     ErrSocksBadRequest = 20006,      // a name, user or password too long to send
+    // TLS failures
+    ErrTlsHandshake = 21000,         // the TLS handshake failed
+    ErrTlsTruncated = 21001,         // the peer closed without ending TLS (close_notify)
+    ErrTlsRefused = 21002,           // TLS was required and the server does not offer it
+    ErrTlsProxy = 21003,             // TLS was required and the FTP proxy cannot carry it
+    ErrTlsCertificate = 21004,       // the server's certificate was not accepted
     ErrUnknown = 29999,
 };
 

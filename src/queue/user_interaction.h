@@ -5,6 +5,8 @@
 // text on standard error, tests with scripted answers that record what was
 // asked.
 
+#include "engine/ftp_tls.h"
+
 #include <QString>
 
 class UserInteraction {
@@ -28,7 +30,25 @@ public:
     // The modal bug-report window for an unexpected exception caught by the
     // routine with the given location code. May throw; see ReportBug.
     virtual void showBugReport(const QString& code, const QString& exceptionText) = 0;
+
+    // A server's certificate that the system does not trust: the person sees
+    // its subject, issuer, validity, host, fingerprint and the problems, and
+    // trusts it always (kept for this host and port), once, or not at all.
+    // `changedFrom`: the fingerprint trusted for this host and port before,
+    // when the server now presents another certificate (a clear warning);
+    // empty otherwise. A front end that cannot ask answers Cancel.
+    enum class CertificateAnswer { TrustAlways, TrustOnce, Cancel };
+    virtual CertificateAnswer askCertificate(const FtpCertificate& certificate, const QString& changedFrom)
+    {
+        (void)certificate;
+        (void)changedFrom;
+        return CertificateAnswer::Cancel;
+    }
 };
+
+// What a certificate question says, as plain text: the window, the command
+// line and the log share it.
+QString certificateText(const FtpCertificate& certificate, const QString& changedFrom);
 
 // The error box: the failed operation and the server's reason.
 QString errorBoxText(const QString& message, const QString& reason);

@@ -41,6 +41,8 @@ Session::Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icon
     connect(&ftp, &TFtpClient::OnDisplay, this, &Session::ftpDisplay);
     connect(&ftp, &TFtpClient::OnSessionClosed, this, &Session::ftpSessionClosed);
     connect(&ftp, &TFtpClient::OnRequestDone, this, &Session::ftpRequestDone);
+    connect(&ftp, &TFtpClient::OnCertificate, this, &Session::ftpCertificate);
+    connect(&ftp, &TFtpClient::OnTlsChanged, this, &Session::ftpTlsChanged);
     connect(&ftp, &TFtpClient::OnStateChange, this, [this] {
         const TFtpState state = ftp.State();
         if (state == TFtpState::ftpStWaitingReply || state == TFtpState::ftpStDnsLookup

@@ -42,6 +42,11 @@
 class IconCache;
 class UserInteraction;
 
+// The TLS mode an address's scheme names: "ftp" explicit if offered,
+// "ftpes" explicit required, "ftps" implicit. `known` is false for any other
+// scheme (or none), which gives the default too.
+FtpTlsMode tlsModeOfScheme(const QString& protocol, bool* known);
+
 enum class GaugeStyle { Percent, Indeterminate };
 
 // The texts of the transfer panels 2 to 5 and the gauge of panel 1 for one
@@ -114,6 +119,11 @@ public:
     quint8 ListingStyle = 0;
     QStringList Arguments;  // the command line, program name excluded
 
+    // FTP over TLS: the command line's --tls (instead of the site's or the
+    // address's mode) and --trust (certificates accepted for this run).
+    std::optional<FtpTlsMode> TlsModeOverride;
+    QList<QByteArray> TrustForRun;
+
     // The quick-connect fields.
     QString tbAddress;
     QString tbusername;
@@ -135,6 +145,11 @@ public:
     QString remotePathText() const { return m_remotePath; }     // rCombo
     const QStringList& remotePathHistory() const { return m_remoteHistory; }
     bool debugMenuVisible() const { return m_debugMenu; }
+    // The status bar's padlock: how the session is protected, and the text
+    // shown on hover (protocol, cipher, certificate).
+    enum class Security { None, Plain, Encrypted };
+    Security security() const { return m_security; }
+    QString securityText() const { return m_securityText; }
     int timerTag() const { return m_timerTag; }
     // Connected, the engine ready, and the completion of its last request
     // handled: the engine turns ready a moment before its completion event
@@ -189,6 +204,9 @@ public:
     void ftpDisplay(QByteArray& msg);
     void ftpSessionClosed(int error);
     void acStopExecute();
+    // session_tls.cpp: the engine's certificate question and TLS changes.
+    void ftpCertificate(const FtpCertificate& certificate, bool& accept);
+    void ftpTlsChanged();
     // The site manager's Connect: the site becomes the current site and its
     // values go into the quick-connect fields.
     void connectToSite(const tSiteObject& site);
@@ -249,6 +267,9 @@ signals:
     void siteManagerRequested();    // acSiteMgr
     void switchBrowsersRequested(); // acViewSwitchBrowsers
     void menusUpdateRequested();    // the actions' enabled states
+    void securityChanged();
+    // The session changed a setting (a certificate trusted always): save.
+    void settingsChanged();
 
 private:
     // session_startup.cpp
@@ -328,6 +349,7 @@ private:
     void startupPhase2();
 
     void setPanel(int index, const QString& text);
+    void updateSecurity();
     void setGauge(int value, GaugeStyle style);
 
     UserInteraction& m_ui;
@@ -369,6 +391,10 @@ private:
     QSet<QString> m_createdFolders;
     bool m_debugMenu = false;
     QString m_dataFile;
+    Security m_security = Security::None;
+    QString m_securityText;
+    bool m_tlsLogged = false;            // the TLS (or clear-text) line was logged
+    bool m_dataProtectionAsked = false;
 
     // The queue kept between runs.
     struct QueueServer {

@@ -14,6 +14,15 @@
 
 namespace {
 
+// The schemes of FTP addresses: an address with one of them takes the
+// anonymous defaults for what it leaves out.
+bool schemeKnownFtp(const QString& protocol)
+{
+    bool known = false;
+    tlsModeOfScheme(protocol, &known);
+    return known;
+}
+
 // Stored site fields have a fixed capacity; cut at a character boundary.
 QByteArray fieldBytes(const QString& text, int capacity)
 {
@@ -56,7 +65,7 @@ void Session::acConnectExecute(bool bySender)
 
         tbAddress.replace(QStringLiteral("%20"), QStringLiteral(" "));
         const ParsedAddress url = splitAddress(tbAddress);
-        if (url.protocol.toLower() == QLatin1String("ftp")) {
+        if (schemeKnownFtp(url.protocol)) {
             if (!url.hasUser)
                 tbusername = QStringLiteral("anonymous");
             if (!url.hasPassword)
@@ -68,7 +77,13 @@ void Session::acConnectExecute(bool bySender)
                                ? url.password
                                : (tbPassword.isEmpty() ? QString::fromUtf8(settings.sAnonPassword) : tbPassword);
         QString host = url.host.isEmpty() ? kExampleHost : url.host;
+        // The scheme names the TLS mode (ftps:// implicit TLS, on port 990
+        // unless the address says otherwise); without one the site's stays.
+        bool schemeKnown = false;
+        const FtpTlsMode schemeMode = tlsModeOfScheme(url.protocol, &schemeKnown);
         QString port = !url.port.isEmpty() ? url.port : (tbPort.isEmpty() ? QStringLiteral("21") : tbPort);
+        if (schemeKnown && schemeMode == FtpTlsMode::Implicit && url.port.isEmpty())
+            port = QStringLiteral("990");
         CurrentRemoteFolder = url.path;
         if (password.isEmpty())
             password = kPlaceholderPassword;
@@ -84,6 +99,8 @@ void Session::acConnectExecute(bool bySender)
         CurrentSite->SiteUser = fieldBytes(tbusername, tSiteObject::NameCapacity);
         CurrentSite->SitePassword = fieldBytes(tbPassword, tSiteObject::NameCapacity);
         CurrentSite->SitePort = fieldBytes(tbPort, tSiteObject::PortCapacity);
+        if (schemeKnown)
+            CurrentSite->SiteTlsMode = quint8(schemeMode);
         ftp.setHostName(CurrentSite->SiteHost);
         ftp.setUserName(CurrentSite->SiteUser);
         ftp.setPassWord(CurrentSite->SitePassword);
@@ -142,6 +159,9 @@ void Session::acConnectExecute(bool bySender)
         setConnectState(true);
         remoteNames.clear();
         applyEngineSettings();
+        ftp.setTlsMode(TlsModeOverride.value_or(tlsModeFromNumber(CurrentSite->SiteTlsMode)));
+        m_tlsLogged = m_dataProtectionAsked = false;
+        updateSecurity();
         ftp.Connect();
     });
 }
@@ -246,6 +266,7 @@ void Session::ftpSessionClosed(int error)
     m_remotePath.clear();
     m_remoteHistory.clear();
     emit remotePaneCleared();
+    updateSecurity();
 }
 
 void Session::keepQueueForReconnection()

@@ -99,6 +99,7 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
             claimRestoredTransfers();
             setPanel(0, QStringLiteral("Connected to ") + QString::fromUtf8(ftp.HostName()) + QLatin1Char(':')
                             + QString::fromUtf8(ftp.Port()));
+            updateSecurity();
         } else {
             CommandQueue.clear();
             try { ftp.Abort(); } catch (...) {}

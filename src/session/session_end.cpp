@@ -11,6 +11,11 @@ bool isSocketError(int error)
     return error >= 10000;
 }
 
+bool isTlsError(int error)
+{
+    return error >= net::ErrTlsHandshake && error < net::ErrTlsHandshake + 1000;
+}
+
 int replyCode(const QString& reply)
 {
     bool ok = false;
@@ -37,6 +42,8 @@ QString sessionEndText(const SessionEnd& end)
         QString reason;
         if (inactive)
             reason = reply;
+        else if (isTlsError(end.error) && !reply.isEmpty())
+            reason = reply;  // the engine's own words: which TLS problem, and why
         else if (isSocketError(end.error))
             reason = net::socketErrorText(end.error);
         else if (replyCode(reply) >= 400)

@@ -28,6 +28,7 @@ void Session::FormCreate(const QStringList& arguments, const QString& dataFile, 
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         localFolderHistory[size_t(i)] = QString::fromUtf8(settings.localFolderHistory[size_t(i)]);
     sites.load(favoritesStream(strm));
+    sites.loadOptions(siteOptionsStream(strm));
     passwords.start(m_platform.now());
     loadSavedQueue();
 
@@ -88,8 +89,9 @@ bool Session::saveDataFile(bool atExit)
     const QByteArray quickPassword = settings.quickConnectPassword;
     settings.quickConnectPassword = passwords.storedQuickConnectPassword();
     StreamContainer during = strm;
+    const QByteArray siteOptions = sites.saveOptions();  // first: it may give sites their keys
     const StoreStatus status = ::saveDataFile(atExit ? strm : during, m_dataFile, settings,
-                                              sites.save(&PasswordVault::storedPassword));
+                                              sites.save(&PasswordVault::storedPassword), siteOptions);
     settings.quickConnectPassword = quickPassword;
     if (!status.ok()) {
         if (atExit)

@@ -116,7 +116,8 @@ void Session::clipboardMonitor()
     if (text.size() <= 12)
         return;
     const QString address = text.trimmed();
-    if (!address.startsWith(QStringLiteral("ftp://")))
+    if (!address.startsWith(QStringLiteral("ftp://")) && !address.startsWith(QStringLiteral("ftpes://"))
+        && !address.startsWith(QStringLiteral("ftps://")))
         return;
     // Emptied first: one copy is acted on once, whatever the answer.
     m_platform.clearClipboard();

@@ -22,11 +22,13 @@ SiteFields siteFieldsOf(const QString& displayName, const tSiteObject& site)
     f.remoteFolder = QString::fromUtf8(site.SiteRemoteFolder);
     f.localFolder = QString::fromUtf8(site.SiteLocalFolder);
     f.autoReconnect = site.SiteAutoReconnect;
+    f.tlsMode = site.SiteTlsMode;
     return f;
 }
 
 void storeSiteFields(const SiteFields& fields, tSiteObject& site)
 {
+    const int typed = tlsModeOfTypedHost(fields.host);
     site.SiteHost = stripFtpPrefix(fields.host).toUtf8();
     site.SitePort = fields.port.toUtf8();
     site.SiteUser = fields.user.toUtf8();
@@ -34,12 +36,32 @@ void storeSiteFields(const SiteFields& fields, tSiteObject& site)
     site.SiteRemoteFolder = fields.remoteFolder.toUtf8();
     site.SiteLocalFolder = fields.localFolder.toUtf8();
     site.SiteAutoReconnect = fields.autoReconnect;
+    site.SiteTlsMode = quint8(typed >= 0 ? typed : qBound(0, fields.tlsMode, 3));
+}
+
+QStringList siteEncryptionChoices()
+{
+    return {QStringLiteral("Plain FTP only (insecure)"), QStringLiteral("Explicit FTP over TLS if available"),
+            QStringLiteral("Require explicit FTP over TLS"), QStringLiteral("Require implicit FTP over TLS")};
+}
+
+int tlsModeOfTypedHost(const QString& host)
+{
+    if (host.startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive))
+        return 3;
+    if (host.startsWith(QLatin1String("ftpes://"), Qt::CaseInsensitive))
+        return 2;
+    return -1;
 }
 
 QString stripFtpPrefix(const QString& host)
 {
     if (host.startsWith(FtpPrefix, Qt::CaseInsensitive))
         return host.mid(FtpPrefix.size());
+    // The TLS schemes go too; the site's encryption keeps what they said.
+    for (const QLatin1String scheme : {QLatin1String("ftps://"), QLatin1String("ftpes://")})
+        if (host.startsWith(scheme, Qt::CaseInsensitive))
+            return host.mid(scheme.size());
     return host;
 }
 

@@ -7,6 +7,7 @@
 #include "store/site_object.h"
 
 #include <QString>
+#include <QStringList>
 
 inline constexpr int SitePortMin = 21;
 inline constexpr int SitePortMax = 32767;
@@ -42,6 +43,8 @@ struct SiteFields {
     QString remoteFolder;
     QString localFolder;
     bool autoReconnect = false;
+    // `SiteEncryption`: FTP over TLS, as SiteTlsMode numbers it.
+    int tlsMode = 1;
 
     bool operator==(const SiteFields&) const = default;
 };
@@ -56,6 +59,12 @@ void storeSiteFields(const SiteFields& fields, tSiteObject& site);
 
 // A host as typed, without one leading "ftp://" in any letter case.
 QString stripFtpPrefix(const QString& host);
+
+// The choices of `SiteEncryption`, in the order of SiteTlsMode's numbers.
+QStringList siteEncryptionChoices();
+// A host typed as "ftps://host" or "ftpes://host" names its encryption too:
+// the mode it names (implicit, explicit required), or -1 for none.
+int tlsModeOfTypedHost(const QString& host);
 
 // The port after `steps` clicks of the up-down control: a port that is not a
 // number starts from the lower limit; the result stays within 21..32767.

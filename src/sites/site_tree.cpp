@@ -73,6 +73,22 @@ QByteArray SiteTree::save(QByteArray (*passwordForFile)(const tSiteObject&)) con
     return stream;
 }
 
+void SiteTree::loadOptions(QByteArrayView stream)
+{
+    QList<tSiteObject*> records;
+    for (SiteNode* node : sitesInTreeOrder())
+        records << node->site();
+    decodeSiteOptions(stream, records);
+}
+
+QByteArray SiteTree::saveOptions()
+{
+    QList<tSiteObject*> records;
+    for (SiteNode* node : sitesInTreeOrder())
+        records << node->site();
+    return encodeSiteOptions(records);
+}
+
 QList<SiteNode*> SiteTree::nodesInTreeOrder() const
 {
     QList<SiteNode*> nodes;

@@ -44,6 +44,10 @@ public:
     // Every site record in tree order, its tree path in the name field and,
     // when `passwordForFile` is given, its password field from it.
     QByteArray save(QByteArray (*passwordForFile)(const tSiteObject&) = nullptr) const;
+    // The "SiteOptions" stream (options added later, by each site's stable
+    // key): read after load(); written before save(), which it may give keys.
+    void loadOptions(QByteArrayView stream);
+    QByteArray saveOptions();
 
     // Pre-order: the root, then every node as the tree shows it.
     QList<SiteNode*> nodesInTreeOrder() const;

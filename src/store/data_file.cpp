@@ -67,13 +67,23 @@ QByteArray favoritesStream(const StreamContainer& strm)
     return bytes;
 }
 
+QByteArray siteOptionsStream(const StreamContainer& strm)
+{
+    QByteArray bytes;
+    if (!strm.getStream(SiteOptionsStreamName, bytes).ok())
+        return {};
+    return bytes;
+}
+
 StoreStatus saveDataFile(StreamContainer& strm, const QString& path, ProgramData& settings,
-                         const QByteArray& favorites)
+                         const QByteArray& favorites, const QByteArray& siteOptions)
 {
     ++settings.saveCounter;
     strm.putStream(ProgramDataStreamName, settings.encode());
     strm.putStream(FavoritesStreamName, favorites);
     strm.putStream(PreferencesStreamName, settings.encodeExtension());
+    if (!siteOptions.isEmpty())
+        strm.putStream(SiteOptionsStreamName, siteOptions);
     const StoreStatus status = strm.saveToFile(path);
     strm.clear();
     return status;

@@ -16,6 +16,8 @@ inline const QString ProgramDataStreamName = QStringLiteral("ProgramData");
 inline const QString FavoritesStreamName = QStringLiteral("Favorites");
 // Settings added after ProgramData's layout was settled (ProgramData::encodeExtension).
 inline const QString PreferencesStreamName = QStringLiteral("Preferences");
+// Site options added after the site record's layout was settled (encodeSiteOptions).
+inline const QString SiteOptionsStreamName = QStringLiteral("SiteOptions");
 
 struct DataFileLoad {
     ProgramData settings;   // the defaults whenever the record could not be read
@@ -43,8 +45,11 @@ DataFileLoad loadDataFile(StreamContainer& strm, const QString& path,
 
 // The stored site records, empty when the stream is absent.
 QByteArray favoritesStream(const StreamContainer& strm);
+// The stored site options, empty when the stream is absent (an older file).
+QByteArray siteOptionsStream(const StreamContainer& strm);
 
 // Increments the save counter, puts "ProgramData" and then "Favorites" into
 // `strm`, saves it to `path` (atomically, owner-only) and clears it.
+// `siteOptions`, when not empty, is put as "SiteOptions".
 StoreStatus saveDataFile(StreamContainer& strm, const QString& path, ProgramData& settings,
-                         const QByteArray& favorites);
+                         const QByteArray& favorites, const QByteArray& siteOptions = {});

@@ -110,6 +110,10 @@ struct ProgramData {
     // The keyring entry holding the quick-connect password; empty when the
     // keyring holds none (the password, if any, is in quickConnectPassword).
     QByteArray quickConnectKeyringKey;
+    // Server certificates the person trusts always although the system does
+    // not: one line each, "host:port SHA256-hex" (the host as connected to;
+    // an IPv6 address in brackets).
+    QByteArray sTrustedCertificates;
 
     // The keys of the extension record this version does not know; they are
     // written back unchanged.

@@ -30,6 +30,7 @@ const std::array flagFields{
 };
 const std::array textFields{
     TextField{"QuickConnectKeyringKey", &ProgramData::quickConnectKeyringKey},
+    TextField{"TrustedCertificates", &ProgramData::sTrustedCertificates},
 };
 
 } // namespace

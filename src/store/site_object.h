@@ -16,6 +16,7 @@ struct tSiteObject {
     static constexpr int NameCapacity = 255;
     static constexpr int PortCapacity = 6;
     static constexpr int KeyringKeyCapacity = 63;
+    static constexpr int OptionsKeyCapacity = 63;
 
     QByteArray SiteName;
     QByteArray SiteUser;
@@ -29,6 +30,16 @@ struct tSiteObject {
     // when the keyring holds none. Kept in the first bytes of the record's
     // reserved range, which older files have zeroed.
     QByteArray SiteKeyringKey;
+    // The key of this site's entry in the "SiteOptions" stream (options added
+    // after the record's layout was settled); given when the site first has
+    // such an option. Kept in the reserved range after SiteKeyringKey, so it
+    // survives renames and moves.
+    QByteArray SiteOptionsKey;
+
+    // From the "SiteOptions" stream: FTP over TLS, as FtpTlsMode numbers it
+    // (0 off, 1 explicit if offered, 2 explicit required, 3 implicit). Files
+    // without the stream give every site 1.
+    quint8 SiteTlsMode = 1;
 
     // Not stored: what the session knows of the keyring entry this run.
     enum class KeyringState : quint8 {
@@ -54,6 +65,13 @@ struct tSiteObject {
 
     bool operator==(const tSiteObject&) const = default;
 };
+
+// The "SiteOptions" stream: per site (by SiteOptionsKey) the options the
+// fixed record has no room for, as a keyed record of keyed records.
+// decodeSiteOptions fills the sites that have an entry; encodeSiteOptions
+// gives a key to every site with an option other than its default.
+void decodeSiteOptions(QByteArrayView stream, const QList<tSiteObject*>& sites);
+QByteArray encodeSiteOptions(const QList<tSiteObject*>& sites);
 
 // The "Favorites" stream: every record in order. The number of sites is the
 // stream's size divided by the record size; a partial record at the end is

@@ -1,5 +1,7 @@
 #include "ui/dialog_user_interaction.h"
 
+#include "ui/form_certificate.h"
+
 #include "ui/form_bug_report.h"
 #include "ui/form_xfer_action.h"
 
@@ -45,6 +47,12 @@ UserInteraction::TransferActionAnswer DialogUserInteraction::askTransferAction(c
                                                                                int countdownSeconds)
 {
     return TFormXFerAction::ask(m_parent, text, preselected, autoClose, countdownSeconds);
+}
+
+UserInteraction::CertificateAnswer DialogUserInteraction::askCertificate(const FtpCertificate& certificate,
+                                                                        const QString& changedFrom)
+{
+    return TFormCertificate::ask(m_parent, certificate, changedFrom);
 }
 
 void DialogUserInteraction::showBugReport(const QString& code, const QString& exceptionText)

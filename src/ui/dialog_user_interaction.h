@@ -22,6 +22,7 @@ public:
     TransferActionAnswer askTransferAction(const QString& text, int preselected, bool autoClose,
                                            int countdownSeconds) override;
     void showBugReport(const QString& code, const QString& exceptionText) override;
+    CertificateAnswer askCertificate(const FtpCertificate& certificate, const QString& changedFrom) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -56,6 +56,10 @@ void TFormMain::connectSessionState()
         setWindowIconText(m_session->applicationTitle());
     });
     connect(&s, &Session::panelsChanged, this, &TFormMain::showSessionPanels);
+    connect(&s, &Session::securityChanged, this, [this] {
+        stat->setSecurity(StatusBar::Security(int(m_session->security())), m_session->securityText());
+    });
+    connect(&s, &Session::settingsChanged, this, &TFormMain::requestSave);
     connect(&s, &Session::queueAlwaysActiveChanged, acQueueAlwaysActive, &QAction::setChecked);
     // Queue rows come and go between ticks; the queue's actions follow them.
     connect(&s.qLv, &TransferQueue::rowInserted, this, &TFormMain::updateActions);

@@ -4,6 +4,7 @@
 #include "ui/form_sites_tree.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -99,6 +100,9 @@ void TFormSites::buildControls()
     SiteSlFolderBrowse->setToolTip(QStringLiteral("Browse for the local folder"));
     SiteSAutoReconnect = new QCheckBox(QStringLiteral("A&uto reconnect if disconnected"), this);
     SiteSAutoReconnect->setObjectName(QStringLiteral("SiteSAutoReconnect"));
+    SiteEncryption = new QComboBox(this);
+    SiteEncryption->setObjectName(QStringLiteral("SiteEncryption"));
+    SiteEncryption->addItems(siteEncryptionChoices());
     SiteSSetAnonymous = button(this, "SiteSSetAnonymous", QStringLiteral("&Anonymous"));
     moreOptions = button(this, "moreOptions", QStringLiteral("&More FTP Options"));
     newSite = button(this, "newSite", QStringLiteral("New &Site"));
@@ -136,6 +140,7 @@ void TFormSites::buildControls()
     auto* portLabel = new QLabel(QStringLiteral("&Port:"), this);
     portLabel->setBuddy(SitePort);
     form->addRow(portLabel, portRow);
+    form->addRow(QStringLiteral("&Encryption:"), SiteEncryption);
     form->addRow(QStringLiteral("U&ser name:"), SiteUsername);
     form->addRow(QStringLiteral("Pass&word:"), SitePassword);
     form->addRow(QStringLiteral("&Remote folder:"), SiteSrFolder);
@@ -196,6 +201,7 @@ void TFormSites::buildControls()
     for (QLineEdit* edit : {sitename, SiteHost, SitePort, SiteUsername, SitePassword, SiteSrFolder, SiteSlFolder})
         connect(edit, &QLineEdit::textChanged, this, &TFormSites::controlChanged);
     connect(SiteSAutoReconnect, &QCheckBox::toggled, this, &TFormSites::controlChanged);
+    connect(SiteEncryption, &QComboBox::currentIndexChanged, this, &TFormSites::controlChanged);
     connect(SitePortUp, &QToolButton::clicked, this, [this] { SitePortUpDownClick(1); });
     connect(SitePortDown, &QToolButton::clicked, this, [this] { SitePortUpDownClick(-1); });
     connect(SiteSlFolderBrowse, &QToolButton::clicked, this, &TFormSites::browseLocalFolder);
@@ -249,7 +255,8 @@ void TFormSites::selectNode(const SiteNode* node)
 QList<QWidget*> TFormSites::siteControls() const
 {
     return {SiteHost,     SitePort,     SitePortUp,         SitePortDown,       SiteUsername,      SitePassword,
-            SiteSrFolder, SiteSlFolder, SiteSlFolderBrowse, SiteSAutoReconnect, SiteSSetAnonymous, moreOptions};
+            SiteSrFolder, SiteSlFolder, SiteSlFolderBrowse, SiteSAutoReconnect, SiteSSetAnonymous, moreOptions,
+            SiteEncryption};
 }
 
 void TFormSites::selectionChanged()
@@ -277,6 +284,7 @@ void TFormSites::fillControls(const SiteNode* node)
     SiteSrFolder->setText(fields.remoteFolder);
     SiteSlFolder->setText(fields.localFolder);
     SiteSAutoReconnect->setChecked(fields.autoReconnect);
+    SiteEncryption->setCurrentIndex(fields.tlsMode);
     for (QWidget* control : siteControls())
         control->setEnabled(site);
     // The instructions belong to a site's boxes; a folder has no host.
@@ -305,6 +313,7 @@ SiteFields TFormSites::fieldsFromControls() const
     f.remoteFolder = SiteSrFolder->text();
     f.localFolder = SiteSlFolder->text();
     f.autoReconnect = SiteSAutoReconnect->isChecked();
+    f.tlsMode = SiteEncryption->currentIndex();
     return f;
 }
 

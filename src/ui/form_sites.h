@@ -11,6 +11,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,6 +42,7 @@ public:
     QLineEdit* SiteSlFolder = nullptr;
     QToolButton* SiteSlFolderBrowse = nullptr;
     QCheckBox* SiteSAutoReconnect = nullptr;
+    QComboBox* SiteEncryption = nullptr;
     QPushButton* SiteSSetAnonymous = nullptr;
     QPushButton* moreOptions = nullptr;
     QPushButton* newSite = nullptr;

@@ -1,6 +1,8 @@
 #include "ui/status_bar.h"
 
 #include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProgressBar>
 #include <QResizeEvent>
 
@@ -34,6 +36,33 @@ private:
     QString m_full;
 };
 
+// A padlock drawn here, so that it looks the same on every desktop theme:
+// closed and dark green when encrypted, open and red when not.
+QPixmap padlock(bool closed, qreal ratio)
+{
+    const int size = 16;
+    QPixmap pixmap(QSize(size, size) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor colour = closed ? QColor(0x1b, 0x6e, 0x20) : QColor(0xc0, 0x00, 0x00);
+    p.setPen(QPen(colour, 1.8));
+    QPainterPath shackle;
+    const qreal left = 4.5, right = 11.5, top = 2.0, bottom = 7.5;
+    shackle.moveTo(left, bottom);
+    shackle.lineTo(left, 5.5);
+    shackle.arcTo(QRectF(left, top, right - left, 7.0), 180, -180);
+    shackle.lineTo(right, closed ? bottom : 4.0);
+    p.translate(closed ? 0 : 3.0, closed ? 0 : -1.0);
+    p.drawPath(shackle);
+    p.resetTransform();
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawRoundedRect(QRectF(2.5, 7.5, 11, 7.5), 1.5, 1.5);
+    return pixmap;
+}
+
 } // namespace
 
 StatusBar::StatusBar(QWidget *parent) : QWidget(parent), m_gauge(new QProgressBar(this))
@@ -54,8 +83,27 @@ StatusBar::StatusBar(QWidget *parent) : QWidget(parent), m_gauge(new QProgressBa
         label->setAlignment(i == 0 || i == 6 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
         m_panels[size_t(i)] = label;
     }
+    m_lock = new QLabel(m_panels[6]);
+    m_lock->setObjectName(QStringLiteral("securityLock"));
+    m_lock->setAlignment(Qt::AlignCenter);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     layoutPanels();
+}
+
+void StatusBar::setSecurity(Security security, const QString &text)
+{
+    m_security = security;
+    m_lock->setToolTip(text);
+    m_panels[6]->setToolTip(text);
+    if (security == Security::None)
+        m_lock->clear();
+    else
+        m_lock->setPixmap(padlock(security == Security::Encrypted, devicePixelRatioF()));
+}
+
+QString StatusBar::securityText() const
+{
+    return m_lock->toolTip();
 }
 
 void StatusBar::setPanelText(int panel, const QString &text)
@@ -136,4 +184,5 @@ void StatusBar::layoutPanels()
         m_panels[size_t(i)]->setGeometry(x, 0, w, height());
         x += w;
     }
+    m_lock->setGeometry(m_panels[6]->rect());
 }

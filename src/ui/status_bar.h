@@ -3,7 +3,7 @@
 // stat: the status bar's seven panels. Panel 0 is the general status text
 // and takes whatever the other six leave on every resize; panel 1 is a
 // percent gauge; panels 2 to 5 show the running transfer's percentage, rate,
-// time left and amount; panel 6 stays empty.
+// time left and amount; panel 6 shows the padlock of FTP over TLS.
 
 #include <QWidget>
 
@@ -38,6 +38,14 @@ public:
     // Gauge 0 in the percent style, panels 2 to 5 empty.
     void resetTransferPanels();
 
+    // Panel 6: a closed padlock while the session is encrypted, an open red
+    // one while it runs in clear text, nothing without a session; the text
+    // (protocol, cipher, certificate) shows on hover.
+    enum class Security { None, Plain, Encrypted };
+    void setSecurity(Security security, const QString &text);
+    Security security() const { return m_security; }
+    QString securityText() const;
+
     QSize sizeHint() const override;
 
 protected:
@@ -51,4 +59,6 @@ private:
     std::array<QString, PanelCount> m_texts;
     GaugeStyle m_style = GaugeStyle::Percent;
     int m_percent = 0;
+    QLabel *m_lock;
+    Security m_security = Security::None;
 };

@@ -44,6 +44,16 @@ struct ScriptedInteraction : UserInteraction {
         return actions.takeFirst();
     }
     void showBugReport(const QString& code, const QString& text) override { bugReports << code + ": " + text; }
+
+    QList<CertificateAnswer> certificateAnswers;  // in order; Cancel when empty
+    QList<FtpCertificate> certificates;           // what was asked
+    QStringList certificateChanges;               // the changedFrom of each question
+    CertificateAnswer askCertificate(const FtpCertificate& certificate, const QString& changedFrom) override
+    {
+        certificates << certificate;
+        certificateChanges << changedFrom;
+        return certificateAnswers.isEmpty() ? CertificateAnswer::Cancel : certificateAnswers.takeFirst();
+    }
 };
 
 struct ScriptedPlatform : SessionPlatform {

@@ -69,7 +69,9 @@ bool passwordMatches(const char *hash)
 // user not named in /etc/ftpusers, a shell listed in /etc/shells
 // (pam_shells; check_shell=NO does not reach PAM) and a valid password;
 // vsftpd itself changes into the home folder before local_root.
-bool ensureUser(QString &error)
+}  // namespace
+
+bool ensureFtpTestUser(QString &error)
 {
     // Tests run in parallel; useradd and chpasswd must not race on
     // /etc/passwd and /etc/shadow.
@@ -118,6 +120,23 @@ bool ensureUser(QString &error)
     return true;
 }
 
+bool giveTreeToFtpTestUser(const QString &path)
+{
+    const struct passwd *pw = ::getpwnam(kUser);
+    if (!pw)
+        return false;
+    const uid_t uid = pw->pw_uid;
+    const gid_t gid = pw->pw_gid;
+    bool ok = ::lchown(QFile::encodeName(path).constData(), uid, gid) == 0;
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        ok = ::lchown(QFile::encodeName(it.next()).constData(), uid, gid) == 0 && ok;
+    return ok;
+}
+
+namespace {
+
 bool writeFile(const QString &name, const QByteArray &data, QString &error)
 {
     QFile f(name);
@@ -162,17 +181,7 @@ QByteArray VsftpdServer::password() const
 
 bool VsftpdServer::handRootToUser() const
 {
-    const struct passwd *pw = ::getpwnam(kUser);
-    if (!pw)
-        return false;
-    const uid_t uid = pw->pw_uid;
-    const gid_t gid = pw->pw_gid;
-    bool ok = ::lchown(QFile::encodeName(root()).constData(), uid, gid) == 0;
-    QDirIterator it(root(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        ok = ::lchown(QFile::encodeName(it.next()).constData(), uid, gid) == 0 && ok;
-    return ok;
+    return giveTreeToFtpTestUser(root());
 }
 
 bool VsftpdServer::prepare(quint16 port, Launch &launch, QString &error)
@@ -181,7 +190,7 @@ bool VsftpdServer::prepare(quint16 port, Launch &launch, QString &error)
         error = QStringLiteral("vsftpd in standalone mode must be started as root");
         return false;
     }
-    if (!ensureUser(error))
+    if (!ensureFtpTestUser(error))
         return false;
     // secure_chroot_dir: empty, owned by root, not writable by others.
     const QString empty = filePath(QStringLiteral("empty"));
@@ -240,6 +249,20 @@ bool VsftpdServer::writeConfig(quint16 port, QString &error) const
     set("xferlog_enable", QStringLiteral("YES"));
     set("log_ftp_protocol", QStringLiteral("YES"));
     set("vsftpd_log_file", filePath(QStringLiteral("vsftpd.log")));
+    if (m_options.tls != Options::Tls::None) {
+        const auto yesNo = [](bool on) { return on ? QStringLiteral("YES") : QStringLiteral("NO"); };
+        set("ssl_enable", QStringLiteral("YES"));
+        set("implicit_ssl", yesNo(m_options.tls == Options::Tls::Implicit));
+        set("rsa_cert_file", m_options.certificate);
+        set("rsa_private_key_file", m_options.key);
+        set("ssl_tlsv1", QStringLiteral("YES"));
+        set("ssl_sslv2", QStringLiteral("NO"));
+        set("ssl_sslv3", QStringLiteral("NO"));
+        set("require_ssl_reuse", yesNo(m_options.requireReuse));
+        set("force_local_logins_ssl", yesNo(m_options.forceTls));
+        set("force_local_data_ssl", yesNo(m_options.forceTls));
+        set("allow_anon_ssl", QStringLiteral("YES"));
+    }
     return writeFile(filePath(QStringLiteral("vsftpd.conf")), conf, error);
 }
 
