@@ -111,7 +111,7 @@ QByteArray bytes(const QString& text)
 void uploadFolder(CommandQueue& queue, TransferQueue& transfers, const QString& localFolder,
                   const QString& remoteFolder, QStringList& expanding, const QueueLog& log)
 {
-    queue.append(makeCommand({"newfolder", bytes(remoteFolder), "ignoreerror"}));
+    queue.append(QueuedCommand::newFolder(remoteFolder, true));
     // No QDir::System: FIFOs, sockets, devices and broken links are not files
     // that can be sent. Hidden entries are sent like any other.
     const QFileInfoList infos = QDir(localFolder).entryInfoList(
@@ -181,15 +181,10 @@ QStringList QueueRecursiveListing(const tFolderObject& folder, const QString& cu
         }
         writeLog(log, row.name);
         MarkFolderStale(cache, path);
-        queue.prepend(makeCommand({"list", "flag:recursive", QByteArray::number(depth + 1)}));
-        queue.prepend(makeCommand({"cwd", bytes(path)}));
+        queue.prepend(QueuedCommand::recursiveList(depth + 1));
+        queue.prepend(QueuedCommand::cwd(path));
     }
     return tooDeep;
-}
-
-int recursiveListingDepth(const QueuedCommand& list)
-{
-    return list.field(1).toInt();
 }
 
 void QueueBufferedFolderDeletion(const RemoteFolderCache& cache, CommandQueue& queue, const QString& folderPath,
@@ -208,13 +203,13 @@ void QueueBufferedFolderDeletion(const RemoteFolderCache& cache, CommandQueue& q
                 logUnsafe(log, row.name);
                 continue;
             }
-            queue.append(makeCommand({"deletefile", bytes(*it + row.name)}));
+            queue.append(QueuedCommand::deleteFile(*it + row.name));
         }
         const bool holdsUnseen = std::any_of(incomplete.begin(), incomplete.end(), [&](const QString& unseen) {
             return RemoteFolderCache::folderKey(unseen).startsWith(*it);
         });
         if (!holdsUnseen)
-            queue.append(makeCommand({"deletefolder", bytes(*it)}));
+            queue.append(QueuedCommand::deleteFolder(*it));
     }
 }
 

@@ -30,17 +30,13 @@ inline constexpr int kDefaultFolderDepthLimit = 64;
 // A folder name that is not a safe path part is logged as skipped instead.
 //
 // depth is the level of currentRemoteFolder below the walk's first folder (0
-// for that folder itself); the queued "list" carries depth + 1 as its field 1.
+// for that folder itself); the queued "list" carries depth + 1.
 // Sub-folders deeper than depthLimit are not queued: they are forgotten from
 // the cache (an older listing of them must not pass for this walk's) and
 // returned, as folder paths ending in "/", for the caller to report.
 QStringList QueueRecursiveListing(const tFolderObject& folder, const QString& currentRemoteFolder,
                                   RemoteFolderCache& cache, CommandQueue& queue, const QueueLog& log,
                                   int depth = 0, int depthLimit = kDefaultFolderDepthLimit);
-
-// The level a queued recursive "list" lists at (its field 1; 0 when absent,
-// as for the walk's first folder).
-int recursiveListingDepth(const QueuedCommand& list);
 
 // "deletebufferedfolder": appends "deletefile" for every file and then
 // "deletefolder" for every cached folder at or below folderPath, deepest

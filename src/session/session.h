@@ -282,7 +282,7 @@ private:
 
     // session_commands.cpp
     void setCaptionWorking(const QString& text);
-    void runList(const QueuedCommand& cmd, const QByteArray& raw);
+    void runList(const QueuedCommand& cmd);
     void fillRemotePane(const QString& path);
     void downloadBufferedFolder(const QueuedCommand& cmd);
     void deleteBufferedFolder(const QueuedCommand& cmd);
@@ -308,7 +308,6 @@ private:
     // A remote path or name (as the panes and the queue hold it) in the bytes
     // the server knows it by.
     QByteArray wire(const QString& remotePath) const { return remoteNames.encode(remotePath); }
-    QByteArray wireField(const QByteArray& utf8) const { return wire(QString::fromUtf8(utf8)); }
     // The cached listing's row of a remote path; nullptr when not listed.
     const FolderEntry* listedEntry(const QString& remotePath) const;
     void pushTypeSwitch();

@@ -1,5 +1,5 @@
-// The command queue processor: the head command string taken apart and run
-// on the engine, and the completion of a listing.
+// The command queue processor: the head command run on the engine, and the
+// completion of a listing.
 
 #include "session/session.h"
 
@@ -19,54 +19,62 @@ void Session::ProcessCommandQueue()
         return;
     // The head leaves the queue before anything runs: a refusal below must
     // not leave it there to be tried on every tick.
-    const QByteArray raw = CommandQueue.takeFirst();
+    const QueuedCommand cmd = CommandQueue.takeFirst();
     guardedRoutine(m_ui, "CQ01", [&] {
-        const QueuedCommand cmd = parseQueuedCommand(raw);
-        const QByteArray verb = cmd.verb();
-
-        if (verb == "internal-loginmsgoff") {
+        using Verb = QueuedCommand::Verb;
+        switch (cmd.verb) {
+        case Verb::LoginMessageOff:
             if (settings.sShowLoginMessage)
                 emit loginMessageRequested();
             CaptureLoginMessage = false;
-        } else if (verb == "cwd") {
+            break;
+        case Verb::Cwd:
             setCaptionWorking(QStringLiteral("Changing directory ... - "));
-            ftp.setHostDirName(wireField(cmd.field(1)));
+            ftp.setHostDirName(wire(cmd.path));
             ftp.Cwd();
-        } else if (verb == "pwd") {
+            break;
+        case Verb::Pwd:
             ftp.Pwd();
-        } else if (verb == "rename") {
+            break;
+        case Verb::Rename:
             setCaptionWorking(QStringLiteral("Renaming file or folder ... - "));
-            ftp.rename(wireField(cmd.field(1)), wireField(cmd.field(2)));
-        } else if (verb == "newfolder") {
-            IgnoreMkdirError = cmd.fieldCount() >= 3;
+            ftp.rename(wire(cmd.path), wire(cmd.newName));
+            break;
+        case Verb::NewFolder:
+            IgnoreMkdirError = cmd.ignoreError;
             setCaptionWorking(QStringLiteral("Making new FTP folder ... - "));
-            ftp.setHostFileName(wireField(cmd.field(1)));
+            ftp.setHostFileName(wire(cmd.path));
             ftp.Mkd();
-        } else if (verb == "list") {
-            runList(cmd, raw);
-        } else if (verb == "deletefile") {
+            break;
+        case Verb::List:
+            runList(cmd);
+            break;
+        case Verb::DeleteFile:
             ftp.setHostDirName(QByteArray());
-            ftp.setHostFileName(wireField(cmd.field(1)));
+            ftp.setHostFileName(wire(cmd.path));
             ftp.Dele();
             setCaptionWorking(QStringLiteral("Deleting file ... - "));
-        } else if (verb == "deletefolder") {
+            break;
+        case Verb::DeleteFolder:
             ftp.setHostDirName(QByteArray());
-            ftp.setHostFileName(wireField(cmd.field(1)));
+            ftp.setHostFileName(wire(cmd.path));
             ftp.Rmd();
             setCaptionWorking(QStringLiteral("Deleting folder ... - "));
-        } else if (verb == "type") {
-            ftp.setBinary(cmd.field(1) != "ascii");
+            break;
+        case Verb::Type:
+            ftp.setBinary(!cmd.ascii);
             ftp.TypeSet();
-        } else if (verb == "chmod") {
-            m_quoteText = QStringLiteral("site chmod ") + QString::fromUtf8(cmd.field(1) + " " + cmd.field(2));
-            ftp.quote("site chmod " + cmd.field(1) + " " + wireField(cmd.field(2)));
-        } else if (verb == "deletebufferedfolder") {
+            break;
+        case Verb::Chmod:
+            m_quoteText = QStringLiteral("site chmod ") + cmd.mode + QLatin1Char(' ') + cmd.path;
+            ftp.quote("site chmod " + cmd.mode.toUtf8() + ' ' + wire(cmd.path));
+            break;
+        case Verb::DeleteBufferedFolder:
             deleteBufferedFolder(cmd);
-        } else if (verb == "downloadbufferedfolder") {
+            break;
+        case Verb::DownloadBufferedFolder:
             downloadBufferedFolder(cmd);
-        } else {
-            CommandQueue.clear();
-            m_ui.showMessage(QStringLiteral("FtpCommandQueue String: ") + QString::fromUtf8(verb));
+            break;
         }
     });
 }
@@ -85,15 +93,15 @@ constexpr int kWalkFailuresShown = 10;
 
 void Session::downloadBufferedFolder(const QueuedCommand& cmd)
 {
-    const QString remote = QString::fromUtf8(cmd.field(2));
+    const QString& remote = cmd.path;
     const FolderDownloadResult result = QueueBufferedFolderDownload(
-        RemoteFolderCache, qLv, QString::fromUtf8(cmd.field(1)), remote,
+        RemoteFolderCache, qLv, cmd.localFolder, remote,
         [this](const QByteArray& line) { logwin.WriteLog(line); });
     for (const FolderDownloadResult::Failure& f : result.failures)
         walkFailure(f.remoteFolder, QStringLiteral("Could not create local folder: ") + f.localFolder, f.reason);
     emit localPaneRefresh();
     reportWalkFailures(QStringLiteral("Could not download all of ") + RemoteFolderCache::folderKey(remote));
-    if (!qLv.isEmpty() && cmd.hasFlag("activatequeue")) {
+    if (!qLv.isEmpty() && cmd.activateQueue) {
         emit menusUpdateRequested();
         acQueueTransfer();
     }
@@ -101,7 +109,7 @@ void Session::downloadBufferedFolder(const QueuedCommand& cmd)
 
 void Session::deleteBufferedFolder(const QueuedCommand& cmd)
 {
-    const QString folder = QString::fromUtf8(cmd.field(1));
+    const QString& folder = cmd.path;
     QStringList unseen;
     for (const WalkFailure& f : std::as_const(m_walkFailures))
         unseen << f.folder;
@@ -138,8 +146,8 @@ bool Session::walkStepRefused()
 {
     if (CommandQueue.isEmpty())
         return false;
-    const QueuedCommand next = parseQueuedCommand(CommandQueue.first());
-    if (next.verb() != "list" || !next.hasFlag("recursive") || recursiveListingDepth(next) < 1)
+    const QueuedCommand& next = CommandQueue.first();
+    if (next.verb != QueuedCommand::Verb::List || !next.recursive || next.depth < 1)
         return false;
     // Its listing would list the folder we are still in.
     CommandQueue.takeFirst();
@@ -148,10 +156,10 @@ bool Session::walkStepRefused()
     return true;
 }
 
-void Session::runList(const QueuedCommand& cmd, const QByteArray& raw)
+void Session::runList(const QueuedCommand& cmd)
 {
-    RecursiveListing = cmd.hasFlag("recursive");
-    RecursiveDepth = RecursiveListing ? recursiveListingDepth(cmd) : 0;
+    RecursiveListing = cmd.recursive;
+    RecursiveDepth = RecursiveListing ? cmd.depth : 0;
     // A walk's first listing: what an earlier walk left unreported is gone
     // (it was cut short, and said so).
     if (RecursiveListing && RecursiveDepth == 0)
@@ -168,8 +176,8 @@ void Session::runList(const QueuedCommand& cmd, const QByteArray& raw)
     }
     // Listings always travel in ASCII mode: switch first, then list again.
     if (ftp.Binary()) {
-        CommandQueue.prepend(raw);
-        CommandQueue.prepend(makeCommand({"type", "ascii"}));
+        CommandQueue.prepend(cmd);
+        CommandQueue.prepend(QueuedCommand::type(true));
         return;
     }
     setGauge(m_gauge, GaugeStyle::Indeterminate);

@@ -107,17 +107,17 @@ void Session::acConnectExecute(bool bySender)
         ftp.setPort(CurrentSite->SitePort);
 
         CommandQueue.clear();
-        CommandQueue.append(makeCommand({"type", "ascii"}));
+        CommandQueue.append(QueuedCommand::type(true));
         if (!CurrentSite->SiteRemoteFolder.isEmpty())
-            CommandQueue.append(makeCommand({"cwd", CurrentSite->SiteRemoteFolder}));
+            CommandQueue.append(QueuedCommand::cwd(QString::fromUtf8(CurrentSite->SiteRemoteFolder)));
         else if (!url.path.isEmpty() && url.path != QLatin1String("/"))
             // An address with a folder ("ftp://host/pub") means that folder,
             // not the server's start folder.
-            CommandQueue.append(makeCommand({"cwd", url.path.toUtf8()}));
+            CommandQueue.append(QueuedCommand::cwd(url.path));
         else
-            CommandQueue.append(makeCommand({"pwd"}));
-        CommandQueue.append(makeCommand({"list"}));
-        CommandQueue.append(makeCommand({"internal-loginmsgoff"}));
+            CommandQueue.append(QueuedCommand::pwd());
+        CommandQueue.append(QueuedCommand::list());
+        CommandQueue.append(QueuedCommand::loginMessageOff());
 
         switch (settings.sFirewallType) {
         case 0:

@@ -77,8 +77,8 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
                 return;
             QueueStop();
             if (CurrentRemoteFolder.isEmpty())
-                CommandQueue.append(makeCommand({"pwd"}));
-            CommandQueue.append(makeCommand({"list"}));
+                CommandQueue.append(QueuedCommand::pwd());
+            CommandQueue.append(QueuedCommand::list());
             ShowErrorBox(m_ui, QStringLiteral("Could not change FTP folder. (") + decodeRemoteName(ftp.HostDirName())
                                    + QStringLiteral(")"),
                          lastReply(ftp));

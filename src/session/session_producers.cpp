@@ -1,20 +1,11 @@
-// What the panes produce for the queues: remote operations as command
-// strings, transfers as queue entries. Nothing here talks to the engine.
+// What the panes produce for the queues: remote operations as typed
+// commands, transfers as queue entries. Nothing here talks to the engine.
 
 #include "session/session.h"
 
 #include "queue/queue_expansion.h"
 
 #include <QDir>
-
-namespace {
-
-QByteArray bytes(const QString& text)
-{
-    return text.toUtf8();
-}
-
-}  // namespace
 
 QString remoteDeleteQuestion(const QList<FolderEntry>& selected)
 {
@@ -35,8 +26,8 @@ QString remoteDeleteQuestion(const QList<FolderEntry>& selected)
 
 void Session::changeRemoteFolder(const QString& folder)
 {
-    CommandQueue.append(makeCommand({"cwd", bytes(folder)}));
-    CommandQueue.append(makeCommand({"list"}));
+    CommandQueue.append(QueuedCommand::cwd(folder));
+    CommandQueue.append(QueuedCommand::list());
 }
 
 void Session::remoteGoUp()
@@ -46,12 +37,12 @@ void Session::remoteGoUp()
 
 void Session::renameRemote(const QString& oldName, const QString& newName)
 {
-    CommandQueue.append(makeCommand({"rename", bytes(oldName), bytes(newName)}));
+    CommandQueue.append(QueuedCommand::rename(oldName, newName));
 }
 
 void Session::newRemoteFolder(const QString& name)
 {
-    CommandQueue.append(makeCommand({"newfolder", bytes(name)}));
+    CommandQueue.append(QueuedCommand::newFolder(name));
 }
 
 void Session::deleteRemote(const QList<FolderEntry>& selected)
@@ -63,22 +54,22 @@ void Session::deleteRemote(const QList<FolderEntry>& selected)
         }
         const QString path = CurrentRemoteFolder + row.name;
         if (!row.entry.isFolder()) {
-            CommandQueue.append(makeCommand({"deletefile", bytes(path)}));
+            CommandQueue.append(QueuedCommand::deleteFile(path));
             continue;
         }
         MarkFolderStale(RemoteFolderCache, path + QLatin1Char('/'));
-        CommandQueue.append(makeCommand({"cwd", bytes(path + QLatin1Char('/'))}));
-        CommandQueue.append(makeCommand({"list", "flag:recursive"}));
-        CommandQueue.append(makeCommand({"cwd", bytes(CurrentRemoteFolder)}));
-        CommandQueue.append(makeCommand({"list"}));
-        CommandQueue.append(makeCommand({"deletebufferedfolder", bytes(path + QLatin1Char('/'))}));
+        CommandQueue.append(QueuedCommand::cwd(path + QLatin1Char('/')));
+        CommandQueue.append(QueuedCommand::recursiveList());
+        CommandQueue.append(QueuedCommand::cwd(CurrentRemoteFolder));
+        CommandQueue.append(QueuedCommand::list());
+        CommandQueue.append(QueuedCommand::deleteBufferedFolder(path + QLatin1Char('/')));
     }
 }
 
 void Session::chmodRemote(const QString& mode, const QStringList& names)
 {
     for (const QString& name : names)
-        CommandQueue.append(makeCommand({"chmod", bytes(mode), bytes(CurrentRemoteFolder + name)}));
+        CommandQueue.append(QueuedCommand::chmod(mode, CurrentRemoteFolder + name));
 }
 
 void Session::receive(const QList<FolderEntry>& selected)
@@ -120,5 +111,5 @@ void Session::openRemoteFile(const FolderEntry& file, bool view)
 void Session::refreshRemote()
 {
     MarkFolderStale(RemoteFolderCache, CurrentRemoteFolder);
-    CommandQueue.append(makeCommand({"list"}));
+    CommandQueue.append(QueuedCommand::list());
 }

@@ -150,7 +150,7 @@ void Session::claimRestoredTransfers()
     // The folders the uploads go into, before any of them starts.
     if (same)
         for (const QString& folder : server.foldersToMake)
-            CommandQueue.append(makeCommand({"newfolder", folder.toUtf8(), "ignoreerror"}));
+            CommandQueue.append(QueuedCommand::newFolder(folder, true));
     if (removed > 0)
         log(QStringLiteral("Removed ") + transfersText(removed)
             + QStringLiteral(" left from the last session: they belong to ")
@@ -235,16 +235,15 @@ SavedQueue Session::queueForNextRun()
     // Work that the queue had turned into commands and not done yet: a
     // folder download waiting for its listing is an entry again, and the
     // folders a folder upload still had to make are made first next time.
-    for (const QByteArray& raw : CommandQueue.items()) {
-        const QueuedCommand cmd = parseQueuedCommand(raw);
-        if (cmd.verb() == "newfolder" && cmd.fieldCount() >= 3) {
-            saved.foldersToMake.append(QString::fromUtf8(cmd.field(1)));
-        } else if (cmd.verb() == "downloadbufferedfolder" && cmd.fieldCount() >= 3) {
+    for (const QueuedCommand& cmd : CommandQueue.items()) {
+        if (cmd.verb == QueuedCommand::Verb::NewFolder && cmd.ignoreError) {
+            saved.foldersToMake.append(cmd.path);
+        } else if (cmd.verb == QueuedCommand::Verb::DownloadBufferedFolder) {
             SavedTransfer t;
             t.folder = true;
             t.size = -1;
-            t.to = QString::fromUtf8(cmd.field(1));
-            t.from = QString::fromUtf8(cmd.field(2));
+            t.to = cmd.localFolder;
+            t.from = cmd.path;
             t.serverAddress = saved.host;
             if (!t.from.isEmpty() && !t.to.isEmpty())
                 saved.transfers.append(std::move(t));

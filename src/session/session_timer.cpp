@@ -144,7 +144,7 @@ void Session::keepAlive()
     const double now = m_platform.now();
     if (qRound64((now - LastActivityTime) * kSecondsPerDay) >= KeepAliveSeconds) {
         LastActivityTime = now;
-        CommandQueue.append(makeCommand({"cwd", CurrentRemoteFolder.toUtf8()}));
+        CommandQueue.append(QueuedCommand::cwd(CurrentRemoteFolder));
     }
 }
 

@@ -103,7 +103,7 @@ bool Session::modeFits(const QString& name) const
 
 void Session::pushTypeSwitch()
 {
-    CommandQueue.prepend(makeCommand({"type", ftp.Binary() ? QByteArrayLiteral("ascii") : QByteArrayLiteral("binary")}));
+    CommandQueue.prepend(QueuedCommand::type(ftp.Binary()));
 }
 
 // Decides the head entry's action for an existing target. False when the
@@ -289,11 +289,11 @@ void Session::startDownloadFolder(int head)
     const QString from = qLv.row(head).entry.from;
     const QString to = qLv.row(head).entry.to;
     MarkFolderStale(RemoteFolderCache, from);
-    CommandQueue.append(makeCommand({"cwd", from.toUtf8()}));
-    CommandQueue.append(makeCommand({"list", "flag:recursive"}));
-    CommandQueue.append(makeCommand({"cwd", CurrentRemoteFolder.toUtf8()}));
-    CommandQueue.append(makeCommand({"list"}));
-    CommandQueue.append(makeCommand({"downloadbufferedfolder", to.toUtf8(), from.toUtf8(), "flag:activatequeue"}));
+    CommandQueue.append(QueuedCommand::cwd(from));
+    CommandQueue.append(QueuedCommand::recursiveList());
+    CommandQueue.append(QueuedCommand::cwd(CurrentRemoteFolder));
+    CommandQueue.append(QueuedCommand::list());
+    CommandQueue.append(QueuedCommand::downloadBufferedFolder(to, from, true));
     qLv.RemoveQueueEntry(head);
 }
 

@@ -223,34 +223,21 @@ void TFormChMod::permissioncodeChange()
     permissioncodeTag = 0;
 }
 
-QList<QByteArray> chmodCommands(const QString& mode, const QString& remoteFolder, const QStringList& names)
-{
-    QList<QByteArray> commands;
-    commands.reserve(names.size());
-    for (const QString& name : names)
-        commands.append(makeCommand({"chmod", mode.toUtf8(), (remoteFolder + name).toUtf8()}));
-    return commands;
-}
-
-int toChMod(QWidget* parent, UserInteraction& ui, CommandQueue& queue, const QString& remoteFolder,
-            const QStringList& selectedNames, const QList<qint32>& currentModes)
+QList<ChModChange> toChMod(QWidget* parent, UserInteraction& ui, const QStringList& selectedNames,
+                           const QList<qint32>& currentModes)
 {
     if (selectedNames.isEmpty()) {
         ui.showMessage(NoChModSelection);
-        return 0;
+        return {};
     }
     TFormChMod form(parent);
     form.setCurrentModes(currentModes);
     if (form.exec() != QDialog::Accepted)
-        return 0;
-    QList<QByteArray> commands;
-    if (!form.keepsSomeBits()) {
-        commands = chmodCommands(form.mode(), remoteFolder, selectedNames);
-    } else {
-        for (qsizetype i = 0; i < selectedNames.size(); ++i)
-            commands += chmodCommands(form.modeFor(currentModes.value(i, -1)), remoteFolder, {selectedNames[i]});
-    }
-    for (const QByteArray& command : commands)
-        queue.append(command);
-    return int(commands.size());
+        return {};
+    QList<ChModChange> changes;
+    changes.reserve(selectedNames.size());
+    const bool oneMode = !form.keepsSomeBits();
+    for (qsizetype i = 0; i < selectedNames.size(); ++i)
+        changes.append({selectedNames[i], oneMode ? form.mode() : form.modeFor(currentModes.value(i, -1))});
+    return changes;
 }

@@ -4,11 +4,10 @@
 // `permissioncode`, kept in step with each other; `ok` is enabled only for a
 // valid mode. It opens with the selection's current mode; where the selected
 // entries differ, a box shows the third state and leaves their bits as they
-// are. `toChMod` turns the choice into one "chmod" command per selected row.
-
-#include "queue/command_queue.h"
+// are. `toChMod` turns the choice into one mode per selected row.
 
 #include <QDialog>
+#include <QList>
 #include <QStringList>
 
 #include <array>
@@ -75,12 +74,16 @@ private:
     QList<qint32> m_mixedFrom; // the modes the third state stands for
 };
 
-// "chmod" 0xFF mode 0xFF folder + name for every selected name, in order.
-QList<QByteArray> chmodCommands(const QString& mode, const QString& remoteFolder, const QStringList& names);
+// One selected name and the mode it is to get.
+struct ChModChange {
+    QString name;
+    QString mode;
+    bool operator==(const ChModChange&) const = default;
+};
 
 // The whole action: with no names selected the person is told so; otherwise
 // the window asks (opening with the selected entries' modes, one per name,
-// -1 unknown), and on OK the commands are appended to `queue`. Returns the
-// number of commands queued.
-int toChMod(QWidget* parent, UserInteraction& ui, CommandQueue& queue, const QString& remoteFolder,
-            const QStringList& selectedNames, const QList<qint32>& currentModes = {});
+// -1 unknown). On OK: every selected name with its new mode, in order; empty
+// when cancelled.
+QList<ChModChange> toChMod(QWidget* parent, UserInteraction& ui, const QStringList& selectedNames,
+                           const QList<qint32>& currentModes = {});

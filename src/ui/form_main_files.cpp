@@ -267,7 +267,8 @@ void TFormMain::acChModExecute()
             names << row.name;
             modes << row.entry.attributes;
         }
-        toChMod(this, m_session->ui(), m_session->CommandQueue, m_session->CurrentRemoteFolder, names, modes);
+        for (const ChModChange &change : toChMod(this, m_session->ui(), names, modes))
+            m_session->chmodRemote(change.mode, {change.name});
     });
 }
 

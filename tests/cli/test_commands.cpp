@@ -99,6 +99,29 @@ private slots:
         QVERIFY(QFile::exists(in + "top.bin"));
     }
 
+    // A name is a name, whatever it looks like.
+    void namesThatLookLikeFlags_data() { servers_data(); }
+    void namesThatLookLikeFlags()
+    {
+        QFETCH(QString, server);
+        Served s(server);
+        QVERIFY2(s.start(), qPrintable(s.why()));
+        auto ok = [](const QStringList& args) {
+            const CliResult r = runCli(args);
+            if (r.exitCode != 0)
+                qWarning("%s", qPrintable(r.dump(args)));
+            return r.exitCode == 0;
+        };
+        QVERIFY(ok({"mkdir", s.url("/flag:x")}));
+        QVERIFY(QFileInfo(s.root() + "/flag:x").isDir());
+        QVERIFY(ok({"mv", s.url("/flag:x"), "flag:recursive"}));
+        QVERIFY(QFileInfo(s.root() + "/flag:recursive").isDir());
+        QVERIFY(!QFileInfo::exists(s.root() + "/flag:x"));
+        writeFile(s.root() + "/flag:recursive/flag:y", pattern(10, 'y'));
+        QVERIFY(ok({"rm", s.url("/flag:recursive/")}));
+        QVERIFY(!QFileInfo::exists(s.root() + "/flag:recursive"));
+    }
+
     // An existing target: overwritten, resumed after what it holds, or left.
     void existsActions_data()
     {

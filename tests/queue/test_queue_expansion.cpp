@@ -4,6 +4,7 @@
 
 #include "queue/queue_expansion.h"
 #include "queue/user_interaction.h"
+#include "support/command_text.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -51,15 +52,6 @@ tFolderObject folderOf(QStringList items)
         folder.entries.append(row);
     }
     return folder;
-}
-
-// The command queue with 0xFF shown as "|".
-QStringList shown(const CommandQueue& queue)
-{
-    QStringList out;
-    for (QByteArray command : queue.items())
-        out << QString::fromUtf8(command.replace('\xFF', '|'));
-    return out;
 }
 
 struct LogRecorder {
@@ -111,14 +103,14 @@ private slots:
         RemoteFolderCache cache;
         cache.store("/pub/A/", tFolderObject());
         CommandQueue queue;
-        queue.append(makeCommand({"cwd", "/"}));
-        queue.append("list");
+        queue.append(QueuedCommand::cwd("/"));
+        queue.append(QueuedCommand::list());
         LogRecorder log;
 
         // "/" would list "/pub/" again and again.
         QueueRecursiveListing(folderOf({"B/", "a.txt", "A/", "//", "../"}), current, cache, queue, log.sink());
-        QCOMPARE(shown(queue), (QStringList{"cwd|/pub/B", "list|flag:recursive|1", "cwd|/pub/A",
-                                            "list|flag:recursive|1", "cwd|/", "list"}));
+        QCOMPARE(commandTexts(queue), (QStringList{"cwd|/pub/B", "list|recursive|1", "cwd|/pub/A",
+                                            "list|recursive|1", "cwd|/", "list"}));
         QCOMPARE(log.lines, (QStringList{"Skipped unsafe remote name: ..", "Skipped unsafe remote name: /", "A",
                                          "B"}));
         QVERIFY(cache.find("/pub/A/")->stale);
@@ -135,26 +127,26 @@ private slots:
         };
         RemoteFolderCache cache;
         CommandQueue queue;
-        queue.append(makeCommand({"cwd", "/t/"}));
-        queue.append(makeCommand({"list", "flag:recursive"}));
-        queue.append("after");
+        queue.append(QueuedCommand::cwd("/t/"));
+        queue.append(QueuedCommand::recursiveList());
+        queue.append(QueuedCommand::pwd());  // what stood behind the walk
         QString current;
         QStringList listed;
         while (!queue.isEmpty()) {
-            const QueuedCommand command = parseQueuedCommand(queue.takeFirst());
-            if (command.verb() == "after")
+            const QueuedCommand command = queue.takeFirst();
+            if (command.verb == QueuedCommand::Verb::Pwd)
                 break;
-            if (command.verb() == "cwd") {
-                current = RemoteFolderCache::folderKey(QString::fromUtf8(command.field(1)));
+            if (command.verb == QueuedCommand::Verb::Cwd) {
+                current = RemoteFolderCache::folderKey(command.path);
                 continue;
             }
-            QVERIFY(command.hasFlag("recursive"));
+            QVERIFY(command.recursive);
             listed << current;
             const tFolderObject& folder = cache.store(current, folderOf(server.at(current)));
             QueueRecursiveListing(folder, current, cache, queue, {});
         }
         QCOMPARE(listed, (QStringList{"/t/", "/t/B/", "/t/B/B2/", "/t/B/B1/", "/t/A/", "/t/A/A1/"}));
-        QVERIFY(queue.isEmpty());  // "after" ran only once the tree was done
+        QVERIFY(queue.isEmpty());  // the command behind the walk ran only once the tree was done
         QCOMPARE(cache.count(), 6);
     }
 
@@ -168,9 +160,8 @@ private slots:
         const tFolderObject folder = folderOf({"sub/", "f"});
         QStringList tooDeep = QueueRecursiveListing(folder, "/t/sub/sub/", cache, queue, {}, 2, 3);
         QVERIFY(tooDeep.isEmpty());
-        QCOMPARE(shown(queue), (QStringList{"cwd|/t/sub/sub/sub", "list|flag:recursive|3"}));
-        QCOMPARE(recursiveListingDepth(parseQueuedCommand(queue.items().at(1))), 3);
-        QCOMPARE(recursiveListingDepth(parseQueuedCommand(makeCommand({"list", "flag:recursive"}))), 0);
+        QCOMPARE(commandTexts(queue), (QStringList{"cwd|/t/sub/sub/sub", "list|recursive|3"}));
+        QCOMPARE(queue.items().at(1).depth, 3);
 
         queue.clear();
         tooDeep = QueueRecursiveListing(folder, "/t/sub/sub/", cache, queue, {}, 3, 3);
@@ -189,7 +180,7 @@ private slots:
         cache.store("/d/b/", folderOf({"f2"}));
         CommandQueue queue;
         QueueBufferedFolderDeletion(cache, queue, "/d/", {}, {"/d/a/x/"});
-        QCOMPARE(shown(queue), (QStringList{"deletefile|/d/b/f2", "deletefolder|/d/b/", "deletefile|/d/a/f1",
+        QCOMPARE(commandTexts(queue), (QStringList{"deletefile|/d/b/f2", "deletefolder|/d/b/", "deletefile|/d/a/f1",
                                             "deletefile|/d/f0"}));
     }
 
@@ -212,11 +203,11 @@ private slots:
         cache.store("/pub/ab/", folderOf({"sibling"}));    // begins with "/pub/a" too
         cache.store("/pub/a-b/", folderOf({"sibling"}));
         CommandQueue queue;
-        queue.append("first");
+        queue.append(QueuedCommand::pwd());
 
         QueueBufferedFolderDeletion(cache, queue, folder);
-        QCOMPARE(shown(queue), (QStringList{
-                                   "first",
+        QCOMPARE(commandTexts(queue), (QStringList{
+                                   "pwd",
                                    "deletefolder|/pub/a/x/y/",
                                    "deletefile|/pub/a/x/f2",
                                    "deletefile|/pub/a/x/f3",
@@ -237,7 +228,7 @@ private slots:
         CommandQueue queue;
         LogRecorder log;
         QueueBufferedFolderDeletion(cache, queue, "/pub/a/", log.sink());
-        QCOMPARE(shown(queue), (QStringList{"deletefile|/pub/a/ok", "deletefolder|/pub/a/"}));
+        QCOMPARE(commandTexts(queue), (QStringList{"deletefile|/pub/a/ok", "deletefolder|/pub/a/"}));
         QCOMPARE(log.lines.size(), 3);
         QVERIFY(log.lines.contains("Skipped unsafe remote name: .."));
         QVERIFY(log.lines.contains("Skipped unsafe remote name: ../../etc/passwd"));
@@ -392,14 +383,14 @@ private slots:
         writeFile(root + "/sub/g", 4);
         writeFile(root + "/sub/deeper/h", 0);
         CommandQueue queue;
-        queue.append("before");
+        queue.append(QueuedCommand::pwd());
         TransferQueue transfers;
 
         QueueUploadFolder(queue, transfers, root + "/", "/r/up/");
 
-        const QStringList commands = shown(queue);
+        const QStringList commands = commandTexts(queue);
         QCOMPARE(commands.size(), 5);
-        QCOMPARE(commands.mid(0, 2), (QStringList{"before", "newfolder|/r/up/|ignoreerror"}));
+        QCOMPARE(commands.mid(0, 2), (QStringList{"pwd", "newfolder|/r/up/|ignoreerror"}));
         QVERIFY(commands.contains("newfolder|/r/up/empty/|ignoreerror"));
         const qsizetype sub = commands.indexOf("newfolder|/r/up/sub/|ignoreerror");
         const qsizetype deeper = commands.indexOf("newfolder|/r/up/sub/deeper/|ignoreerror");
@@ -441,7 +432,7 @@ private slots:
         CommandQueue queue;
         TransferQueue transfers;
         QueueUploadFolder(queue, transfers, tmp.path(), "/r");
-        QCOMPARE(shown(queue), QStringList{"newfolder|/r/|ignoreerror"});
+        QCOMPARE(commandTexts(queue), QStringList{"newfolder|/r/|ignoreerror"});
         QCOMPARE(queuedPairs(transfers), QStringList{tmp.path() + sep() + "one -> /r/one"});
     }
 
@@ -466,7 +457,7 @@ private slots:
         LogRecorder log;
 
         QueueUploadFolder(queue, transfers, root + "/", "/r/", log.sink());
-        QStringList commands = shown(queue);
+        QStringList commands = commandTexts(queue);
         commands.sort();
         QCOMPARE(commands, (QStringList{"newfolder|/r/linked/|ignoreerror", "newfolder|/r/sub/|ignoreerror",
                                         "newfolder|/r/|ignoreerror"}));
@@ -500,12 +491,12 @@ private slots:
         CommandQueue walk;
         LogRecorder log;
         QueueRecursiveListing(*pub, "/pub/", cache, walk, log.sink());
-        QCOMPARE(shown(walk), (QStringList{"cwd|/pub/sub", "list|flag:recursive|1"}));
+        QCOMPARE(commandTexts(walk), (QStringList{"cwd|/pub/sub", "list|recursive|1"}));
         QVERIFY(log.lines.contains("Not following link: loop"));
 
         CommandQueue deletion;
         QueueBufferedFolderDeletion(cache, deletion, "/pub/");
-        QCOMPARE(shown(deletion), (QStringList{"deletefile|/pub/sub/s.txt", "deletefolder|/pub/sub/",
+        QCOMPARE(commandTexts(deletion), (QStringList{"deletefile|/pub/sub/s.txt", "deletefolder|/pub/sub/",
                                                "deletefile|/pub/f.txt", "deletefile|/pub/loop",
                                                "deletefile|/pub/other", "deletefolder|/pub/"}));
 

@@ -97,7 +97,7 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         Harness h;
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
-        h.s->CommandQueue.append(makeCommand({"type", "binary"}));
+        h.s->CommandQueue.append(QueuedCommand::type(false));
         h.s->refreshRemote();
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         const QStringList sent = h.sent();
@@ -142,17 +142,45 @@ private slots:
         QCOMPARE(h.s->CurrentRemoteFolder, QString("/x/y/"));
     }
 
-    void unknownVerbEmptiesTheQueue()
+    // Names are data, whatever they look like: a folder called "flag:x" is
+    // made, renamed, has its mode changed and is deleted with what it holds.
+    void namesThatLookLikeFlagsAreNames_data()
     {
-        PyFtpServer server;
-        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        QTest::addColumn<bool>("vsftpd");
+        QTest::newRow("pyftpdlib") << false;
+        QTest::newRow("vsftpd") << true;
+    }
+
+    void namesThatLookLikeFlagsAreNames()
+    {
+        QFETCH(bool, vsftpd);
+        AnyServer server(vsftpd);
+        QVERIFY2(server.start(), qPrintable(server.error()));
         Harness h;
-        QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
-        h.s->CommandQueue.append(makeCommand({"bogus", "x"}));
-        h.s->CommandQueue.append(makeCommand({"list"}));
-        QVERIFY(QTest::qWaitFor([&] { return !h.ui.messages.isEmpty(); }, 5000));
-        QCOMPARE(h.ui.messages, QStringList({"FtpCommandQueue String: bogus"}));
-        QVERIFY(h.s->CommandQueue.isEmpty());
+        QVERIFY2(h.connect(server.port(), server.user(), server.password()), qPrintable(h.dump()));
+
+        h.s->newRemoteFolder("flag:x");
+        QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
+        QVERIFY2(h.sent().contains("MKD flag:x"), qPrintable(h.dump()));
+        QVERIFY(QFileInfo(server.root() + "/flag:x").isDir());
+
+        h.s->renameRemote("flag:x", "flag:recursive");
+        QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
+        QVERIFY(QFileInfo(server.root() + "/flag:recursive").isDir());
+        QVERIFY(!QFileInfo::exists(server.root() + "/flag:x"));
+
+        writeFile(server.root() + "/flag:recursive/flag:activatequeue", "f");
+        h.s->chmodRemote("700", {"flag:recursive"});
+        QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
+        QCOMPARE(QFileInfo(server.root() + "/flag:recursive").permissions() & 0x0777,
+                 QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+
+        h.s->refreshRemote();
+        QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
+        h.s->deleteRemote({folderRow("flag:recursive")});
+        QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
+        QVERIFY2(!QFileInfo::exists(server.root() + "/flag:recursive"), qPrintable(h.dump()));
+        QVERIFY2(h.ui.messages.isEmpty(), qPrintable(h.dump()));
     }
 
     void recursiveDownload_data()

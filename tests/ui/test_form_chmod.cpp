@@ -101,29 +101,22 @@ private slots:
     void noSelectionIsReported()
     {
         RecordingUi ui;
-        CommandQueue queue;
-        QCOMPARE(toChMod(nullptr, ui, queue, QStringLiteral("/pub/"), {}), 0);
+        QVERIFY(toChMod(nullptr, ui, {}).isEmpty());
         QCOMPARE(ui.messages, QStringList{QStringLiteral("No files or folders selected for permission change.")});
-        QVERIFY(queue.isEmpty());
     }
 
     void oneCommandPerSelectedRowInOrder()
     {
         RecordingUi ui;
-        CommandQueue queue;
-        queue.append("list");
         onModal([](QWidget* modal) {
             auto* form = qobject_cast<TFormChMod*>(modal);
             QVERIFY(form);
             form->permissioncode->setText(QStringLiteral("755"));
             QTest::mouseClick(form->ok, Qt::LeftButton);
         });
-        const int queued = toChMod(nullptr, ui, queue, QStringLiteral("/pub/"),
-                                   {QStringLiteral("zeta.sh"), QStringLiteral("alpha"), QStringLiteral("m n.txt")});
-        QCOMPARE(queued, 3);
-        QCOMPARE(queue.items(), (QList<QByteArray>{"list", "chmod\xFF" "755\xFF/pub/zeta.sh",
-                                                   "chmod\xFF" "755\xFF/pub/alpha",
-                                                   "chmod\xFF" "755\xFF/pub/m n.txt"}));
+        const QList<ChModChange> changes =
+            toChMod(nullptr, ui, {QStringLiteral("zeta.sh"), QStringLiteral("alpha"), QStringLiteral("m n.txt")});
+        QCOMPARE(changes, (QList<ChModChange>{{"zeta.sh", "755"}, {"alpha", "755"}, {"m n.txt", "755"}}));
         QVERIFY(ui.messages.isEmpty());
     }
 
@@ -147,7 +140,6 @@ private slots:
     void mixedSelectionLeavesDifferingBitsAlone()
     {
         RecordingUi ui;
-        CommandQueue queue;
         QStringList shown;
         onModal([&](QWidget* modal) {
             auto* form = qobject_cast<TFormChMod*>(modal);
@@ -164,11 +156,10 @@ private slots:
             shown << form->permissioncode->text();
             QTest::mouseClick(form->ok, Qt::LeftButton);
         });
-        const int queued = toChMod(nullptr, ui, queue, QStringLiteral("/"), {QStringLiteral("bin"), QStringLiteral("notes")},
-                                   {755, 640});
+        const QList<ChModChange> changes =
+            toChMod(nullptr, ui, {QStringLiteral("bin"), QStringLiteral("notes")}, {755, 640});
         QCOMPARE(shown, (QStringList{"++?+-?" "?-?", "?" "?" "?", "?" "?" "?"}));
-        QCOMPARE(queued, 2);
-        QCOMPARE(queue.items(), (QList<QByteArray>{"chmod\xFF" "775\xFF/bin", "chmod\xFF" "660\xFF/notes"}));
+        QCOMPARE(changes, (QList<ChModChange>{{"bin", "775"}, {"notes", "660"}}));
 
         // A typed mode is one mode for all again.
         onModal([](QWidget* modal) {
@@ -177,19 +168,15 @@ private slots:
             QVERIFY(!form->keepsSomeBits());
             QTest::mouseClick(form->ok, Qt::LeftButton);
         });
-        QCOMPARE(toChMod(nullptr, ui, queue, QStringLiteral("/"), {QStringLiteral("bin"), QStringLiteral("notes")},
-                         {755, 640}),
-                 2);
-        QCOMPARE(queue.items().mid(2), (QList<QByteArray>{"chmod\xFF" "700\xFF/bin", "chmod\xFF" "700\xFF/notes"}));
+        QCOMPARE(toChMod(nullptr, ui, {QStringLiteral("bin"), QStringLiteral("notes")}, {755, 640}),
+                 (QList<ChModChange>{{"bin", "700"}, {"notes", "700"}}));
     }
 
     void cancelQueuesNothing()
     {
         RecordingUi ui;
-        CommandQueue queue;
         onModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-        QCOMPARE(toChMod(nullptr, ui, queue, QStringLiteral("/"), {QStringLiteral("a")}), 0);
-        QVERIFY(queue.isEmpty());
+        QVERIFY(toChMod(nullptr, ui, {QStringLiteral("a")}).isEmpty());
     }
 };
 

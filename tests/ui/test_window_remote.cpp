@@ -192,6 +192,34 @@ private slots:
         QTRY_COMPARE(WindowHarness::names(h.w->rlv), (QStringList{"empty", "made"}));
     }
 
+    // What a person types is a name, even when it looks like a flag.
+    void folderNamedLikeAFlag()
+    {
+        WindowHarness h;
+        QVERIFY2(connect(h), qPrintable(h.dump()));
+        h.inputs << QStringLiteral("flag:x");
+        h.w->acFolderNew->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(served("flag:x")).isDir(), 10000);
+        QTRY_VERIFY(WindowHarness::names(h.w->rlv).contains(QStringLiteral("flag:x")));
+
+        h.select(h.w->rlv, {QStringLiteral("flag:x")});
+        h.inputs << QStringLiteral("flag:recursive");
+        h.w->acRename->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(served("flag:recursive")).isDir(), 10000);
+        QVERIFY(!QFileInfo::exists(served("flag:x")));
+        QVERIFY(h.waitIdle());
+        QTRY_VERIFY(WindowHarness::names(h.w->rlv).contains(QStringLiteral("flag:recursive")));
+
+        QVERIFY(writeFile(served("flag:recursive/flag:activatequeue"), "f"));
+        h.select(h.w->rlv, {QStringLiteral("flag:recursive")});
+        h.ui.yesNo << true;
+        h.w->acDelete->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(served("flag:recursive")), 30000);
+        QVERIFY(h.waitIdle());
+        QVERIFY2(h.ui.messages.isEmpty(), qPrintable(h.dump()));
+        QTRY_VERIFY(!WindowHarness::names(h.w->rlv).contains(QStringLiteral("flag:recursive")));
+    }
+
     void changePermissionsOnTheRemoteSelection()
     {
         WindowHarness h;
