@@ -9,17 +9,9 @@ function(glimmer_library name)
   file(GLOB srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-  file(GLOB cpps CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(cpps)
-    add_library(${name} STATIC ${srcs})
-    target_include_directories(${name} PUBLIC ${ARG_INCLUDE_ROOT})
-    target_link_libraries(${name} PUBLIC ${ARG_LINKS})
-  else()
-    # Headers only (or nothing yet): still a target others can link.
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${ARG_INCLUDE_ROOT})
-    target_link_libraries(${name} INTERFACE ${ARG_LINKS})
-  endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${ARG_INCLUDE_ROOT})
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS})
 endfunction()
 
 # glimmer_test(name SOURCES a.cpp ... LINKS lib ... [TIMEOUT s])

@@ -6,9 +6,9 @@
 // program builds on are checked: no unsafe names, a sorted cache without
 // duplicates, "." and ".." left out.
 
-#include "queue/folder_cache.h"
-#include "queue/listing_parser.h"
-#include "queue/remote_names.h"
+#include "listing/folder_cache.h"
+#include "listing/listing_parser.h"
+#include "listing/remote_names.h"
 
 #include <cstdint>
 #include <cstdlib>

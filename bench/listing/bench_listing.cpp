@@ -3,8 +3,8 @@
 // beyond its name, and sorts 100,000 pane rows by every key in both
 // directions. Prints a Markdown table of medians.
 
-#include "queue/folder_cache.h"
-#include "queue/pane_sort.h"
+#include "listing/folder_cache.h"
+#include "listing/pane_sort.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

@@ -3,8 +3,8 @@
 // carry along, shows it in every view style, and prints a Markdown table of
 // medians. Runs on the offscreen platform unless another one is asked for.
 
-#include "queue/entry_date.h"
-#include "queue/icon_cache.h"
+#include "listing/entry_date.h"
+#include "listing/icon_cache.h"
 #include "ui/icon_provider.h"
 #include "ui/pane_model.h"
 #include "ui/pane_view.h"

@@ -6,7 +6,7 @@
 //   BENCH_RUNS    (default 5)      runs per client, direction and mode
 //   BENCH_ONLY    (optional)       "download" or "upload"
 
-#include "engine/allocator_tuning.h"
+#include "session/allocator_tuning.h"
 #include "engine/ftp_client.h"
 #include "support/vsftpd_server.h"
 

@@ -8,7 +8,7 @@
 //   BENCH_RUNS (default 5)   runs per client
 
 #include "queue/queue_expansion.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 #include "session/session.h"
 #include "support/vsftpd_server.h"
 

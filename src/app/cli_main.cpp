@@ -2,7 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
-#include "engine/allocator_tuning.h"
+#include "session/allocator_tuning.h"
 
 #include <QCoreApplication>
 

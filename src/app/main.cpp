@@ -6,7 +6,7 @@
 // An ftp:// address among the arguments goes into the quick-connect address
 // field and is connected to once the window is up.
 
-#include "engine/allocator_tuning.h"
+#include "session/allocator_tuning.h"
 #include "session/session.h"
 #include "ui/dialog_user_interaction.h"
 #include "ui/form_main.h"

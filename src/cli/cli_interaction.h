@@ -7,7 +7,7 @@
 // or the setting. Every message box and bug report counts as a failure: the
 // core shows one only when an operation did not succeed.
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QString>
 

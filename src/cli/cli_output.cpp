@@ -1,7 +1,7 @@
 #include "cli/cli_output.h"
 
-#include "queue/entry_date.h"
-#include "queue/pane_sort.h"
+#include "listing/entry_date.h"
+#include "listing/pane_sort.h"
 
 QString escapeControls(QStringView text, bool escapeBackslash)
 {

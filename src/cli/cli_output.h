@@ -3,7 +3,7 @@
 // What glimmerftp-cli prints besides the log: the lines of "ls" and the
 // progress bar. Pure functions over the core's records.
 
-#include "queue/entry.h"
+#include "listing/entry.h"
 #include "session/session.h"
 
 #include <QByteArray>

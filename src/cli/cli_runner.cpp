@@ -2,9 +2,9 @@
 
 #include "cli/cli_credentials.h"
 #include "cli/cli_output.h"
-#include "queue/log_model.h"
+#include "person/log_model.h"
 #include "queue/queue_expansion.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 #include "session/address.h"
 
 #include <QCoreApplication>

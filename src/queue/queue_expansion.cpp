@@ -1,6 +1,6 @@
 #include "queue/queue_expansion.h"
 
-#include "queue/log_model.h"
+#include "person/log_model.h"
 
 #include <QDir>
 #include <QFile>

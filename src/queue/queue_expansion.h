@@ -6,7 +6,7 @@
 // queue and never talk to the engine; the session runs what they queue.
 
 #include "queue/command_queue.h"
-#include "queue/folder_cache.h"
+#include "listing/folder_cache.h"
 #include "queue/transfer_queue.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #include "queue/transfer_queue.h"
 
-#include "queue/icon_cache.h"
-#include "queue/user_interaction.h"
+#include "listing/icon_cache.h"
+#include "person/user_interaction.h"
 
 #include <QFileInfo>
 

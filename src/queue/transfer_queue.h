@@ -7,7 +7,7 @@
 // lives in the session; this model holds the rows and the rules of the
 // person's operations on them.
 
-#include "queue/entry.h"
+#include "listing/entry.h"
 
 #include <QHash>
 #include <QObject>

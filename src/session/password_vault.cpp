@@ -1,6 +1,6 @@
 #include "session/password_vault.h"
 
-#include "queue/entry_date.h"
+#include "listing/entry_date.h"
 #include "sites/site_tree.h"
 #include "store/program_data.h"
 

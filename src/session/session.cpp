@@ -1,8 +1,8 @@
 #include "session/session.h"
 
-#include "queue/entry_date.h"
+#include "listing/entry_date.h"
 #include "queue/queue_expansion.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QDir>
 #include <QFile>

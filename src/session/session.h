@@ -17,9 +17,9 @@
 
 #include "engine/ftp_client.h"
 #include "queue/command_queue.h"
-#include "queue/folder_cache.h"
-#include "queue/log_model.h"
-#include "queue/remote_names.h"
+#include "listing/folder_cache.h"
+#include "person/log_model.h"
+#include "listing/remote_names.h"
 #include "queue/transfer_queue.h"
 #include "session/password_vault.h"
 #include "session/session_platform.h"

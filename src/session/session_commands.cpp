@@ -4,7 +4,7 @@
 #include "session/session.h"
 
 #include "queue/queue_expansion.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QFile>
 

@@ -7,8 +7,8 @@
 #include "session/session_end.h"
 
 #include "queue/queue_expansion.h"
-#include "queue/user_interaction.h"
-#include "queue/entry_date.h"
+#include "person/user_interaction.h"
+#include "listing/entry_date.h"
 
 #include <QtMath>
 

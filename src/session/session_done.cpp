@@ -5,12 +5,12 @@
 #include "session/session.h"
 
 #include "queue/queue_expansion.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QDir>
 #include <QFile>
 
-#include "queue/remote_names.h"
+#include "listing/remote_names.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "session/session.h"
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QDateTime>
 #include <QFile>

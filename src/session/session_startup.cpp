@@ -3,7 +3,7 @@
 
 #include "session/session.h"
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 #include "store/data_file.h"
 #include "store/data_file_location.h"
 

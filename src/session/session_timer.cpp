@@ -5,8 +5,8 @@
 
 #include "session/session.h"
 
-#include "queue/entry_date.h"
-#include "queue/user_interaction.h"
+#include "listing/entry_date.h"
+#include "person/user_interaction.h"
 #include "store/data_file_location.h"
 
 #include <QLocale>

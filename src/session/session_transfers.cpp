@@ -4,10 +4,10 @@
 
 #include "session/session.h"
 
-#include "queue/local_listing.h"
+#include "listing/local_listing.h"
 #include "queue/queue_expansion.h"
-#include "queue/size_format.h"
-#include "queue/user_interaction.h"
+#include "listing/size_format.h"
+#include "person/user_interaction.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 // boxes, yes/no boxes, the transfer-action prompt and the bug-report window.
 // The main window installs one of these in the session.
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -7,7 +7,7 @@
 // the one trusted before is warned about at the top, and Cancel is then the
 // default button.
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
 #include "ui/form_chmod.h"
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

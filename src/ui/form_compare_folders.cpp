@@ -1,7 +1,7 @@
 #include "ui/form_compare_folders.h"
 
-#include "queue/entry_date.h"
-#include "queue/size_format.h"
+#include "listing/entry_date.h"
+#include "listing/size_format.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

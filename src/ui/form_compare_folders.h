@@ -4,7 +4,7 @@
 // size and date. Rows that differ are marked; "Select Differences" hands their
 // names to the main window, which selects them in the two panes.
 
-#include "queue/entry.h"
+#include "listing/entry.h"
 
 #include <QDialog>
 #include <QStringList>

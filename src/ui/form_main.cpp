@@ -1,6 +1,6 @@
 #include "ui/form_main.h"
 
-#include "queue/log_model.h"
+#include "person/log_model.h"
 #include "queue/transfer_queue.h"
 #include "ui/action_icons.h"
 #include "ui/log_view.h"

@@ -11,8 +11,8 @@
 // log and the settings; it is attached through showLog() and showQueue() and
 // will drive the actions, the captions and the status panels.
 
-#include "queue/entry.h"
-#include "queue/icon_cache.h"
+#include "listing/entry.h"
+#include "listing/icon_cache.h"
 #include "store/program_data.h"
 #include "ui/form_memo.h"
 #include "ui/form_sites.h"

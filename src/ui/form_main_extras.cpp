@@ -7,7 +7,7 @@
 #include "ui/form_main.h"
 
 #include "queue/queue_expansion.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 #include "session/session.h"
 #include "ui/form_memo.h"
 #include "ui/pane_model.h"

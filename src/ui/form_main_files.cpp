@@ -4,9 +4,9 @@
 
 #include "ui/form_main.h"
 
-#include "queue/local_listing.h"
+#include "listing/local_listing.h"
 #include "queue/queue_expansion.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 #include "session/session.h"
 #include "ui/form_chmod.h"
 #include "ui/form_single_edit_box.h"

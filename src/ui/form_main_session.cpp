@@ -7,7 +7,7 @@
 #include "ui/form_main.h"
 
 #include "queue/transfer_queue.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 #include "session/session.h"
 #include "ui/form_compare_folders.h"
 #include "ui/form_memo.h"

@@ -6,7 +6,7 @@
 // setListing arrives. The person may also type a path. The answer is a
 // remote path that starts and ends with "/".
 
-#include "queue/entry.h"
+#include "listing/entry.h"
 
 #include <QDialog>
 

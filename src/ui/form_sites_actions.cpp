@@ -3,7 +3,7 @@
 
 #include "ui/form_sites.h"
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 #include "sites/site_tree.h"
 #include "store/program_data.h"
 #include "ui/desktop_shortcut.h"

@@ -5,7 +5,7 @@
 // box and its countdown (`AutoCloseTag`, the seconds + 1), shows the window
 // modally and reads `Tag` and `all` afterwards.
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QDialog>
 

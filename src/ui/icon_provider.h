@@ -5,7 +5,7 @@
 // one, QFileIconProvider's generic icons otherwise. The core's IconCache
 // keeps one index per extension; this class owns what the indexes show.
 
-#include "queue/icon_cache.h"
+#include "listing/icon_cache.h"
 
 #include <QFileIconProvider>
 #include <QIcon>

@@ -1,6 +1,6 @@
 #include "ui/log_view.h"
 
-#include "queue/log_model.h"
+#include "person/log_model.h"
 
 #include <QScrollBar>
 #include <QTextBlock>

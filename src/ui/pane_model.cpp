@@ -1,8 +1,8 @@
 #include "ui/pane_model.h"
 
-#include "queue/entry_date.h"
-#include "queue/icon_cache.h"
-#include "queue/size_format.h"
+#include "listing/entry_date.h"
+#include "listing/icon_cache.h"
+#include "listing/size_format.h"
 #include "ui/icon_provider.h"
 
 #include <QHash>

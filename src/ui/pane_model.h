@@ -11,8 +11,8 @@
 // managers show it. It is no entry: it is never sorted, selected for an
 // operation or transferred, and entries() does not hold it.
 
-#include "queue/entry.h"
-#include "queue/pane_sort.h"
+#include "listing/entry.h"
+#include "listing/pane_sort.h"
 
 #include <QAbstractTableModel>
 

@@ -1,6 +1,6 @@
 #include "ui/platform_qt.h"
 
-#include "queue/entry_date.h"
+#include "listing/entry_date.h"
 #include "ui/form_memo.h"
 #include "ui/update_check.h"
 

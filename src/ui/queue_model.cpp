@@ -1,6 +1,6 @@
 #include "ui/queue_model.h"
 
-#include "queue/size_format.h"
+#include "listing/size_format.h"
 #include "queue/transfer_queue.h"
 #include "ui/icon_provider.h"
 

@@ -1,7 +1,7 @@
 #include "ui/update_check.h"
 
-#include "queue/log_model.h"
-#include "queue/user_interaction.h"
+#include "person/log_model.h"
+#include "person/user_interaction.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -4,8 +4,8 @@
 #include "cli/cli_interaction.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "queue/entry_date.h"
-#include "queue/user_interaction.h"
+#include "listing/entry_date.h"
+#include "person/user_interaction.h"
 
 #include <QTest>
 

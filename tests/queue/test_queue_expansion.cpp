@@ -3,7 +3,7 @@
 // tree on real temporary folders.
 
 #include "queue/queue_expansion.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 #include "support/command_text.h"
 
 #include <QDateTime>

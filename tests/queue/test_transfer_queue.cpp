@@ -2,9 +2,9 @@
 // look, the person's operations (delete, move up/down, swap), activity, and
 // the wildcard masks of the ASCII test.
 
-#include "queue/icon_cache.h"
+#include "listing/icon_cache.h"
 #include "queue/transfer_queue.h"
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -4,7 +4,7 @@
 // tests. Every question the core asks is recorded; answers come from the
 // script (or the defaults below when the script has run out).
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 #include "session/session.h"
 #include "support/scripted_keyring.h"
 

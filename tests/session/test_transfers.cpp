@@ -5,8 +5,8 @@
 
 #include "session_harness.h"
 
-#include "queue/entry_date.h"
-#include "queue/size_format.h"
+#include "listing/entry_date.h"
+#include "listing/size_format.h"
 #include "support/pyftp_server.h"
 
 #include <QLocale>

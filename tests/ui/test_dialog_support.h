@@ -4,7 +4,7 @@
 // asked and answers from a script, and a way to act on a modal dialog once
 // its own event loop runs.
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <QApplication>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "queue/entry_date.h"
+#include "listing/entry_date.h"
 #include "ui/form_compare_folders.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 // and decoded, as the data file holds it), the last normal place kept when
 // closed minimised or maximised, and the pane settings applied.
 
-#include "queue/log_model.h"
+#include "person/log_model.h"
 #include "queue/transfer_queue.h"
 #include "ui/form_main.h"
 #include "ui/log_view.h"

@@ -2,7 +2,7 @@
 // prefix, never more than 500 lines, auto scroll on and off, and the Clear,
 // Copy selected and Select all actions.
 
-#include "queue/log_model.h"
+#include "person/log_model.h"
 #include "ui/log_view.h"
 
 #include <QApplication>

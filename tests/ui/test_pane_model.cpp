@@ -3,8 +3,8 @@
 // its rows across a re-sort, the "Attr" column comes and goes, and a shown
 // folder starts with its first row selected.
 
-#include "queue/entry_date.h"
-#include "queue/icon_cache.h"
+#include "listing/entry_date.h"
+#include "listing/icon_cache.h"
 #include "ui/form_main.h"
 #include "ui/icon_provider.h"
 #include "ui/pane_model.h"

@@ -1,4 +1,4 @@
-#include "queue/log_model.h"
+#include "person/log_model.h"
 #include "support/ports.h"
 #include "test_dialog_support.h"
 #include "ui/update_check.h"

@@ -1,4 +1,4 @@
-#include "engine/allocator_tuning.h"
+#include "session/allocator_tuning.h"
 
 #ifdef __GLIBC__
 #include <malloc.h>

@@ -1,4 +1,4 @@
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 #include <exception>
 

@@ -1,7 +1,7 @@
 // Storing listings in the remote folder cache, and the tree operations the
 // command queue builds on.
 
-#include "queue/folder_cache.h"
+#include "listing/folder_cache.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,8 +1,8 @@
 // The log's prefixes and colours, its 500-line cap, the protocol-line filter,
 // and the error box / bug-report texts.
 
-#include "queue/log_model.h"
-#include "queue/user_interaction.h"
+#include "person/log_model.h"
+#include "person/user_interaction.h"
 
 #include <QSignalSpy>
 #include <QTest>

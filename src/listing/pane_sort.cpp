@@ -1,5 +1,5 @@
-#include "queue/pane_sort.h"
-#include "queue/prefetch.h"
+#include "listing/pane_sort.h"
+#include "listing/prefetch.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -5,8 +5,8 @@
 // pane is always filled from here, and the command queue walks it to delete
 // or download whole folder trees.
 
-#include "queue/entry.h"
-#include "queue/listing_parser.h"
+#include "listing/entry.h"
+#include "listing/listing_parser.h"
 
 #include <QByteArrayView>
 #include <QString>

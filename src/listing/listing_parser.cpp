@@ -1,7 +1,7 @@
-#include "queue/listing_parser.h"
+#include "listing/listing_parser.h"
 
-#include "queue/entry_date.h"
-#include "queue/remote_names.h"
+#include "listing/entry_date.h"
+#include "listing/remote_names.h"
 
 #include <QDateTime>
 

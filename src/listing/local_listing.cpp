@@ -1,6 +1,6 @@
-#include "queue/local_listing.h"
+#include "listing/local_listing.h"
 
-#include "queue/entry_date.h"
+#include "listing/entry_date.h"
 
 #include <QDir>
 #include <QFile>

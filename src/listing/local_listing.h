@@ -4,7 +4,7 @@
 // "..", in the same form as a remote listing so that both panes sort and show
 // alike.
 
-#include "queue/entry.h"
+#include "listing/entry.h"
 
 #include <QFileInfo>
 #include <QString>

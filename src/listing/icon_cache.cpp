@@ -1,6 +1,6 @@
-#include "queue/icon_cache.h"
+#include "listing/icon_cache.h"
 
-#include "queue/pane_sort.h"
+#include "listing/pane_sort.h"
 
 tImageListIndex IconCache::iconIndexForFileName(QStringView fileName)
 {

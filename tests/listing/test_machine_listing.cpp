@@ -1,10 +1,10 @@
 // MLSD lines (exact sizes, UTC times, kinds from facts) and the codec that
 // sends every listed name back as the bytes it came as.
 
-#include "queue/entry_date.h"
-#include "queue/folder_cache.h"
-#include "queue/listing_parser.h"
-#include "queue/remote_names.h"
+#include "listing/entry_date.h"
+#include "listing/folder_cache.h"
+#include "listing/listing_parser.h"
+#include "listing/remote_names.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // Listing lines of the usual servers and the lines around them.
 
-#include "queue/entry_date.h"
-#include "queue/listing_parser.h"
+#include "listing/entry_date.h"
+#include "listing/listing_parser.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The panes' row order for every key in both directions, and the key changes
 // of column clicks and the sort menu.
 
-#include "queue/pane_sort.h"
+#include "listing/pane_sort.h"
 
 #include <QRandomGenerator>
 #include <QTest>

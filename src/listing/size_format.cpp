@@ -1,6 +1,6 @@
-#include "queue/size_format.h"
+#include "listing/size_format.h"
 
-#include "queue/entry_date.h"
+#include "listing/entry_date.h"
 
 #include <cmath>
 

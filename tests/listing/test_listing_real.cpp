@@ -1,9 +1,9 @@
 // Listings captured from real servers (pyftpdlib and vsftpd) over a tree of
 // awkward names, parsed and compared with what the file system holds.
 
-#include "queue/entry_date.h"
-#include "queue/folder_cache.h"
-#include "queue/local_listing.h"
+#include "listing/entry_date.h"
+#include "listing/folder_cache.h"
+#include "listing/local_listing.h"
 
 #include "support/ftp_probe.h"
 #include "support/pyftp_server.h"

@@ -1,4 +1,4 @@
-#include "queue/remote_names.h"
+#include "listing/remote_names.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "queue/folder_cache.h"
-#include "queue/prefetch.h"
+#include "listing/folder_cache.h"
+#include "listing/prefetch.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,7 +1,7 @@
 // The local pane's listing of a real folder.
 
-#include "queue/entry_date.h"
-#include "queue/local_listing.h"
+#include "listing/entry_date.h"
+#include "listing/local_listing.h"
 
 #include <QDir>
 #include <QFile>

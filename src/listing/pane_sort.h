@@ -4,7 +4,7 @@
 // its absolute value names the key, its sign the direction (positive
 // ascending). Folders always come before files, whatever the direction.
 
-#include "queue/entry.h"
+#include "listing/entry.h"
 
 #include <QStringView>
 

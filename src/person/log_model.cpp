@@ -1,6 +1,6 @@
-#include "queue/log_model.h"
+#include "person/log_model.h"
 
-#include "queue/user_interaction.h"
+#include "person/user_interaction.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // What a pane row shows besides its name: the KB size and the icon index.
 
-#include "queue/entry_date.h"
-#include "queue/icon_cache.h"
-#include "queue/size_format.h"
+#include "listing/entry_date.h"
+#include "listing/icon_cache.h"
+#include "listing/size_format.h"
 
 #include <QTest>
 
