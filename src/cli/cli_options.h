@@ -4,7 +4,7 @@
 // and its operands, and the remote target named by a URL or by a stored site
 // plus a path. Pure functions, no session.
 
-#include "engine/ftp_tls.h"
+#include "session/session_types.h"
 
 #include <QByteArray>
 #include <QList>

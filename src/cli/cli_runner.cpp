@@ -31,23 +31,12 @@ CliRunner::CliRunner(CliOptions options, QObject* parent) : QObject(parent), m_o
     m_progressWanted = m_options.progress && isatty(fileno(stderr));
     m_ui.beforeWrite = [this] { clearProgress(); };
     connect(&m_session->logwin, &LogModel::lineAdded, this, &CliRunner::onLogLine);
-    // Engine notes ("!") never reach the log; the last one is the reason
-    // a connection that never got a reply failed.
-    connect(&m_session->ftp, &TFtpClient::OnDisplay, this, [this](QByteArray& msg) {
-        if (msg.startsWith('!'))
-            m_engineNote = QString::fromUtf8(msg.mid(1)).trimmed();
-    });
+    connect(m_session.get(), &Session::engineNote, this, [this](const QString& text) { m_engineNote = text; });
     // The window shows a listing the server refused as an empty pane; here
-    // it would be an empty "ls", or a tree fetched without that folder. The
-    // session has handled the completion by now; the next folder becomes
-    // current only after its CWD and PWD, so this is still the listed one.
-    // A recursive walk reports its refused folders itself, when it ends.
-    connect(&m_session->ftp, &TFtpClient::OnRequestDone, this, [this](TFtpRequest rq, int error) {
-        if ((int(rq) & 0xFF) == int(TFtpRequest::ftpRqDir) && (error & 0xFFFF) != 0
-            && m_session->ftp.ControlSocketOpen() && !m_session->RecursiveListing)
-            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not list FTP folder. (") + m_session->CurrentRemoteFolder
-                                                + QStringLiteral(")"),
-                                            QString::fromUtf8(m_session->ftp.LastResponse()).trimmed()));
+    // it would be an empty "ls", or a tree fetched without that folder.
+    connect(m_session.get(), &Session::listingRefused, this, [this](const QString& folder, const QString& reason) {
+        m_ui.reportFailure(errorBoxText(QStringLiteral("Could not list FTP folder. (") + folder + QStringLiteral(")"),
+                                        reason));
     });
     if (m_progressWanted)
         connect(m_session.get(), &Session::panelsChanged, this, &CliRunner::showProgress);
@@ -173,7 +162,7 @@ void CliRunner::poll()
         break;
     case Phase::Connecting:
         if (s.isConnectIdle()) {
-            QString reason = QString::fromUtf8(s.ftp.LastResponse()).trimmed();
+            QString reason = s.lastServerReply();
             if (reason.isEmpty())
                 reason = m_engineNote.isEmpty() ? QStringLiteral("No reply from the server.") : m_engineNote;
             m_ui.reportFailure(errorBoxText(QStringLiteral("Could not connect to ") + s.tbAddress
@@ -192,7 +181,7 @@ void CliRunner::poll()
             // The status line that ended the session says how (a server that
             // hung up, one that went silent, a connection lost) and names the
             // transfer it cut, if one was running.
-            const QString reason = QString::fromUtf8(s.ftp.LastResponse()).trimmed();
+            const QString reason = s.lastServerReply();
             if (!m_endNote.isEmpty())
                 m_ui.reportFailure(m_endNote);
             else if (reason.startsWith(QLatin1String("Connection timed out")))

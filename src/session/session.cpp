@@ -109,3 +109,18 @@ void Session::resetTransferPanels()
     for (int i = 2; i <= 5; ++i)
         setPanel(i, QString());
 }
+
+QStringList Session::sessionInformation() const
+{
+    return {QStringLiteral("Host: ") + serverHost(),
+            QStringLiteral("Port: ") + QString::fromUtf8(ftp.Port()),
+            QStringLiteral("State: ") + QString::number(int(ftp.State())),
+            QStringLiteral("Connected: ") + QString::number(isConnected()),
+            QStringLiteral("Current remote folder: ") + CurrentRemoteFolder,
+            QStringLiteral("Current local folder: ") + CurrentLocalFolder,
+            QStringLiteral("Retry count: ") + QString::number(RetryCount),
+            QStringLiteral("Commands queued: ") + QString::number(CommandQueue.count()),
+            QStringLiteral("Transfers queued: ") + QString::number(qLv.count()),
+            QStringLiteral("Listing file: ") + ListFileName,
+            QStringLiteral("Data file: ") + dataFile()};
+}

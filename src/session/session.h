@@ -30,6 +30,7 @@
 #include "store/site_object.h"
 #include "store/stream_container.h"
 
+#include <QFileInfo>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -156,6 +157,18 @@ public:
     // arrives, and nothing new may start in between.
     bool engineReady() const;
 
+    // The control connection is open (connected, logged in or on the way).
+    bool isConnected() const { return ftp.ControlSocketOpen(); }
+    // The server's last reply, as the person reads it.
+    QString lastServerReply() const { return QString::fromUtf8(ftp.LastResponse()).trimmed(); }
+    // The host the engine talks to, as the transfer queue records it.
+    QString serverHost() const { return QString::fromUtf8(ftp.HostName()); }
+
+    // A line of the program's own in the log ("§" + text).
+    void logStatus(const QString& text) { log(text); }
+    // The lines of Debug › Session Information.
+    QStringList sessionInformation() const;
+
     QTimer& timer() { return m_timer; }
     UserInteraction& ui() { return m_ui; }
     SessionPlatform& platform() { return m_platform; }
@@ -238,10 +251,21 @@ public:
     void newRemoteFolder(const QString& name);
     void deleteRemote(const QList<FolderEntry>& selected);
     void chmodRemote(const QString& mode, const QStringList& names);
-    // Receive: every selected remote row queued as a download into the
-    // current local folder; unsafe names are skipped with a log line.
-    void receive(const QList<FolderEntry>& selected);
-    void send(const QList<FolderEntry>& selected);
+    // Every transfer-queue entry the front ends ask for is built here.
+    // Receive: every selected remote row of fromFolder (the current remote
+    // folder when empty) queued as a download into the current local folder;
+    // unsafe names are skipped with a log line.
+    void receive(const QList<FolderEntry>& selected, const QString& fromFolder = QString());
+    // Send: every selected row of the local fromFolder (the current local
+    // folder when empty) queued as an upload into the current remote folder.
+    void send(const QList<FolderEntry>& selected, const QString& fromFolder = QString());
+    // Files and folders dropped from the desktop: uploads into the current
+    // remote folder.
+    void sendLocalPaths(const QList<QFileInfo>& files);
+    // Manual receive of a typed remote path (a folder ends with "/", a
+    // relative one is in the current remote folder); a text that names no
+    // file or folder is refused with a message.
+    void receiveTypedPath(const QString& typed);
     // Open and View of a remote file: a download with the open or view flag.
     void openRemoteFile(const FolderEntry& file, bool view);
     void refreshRemote();
@@ -270,6 +294,12 @@ signals:
     void securityChanged();
     // The session changed a setting (a certificate trusted always): save.
     void settingsChanged();
+    // A note of the engine's own ("!" lines never reach the log): the last
+    // one says why a connection that never got a reply failed.
+    void engineNote(const QString& text);
+    // The server refused the listing of a folder the person asked for (not
+    // a step of a recursive walk, which reports its refusals when it ends).
+    void listingRefused(const QString& folder, const QString& reason);
 
 private:
     // session_startup.cpp

@@ -192,6 +192,8 @@ void Session::runList(const QueuedCommand& cmd)
 
 void Session::listingDone(bool ok)
 {
+    if (!ok && !RecursiveListing && ftp.ControlSocketOpen())
+        emit listingRefused(CurrentRemoteFolder, reply(ftp));
     log((RecursiveListing ? QStringLiteral("Recursive FTP listing done (") : QStringLiteral("FTP listing done ("))
         + CurrentRemoteFolder + QStringLiteral(")"));
     setGauge(m_gauge, GaugeStyle::Percent);

@@ -196,6 +196,8 @@ void Session::connectToSite(const tSiteObject& site)
 void Session::ftpDisplay(QByteArray& msg)
 {
     guardedRoutine(m_ui, "FD01", [&] {
+        if (msg.startsWith('!'))
+            emit engineNote(QString::fromUtf8(msg.mid(1)).trimmed());
         const std::optional<QByteArray> line = protocolLineForLog(msg);
         if (!line)
             return;

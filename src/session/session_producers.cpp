@@ -3,6 +3,7 @@
 
 #include "session/session.h"
 
+#include "person/user_interaction.h"
 #include "queue/queue_expansion.h"
 
 #include <QDir>
@@ -72,30 +73,62 @@ void Session::chmodRemote(const QString& mode, const QStringList& names)
         CommandQueue.append(QueuedCommand::chmod(mode, CurrentRemoteFolder + name));
 }
 
-void Session::receive(const QList<FolderEntry>& selected)
+void Session::receive(const QList<FolderEntry>& selected, const QString& fromFolder)
 {
+    const QString from = fromFolder.isEmpty() ? CurrentRemoteFolder : fromFolder;
     for (const FolderEntry& row : selected) {
         if (!isSafeRemoteName(row.name)) {
             log(QStringLiteral("Skipped unsafe remote name: ") + row.name);
             continue;
         }
-        qLv.AddToTransferQueue(CurrentRemoteFolder + row.name, CurrentLocalFolder + row.name,
+        qLv.AddToTransferQueue(from + row.name, CurrentLocalFolder + row.name,
                                row.entry.isFolder() ? -1 : row.entry.size, false, false, false,
                                QString::fromUtf8(ftp.HostName()), row.entry.date);
     }
 }
 
-void Session::send(const QList<FolderEntry>& selected)
+void Session::send(const QList<FolderEntry>& selected, const QString& fromFolder)
 {
+    const QString from = fromFolder.isEmpty() ? CurrentLocalFolder : fromFolder;
     for (const FolderEntry& row : selected) {
         if (row.entry.isFolder())
-            qLv.AddToTransferQueue(CurrentLocalFolder + row.name + QDir::separator(),
-                                   CurrentRemoteFolder + row.name + QLatin1Char('/'), -1, false, false, true,
-                                   QString::fromUtf8(ftp.HostName()));
+            qLv.AddToTransferQueue(from + row.name + QDir::separator(), CurrentRemoteFolder + row.name + QLatin1Char('/'),
+                                   -1, false, false, true, serverHost());
         else
-            qLv.AddToTransferQueue(CurrentLocalFolder + row.name, CurrentRemoteFolder + row.name, row.entry.size,
-                                   false, false, true, QString::fromUtf8(ftp.HostName()));
+            qLv.AddToTransferQueue(from + row.name, CurrentRemoteFolder + row.name, row.entry.size, false, false, true,
+                                   serverHost());
     }
+}
+
+void Session::sendLocalPaths(const QList<QFileInfo>& files)
+{
+    for (const QFileInfo& file : files) {
+        const QString path = QDir::toNativeSeparators(file.absoluteFilePath());
+        if (file.isDir())
+            qLv.AddToTransferQueue(path + QDir::separator(), CurrentRemoteFolder + file.fileName() + QLatin1Char('/'),
+                                   -1, false, false, true, serverHost());
+        else
+            qLv.AddToTransferQueue(path, CurrentRemoteFolder + file.fileName(), file.size(), false, false, true,
+                                   serverHost());
+    }
+}
+
+void Session::receiveTypedPath(const QString& typed)
+{
+    QString path = typed.trimmed();
+    if (!path.startsWith(QLatin1Char('/')))
+        path = CurrentRemoteFolder + path;
+    const bool folder = path.endsWith(QLatin1Char('/'));
+    if (folder)
+        path.chop(1);
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (!isSafeRemoteName(name)) {
+        m_ui.showMessage(QStringLiteral("Not a file or folder name: ") + typed);
+        return;
+    }
+    // The size of a typed file is not known before it is listed; 0 shows the
+    // row as a file.
+    qLv.AddToTransferQueue(path, CurrentLocalFolder + name, folder ? -1 : 0, false, false, false, serverHost());
 }
 
 void Session::openRemoteFile(const FolderEntry& file, bool view)

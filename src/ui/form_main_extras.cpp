@@ -139,32 +139,18 @@ void TFormMain::acFindNextExecute()
             return;
         }
     }
-    m_session->logwin.WriteLog(statusLogLine(QStringLiteral("Not found: ") + m_findMask));
+    m_session->logStatus(QStringLiteral("Not found: ") + m_findMask);
 }
 
 void TFormMain::transferRows(bool fromLocal, const QString &fromFolder, const FolderEntries &rows)
 {
     Session &s = *m_session;
-    if (!s.ftp.ControlSocketOpen() || s.CurrentRemoteFolder.isEmpty())
+    if (!s.isConnected() || s.CurrentRemoteFolder.isEmpty())
         return;
-    const QString server = QString::fromUtf8(s.ftp.HostName());
-    for (const FolderEntry &row : rows) {
-        const bool folder = row.entry.isFolder();
-        if (fromLocal) {
-            if (folder)
-                s.qLv.AddToTransferQueue(fromFolder + row.name + QDir::separator(),
-                                         s.CurrentRemoteFolder + row.name + QLatin1Char('/'), -1, false, false, true,
-                                         server);
-            else
-                s.qLv.AddToTransferQueue(fromFolder + row.name, s.CurrentRemoteFolder + row.name, row.entry.size,
-                                         false, false, true, server);
-        } else if (!isSafeRemoteName(row.name)) {
-            s.logwin.WriteLog(statusLogLine(QStringLiteral("Skipped unsafe remote name: ") + row.name));
-        } else {
-            s.qLv.AddToTransferQueue(fromFolder + row.name, s.CurrentLocalFolder + row.name,
-                                     folder ? -1 : row.entry.size, false, false, false, server, row.entry.date);
-        }
-    }
+    if (fromLocal)
+        s.send(rows, fromFolder);
+    else
+        s.receive(rows, fromFolder);
 }
 
 void TFormMain::acCopyExecute()
@@ -188,27 +174,13 @@ void TFormMain::acPasteExecute()
 void TFormMain::acManualReceiveExecute()
 {
     Session &s = *m_session;
-    if (!s.ftp.ControlSocketOpen())
+    if (!s.isConnected())
         return;
     const std::optional<QString> typed =
         askText(QStringLiteral("Receive"), QStringLiteral("Remote File or Folder (a folder ends with /):"), QString());
     if (!typed || typed->trimmed().isEmpty())
         return;
-    QString path = typed->trimmed();
-    if (!path.startsWith(QLatin1Char('/')))
-        path = s.CurrentRemoteFolder + path;
-    const bool folder = path.endsWith(QLatin1Char('/'));
-    if (folder)
-        path.chop(1);
-    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    if (!isSafeRemoteName(name)) {
-        s.ui().showMessage(QStringLiteral("Not a file or folder name: ") + *typed);
-        return;
-    }
-    // The size of a typed file is not known before it is listed; 0 shows the
-    // row as a file.
-    s.qLv.AddToTransferQueue(path, s.CurrentLocalFolder + name, folder ? -1 : 0, false, false, false,
-                             QString::fromUtf8(s.ftp.HostName()));
+    s.receiveTypedPath(*typed);
 }
 
 void TFormMain::acPasteUrlExecute()
@@ -280,7 +252,7 @@ bool TFormMain::filesDrop(QObject *target, QDropEvent *event)
     if (!event->mimeData()->hasUrls() || !(ontoRemote || target == qLv->viewport()))
         return false;
     Session &s = *m_session;
-    if (!s.ftp.ControlSocketOpen() || s.CurrentRemoteFolder.isEmpty())
+    if (!s.isConnected() || s.CurrentRemoteFolder.isEmpty())
         return false;
     QList<QFileInfo> files;
     for (const QUrl &url : event->mimeData()->urls())
@@ -288,18 +260,8 @@ bool TFormMain::filesDrop(QObject *target, QDropEvent *event)
             files << QFileInfo(url.toLocalFile());
     if (files.isEmpty())
         return false;
-    if (event->type() == QEvent::Drop) {
-        const QString server = QString::fromUtf8(s.ftp.HostName());
-        for (const QFileInfo &file : files) {
-            const QString path = QDir::toNativeSeparators(file.absoluteFilePath());
-            if (file.isDir())
-                s.qLv.AddToTransferQueue(path + QDir::separator(), s.CurrentRemoteFolder + file.fileName() + u'/', -1,
-                                         false, false, true, server);
-            else
-                s.qLv.AddToTransferQueue(path, s.CurrentRemoteFolder + file.fileName(), file.size(), false, false,
-                                         true, server);
-        }
-    }
+    if (event->type() == QEvent::Drop)
+        s.sendLocalPaths(files);
     event->setDropAction(Qt::CopyAction);
     event->accept();
     return true;
@@ -396,20 +358,7 @@ void TFormMain::connectDebugActions()
         showDebugText(QStringLiteral("Raw Listing"), QString::fromUtf8(raw));
     });
     connect(acDebugSessionInfo, &QAction::triggered, this, [this] {
-        const Session &s = *m_session;
-        QStringList lines;
-        lines << QStringLiteral("Host: ") + QString::fromUtf8(s.ftp.HostName())
-              << QStringLiteral("Port: ") + QString::fromUtf8(s.ftp.Port())
-              << QStringLiteral("State: ") + QString::number(int(s.ftp.State()))
-              << QStringLiteral("Connected: ") + QString::number(s.ftp.ControlSocketOpen())
-              << QStringLiteral("Current remote folder: ") + s.CurrentRemoteFolder
-              << QStringLiteral("Current local folder: ") + s.CurrentLocalFolder
-              << QStringLiteral("Retry count: ") + QString::number(s.RetryCount)
-              << QStringLiteral("Commands queued: ") + QString::number(s.CommandQueue.count())
-              << QStringLiteral("Transfers queued: ") + QString::number(s.qLv.count())
-              << QStringLiteral("Listing file: ") + s.ListFileName
-              << QStringLiteral("Data file: ") + s.dataFile();
-        showDebugText(QStringLiteral("Session Information"), lines.join(QLatin1Char('\n')));
+        showDebugText(QStringLiteral("Session Information"), m_session->sessionInformation().join(QLatin1Char('\n')));
     });
     connect(acDebugCachedFolders, &QAction::triggered, this, [this] {
         QStringList lines;

@@ -54,7 +54,7 @@ void TFormMain::fillLocalPane()
         QString folder = m_session->CurrentLocalFolder;
         std::optional<FolderEntries> entries = ListLocalFolder(folder);
         if (!entries) {
-            m_session->logwin.WriteLog(statusLogLine(QStringLiteral("Could not read local folder ") + folder));
+            m_session->logStatus(QStringLiteral("Could not read local folder ") + folder);
             entries = FolderEntries();
         }
         showLocalFolder(folder, std::move(*entries));
@@ -95,7 +95,7 @@ void TFormMain::goUp(bool local)
         localGoUp();
         return;
     }
-    if (m_session->ftp.ControlSocketOpen() && !m_session->CurrentRemoteFolder.isEmpty()
+    if (m_session->isConnected() && !m_session->CurrentRemoteFolder.isEmpty()
         && m_session->CurrentRemoteFolder != QLatin1String("/"))
         m_session->remoteGoUp();
 }
@@ -138,7 +138,7 @@ void TFormMain::acOpenExecute()
             } else {
                 s.platform().openWithAssociatedProgram(s.CurrentLocalFolder + row.name);
             }
-        } else if (s.ftp.ControlSocketOpen()) {
+        } else if (s.isConnected()) {
             if (row.entry.isFolder())
                 s.changeRemoteFolder(row.name);
             else
@@ -155,7 +155,7 @@ void TFormMain::acViewExecute()
             return;
         if (localPaneFocused())
             m_session->platform().openInTextViewer(m_session->CurrentLocalFolder + rows.first().name);
-        else if (m_session->ftp.ControlSocketOpen())
+        else if (m_session->isConnected())
             m_session->openRemoteFile(rows.first(), true);
     });
 }
@@ -163,7 +163,7 @@ void TFormMain::acViewExecute()
 void TFormMain::acSendExecute()
 {
     guardedRoutine(m_session->ui(), "AS01", [&] {
-        if (m_session->ftp.ControlSocketOpen())
+        if (m_session->isConnected())
             m_session->send(llv->selectedEntries());
     });
 }
@@ -171,7 +171,7 @@ void TFormMain::acSendExecute()
 void TFormMain::acReceiveExecute()
 {
     guardedRoutine(m_session->ui(), "AR01", [&] {
-        if (m_session->ftp.ControlSocketOpen())
+        if (m_session->isConnected())
             m_session->receive(rlv->selectedEntries());
     });
 }
@@ -181,7 +181,7 @@ void TFormMain::acRenameExecute()
     guardedRoutine(m_session->ui(), "RN01", [&] {
         const bool local = localPaneFocused();
         const FolderEntries rows = focusedPane()->selectedEntries();
-        if (rows.isEmpty() || (!local && !m_session->ftp.ControlSocketOpen()))
+        if (rows.isEmpty() || (!local && !m_session->isConnected()))
             return;
         const FolderEntry &row = rows.first();
         const QString kind = kindOf(row);
@@ -205,7 +205,7 @@ void TFormMain::acFolderNewExecute()
 {
     guardedRoutine(m_session->ui(), "NF01", [&] {
         const bool local = localPaneFocused();
-        if (!local && !m_session->ftp.ControlSocketOpen())
+        if (!local && !m_session->isConnected())
             return;
         const std::optional<QString> name = askText(QStringLiteral("Create New Folder"), QStringLiteral("New Folder Name:"),
                                                     QStringLiteral("New Folder"));
@@ -228,7 +228,7 @@ void TFormMain::acDeleteExecute()
         Session &s = *m_session;
         const bool local = localPaneFocused();
         const FolderEntries rows = focusedPane()->selectedEntries();
-        if (rows.isEmpty() || (!local && !s.ftp.ControlSocketOpen()))
+        if (rows.isEmpty() || (!local && !s.isConnected()))
             return;
         const bool warn = local ? s.settings.sWarnLocalDelete : s.settings.sWarnRemoteDelete;
         if (warn && !s.ui().askYesNo(local ? DeleteQuestion : remoteDeleteQuestion(rows), true))
@@ -252,14 +252,14 @@ void TFormMain::acRefreshExecute(QObject *sender)
         fillLocalPane();
         return;
     }
-    if (m_session->ftp.ControlSocketOpen() && !m_session->CurrentRemoteFolder.isEmpty())
+    if (m_session->isConnected() && !m_session->CurrentRemoteFolder.isEmpty())
         m_session->refreshRemote();
 }
 
 void TFormMain::acChModExecute()
 {
     guardedRoutine(m_session->ui(), "CM01", [&] {
-        if (!m_session->ftp.ControlSocketOpen())
+        if (!m_session->isConnected())
             return;
         QStringList names;
         QList<qint32> modes;
@@ -276,7 +276,7 @@ void TFormMain::updateActions()
 {
     if (!m_session)
         return;
-    const bool connected = m_session->ftp.ControlSocketOpen();
+    const bool connected = m_session->isConnected();
     const bool local = localPaneFocused();
     // This runs on every tick: no walk over a selection that may hold
     // 100,000 rows.

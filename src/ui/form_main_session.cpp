@@ -151,12 +151,12 @@ void TFormMain::connectSessionActions()
     connect(rCombo, &PathCombo::pathEntered, this, [this](const QString &path) {
         // Typed while idle, the commands would wait for the next log-in and
         // then leave the folder that log-in opens.
-        if (!path.isEmpty() && m_session->ftp.ControlSocketOpen())
+        if (!path.isEmpty() && m_session->isConnected())
             m_session->changeRemoteFolder(path);
     });
     connect(lGoUp, &QToolButton::clicked, this, &TFormMain::localGoUp);
     connect(rGoUp, &QToolButton::clicked, this, [this] {
-        if (m_session->ftp.ControlSocketOpen())
+        if (m_session->isConnected())
             m_session->remoteGoUp();
     });
     connect(llv, &PaneView::rowActivated, this, [this](int row) { rowActivated(true, row); });
