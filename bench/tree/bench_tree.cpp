@@ -120,7 +120,7 @@ bool sessionRun(const testsupport::VsftpdServer& server, const QString& target, 
     s.tbPassword = QString::fromUtf8(server.password());
     s.acConnectExecute(true);
     auto idle = [&] {
-        return !s.isConnectIdle() && s.engineReady() && s.CommandQueue.isEmpty() && !s.CurrentRemoteFolder.isEmpty();
+        return !s.isConnectIdle() && s.engineReady() && !s.hasQueuedCommands() && !s.CurrentRemoteFolder.isEmpty();
     };
     if (!waitUntil(idle, 60000))
         return false;

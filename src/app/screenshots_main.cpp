@@ -88,7 +88,7 @@ int main(int argc, char* argv[])
     session->tbPassword = url.password();
     session->acConnectExecute(true);
     if (!waitFor([&] { return session->engineReady() && !session->CurrentRemoteFolder.isEmpty()
-                              && session->CommandQueue.isEmpty() && window->rlv->model()->rowCount() > 0; }))
+                              && !session->hasQueuedCommands() && window->rlv->model()->rowCount() > 0; }))
         return 1;
     // Queued and waiting, to show the queue with rows in it.
     session->setQueueAlwaysActive(false);

@@ -147,7 +147,7 @@ void CliRunner::onLogLine(const LogLine& line)
 bool CliRunner::queuesDrained() const
 {
     const Session& s = *m_session;
-    return !s.isConnectIdle() && s.engineReady() && s.CommandQueue.isEmpty() && !s.CurrentRemoteFolder.isEmpty()
+    return !s.isConnectIdle() && s.engineReady() && !s.hasQueuedCommands() && !s.CurrentRemoteFolder.isEmpty()
            && (!s.qLv.hasPending() || !s.qLv.isActive());
 }
 
@@ -271,7 +271,7 @@ QString CliRunner::addressWithStoredLogin()
 
 const tFolderObject* CliRunner::currentListing() const
 {
-    return m_session->RemoteFolderCache.find(m_session->CurrentRemoteFolder);
+    return m_session->folderCache().find(m_session->CurrentRemoteFolder);
 }
 
 std::optional<FolderEntry> CliRunner::listedRow(const QString& name) const

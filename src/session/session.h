@@ -88,25 +88,19 @@ public:
             QObject* parent = nullptr);
     ~Session() override;
 
-    // ---- owned for the whole run ------------------------------------------
+private:
+    // ---- what only the session drives -----------------------------------------
+    // The engine, the command queue, the folder cache and the session globals
+    // are the session's own: the front ends ask through the operations and
+    // the signals below. The session's white-box tests read them through
+    // SessionInspector (tests/session/session_harness.h).
+    friend class SessionInspector;
     TFtpClient ftp;
     ::CommandQueue CommandQueue;
     ::RemoteFolderCache RemoteFolderCache;
     // The bytes of remote names that are not UTF-8, for this session.
     RemoteNames remoteNames;
-    TransferQueue qLv;
-    LogModel logwin;
-    ProgramData settings;
-    SiteTree sites;
     StreamContainer strm;
-    // The passwords of the sites and the quick-connect fields in the keyring.
-    // Writable by default (the window); the command line makes it read-only.
-    PasswordVault passwords;
-
-    // ---- session globals ----------------------------------------------------
-    std::optional<tSiteObject> CurrentSite;  // created on first use
-    QString CurrentRemoteFolder;             // "/..../" or empty until known
-    QString CurrentLocalFolder;              // ends with the platform's separator
     int RetryCount = -1;                     // -1: no automatic reconnection armed
     bool ConnectWanted = false;
     double DisconnectTime = 0.0;
@@ -120,6 +114,20 @@ public:
     quint8 ListingStyle = 0;
     QStringList Arguments;  // the command line, program name excluded
 
+public:
+    // ---- owned for the whole run, still reached by the front ends ---------------
+    TransferQueue qLv;
+    LogModel logwin;
+    ProgramData settings;
+    SiteTree sites;
+    // The passwords of the sites and the quick-connect fields in the keyring.
+    // Writable by default (the window); the command line makes it read-only.
+    PasswordVault passwords;
+
+    std::optional<tSiteObject> CurrentSite;  // created on first use
+    QString CurrentRemoteFolder;             // "/..../" or empty until known
+    QString CurrentLocalFolder;              // ends with the platform's separator
+
     // FTP over TLS: the command line's --tls (instead of the site's or the
     // address's mode) and --trust (certificates accepted for this run).
     std::optional<FtpTlsMode> TlsModeOverride;
@@ -130,6 +138,18 @@ public:
     QString tbusername;
     QString tbPassword;
     QString tbPort;
+
+    // Remote operations are queued and not yet all done.
+    bool hasQueuedCommands() const { return !CommandQueue.isEmpty(); }
+    // The remote folders listed so far (the panes and the command line read
+    // listings here).
+    const ::RemoteFolderCache& folderCache() const { return RemoteFolderCache; }
+    // The temporary file the last listing was received into.
+    QString listingFile() const { return ListFileName; }
+    // Automatic reconnection: -1 not armed, else the attempts made.
+    int retryCount() const { return RetryCount; }
+    // The log-in message is still being collected.
+    bool capturingLoginMessage() const { return CaptureLoginMessage; }
 
     // ---- visible state --------------------------------------------------------
     QString connectCaption() const { return m_connectCaption; }

@@ -353,7 +353,7 @@ void TFormMain::showDebugText(const QString &title, const QString &text)
 void TFormMain::connectDebugActions()
 {
     connect(acDebugRawListing, &QAction::triggered, this, [this] {
-        QFile file(m_session->ListFileName);
+        QFile file(m_session->listingFile());
         const QByteArray raw = file.open(QIODevice::ReadOnly) ? file.read(4 * 1024 * 1024) : QByteArray();
         showDebugText(QStringLiteral("Raw Listing"), QString::fromUtf8(raw));
     });
@@ -362,7 +362,7 @@ void TFormMain::connectDebugActions()
     });
     connect(acDebugCachedFolders, &QAction::triggered, this, [this] {
         QStringList lines;
-        for (const auto &[path, folder] : m_session->RemoteFolderCache.folders())
+        for (const auto &[path, folder] : m_session->folderCache().folders())
             lines << path + QStringLiteral("  (") + QString::number(folder.entries.size())
                          + (folder.stale ? QStringLiteral(" entries, stale)") : QStringLiteral(" entries)"));
         showDebugText(QStringLiteral("Cached Folders"), lines.join(QLatin1Char('\n')));

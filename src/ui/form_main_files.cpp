@@ -306,7 +306,7 @@ void TFormMain::updateActions()
     acFind->setEnabled(!focusedPane()->model()->entries().isEmpty());
     acFindNext->setEnabled(acFind->isEnabled() && !m_findMask.isEmpty());
     acGroupSelect->setEnabled(acFind->isEnabled());
-    acStop->setEnabled(!m_session->isConnectIdle() || !m_session->CommandQueue.isEmpty());
+    acStop->setEnabled(!m_session->isConnectIdle() || m_session->hasQueuedCommands());
     acQueueTransfer->setEnabled(m_session->qLv.hasPending());
     acQueueRetryFailed->setEnabled(m_session->qLv.failedCount() > 0);
     acQueueRemoveFailed->setEnabled(m_session->qLv.failedCount() > 0);

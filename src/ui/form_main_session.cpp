@@ -66,7 +66,7 @@ void TFormMain::connectSessionState()
     connect(&s.qLv, &TransferQueue::rowRemoved, this, &TFormMain::updateActions);
     connect(&s.qLv, &TransferQueue::cleared, this, &TFormMain::updateActions);
     connect(&s, &Session::remotePaneFilled, this, [this](const QString &path) {
-        const tFolderObject *folder = m_session->RemoteFolderCache.find(path);
+        const tFolderObject *folder = m_session->folderCache().find(path);
         rCombo->setHistory(m_session->remotePathHistory());
         showRemoteFolder(path, folder ? folder->entries : FolderEntries());
         updateActions();

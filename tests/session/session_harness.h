@@ -91,6 +91,14 @@ inline QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// The session's own state, for the tests that check what the session did
+// with its engine and its command queue.
+class SessionInspector {
+public:
+    static TFtpClient& engine(Session& s) { return s.ftp; }
+    static CommandQueue& commands(Session& s) { return s.CommandQueue; }
+};
+
 struct Harness {
     ScriptedInteraction ui;
     ScriptedPlatform platform;
@@ -141,7 +149,7 @@ struct Harness {
     // The names cached for a remote folder, "<not cached>" when it is not.
     QStringList cached(const QString& path) const
     {
-        const tFolderObject* folder = s->RemoteFolderCache.find(path);
+        const tFolderObject* folder = s->folderCache().find(path);
         if (!folder)
             return {QStringLiteral("<not cached>")};
         QStringList names;
@@ -154,7 +162,7 @@ struct Harness {
     bool idle() const
     {
         return !s->isConnectIdle() && s->engineReady()
-               && s->CommandQueue.isEmpty() && !s->CurrentRemoteFolder.isEmpty()
+               && !s->hasQueuedCommands() && !s->CurrentRemoteFolder.isEmpty()
                && (!s->qLv.hasPending() || !s->qLv.isActive());
     }
     bool waitIdle(int ms = 30000)

@@ -77,7 +77,7 @@ private slots:
         expected.replaceInStrings("PORT", port);
         QCOMPARE(QStringList({h.s->tbusername, h.s->tbPassword, h.s->tbAddress, h.s->tbPort, h.s->CurrentRemoteFolder}),
                  expected);
-        QCOMPARE(h.s->ftp.UserName(), expected[0].toUtf8());
+        QCOMPARE(SessionInspector::engine(*h.s).UserName(), expected[0].toUtf8());
         QCOMPARE(h.s->CurrentSite->SitePort, port.toUtf8());
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000), qPrintable(h.dump()));
         // A connection that never came up is not one the server ended.

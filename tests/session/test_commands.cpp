@@ -97,7 +97,7 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         Harness h;
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
-        h.s->CommandQueue.append(QueuedCommand::type(false));
+        SessionInspector::commands(*h.s).append(QueuedCommand::type(false));
         h.s->refreshRemote();
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         const QStringList sent = h.sent();
@@ -125,7 +125,7 @@ private slots:
         QVERIFY(!h.s->queueAlwaysActive());  // the queue stop routine ran
         QCOMPARE(h.s->CurrentRemoteFolder, QString("/"));
         QCOMPARE(h.cached("/"), QStringList({"here.txt"}));
-        QVERIFY(!h.s->CaptureLoginMessage || h.s->CommandQueue.isEmpty());
+        QVERIFY(!h.s->capturingLoginMessage() || !h.s->hasQueuedCommands());
     }
 
     void pwdIsNormalised()

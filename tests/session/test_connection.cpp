@@ -52,10 +52,10 @@ private slots:
         QVERIFY2(!h.dump().contains("secret"), qPrintable(h.dump()));
         QCOMPARE(h.s->CurrentRemoteFolder, QString("/pub/"));
         QCOMPARE(h.s->remotePathText(), QString("/pub/"));
-        QVERIFY(h.s->RemoteFolderCache.contains("/pub/"));
+        QVERIFY(h.s->folderCache().contains("/pub/"));
         QCOMPARE(h.s->applicationTitle(), QString("Glimmer FTP - 127.0.0.1"));
         // The log-in message was captured until "internal-loginmsgoff".
-        QVERIFY(!h.s->CaptureLoginMessage);
+        QVERIFY(!h.s->capturingLoginMessage());
         QVERIFY(h.s->loginMessage().join("\n").contains("230"));
     }
 
@@ -73,9 +73,9 @@ private slots:
         QCOMPARE(h.s->connectCaption(), QString("Connect"));
         QCOMPARE(h.s->connectImageIndex(), 31);
         QCOMPARE(h.status().last(), QString("Logged Off."));
-        QCOMPARE(h.s->RetryCount, -1);
+        QCOMPARE(h.s->retryCount(), -1);
         QCOMPARE(h.s->windowCaption(), QString("Glimmer FTP"));
-        QVERIFY(h.s->RemoteFolderCache.isEmpty());
+        QVERIFY(h.s->folderCache().isEmpty());
         QVERIFY(h.s->remotePathText().isEmpty());
         h.platform.advance(600);
         h.s->timerTimer();
@@ -101,7 +101,7 @@ private slots:
         server->stop();
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000), qPrintable(h.dump()));
         QCOMPARE(h.status().last(), QString("Disconnected by Server."));
-        QCOMPARE(h.s->RetryCount, 0);
+        QCOMPARE(h.s->retryCount(), 0);
         QCOMPARE(h.platform.sounds, QStringList({"bye.wav"}));
         h.s->timerTimer();
         QCOMPARE(h.s->windowCaption(), QString("Glimmer FTP - Will retry to connect in 3 seconds ..."));
@@ -118,13 +118,13 @@ private slots:
         h.platform.advance(2);
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         QCOMPARE(connects(), 2);
-        QCOMPARE(h.s->RetryCount, 0);  // an automatic connect keeps the count
+        QCOMPARE(h.s->retryCount(), 0);  // an automatic connect keeps the count
 
         server->stop();
-        QVERIFY2(QTest::qWaitFor([&] { return h.s->RetryCount == 1 && h.s->isConnectIdle(); }, 20000),
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->retryCount() == 1 && h.s->isConnectIdle(); }, 20000),
                  qPrintable(h.dump()));
         h.platform.advance(3);
-        QVERIFY2(QTest::qWaitFor([&] { return h.s->RetryCount == 2 && h.s->isConnectIdle(); }, 20000),
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->retryCount() == 2 && h.s->isConnectIdle(); }, 20000),
                  qPrintable(h.dump()));
         QCOMPARE(connects(), 3);
         h.platform.advance(60);
@@ -146,11 +146,11 @@ private slots:
         h.s->tbPassword = "wrong";
         h.s->acConnectExecute(true);
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000), qPrintable(h.dump()));
-        QVERIFY(!h.s->ftp.ControlSocketOpen());
+        QVERIFY(!SessionInspector::engine(*h.s).ControlSocketOpen());
         QCOMPARE(h.status().last(), "Could not connect to 127.0.0.1:" + QString::number(server.port())
                                         + ": 530 Authentication failed.");
         QCOMPARE(h.s->panel(0), h.status().last());
-        QVERIFY(h.s->CommandQueue.isEmpty());
+        QVERIFY(!h.s->hasQueuedCommands());
         QVERIFY(h.ui.bugReports.isEmpty());
     }
 
@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(h.status().last(), QString("Logged Off."));
         QVERIFY(!h.s->queueAlwaysActive());
         QVERIFY(!h.s->queueActive());
-        QVERIFY(h.s->CommandQueue.isEmpty());
+        QVERIFY(!h.s->hasQueuedCommands());
         // Stop while idle starts nothing.
         h.s->acStopExecute();
         QCOMPARE(h.s->connectCaption(), QString("Connect"));
@@ -285,7 +285,7 @@ private slots:
         h.s->acConnectExecute(true);
         h.s->acConnectExecute(true);
         QVERIFY2(QTest::qWaitFor([&] { return h.sent().count("MLSD") == 2; }, 20000), qPrintable(h.dump()));
-        QVERIFY2(h.s->RemoteFolderCache.isEmpty(), qPrintable(h.dump()));
+        QVERIFY2(h.s->folderCache().isEmpty(), qPrintable(h.dump()));
         QCOMPARE(h.status().filter("listing done").size(), 0);
         QCOMPARE(h.s->connectCaption(), QString("Disconnect"));
     }

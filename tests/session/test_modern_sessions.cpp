@@ -70,7 +70,7 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         Harness h;
         qint64 engineNow = 0;
-        h.s->ftp.setClock([&] { return engineNow; });
+        SessionInspector::engine(*h.s).setClock([&] { return engineNow; });
         h.s->settings.sRetries = 1;
         h.s->settings.sRetryDelay = 1;
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));

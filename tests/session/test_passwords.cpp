@@ -215,7 +215,7 @@ private slots:
         h.platform.secrets.entries.insert("site/a", server.password());
         h.startUp({"-ConnectTo=/Work/Alpha"});
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
-        QCOMPARE(h.s->ftp.PassWord(), server.password());
+        QCOMPARE(SessionInspector::engine(*h.s).PassWord(), server.password());
     }
 
     void aKeyringThatNeverAnswersDelaysTheStartUpOnlySoLong()

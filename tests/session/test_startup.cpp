@@ -173,8 +173,8 @@ private slots:
         QVERIFY(h.ui.messages.isEmpty());
         QCOMPARE(h.s->settings.sASCIIFiles, ProgramData().sASCIIFiles);
         QCOMPARE(h.s->windowCaption(), QString("Glimmer FTP"));
-        QVERIFY(QFileInfo(h.s->ListFileName).fileName().startsWith("cls"));
-        QCOMPARE(h.s->RetryCount, -1);
+        QVERIFY(QFileInfo(h.s->listingFile()).fileName().startsWith("cls"));
+        QCOMPARE(h.s->retryCount(), -1);
     }
 };
 

@@ -66,7 +66,7 @@ private slots:
         QVERIFY2(connectTo(h, "ftpes", server), qPrintable(h.dump()));
         QCOMPARE(h.ui.certificates.size(), 1);
         QVERIFY(h.ui.certificateChanges.first().isEmpty());
-        QCOMPARE(h.s->ftp.TlsMode(), FtpTlsMode::Require);
+        QCOMPARE(SessionInspector::engine(*h.s).TlsMode(), FtpTlsMode::Require);
         // The certificate was judged before the log-in.
         const QStringList sent = h.sent();
         QVERIFY2(sent.indexOf("AUTH TLS") >= 0 && sent.indexOf("AUTH TLS") < sent.indexOf(QRegularExpression("USER .*")), qPrintable(sent.join(" | ")));
@@ -123,7 +123,7 @@ private slots:
         Harness h;
         h.ui.certificateAnswers << Answer::TrustOnce;
         QVERIFY2(connectTo(h, "ftps", server), qPrintable(h.dump()));
-        QCOMPARE(h.s->ftp.TlsMode(), FtpTlsMode::Implicit);
+        QCOMPARE(SessionInspector::engine(*h.s).TlsMode(), FtpTlsMode::Implicit);
         QVERIFY(h.s->settings.sTrustedCertificates.isEmpty());
         QCOMPARE(h.s->security(), Session::Security::Encrypted);
         QVERIFY(!h.sent().contains("AUTH TLS"));

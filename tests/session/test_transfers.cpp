@@ -271,7 +271,7 @@ private slots:
         Harness& h = *c.h;
         h.s->setQueueAlwaysActive(true);
         bool stopped = false;
-        QObject::connect(&h.s->ftp, &TFtpClient::OnProgress, [&](qint64 count, bool&) {
+        QObject::connect(&SessionInspector::engine(*h.s), &TFtpClient::OnProgress, [&](qint64 count, bool&) {
             if (!stopped && count > 0) {
                 stopped = true;
                 QTimer::singleShot(0, [&] { h.s->acStopExecute(); });

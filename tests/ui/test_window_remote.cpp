@@ -172,7 +172,7 @@ private slots:
 
         // Cancelled input sends nothing.
         h.w->acFolderNew->trigger();
-        QVERIFY(h.s->CommandQueue.isEmpty());
+        QVERIFY(!h.s->hasQueuedCommands());
 
         // A new data file asks before a remote delete, naming what goes:
         // No keeps the files; Yes deletes the tree.
@@ -183,7 +183,7 @@ private slots:
         h.w->rlv->setFocus();
         QTest::keyClick(h.w->rlv->currentView(), Qt::Key_Delete);
         QCOMPARE(h.ui.questions.value(0), QStringLiteral("Delete 1 file and 1 folder tree from the server?"));
-        QVERIFY(h.s->CommandQueue.isEmpty());
+        QVERIFY(!h.s->hasQueuedCommands());
 
         h.ui.yesNo << true;
         h.w->acDelete->trigger();

@@ -247,7 +247,7 @@ private slots:
         QCOMPARE(::kill(pid_t(m_server->pid()), SIGSTOP), 0);
         h->w->acQueueTransfer->trigger();
         QTRY_VERIFY(h->s->qLv.isEmpty() || !h->s->qLv.row(0).isFolder());
-        QVERIFY(!h->s->CommandQueue.isEmpty() || !h->s->engineReady());
+        QVERIFY(h->s->hasQueuedCommands() || !h->s->engineReady());
         h->w->close();
         ::kill(pid_t(m_server->pid()), SIGCONT);
         h.reset();
@@ -257,7 +257,7 @@ private slots:
                                                      : QStringLiteral("Restore 1 transfer left from the last session?")});
         QVERIFY2(connect(*h), qPrintable(h->dump()));
         h->w->acQueueTransfer->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && h->s->CommandQueue.isEmpty() && h->s->qLv.isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && !h->s->hasQueuedCommands() && h->s->qLv.isEmpty(), 20000);
         if (upload) {
             QCOMPARE(readFile(served("up/a.txt")), QByteArray("a"));
             QCOMPARE(readFile(served("up/deep/b.txt")), QByteArray("b"));

@@ -90,7 +90,7 @@ private slots:
         QVERIFY(h.waitIdle());
         QCOMPARE(WindowHarness::names(h.w->rlv), (QStringList{"archive", "guide.txt"}));
         // The listing file holds A's listing and nothing else.
-        QVERIFY2(!readFile(h.s->ListFileName).contains("slow60"), readFile(h.s->ListFileName).constData());
+        QVERIFY2(!readFile(h.s->listingFile()).contains("slow60"), readFile(h.s->listingFile()).constData());
     }
 };
 

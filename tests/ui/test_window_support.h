@@ -74,7 +74,7 @@ struct WindowHarness {
 
     bool connected() const
     {
-        return !s->isConnectIdle() && s->engineReady() && s->CommandQueue.isEmpty()
+        return !s->isConnectIdle() && s->engineReady() && !s->hasQueuedCommands()
                && !s->CurrentRemoteFolder.isEmpty() && (!s->qLv.hasPending() || !s->qLv.isActive());
     }
     bool waitIdle(int ms = 30000)
