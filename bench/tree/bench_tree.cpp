@@ -105,7 +105,7 @@ bool sessionRun(const testsupport::VsftpdServer& server, const QString& target, 
     HeadlessPlatform platform;
     Session s(ui, platform);
     s.settings.sFirewallType = 1;  // passive, as lftp
-    s.CurrentLocalFolder = target + QLatin1Char('/');
+    s.setCurrentLocalFolder(target + QLatin1Char('/'));
     s.timer().setInterval(200);
     s.timer().start();
     QElapsedTimer timer;
@@ -114,13 +114,13 @@ bool sessionRun(const testsupport::VsftpdServer& server, const QString& target, 
         QObject::connect(&s.logwin, &LogModel::lineAdded, [&](const LogLine& l) {
             fprintf(stderr, "%8.1f %s\n", double(timer.nsecsElapsed()) / 1e6, qPrintable(l.shown()));
         });
-    s.tbAddress = QStringLiteral("127.0.0.1");
-    s.tbPort = QString::number(server.port());
-    s.tbusername = QString::fromUtf8(server.user());
-    s.tbPassword = QString::fromUtf8(server.password());
+    s.setQuickConnectAddress(QStringLiteral("127.0.0.1"));
+    s.setQuickConnectPort(QString::number(server.port()));
+    s.setQuickConnectUser(QString::fromUtf8(server.user()));
+    s.setQuickConnectPassword(QString::fromUtf8(server.password()));
     s.acConnectExecute(true);
     auto idle = [&] {
-        return !s.isConnectIdle() && s.engineReady() && !s.hasQueuedCommands() && !s.CurrentRemoteFolder.isEmpty();
+        return !s.isConnectIdle() && s.engineReady() && !s.hasQueuedCommands() && !s.currentRemoteFolder().isEmpty();
     };
     if (!waitUntil(idle, 60000))
         return false;

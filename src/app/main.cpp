@@ -61,7 +61,7 @@ int main(int argc, char* argv[])
             fired = true;
             if (!session->isConnectIdle())
                 return;
-            session->tbAddress = address;
+            session->setQuickConnectAddress(address);
             session->acConnectExecute(true);
         });
     }

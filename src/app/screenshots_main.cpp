@@ -80,14 +80,14 @@ int main(int argc, char* argv[])
     sites.newSite(sites.newFolder(sites.root(), QStringLiteral("Mirrors")).node);
     sites.sort();
 
-    session->CurrentLocalFolder = QDir::homePath() + QDir::separator();
+    session->setCurrentLocalFolder(QDir::homePath() + QDir::separator());
     window->fillLocalPane();
-    session->tbAddress = url.host();
-    session->tbPort = QString::number(url.port(21));
-    session->tbusername = url.userName();
-    session->tbPassword = url.password();
+    session->setQuickConnectAddress(url.host());
+    session->setQuickConnectPort(QString::number(url.port(21)));
+    session->setQuickConnectUser(url.userName());
+    session->setQuickConnectPassword(url.password());
     session->acConnectExecute(true);
-    if (!waitFor([&] { return session->engineReady() && !session->CurrentRemoteFolder.isEmpty()
+    if (!waitFor([&] { return session->engineReady() && !session->currentRemoteFolder().isEmpty()
                               && !session->hasQueuedCommands() && window->rlv->model()->rowCount() > 0; }))
         return 1;
     // Queued and waiting, to show the queue with rows in it.

@@ -109,14 +109,14 @@ void CliRunner::applyOverrides()
     if (m_options.timeout)
         s.sTimeout = *m_options.timeout;
     s.sKeepFileTimes = m_options.keepTimes;
-    m_session->TrustForRun = m_options.trust;
+    m_session->setTrustForRun(m_options.trust);
     // --tls, else the URL's scheme (with --site the site's mode stays).
     bool schemeKnown = false;
     const FtpTlsMode schemeMode = tlsModeOfScheme(splitAddress(m_options.address).protocol, &schemeKnown);
     if (m_options.tls)
-        m_session->TlsModeOverride = *m_options.tls;
+        m_session->setTlsModeOverride(*m_options.tls);
     else if (m_options.site.isEmpty() && schemeKnown)
-        m_session->TlsModeOverride = schemeMode;
+        m_session->setTlsModeOverride(schemeMode);
     if (m_options.existsAction) {
         s.sXferPromptForAction = false;
         s.sXferAction = quint8(*m_options.existsAction);
@@ -147,7 +147,7 @@ void CliRunner::onLogLine(const LogLine& line)
 bool CliRunner::queuesDrained() const
 {
     const Session& s = *m_session;
-    return !s.isConnectIdle() && s.engineReady() && !s.hasQueuedCommands() && !s.CurrentRemoteFolder.isEmpty()
+    return !s.isConnectIdle() && s.engineReady() && !s.hasQueuedCommands() && !s.currentRemoteFolder().isEmpty()
            && (!s.qLv.hasPending() || !s.qLv.isActive());
 }
 
@@ -165,8 +165,8 @@ void CliRunner::poll()
             QString reason = s.lastServerReply();
             if (reason.isEmpty())
                 reason = m_engineNote.isEmpty() ? QStringLiteral("No reply from the server.") : m_engineNote;
-            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not connect to ") + s.tbAddress
-                                                + QStringLiteral(":") + s.tbPort + QStringLiteral("."),
+            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not connect to ") + s.quickConnectAddress()
+                                                + QStringLiteral(":") + s.quickConnectPort() + QStringLiteral("."),
                                             reason));
             stop(ExitFailed);
         } else if (queuesDrained()) {
@@ -230,20 +230,15 @@ void CliRunner::connectSession()
         return;
     }
     m_remote = resolveRemotePath(m_options);
-    s.CurrentSite = tSiteObject{};
-    s.CurrentSite->SiteRemoteFolder = m_remote.folder.toUtf8();
-    s.tbAddress = addressWithStoredLogin();
-    if (s.tbAddress.isEmpty()) {
+    const QString address = addressWithStoredLogin();
+    if (address.isEmpty()) {
         stop(ExitUsage);
         return;
     }
-    s.tbusername.clear();
-    s.tbPassword.clear();
-    s.tbPort.clear();
     // Implicit TLS has a port of its own.
-    if (splitAddress(m_options.address).port.isEmpty() && s.TlsModeOverride == FtpTlsMode::Implicit)
-        s.tbPort = QStringLiteral("990");
-    s.acConnectExecute(true);
+    const bool implicitPort =
+        splitAddress(m_options.address).port.isEmpty() && s.tlsModeOverride() == FtpTlsMode::Implicit;
+    s.connectToAddress(address, implicitPort ? QStringLiteral("990") : QString(), m_remote.folder);
 }
 
 QString CliRunner::addressWithStoredLogin()
@@ -271,7 +266,7 @@ QString CliRunner::addressWithStoredLogin()
 
 const tFolderObject* CliRunner::currentListing() const
 {
-    return m_session->folderCache().find(m_session->CurrentRemoteFolder);
+    return m_session->folderCache().find(m_session->currentRemoteFolder());
 }
 
 std::optional<FolderEntry> CliRunner::listedRow(const QString& name) const
@@ -304,7 +299,7 @@ void CliRunner::startWork()
             stop(ExitFailed);
             return;
         }
-        s.CurrentLocalFolder = withSeparator(m_options.localPath);
+        s.setCurrentLocalFolder(withSeparator(m_options.localPath));
         QList<FolderEntry> rows;
         if (m_remote.name.isEmpty()) {
             if (const tFolderObject* folder = currentListing())
@@ -332,7 +327,7 @@ void CliRunner::startWork()
             stop(ExitFailed);
             return;
         }
-        s.CurrentLocalFolder = withSeparator(local.absolutePath());
+        s.setCurrentLocalFolder(withSeparator(local.absolutePath()));
         FolderEntry up;
         up.name = local.fileName();
         up.entry.kind = local.isDir() ? kEntryFolder : kEntryFile;

@@ -193,6 +193,17 @@ void Session::connectToSite(const tSiteObject& site)
     acConnectExecute(true);
 }
 
+void Session::connectToAddress(const QString& address, const QString& port, const QString& startFolder)
+{
+    CurrentSite = tSiteObject{};
+    CurrentSite->SiteRemoteFolder = startFolder.toUtf8();
+    tbAddress = address;
+    tbusername.clear();
+    tbPassword.clear();
+    tbPort = port;
+    acConnectExecute(true);
+}
+
 void Session::ftpDisplay(QByteArray& msg)
 {
     guardedRoutine(m_ui, "FD01", [&] {

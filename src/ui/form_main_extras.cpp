@@ -145,7 +145,7 @@ void TFormMain::acFindNextExecute()
 void TFormMain::transferRows(bool fromLocal, const QString &fromFolder, const FolderEntries &rows)
 {
     Session &s = *m_session;
-    if (!s.isConnected() || s.CurrentRemoteFolder.isEmpty())
+    if (!s.isConnected() || s.currentRemoteFolder().isEmpty())
         return;
     if (fromLocal)
         s.send(rows, fromFolder);
@@ -159,7 +159,7 @@ void TFormMain::acCopyExecute()
     const FolderEntries rows = focusedPane()->selectedEntries();
     if (rows.isEmpty())
         return;
-    m_clip = Clip{local, local ? m_session->CurrentLocalFolder : m_session->CurrentRemoteFolder, rows};
+    m_clip = Clip{local, local ? m_session->currentLocalFolder() : m_session->currentRemoteFolder(), rows};
     updateActions();
 }
 
@@ -196,7 +196,7 @@ void TFormMain::acPasteUrlExecute()
             return;
         s.acConnectExecute(true);
     }
-    s.tbAddress = address;
+    s.setQuickConnectAddress(address);
     s.acConnectExecute(true);
 }
 
@@ -222,7 +222,7 @@ QMimeData *TFormMain::paneRowsMimeData(PaneView *pane) const
 {
     const bool local = pane == llv;
     QStringList lines{local ? QStringLiteral("local") : QStringLiteral("remote"),
-                      local ? m_session->CurrentLocalFolder : m_session->CurrentRemoteFolder};
+                      local ? m_session->currentLocalFolder() : m_session->currentRemoteFolder()};
     for (const FolderEntry &row : pane->selectedEntries())
         lines << row.name;
     if (lines.size() < 3)
@@ -252,7 +252,7 @@ bool TFormMain::filesDrop(QObject *target, QDropEvent *event)
     if (!event->mimeData()->hasUrls() || !(ontoRemote || target == qLv->viewport()))
         return false;
     Session &s = *m_session;
-    if (!s.isConnected() || s.CurrentRemoteFolder.isEmpty())
+    if (!s.isConnected() || s.currentRemoteFolder().isEmpty())
         return false;
     QList<QFileInfo> files;
     for (const QUrl &url : event->mimeData()->urls())
@@ -274,7 +274,7 @@ bool TFormMain::paneDrop(QObject *target, QDropEvent *event)
     const QStringList lines = QString::fromUtf8(event->mimeData()->data(RowsMimeType)).split(QLatin1Char('\n'));
     const bool local = lines.value(0) == QLatin1String("local");
     PaneView *source = local ? llv : rlv;
-    const QString folder = local ? m_session->CurrentLocalFolder : m_session->CurrentRemoteFolder;
+    const QString folder = local ? m_session->currentLocalFolder() : m_session->currentRemoteFolder();
     // Rows of a folder no longer shown (or of another window) are not ours
     // to resolve.
     if (lines.size() < 3 || lines.value(1) != folder)

@@ -51,7 +51,7 @@ std::optional<QString> TFormMain::askText(const QString &title, const QString &l
 void TFormMain::fillLocalPane()
 {
     guardedRoutine(m_session->ui(), "LP01", [&] {
-        QString folder = m_session->CurrentLocalFolder;
+        QString folder = m_session->currentLocalFolder();
         std::optional<FolderEntries> entries = ListLocalFolder(folder);
         if (!entries) {
             m_session->logStatus(QStringLiteral("Could not read local folder ") + folder);
@@ -74,18 +74,18 @@ void TFormMain::localPathEntered(const QString &path)
     QString folder = QDir::toNativeSeparators(path);
     if (!folder.endsWith(QDir::separator()))
         folder += QDir::separator();
-    m_session->CurrentLocalFolder = folder;
+    m_session->setCurrentLocalFolder(folder);
     fillLocalPane();
 }
 
 void TFormMain::localGoUp()
 {
-    const QString current = m_session->CurrentLocalFolder;
+    const QString current = m_session->currentLocalFolder();
     const QString trimmed = current.left(current.size() - 1);
     const int cut = trimmed.lastIndexOf(QDir::separator());
     if (cut < 0)
         return; // at a root
-    m_session->CurrentLocalFolder = trimmed.left(cut + 1);
+    m_session->setCurrentLocalFolder(trimmed.left(cut + 1));
     fillLocalPane();
 }
 
@@ -95,8 +95,8 @@ void TFormMain::goUp(bool local)
         localGoUp();
         return;
     }
-    if (m_session->isConnected() && !m_session->CurrentRemoteFolder.isEmpty()
-        && m_session->CurrentRemoteFolder != QLatin1String("/"))
+    if (m_session->isConnected() && !m_session->currentRemoteFolder().isEmpty()
+        && m_session->currentRemoteFolder() != QLatin1String("/"))
         m_session->remoteGoUp();
 }
 
@@ -133,10 +133,10 @@ void TFormMain::acOpenExecute()
         Session &s = *m_session;
         if (localPaneFocused()) {
             if (row.entry.isFolder()) {
-                s.CurrentLocalFolder += row.name + QDir::separator();
+                s.setCurrentLocalFolder(s.currentLocalFolder() + row.name + QDir::separator());
                 fillLocalPane();
             } else {
-                s.platform().openWithAssociatedProgram(s.CurrentLocalFolder + row.name);
+                s.platform().openWithAssociatedProgram(s.currentLocalFolder() + row.name);
             }
         } else if (s.isConnected()) {
             if (row.entry.isFolder())
@@ -154,7 +154,7 @@ void TFormMain::acViewExecute()
         if (rows.isEmpty() || rows.first().entry.isFolder())
             return;
         if (localPaneFocused())
-            m_session->platform().openInTextViewer(m_session->CurrentLocalFolder + rows.first().name);
+            m_session->platform().openInTextViewer(m_session->currentLocalFolder() + rows.first().name);
         else if (m_session->isConnected())
             m_session->openRemoteFile(rows.first(), true);
     });
@@ -193,7 +193,7 @@ void TFormMain::acRenameExecute()
             m_session->renameRemote(row.name, *name);
             return;
         }
-        const QString folder = m_session->CurrentLocalFolder;
+        const QString folder = m_session->currentLocalFolder();
         if (isPlainLocalName(*name) && QDir().rename(folder + row.name, folder + *name))
             fillLocalPane();
         else
@@ -215,7 +215,7 @@ void TFormMain::acFolderNewExecute()
             m_session->newRemoteFolder(*name);
             return;
         }
-        if (isPlainLocalName(*name) && QDir().mkdir(m_session->CurrentLocalFolder + *name))
+        if (isPlainLocalName(*name) && QDir().mkdir(m_session->currentLocalFolder() + *name))
             fillLocalPane();
         else
             m_session->ui().showMessage(QStringLiteral("Could not Create Folder"));
@@ -240,7 +240,7 @@ void TFormMain::acDeleteExecute()
         // Into the trash, so a slip can be undone; a row that could not be
         // moved stays where it is.
         for (const FolderEntry &row : rows)
-            QFile::moveToTrash(s.CurrentLocalFolder + row.name);
+            QFile::moveToTrash(s.currentLocalFolder() + row.name);
         fillLocalPane();
     });
 }
@@ -252,7 +252,7 @@ void TFormMain::acRefreshExecute(QObject *sender)
         fillLocalPane();
         return;
     }
-    if (m_session->isConnected() && !m_session->CurrentRemoteFolder.isEmpty())
+    if (m_session->isConnected() && !m_session->currentRemoteFolder().isEmpty())
         m_session->refreshRemote();
 }
 

@@ -93,13 +93,13 @@ void TFormMain::connectSessionState()
     // What the person types is the session's at once; what the session puts
     // into the fields (the first tick, a site, the clipboard) comes back on
     // its next change signal.
-    const auto follow = [this](QLineEdit *edit, QString Session::*field) {
-        connect(edit, &QLineEdit::textEdited, this, [this, field](const QString &text) { m_session->*field = text; });
+    const auto follow = [this](QLineEdit *edit, void (Session::*set)(const QString &)) {
+        connect(edit, &QLineEdit::textEdited, this, [this, set](const QString &text) { (m_session->*set)(text); });
     };
-    follow(tbAddress, &Session::tbAddress);
-    follow(tbusername, &Session::tbusername);
-    follow(tbPassword, &Session::tbPassword);
-    follow(tbPort, &Session::tbPort);
+    follow(tbAddress, &Session::setQuickConnectAddress);
+    follow(tbusername, &Session::setQuickConnectUser);
+    follow(tbPassword, &Session::setQuickConnectPassword);
+    follow(tbPort, &Session::setQuickConnectPort);
 }
 
 void TFormMain::connectSessionActions()
@@ -135,8 +135,8 @@ void TFormMain::connectSessionActions()
     connect(acViewLoginMsg, &QAction::triggered, this, &TFormMain::showLoginMessage);
     connect(acCheckForUpdate, &QAction::triggered, this, [this] { m_session->platform().startUpdateCheck(false); });
     connect(acCompareFolders, &QAction::triggered, this, [this] {
-        auto *compare = new TFormCompareFolders(m_session->CurrentLocalFolder, llv->model()->entries(),
-                                                m_session->CurrentRemoteFolder, rlv->model()->entries(), this);
+        auto *compare = new TFormCompareFolders(m_session->currentLocalFolder(), llv->model()->entries(),
+                                                m_session->currentRemoteFolder(), rlv->model()->entries(), this);
         compare->setAttribute(Qt::WA_DeleteOnClose);
         connect(compare, &TFormCompareFolders::differencesSelected, this,
                 [this](const QStringList &local, const QStringList &remote) {
@@ -201,10 +201,10 @@ void TFormMain::syncQuickConnectFields()
         if (edit->text() != text)
             edit->setText(text);
     };
-    sync(tbAddress, m_session->tbAddress);
-    sync(tbusername, m_session->tbusername);
-    sync(tbPassword, m_session->tbPassword);
-    sync(tbPort, m_session->tbPort);
+    sync(tbAddress, m_session->quickConnectAddress());
+    sync(tbusername, m_session->quickConnectUser());
+    sync(tbPassword, m_session->quickConnectPassword());
+    sync(tbPort, m_session->quickConnectPort());
 }
 
 TFormSites *TFormMain::siteManager()
@@ -258,7 +258,7 @@ void TFormMain::FormCreate(const QStringList &arguments, const QString &dataFile
     if (s.settings.saveCounter > 0)
         restoreFromProgramData(s.settings);
     applyPaneSettings(s.settings);
-    lCombo->setEditText(s.CurrentLocalFolder);
+    lCombo->setEditText(s.currentLocalFolder());
     m_created = true;
 }
 
@@ -284,10 +284,10 @@ void TFormMain::gatherIntoSession()
     saveToProgramData(s.settings);
     // The session writes its own copies of these fields; the window's are
     // the ones the person saw last.
-    s.tbAddress = tbAddress->text();
-    s.tbusername = tbusername->text();
-    s.tbPassword = tbPassword->text();
-    s.tbPort = tbPort->text();
+    s.setQuickConnectAddress(tbAddress->text());
+    s.setQuickConnectUser(tbusername->text());
+    s.setQuickConnectPassword(tbPassword->text());
+    s.setQuickConnectPort(tbPort->text());
     const QStringList history = lCombo->history();
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         s.localFolderHistory[size_t(i)] = history.value(i);

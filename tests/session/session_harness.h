@@ -97,6 +97,7 @@ class SessionInspector {
 public:
     static TFtpClient& engine(Session& s) { return s.ftp; }
     static CommandQueue& commands(Session& s) { return s.CommandQueue; }
+    static QString& currentRemoteFolder(Session& s) { return s.CurrentRemoteFolder; }
 };
 
 struct Harness {
@@ -125,8 +126,8 @@ struct Harness {
         s->FormCreate(arguments, dataFile());
         if (!QTest::qWaitFor([&] { return s->timerTag() >= 2; }, 5000))
             qWarning("the start-up ticks did not run");
-        if (s->CurrentLocalFolder == QString::fromUtf8(s->settings.lastLocalFolder))
-            s->CurrentLocalFolder = local();  // unless a site's local folder came first
+        if (s->currentLocalFolder() == QString::fromUtf8(s->settings.lastLocalFolder))
+            s->setCurrentLocalFolder(local());  // unless a site's local folder came first
     }
 
     // The commands sent to the server, in order.
@@ -162,7 +163,7 @@ struct Harness {
     bool idle() const
     {
         return !s->isConnectIdle() && s->engineReady()
-               && !s->hasQueuedCommands() && !s->CurrentRemoteFolder.isEmpty()
+               && !s->hasQueuedCommands() && !s->currentRemoteFolder().isEmpty()
                && (!s->qLv.hasPending() || !s->qLv.isActive());
     }
     bool waitIdle(int ms = 30000)
@@ -174,10 +175,10 @@ struct Harness {
     // until the log-in commands have run.
     bool connect(quint16 port, const QByteArray& user, const QByteArray& password)
     {
-        s->tbAddress = QStringLiteral("127.0.0.1");
-        s->tbPort = QString::number(port);
-        s->tbusername = QString::fromUtf8(user);
-        s->tbPassword = QString::fromUtf8(password);
+        s->setQuickConnectAddress(QStringLiteral("127.0.0.1"));
+        s->setQuickConnectPort(QString::number(port));
+        s->setQuickConnectUser(QString::fromUtf8(user));
+        s->setQuickConnectPassword(QString::fromUtf8(password));
         s->acConnectExecute(true);
         return waitIdle();
     }

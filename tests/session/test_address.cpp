@@ -69,16 +69,16 @@ private slots:
         probe.close();
         Harness h;
         h.s->settings.sAnonPassword = anonPassword.toUtf8();
-        h.s->tbAddress = QString(address).replace("PORT", port);
-        h.s->tbusername = fields[0];
-        h.s->tbPassword = fields[1];
-        h.s->tbPort = QString(fields[2]).replace("PORT", port);
+        h.s->setQuickConnectAddress(QString(address).replace("PORT", port));
+        h.s->setQuickConnectUser(fields[0]);
+        h.s->setQuickConnectPassword(fields[1]);
+        h.s->setQuickConnectPort(QString(fields[2]).replace("PORT", port));
         h.s->acConnectExecute(true);
         expected.replaceInStrings("PORT", port);
-        QCOMPARE(QStringList({h.s->tbusername, h.s->tbPassword, h.s->tbAddress, h.s->tbPort, h.s->CurrentRemoteFolder}),
+        QCOMPARE(QStringList({h.s->quickConnectUser(), h.s->quickConnectPassword(), h.s->quickConnectAddress(), h.s->quickConnectPort(), h.s->currentRemoteFolder()}),
                  expected);
         QCOMPARE(SessionInspector::engine(*h.s).UserName(), expected[0].toUtf8());
-        QCOMPARE(h.s->CurrentSite->SitePort, port.toUtf8());
+        QCOMPARE(h.s->currentSite()->SitePort, port.toUtf8());
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000), qPrintable(h.dump()));
         // A connection that never came up is not one the server ended.
         QCOMPARE(h.status().last(), "Could not connect to 127.0.0.1:" + port + ": Connection refused");
@@ -89,7 +89,7 @@ private slots:
         Harness h;
         h.s->settings.sAnonPassword = "guest@home.org";
         h.s->tbAnonymousClick();
-        QCOMPARE(QStringList({h.s->tbusername, h.s->tbPassword, h.s->tbPort}),
+        QCOMPARE(QStringList({h.s->quickConnectUser(), h.s->quickConnectPassword(), h.s->quickConnectPort()}),
                  QStringList({"anonymous", "guest@home.org", "21"}));
     }
 };

@@ -70,7 +70,7 @@ private slots:
 
         h.s->changeRemoteFolder("a");
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
-        QCOMPARE(h.s->CurrentRemoteFolder, QString("/a/"));
+        QCOMPARE(h.s->currentRemoteFolder(), QString("/a/"));
         QCOMPARE(h.s->remotePathText(), QString("/a/"));
         QCOMPARE(h.cached("/a/"), QStringList({"b"}));
         QCOMPARE(lists(), 2);
@@ -78,7 +78,7 @@ private slots:
         // Going up lands in a cached folder: not asked again.
         h.s->remoteGoUp();
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
-        QCOMPARE(h.s->CurrentRemoteFolder, QString("/"));
+        QCOMPARE(h.s->currentRemoteFolder(), QString("/"));
         QCOMPARE(lists(), 2);
         QCOMPARE(h.s->remotePathHistory(), QStringList({"/a/", "/"}));
 
@@ -115,7 +115,7 @@ private slots:
         Harness h;
         tSiteObject site;
         site.SiteRemoteFolder = "/missing";
-        h.s->CurrentSite = site;
+        h.s->setCurrentSite(site);
         h.s->setQueueAlwaysActive(true);
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
         QCOMPARE(h.ui.messages.size(), 1);
@@ -123,7 +123,7 @@ private slots:
                      "Error:\r\n  -  Could not change FTP folder. (/missing)\r\r\nReason:\r\n  -  550"),
                  qPrintable(h.ui.messages[0]));
         QVERIFY(!h.s->queueAlwaysActive());  // the queue stop routine ran
-        QCOMPARE(h.s->CurrentRemoteFolder, QString("/"));
+        QCOMPARE(h.s->currentRemoteFolder(), QString("/"));
         QCOMPARE(h.cached("/"), QStringList({"here.txt"}));
         QVERIFY(!h.s->capturingLoginMessage() || !h.s->hasQueuedCommands());
     }
@@ -139,7 +139,7 @@ private slots:
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
         h.s->changeRemoteFolder("x\\\\y");
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
-        QCOMPARE(h.s->CurrentRemoteFolder, QString("/x/y/"));
+        QCOMPARE(h.s->currentRemoteFolder(), QString("/x/y/"));
     }
 
     // Names are data, whatever they look like: a folder called "flag:x" is
@@ -198,7 +198,7 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.error()));
         Harness h;
         QVERIFY2(h.connect(server.port(), server.user(), server.password()), qPrintable(h.dump()));
-        const QString start = h.s->CurrentRemoteFolder;
+        const QString start = h.s->currentRemoteFolder();
         h.s->receive({folderRow("tree")});
         QCOMPARE(h.s->qLv.count(), 1);
         QVERIFY(h.s->qLv.row(0).isFolder());
@@ -210,7 +210,7 @@ private slots:
         // The text file came in ASCII mode: its lines end the local way.
         QCOMPARE(readFile(h.local("tree/b/three.txt")), readFile(server.root() + "/tree/b/three.txt").replace("\r\n", "\n"));
         QVERIFY(QDir(h.local("tree/b/empty")).exists());
-        QCOMPARE(h.s->CurrentRemoteFolder, start);
+        QCOMPARE(h.s->currentRemoteFolder(), start);
         // Depth first, siblings in reverse name order.
         QStringList cwds = h.sent().filter("CWD ");
         cwds.removeAll("CWD " + start);
@@ -272,7 +272,7 @@ private slots:
         writeFile(h.local("up/s/f2.bin"), QByteArray(10, 'b'));
         writeFile(h.local("up/s/t/f3.txt"), "text\r\n");
         QVERIFY2(h.connect(server.port(), server.user(), server.password()), qPrintable(h.dump()));
-        const QString start = h.s->CurrentRemoteFolder;
+        const QString start = h.s->currentRemoteFolder();
         h.s->send({folderRow("up")});
         h.s->acQueueTransfer();
         QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->qLv.isEmpty(); }, 60000), qPrintable(h.dump()));

@@ -143,15 +143,15 @@ private slots:
         const QByteArray user = vsftpd ? vs->user() : QByteArray("test");
         const QByteArray pass = vsftpd ? vs->password() : QByteArray("secret");
         QVERIFY2(h.connect(port, user, pass), qPrintable(h.dump()));
-        const QString home = h.s->CurrentRemoteFolder;
+        const QString home = h.s->currentRemoteFolder();
         QVERIFY2(h.cached(home).contains(QStringLiteral("café.txt")), qPrintable(h.cached(home).join("|")));
         QVERIFY(h.cached(home).contains(QStringLiteral("déjà")));
 
         // Into the folder and back, and a download of each file.
         h.s->changeRemoteFolder(QStringLiteral("déjà"));
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
-        QVERIFY2(h.s->CurrentRemoteFolder == home + QStringLiteral("déjà/"), qPrintable(h.dump()));
-        QCOMPARE(h.cached(h.s->CurrentRemoteFolder), QStringList{"inner.txt"});
+        QVERIFY2(h.s->currentRemoteFolder() == home + QStringLiteral("déjà/"), qPrintable(h.dump()));
+        QCOMPARE(h.cached(h.s->currentRemoteFolder()), QStringList{"inner.txt"});
         h.s->changeRemoteFolder(home);
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         h.s->receive({fileRow(QStringLiteral("café.txt"), 5)});

@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(h.platform.secrets.requestsOf("write").size(), 3);
         QVERIFY(QTest::qWaitFor([&] { return h.platform.secrets.entries.size() == 3; }));
         QCOMPARE(readDataFile(h.dataFile()).sites[0].SitePassword, QByteArray("alpha pw"));
-        QCOMPARE(h.s->tbPassword, QString("quick pw"));
+        QCOMPARE(h.s->quickConnectPassword(), QString("quick pw"));
         QVERIFY(h.s->FormDestroy());
 
         const Stored saved = readDataFile(h.dataFile());
@@ -100,7 +100,7 @@ private slots:
         again.startUp();
         QCOMPARE(passwordOf(*again.s, "/Work/Alpha"), QByteArray("alpha pw"));
         QCOMPARE(passwordOf(*again.s, "/Beta"), QByteArray("b\xE9ta"));
-        QCOMPARE(again.s->tbPassword, QString("quick pw"));
+        QCOMPARE(again.s->quickConnectPassword(), QString("quick pw"));
         QCOMPARE(again.platform.secrets.requestsOf("read").size(), 3);
         QVERIFY(again.s->FormDestroy());
         QCOMPARE(again.platform.secrets.requestsOf("write"), QStringList());
@@ -230,7 +230,7 @@ private slots:
         QCOMPARE(h.s->timerTag(), 0);
         h.platform.advance(PasswordVault::ReadWaitSeconds);
         QVERIFY(QTest::qWaitFor([&] { return h.s->timerTag() >= 2; }));
-        QCOMPARE(h.s->tbAddress, QString("127.0.0.1"));
+        QCOMPARE(h.s->quickConnectAddress(), QString("127.0.0.1"));
         // Nothing was learnt, so the save leaves the keyring's entry named.
         h.s->passwords.setSaveWaitMs(0);
         QVERIFY(h.s->FormDestroy());

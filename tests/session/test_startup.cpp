@@ -47,10 +47,10 @@ private slots:
         h.startUp({"-connectto=/Work/Alpha"});
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         QVERIFY(h.sent().contains("CWD /pub"));
-        QCOMPARE(h.s->CurrentRemoteFolder, QString("/pub/"));
+        QCOMPARE(h.s->currentRemoteFolder(), QString("/pub/"));
         QCOMPARE(h.cached("/pub/"), QStringList({"p.txt"}));
-        QCOMPARE(h.s->CurrentLocalFolder, h.dir.filePath("alpha") + QDir::separator());
-        QCOMPARE(h.s->tbAddress, QString("127.0.0.1"));
+        QCOMPARE(h.s->currentLocalFolder(), h.dir.filePath("alpha") + QDir::separator());
+        QCOMPARE(h.s->quickConnectAddress(), QString("127.0.0.1"));
         QVERIFY(h.ui.messages.isEmpty());
     }
 
@@ -103,10 +103,10 @@ private slots:
         Harness h({}, false);
         QVERIFY(writeDataFile(h.dataFile(), {}, {site("/Work/Alpha", 21)}));
         h.startUp();
-        h.s->tbAddress = "ftp.example.org";
-        h.s->tbusername = "me";
-        h.s->tbPassword = "pw";
-        h.s->tbPort = "123456789012";
+        h.s->setQuickConnectAddress("ftp.example.org");
+        h.s->setQuickConnectUser("me");
+        h.s->setQuickConnectPassword("pw");
+        h.s->setQuickConnectPort("123456789012");
         h.s->localFolderHistory = {"/a/", "/b/", "/c/"};
         h.s->setQueueAlwaysActive(true);
         h.s->FormClose();

@@ -70,7 +70,7 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return cwds() == 1 && h.idle(); }, 10000), qPrintable(h.dump()));
         QTest::qWait(300);
         QCOMPARE(cwds(), 1);
-        QCOMPARE(h.s->CurrentRemoteFolder, QString("/"));
+        QCOMPARE(h.s->currentRemoteFolder(), QString("/"));
         // Without the setting nothing is sent however long the pause.
         h.s->settings.sAntiTimeout = false;
         h.platform.advance(3600);
@@ -95,7 +95,7 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return h.idle(); }, 20000), qPrintable(h.dump()));
         QVERIFY(h.platform.clipboard.isEmpty());
         QVERIFY(h.ui.questions.isEmpty());
-        QCOMPARE(h.s->tbusername, QString("test"));
+        QCOMPARE(h.s->quickConnectUser(), QString("test"));
         QCOMPARE(h.status().filter("Connecting").size(), 1);
     }
 
@@ -149,7 +149,7 @@ private slots:
 
         // Run empty without "Always active": inactive, and a new entry waits.
         QVERIFY(QTest::qWaitFor([&] { return !h.s->queueActive(); }, 5000));
-        h.s->CurrentRemoteFolder = "/";
+        SessionInspector::currentRemoteFolder(*h.s) = "/";
         f.name = "g.bin";
         h.s->receive({f});
         QTest::qWait(500);

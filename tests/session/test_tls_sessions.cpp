@@ -41,8 +41,8 @@ class TestTlsSessions : public QObject {
 
     bool connectTo(Harness& h, const QString& scheme, const VsftpdServer& server)
     {
-        h.s->tbAddress = withLogin(scheme, server.user(), server.password(), server.port());
-        h.s->tbPort.clear();
+        h.s->setQuickConnectAddress(withLogin(scheme, server.user(), server.password(), server.port()));
+        h.s->setQuickConnectPort({});
         h.s->acConnectExecute(true);
         return h.waitIdle();
     }
@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(h.s->security(), Session::Security::Encrypted);
         QVERIFY(h.s->securityText().contains(h.ui.certificates.first().fingerprint()));
         QVERIFY(h.s->securityText().contains("files and listings encrypted"));
-        QVERIFY2(h.cached(h.s->CurrentRemoteFolder).contains("hello.txt"), qPrintable(h.dump()));
+        QVERIFY2(h.cached(h.s->currentRemoteFolder()).contains("hello.txt"), qPrintable(h.dump()));
         const QString key = certificateHostKey("127.0.0.1", server.port());
         QCOMPARE(trustedCertificate(h.s->settings.sTrustedCertificates, key), h.ui.certificates.first().sha256);
 
@@ -98,7 +98,7 @@ private slots:
         h.s->settings.sTrustedCertificates =
             withTrustedCertificate(h.s->settings.sTrustedCertificates, key, QByteArray(32, '\x5a'));
         const int usersBefore = int(h.sent().filter(QRegularExpression("^USER ")).size());
-        h.s->tbAddress = address;
+        h.s->setQuickConnectAddress(address);
         h.s->acConnectExecute(true);
         QVERIFY(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 30000));
         QCOMPARE(h.ui.certificates.size(), 2);
@@ -136,7 +136,7 @@ private slots:
         testsupport::PyFtpServer server;
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         Harness h;
-        h.s->tbAddress = withLogin("ftp", server.user(), server.password(), server.port());
+        h.s->setQuickConnectAddress(withLogin("ftp", server.user(), server.password(), server.port()));
         h.s->acConnectExecute(true);
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         QVERIFY(h.status().contains("The server does not support TLS: the password is sent unencrypted"));

@@ -67,7 +67,7 @@ private slots:
         QVERIFY2(c.start(), qPrintable(c.server.errorString()));
         Harness& h = c.h;
         writeFile(h.local("tree/blocked"), "a file where a folder must go");
-        const QString start = h.s->CurrentRemoteFolder;
+        const QString start = h.s->currentRemoteFolder();
 
         h.s->receive({row("tree", -1)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
@@ -77,7 +77,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(h.local("tree/locked")));
         QVERIFY(!QFileInfo::exists(h.local("tree/closed")));
         QCOMPARE(readFile(h.local("tree/blocked")), QByteArray("a file where a folder must go"));
-        QCOMPARE(h.s->CurrentRemoteFolder, start);
+        QCOMPARE(h.s->currentRemoteFolder(), start);
         QVERIFY(h.ui.bugReports.isEmpty());
 
         QCOMPARE(h.ui.messages.size(), 1);

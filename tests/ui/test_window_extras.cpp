@@ -260,7 +260,7 @@ private slots:
                 texts << memo->Memo1->toPlainText();
         QCOMPARE(texts.size(), 2);
         QVERIFY(texts.join(u'\n').contains(QStringLiteral("clipboard words")));
-        QVERIFY(texts.join(u'\n').contains(QStringLiteral("Current local folder: ") + h.s->CurrentLocalFolder));
+        QVERIFY(texts.join(u'\n').contains(QStringLiteral("Current local folder: ") + h.s->currentLocalFolder()));
     }
 };
 

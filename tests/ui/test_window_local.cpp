@@ -21,18 +21,18 @@ private slots:
         WindowHarness h;
         QVERIFY(QDir().mkpath(h.local("sub/inner")));
         h.showLocal(h.local("sub/inner"));
-        QCOMPARE(h.s->CurrentLocalFolder, h.local("sub/inner/"));
+        QCOMPARE(h.s->currentLocalFolder(), h.local("sub/inner/"));
         h.w->lGoUp->click();
-        QCOMPARE(h.s->CurrentLocalFolder, h.local("sub/"));
+        QCOMPARE(h.s->currentLocalFolder(), h.local("sub/"));
         QCOMPARE(WindowHarness::names(h.w->llv), QStringList{"inner"});
         QCOMPARE(h.w->lCombo->currentText(), h.local("sub/"));
 
         h.showLocal(QStringLiteral("/tmp"));
-        QCOMPARE(h.s->CurrentLocalFolder, QStringLiteral("/tmp/"));
+        QCOMPARE(h.s->currentLocalFolder(), QStringLiteral("/tmp/"));
         h.w->lGoUp->click();
-        QCOMPARE(h.s->CurrentLocalFolder, QStringLiteral("/"));
+        QCOMPARE(h.s->currentLocalFolder(), QStringLiteral("/"));
         h.w->lGoUp->click();
-        QCOMPARE(h.s->CurrentLocalFolder, QStringLiteral("/"));
+        QCOMPARE(h.s->currentLocalFolder(), QStringLiteral("/"));
         QVERIFY(WindowHarness::names(h.w->llv).contains(QStringLiteral("tmp")));
     }
 
@@ -42,9 +42,9 @@ private slots:
         QVERIFY(QDir().mkpath(h.local("a/b")));
         h.w->lCombo->setEditText(h.local("a"));
         QTest::keyClick(h.w->lCombo->lineEdit(), Qt::Key_Return);
-        QCOMPARE(h.s->CurrentLocalFolder, h.local("a/"));
+        QCOMPARE(h.s->currentLocalFolder(), h.local("a/"));
         h.doubleClick(h.w->llv, QStringLiteral("b"));
-        QTRY_COMPARE(h.s->CurrentLocalFolder, h.local("a/b/"));
+        QTRY_COMPARE(h.s->currentLocalFolder(), h.local("a/b/"));
 
         // A local file opens with its program.
         QVERIFY(writeFile(h.local("a/b/f.txt"), "x"));
@@ -203,7 +203,7 @@ private slots:
         QCOMPARE(h.s->dataFile(), data);
         QCOMPARE(h.w->size(), QSize(820, 590));
         QCOMPARE(h.w->lCombo->history().mid(0, 3), history.mid(0, 3));
-        QCOMPARE(h.s->CurrentLocalFolder, history.value(0));
+        QCOMPARE(h.s->currentLocalFolder(), history.value(0));
         QCOMPARE(h.w->tbAddress->text(), QStringLiteral("example.org"));
         QCOMPARE(h.w->llv->viewStyle(), quint8(ListStyleList));
         QTRY_VERIFY(h.w->panesSwitched());

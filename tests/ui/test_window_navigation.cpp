@@ -27,10 +27,10 @@ private:
 
     bool connect(WindowHarness& h)
     {
-        h.s->tbAddress = QStringLiteral("127.0.0.1");
-        h.s->tbPort = QString::number(m_server->port());
-        h.s->tbusername = QStringLiteral("test");
-        h.s->tbPassword = QStringLiteral("secret");
+        h.s->setQuickConnectAddress(QStringLiteral("127.0.0.1"));
+        h.s->setQuickConnectPort(QString::number(m_server->port()));
+        h.s->setQuickConnectUser(QStringLiteral("test"));
+        h.s->setQuickConnectPassword(QStringLiteral("secret"));
         h.s->acConnectExecute(true);
         return h.waitIdle();
     }
@@ -81,7 +81,7 @@ private slots:
         QVERIFY(writeFile(h.local("pictures/icons/a.png"), "png"));
         typeInto(h.w->lCombo, h.local("pictures/icons"));
         QTRY_COMPARE(WindowHarness::names(h.w->llv), QStringList{"a.png"});
-        QCOMPARE(h.s->CurrentLocalFolder, h.local("pictures/icons/"));
+        QCOMPARE(h.s->currentLocalFolder(), h.local("pictures/icons/"));
     }
 
     void upRowBackspaceAndAltUp()
@@ -97,9 +97,9 @@ private slots:
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, up);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, up);
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, up);
-        QTRY_COMPARE(h.s->CurrentLocalFolder, h.local("sub/"));
+        QTRY_COMPARE(h.s->currentLocalFolder(), h.local("sub/"));
         QTest::keyClick(h.w->llv->currentView(), Qt::Key_Backspace);
-        QTRY_COMPARE(h.s->CurrentLocalFolder, h.local());
+        QTRY_COMPARE(h.s->currentLocalFolder(), h.local());
 
         QVERIFY2(connect(h), qPrintable(h.dump()));
         QCOMPARE(h.w->rlv->model()->hasUpRow(), false); // the top of the server

@@ -29,10 +29,10 @@ private:
 
     bool connect(WindowHarness& h)
     {
-        h.s->tbAddress = QStringLiteral("127.0.0.1");
-        h.s->tbPort = QString::number(m_server->port());
-        h.s->tbusername = QStringLiteral("test");
-        h.s->tbPassword = QStringLiteral("secret");
+        h.s->setQuickConnectAddress(QStringLiteral("127.0.0.1"));
+        h.s->setQuickConnectPort(QString::number(m_server->port()));
+        h.s->setQuickConnectUser(QStringLiteral("test"));
+        h.s->setQuickConnectPassword(QStringLiteral("secret"));
         h.s->acConnectExecute(true);
         return h.waitIdle();
     }

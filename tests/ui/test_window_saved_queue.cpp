@@ -62,10 +62,10 @@ private:
 
     bool connect(WindowHarness& h, const QString& user = QStringLiteral("test"), quint16 port = 0)
     {
-        h.s->tbAddress = QStringLiteral("127.0.0.1");
-        h.s->tbPort = QString::number(port ? port : m_server->port());
-        h.s->tbusername = user;
-        h.s->tbPassword = QStringLiteral("secret");
+        h.s->setQuickConnectAddress(QStringLiteral("127.0.0.1"));
+        h.s->setQuickConnectPort(QString::number(port ? port : m_server->port()));
+        h.s->setQuickConnectUser(user);
+        h.s->setQuickConnectPassword(QStringLiteral("secret"));
         h.s->acConnectExecute(true);
         return h.waitIdle();
     }
@@ -286,8 +286,8 @@ private slots:
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const quint16 refused = closed.serverPort();
         closed.close();
-        h->s->tbAddress = QStringLiteral("127.0.0.1");
-        h->s->tbPort = QString::number(refused);
+        h->s->setQuickConnectAddress(QStringLiteral("127.0.0.1"));
+        h->s->setQuickConnectPort(QString::number(refused));
         h->s->acConnectExecute(true);
         QTRY_VERIFY_WITH_TIMEOUT(h->s->isConnectIdle(), 20000);
         QCOMPARE(h->s->qLv.count(), 2);

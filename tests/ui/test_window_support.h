@@ -75,7 +75,7 @@ struct WindowHarness {
     bool connected() const
     {
         return !s->isConnectIdle() && s->engineReady() && !s->hasQueuedCommands()
-               && !s->CurrentRemoteFolder.isEmpty() && (!s->qLv.hasPending() || !s->qLv.isActive());
+               && !s->currentRemoteFolder().isEmpty() && (!s->qLv.hasPending() || !s->qLv.isActive());
     }
     bool waitIdle(int ms = 30000)
     {
