@@ -104,14 +104,14 @@ bool sessionRun(const testsupport::VsftpdServer& server, const QString& target, 
     Unattended ui;
     HeadlessPlatform platform;
     Session s(ui, platform);
-    s.settings.sFirewallType = 1;  // passive, as lftp
+    s.settings().sFirewallType = 1;  // passive, as lftp
     s.setCurrentLocalFolder(target + QLatin1Char('/'));
     s.timer().setInterval(200);
     s.timer().start();
     QElapsedTimer timer;
     timer.start();
     if (qEnvironmentVariableIsSet("BENCH_TRACE"))
-        QObject::connect(&s.logwin, &LogModel::lineAdded, [&](const LogLine& l) {
+        QObject::connect(&s.logModel(), &LogModel::lineAdded, [&](const LogLine& l) {
             fprintf(stderr, "%8.1f %s\n", double(timer.nsecsElapsed()) / 1e6, qPrintable(l.shown()));
         });
     s.setQuickConnectAddress(QStringLiteral("127.0.0.1"));
@@ -130,7 +130,7 @@ bool sessionRun(const testsupport::VsftpdServer& server, const QString& target, 
     tree.entry.size = -1;
     s.receive({tree});
     s.acQueueTransfer();
-    const bool ok = waitUntil([&] { return idle() && s.qLv.isEmpty(); }, 600000);
+    const bool ok = waitUntil([&] { return idle() && s.transferQueue().isEmpty(); }, 600000);
     s.acConnectExecute(true);
     seconds = double(timer.nsecsElapsed()) / 1e9;
     return ok;

@@ -36,7 +36,7 @@ int main(int argc, char* argv[])
     auto window = std::make_unique<TFormMain>();
     auto session = std::make_unique<Session>(ui, platform, &window->iconCache());
     ui.setParentWidget(window.get());
-    platform.setDesktop(&ui, &session->logwin, window.get());
+    platform.setDesktop(&ui, &session->logModel(), window.get());
     window->attachSession(*session);
     window->FormCreate(arguments);
     window->show();

@@ -64,7 +64,7 @@ int main(int argc, char* argv[])
     ui.setParentWidget(window.get());
     window->attachSession(*session);
     window->FormCreate({}, data.filePath(QStringLiteral("glimmerftp.dat")));
-    session->settings.sCheckForNewVersion = false;
+    session->settings().sCheckForNewVersion = false;
     window->resize(1000, 680);
     window->setViewStyle(ListStyleReport);
     window->show();
@@ -72,7 +72,7 @@ int main(int argc, char* argv[])
         return 1;
 
     // A small site tree to show in the site manager.
-    SiteTree& sites = session->sites;
+    SiteTree& sites = session->sites();
     const SiteResult folder = sites.newFolder(sites.root(), QStringLiteral("Work"));
     const SiteResult site = sites.newSite(folder.node);
     sites.applyEdit(site.node, SiteFields{QStringLiteral("Demo server"), url.host(), QString::number(url.port(21)),
@@ -92,7 +92,7 @@ int main(int argc, char* argv[])
         return 1;
     // Queued and waiting, to show the queue with rows in it.
     session->setQueueAlwaysActive(false);
-    session->qLv.setActive(false);
+    session->transferQueue().setActive(false);
     window->rlv->selectAllRows();
     session->receive(window->rlv->selectedEntries());
     window->setLocalPaneFocused(false); // the selection the menus act on
@@ -125,7 +125,7 @@ int main(int argc, char* argv[])
     ok = save(chmod.get(), out + QStringLiteral("/permissions.png")) && ok;
     chmod.reset();
 
-    session->qLv.clear();
+    session->transferQueue().clear();
     window->close();
     window.reset();
     session.reset();

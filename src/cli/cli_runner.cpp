@@ -30,7 +30,7 @@ CliRunner::CliRunner(CliOptions options, QObject* parent) : QObject(parent), m_o
     m_session = std::make_unique<Session>(m_ui, m_platform);
     m_progressWanted = m_options.progress && isatty(fileno(stderr));
     m_ui.beforeWrite = [this] { clearProgress(); };
-    connect(&m_session->logwin, &LogModel::lineAdded, this, &CliRunner::onLogLine);
+    connect(&m_session->logModel(), &LogModel::lineAdded, this, &CliRunner::onLogLine);
     connect(m_session.get(), &Session::engineNote, this, [this](const QString& text) { m_engineNote = text; });
     // The window shows a listing the server refused as an empty pane; here
     // it would be an empty "ls", or a tree fetched without that folder.
@@ -59,7 +59,7 @@ int CliRunner::run()
     // the data file: a script must not change what the person keeps in the
     // window (quick-connect fields, folders, passwords), nor shift away
     // whatever file it was pointed at.
-    m_session->passwords.setWritable(false);
+    m_session->passwords().setWritable(false);
     m_session->FormCreate({}, m_options.dataFile, UnusableDataFile::LeaveInPlace);
     const StoreStatus& data = m_session->dataFileStatus();
     if (data.code == StoreCode::Foreign) {
@@ -91,7 +91,7 @@ int CliRunner::run()
 
 void CliRunner::applyOverrides()
 {
-    ProgramData& s = m_session->settings;
+    ProgramData& s = m_session->settings();
     // Nothing starts by itself: the command says where to connect.
     s.sStartUpAction = 0;
     s.sMonitorClipboard = false;
@@ -148,7 +148,7 @@ bool CliRunner::queuesDrained() const
 {
     const Session& s = *m_session;
     return !s.isConnectIdle() && s.engineReady() && !s.hasQueuedCommands() && !s.currentRemoteFolder().isEmpty()
-           && (!s.qLv.hasPending() || !s.qLv.isActive());
+           && (!s.transferQueue().hasPending() || !s.transferQueue().isActive());
 }
 
 void CliRunner::poll()
@@ -203,7 +203,7 @@ void CliRunner::connectSession()
     Session& s = *m_session;
     m_phase = Phase::Connecting;
     if (!m_options.site.isEmpty()) {
-        SiteNode* node = s.sites.findSiteByPath(m_options.site);
+        SiteNode* node = s.sites().findSiteByPath(m_options.site);
         if (!node || !node->site()) {
             m_ui.showMessage(QStringLiteral("Could not connect to ") + m_options.site + QStringLiteral("\r\r\n")
                              + QStringLiteral("Site could not be found in the site manager"));
@@ -357,10 +357,10 @@ void CliRunner::startWork()
 void CliRunner::finish()
 {
     Session& s = *m_session;
-    if ((m_options.command == CliCommand::Get || m_options.command == CliCommand::Put) && s.qLv.hasPending()) {
+    if ((m_options.command == CliCommand::Get || m_options.command == CliCommand::Put) && s.transferQueue().hasPending()) {
         // The queue stopped with entries left: they were not transferred.
         // (Failed entries were reported as they failed.)
-        m_ui.reportFailure(QString::number(s.qLv.count() - s.qLv.failedCount())
+        m_ui.reportFailure(QString::number(s.transferQueue().count() - s.transferQueue().failedCount())
                            + QStringLiteral(" transfer(s) not done."));
     }
     if (m_options.command == CliCommand::Ls && m_ui.failures() == 0) {

@@ -14,12 +14,12 @@ double HeadlessPlatform::now()
 }
 
 Session::Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icons, QObject* parent)
-    : QObject(parent), qLv(&ui, icons), logwin(&ui), passwords(platform.keyring(), sites, settings),
+    : QObject(parent), qLv(&ui, icons), logwin(&ui), m_passwords(platform.keyring(), m_sites, m_settings),
       m_ui(ui), m_platform(platform)
 {
-    passwords.setWritable(true);
-    connect(&passwords, &PasswordVault::statusLine, this, &Session::log);
-    connect(&passwords, &PasswordVault::quickConnectPasswordRead, this, [this](const QByteArray& password) {
+    m_passwords.setWritable(true);
+    connect(&m_passwords, &PasswordVault::statusLine, this, &Session::log);
+    connect(&m_passwords, &PasswordVault::quickConnectPasswordRead, this, [this](const QByteArray& password) {
         // Normally before the first tick, which fills the fields; a late
         // answer goes into an empty password field only.
         if (m_timerTag >= 1 && tbPassword.isEmpty()) {
@@ -29,7 +29,7 @@ Session::Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icon
     });
     m_windowCaption = BaseTitle;
     m_applicationTitle = BaseTitle;
-    CurrentLocalFolder = QString::fromUtf8(settings.lastLocalFolder);
+    CurrentLocalFolder = QString::fromUtf8(m_settings.lastLocalFolder);
 
     // The listing file: a fresh name with the prefix "cls" in the temporary
     // folder, created now so that no other program can take the name.
@@ -63,8 +63,8 @@ Session::~Session()
 
 void Session::applyEngineSettings()
 {
-    ftp.setInactivityTimeout(qMax(0, settings.sTimeout));
-    ftp.setKeepFileTimes(settings.sKeepFileTimes);
+    ftp.setInactivityTimeout(qMax(0, m_settings.sTimeout));
+    ftp.setKeepFileTimes(m_settings.sKeepFileTimes);
 }
 
 bool Session::engineReady() const

@@ -124,15 +124,27 @@ private:
     QString tbPassword;
     QString tbPort;
 
-public:
-    // ---- owned for the whole run, still reached by the front ends ---------------
     TransferQueue qLv;
     LogModel logwin;
-    ProgramData settings;
-    SiteTree sites;
+    ProgramData m_settings;
+    SiteTree m_sites;
     // The passwords of the sites and the quick-connect fields in the keyring.
     // Writable by default (the window); the command line makes it read-only.
-    PasswordVault passwords;
+    PasswordVault m_passwords;
+
+public:
+    // ---- the models the front ends show, and settings and sites access ---------
+    // The transfer queue (qLv) and the log (logwin) are shared with the
+    // window's views, which follow their signals; the settings record, the
+    // site tree and the password vault are what the preferences window, the
+    // site manager and the command line's options edit.
+    TransferQueue& transferQueue() { return qLv; }
+    const TransferQueue& transferQueue() const { return qLv; }
+    LogModel& logModel() { return logwin; }
+    ProgramData& settings() { return m_settings; }
+    const ProgramData& settings() const { return m_settings; }
+    SiteTree& sites() { return m_sites; }
+    PasswordVault& passwords() { return m_passwords; }
 
     // The current folders: the remote one "/..../" (empty until known), the
     // local one ending with the platform's separator.
@@ -235,7 +247,7 @@ public:
     const StoreStatus& dataFileStatus() const { return m_dataFileStatus; }
     // The keyring has answered the start-up's reads (or the wait is over):
     // the first tick waits for this.
-    bool passwordsSettled() { return passwords.readsSettled(m_platform.now()); }
+    bool passwordsSettled() { return m_passwords.readsSettled(m_platform.now()); }
     // Window fields that are stored at exit; the window keeps them current.
     std::array<QString, ProgramData::HistoryCount> localFolderHistory;
 

@@ -24,7 +24,7 @@ void Session::ProcessCommandQueue()
         using Verb = QueuedCommand::Verb;
         switch (cmd.verb) {
         case Verb::LoginMessageOff:
-            if (settings.sShowLoginMessage)
+            if (m_settings.sShowLoginMessage)
                 emit loginMessageRequested();
             CaptureLoginMessage = false;
             break;
@@ -183,7 +183,7 @@ void Session::runList(const QueuedCommand& cmd)
     setGauge(m_gauge, GaugeStyle::Indeterminate);
     FtpListing listing;
     listing.local = QFile::encodeName(ListFileName);
-    listing.options = settings.sListHiddenFiles ? QByteArrayLiteral("-latr") : QByteArray();
+    listing.options = m_settings.sListHiddenFiles ? QByteArrayLiteral("-latr") : QByteArray();
     // MLSD where offered: exact sizes and times, no year to guess.
     listing.machineReadable = true;
     setCaptionWorking(QStringLiteral("Listing directory ... - "));
@@ -217,14 +217,14 @@ void Session::listingDone(bool ok)
     tFolderObject& folder = StoreRemoteListing(RemoteFolderCache, CurrentRemoteFolder, text,
                                                machine ? kLayoutMlsd : ListingStyle, ListingNow::current(),
                                                &remoteNames);
-    if (machine && !settings.sListHiddenFiles) {
+    if (machine && !m_settings.sListHiddenFiles) {
         // MLSD lists everything; hidden files stay hidden as with LIST.
         folder.entries.removeIf([](const FolderEntry& row) { return row.name.startsWith(QLatin1Char('.')); });
     }
     fillRemotePane(CurrentRemoteFolder);
     if (!RecursiveListing)
         return;
-    const int limit = settings.sFolderDepthLimit;
+    const int limit = m_settings.sFolderDepthLimit;
     const QStringList tooDeep =
         QueueRecursiveListing(folder, CurrentRemoteFolder, RemoteFolderCache, CommandQueue,
                               [this](const QByteArray& line) { logwin.WriteLog(line); }, RecursiveDepth, limit);

@@ -69,13 +69,13 @@ void Session::acConnectExecute(bool bySender)
             if (!url.hasUser)
                 tbusername = QStringLiteral("anonymous");
             if (!url.hasPassword)
-                tbPassword = QString::fromUtf8(settings.sAnonPassword);
+                tbPassword = QString::fromUtf8(m_settings.sAnonPassword);
         }
         QString user = url.hasUser ? url.user
                                    : (tbusername.isEmpty() ? QStringLiteral("anonymous") : tbusername);
         QString password = url.hasPassword
                                ? url.password
-                               : (tbPassword.isEmpty() ? QString::fromUtf8(settings.sAnonPassword) : tbPassword);
+                               : (tbPassword.isEmpty() ? QString::fromUtf8(m_settings.sAnonPassword) : tbPassword);
         QString host = url.host.isEmpty() ? kExampleHost : url.host;
         // The scheme names the TLS mode (ftps:// implicit TLS, on port 990
         // unless the address says otherwise); without one the site's stays.
@@ -119,7 +119,7 @@ void Session::acConnectExecute(bool bySender)
         CommandQueue.append(QueuedCommand::list());
         CommandQueue.append(QueuedCommand::loginMessageOff());
 
-        switch (settings.sFirewallType) {
+        switch (m_settings.sFirewallType) {
         case 0:
             log(QStringLiteral("Connecting to FTP site. Please wait ..."));
             ftp.setConnectionType(TFtpConnectionType::ftpDirect);
@@ -136,17 +136,17 @@ void Session::acConnectExecute(bool bySender)
             log(QStringLiteral("Connecting to FTP site through standard proxy server. Please wait ..."));
             ftp.setConnectionType(TFtpConnectionType::ftpProxy);
             ftp.setSocksServer(QByteArray());
-            ftp.setProxyServer(settings.sFirewallAddress);
+            ftp.setProxyServer(m_settings.sFirewallAddress);
             // A proxy on another port than 21 is reachable only when its port
             // is given; an empty setting keeps the standard port.
-            ftp.setProxyPort(settings.sFirewallPort.isEmpty() ? QByteArrayLiteral("ftp")
-                                                              : settings.sFirewallPort);
+            ftp.setProxyPort(m_settings.sFirewallPort.isEmpty() ? QByteArrayLiteral("ftp")
+                                                              : m_settings.sFirewallPort);
             break;
         default:
             log(QStringLiteral("Connecting to FTP site through SOCKS. Please wait ..."));
             ftp.setConnectionType(TFtpConnectionType::ftpSocks5);
-            ftp.setSocksPort(settings.sFirewallPort);
-            ftp.setSocksServer(settings.sFirewallAddress);
+            ftp.setSocksPort(m_settings.sFirewallPort);
+            ftp.setSocksServer(m_settings.sFirewallAddress);
             break;
         }
 
@@ -175,7 +175,7 @@ void Session::QuickConnectEnter()
 void Session::tbAnonymousClick()
 {
     tbusername = QStringLiteral("anonymous");
-    tbPassword = QString::fromUtf8(settings.sAnonPassword);
+    tbPassword = QString::fromUtf8(m_settings.sAnonPassword);
     tbPort = QStringLiteral("21");
 }
 
@@ -267,13 +267,13 @@ void Session::ftpSessionClosed(int error)
     // A session the server dropped (or that timed out) and that will be
     // reconnected keeps its queue: the transfer that was running continues
     // where it stopped. Otherwise the queue goes with the session.
-    if (ConnectWanted && (settings.sRetryTillConnected || RetryCount < settings.sRetries))
+    if (ConnectWanted && (m_settings.sRetryTillConnected || RetryCount < m_settings.sRetries))
         keepQueueForReconnection();
     else
         dropQueueWithSession();
     if (!RemoteFolderCache.isEmpty()) {
-        if (!settings.sSndDisable && !settings.sSndDisconnect.isEmpty())
-            m_platform.playSound(QString::fromUtf8(settings.sSndDisconnect));
+        if (!m_settings.sSndDisable && !m_settings.sSndDisconnect.isEmpty())
+            m_platform.playSound(QString::fromUtf8(m_settings.sSndDisconnect));
         RemoteFolderCache.clear();
     }
     m_remotePath.clear();
@@ -307,14 +307,14 @@ void Session::keepQueueForReconnection()
 
 void Session::reconnectionCheck()
 {
-    if (RetryCount < 0 || !(settings.sRetryTillConnected || RetryCount < settings.sRetries))
+    if (RetryCount < 0 || !(m_settings.sRetryTillConnected || RetryCount < m_settings.sRetries))
         return;
     const qint64 elapsed = qRound64((m_platform.now() - DisconnectTime) * kSecondsPerDay);
-    if (elapsed > 0 && elapsed >= settings.sRetryDelay) {
+    if (elapsed > 0 && elapsed >= m_settings.sRetryDelay) {
         acConnectExecute(false);
         return;
     }
-    const QString left = QString::number(settings.sRetryDelay - elapsed);
+    const QString left = QString::number(m_settings.sRetryDelay - elapsed);
     setTitles(left + QStringLiteral(" seconds before retrying to connect. - ") + BaseTitle,
               BaseTitle + QStringLiteral(" - Will retry to connect in ") + left + QStringLiteral(" seconds ..."));
 }

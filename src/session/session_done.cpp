@@ -32,8 +32,8 @@ QString folderPart(const QString& path, const QString& separators)
 
 void Session::completionSound()
 {
-    if (!qLv.hasPending() && !settings.sSndDisable && !settings.sSndXferComplete.isEmpty())
-        m_platform.playSound(QString::fromUtf8(settings.sSndXferComplete));
+    if (!qLv.hasPending() && !m_settings.sSndDisable && !m_settings.sSndXferComplete.isEmpty())
+        m_platform.playSound(QString::fromUtf8(m_settings.sSndXferComplete));
 }
 
 void Session::stopRoutineWithError(const QString& message)
@@ -92,8 +92,8 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
                     CurrentLocalFolder += QDir::separator();
                 emit localPaneRefresh();
             }
-            if (!settings.sSndDisable && !settings.sSndConnect.isEmpty())
-                m_platform.playSound(QString::fromUtf8(settings.sSndConnect));
+            if (!m_settings.sSndDisable && !m_settings.sSndConnect.isEmpty())
+                m_platform.playSound(QString::fromUtf8(m_settings.sSndConnect));
             ListingStyle = 0;
             m_loggedIn = true;
             claimRestoredTransfers();

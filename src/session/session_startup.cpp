@@ -19,17 +19,17 @@ void Session::FormCreate(const QStringList& arguments, const QString& dataFile, 
     m_dataFile = dataFile.isEmpty() ? dataFilePath(arguments) : dataFile;
     const DataFileLoad loaded = loadDataFile(strm, m_dataFile, unusable);
     m_dataFileStatus = loaded.status;
-    settings = loaded.settings;  // the defaults when the record could not be read
+    m_settings = loaded.settings;  // the defaults when the record could not be read
     if (unusable == UnusableDataFile::KeepAside)
         tellUnusableDataFile(loaded);
-    logwin.setAutoScroll(settings.logAutoScroll);
-    setQueueAlwaysActive(settings.queueAlwaysActive);
-    CurrentLocalFolder = QString::fromUtf8(settings.lastLocalFolder);
+    logwin.setAutoScroll(m_settings.logAutoScroll);
+    setQueueAlwaysActive(m_settings.queueAlwaysActive);
+    CurrentLocalFolder = QString::fromUtf8(m_settings.lastLocalFolder);
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
-        localFolderHistory[size_t(i)] = QString::fromUtf8(settings.localFolderHistory[size_t(i)]);
-    sites.load(favoritesStream(strm));
-    sites.loadOptions(siteOptionsStream(strm));
-    passwords.start(m_platform.now());
+        localFolderHistory[size_t(i)] = QString::fromUtf8(m_settings.localFolderHistory[size_t(i)]);
+    m_sites.load(favoritesStream(strm));
+    m_sites.loadOptions(siteOptionsStream(strm));
+    m_passwords.start(m_platform.now());
     loadSavedQueue();
 
     m_timer.setInterval(1);
@@ -45,11 +45,11 @@ void Session::tellUnusableDataFile(const DataFileLoad& loaded)
     if (QFileInfo(m_dataFile).isDir())
         outcome = QStringLiteral("Glimmer FTP starts with the default settings and cannot save them there.");
     else if (!loaded.damagedCopy.isEmpty())
-        outcome = QStringLiteral("Glimmer FTP starts with the default settings.");
+        outcome = QStringLiteral("Glimmer FTP starts with the default m_settings.");
     else if (strm.streamNames().isEmpty())
         outcome = QStringLiteral("Glimmer FTP starts with the default settings and saves them over it at exit.");
     else
-        outcome = QStringLiteral("Glimmer FTP starts with the default settings; the sites are kept.");
+        outcome = QStringLiteral("Glimmer FTP starts with the default m_settings; the sites are kept.");
     m_ui.showMessage(QStringLiteral("Could not use the data file.\r\r\n") + loaded.status.message
                      + QStringLiteral("\r\r\n") + outcome);
 }
@@ -71,35 +71,35 @@ bool Session::saveDataFile(bool atExit)
 {
     if (m_dataFile.isEmpty())
         return false;  // FormCreate has not run: nothing was read to write back
-    settings.logAutoScroll = logwin.autoScroll();
-    settings.quickConnectAddress = tbAddress.toUtf8();
-    settings.quickConnectUser = tbusername.toUtf8();
-    settings.quickConnectPassword = tbPassword.toUtf8();
-    settings.quickConnectPort = tbPort.left(9).toUtf8();
-    settings.lastLocalFolder = CurrentLocalFolder.toUtf8();
+    m_settings.logAutoScroll = logwin.autoScroll();
+    m_settings.quickConnectAddress = tbAddress.toUtf8();
+    m_settings.quickConnectUser = tbusername.toUtf8();
+    m_settings.quickConnectPassword = tbPassword.toUtf8();
+    m_settings.quickConnectPort = tbPort.left(9).toUtf8();
+    m_settings.lastLocalFolder = CurrentLocalFolder.toUtf8();
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
-        settings.localFolderHistory[size_t(i)] = localFolderHistory[size_t(i)].toUtf8();
-    settings.queueAlwaysActive = qLv.alwaysActive();
+        m_settings.localFolderHistory[size_t(i)] = localFolderHistory[size_t(i)].toUtf8();
+    m_settings.queueAlwaysActive = qLv.alwaysActive();
     // A folder named as the data file was reported at start; it cannot be
     // saved over.
     if (QFileInfo(m_dataFile).isDir())
         return false;
     // The keyring first: what it confirms leaves the file.
-    passwords.storeBeforeSave();
-    const QByteArray quickPassword = settings.quickConnectPassword;
-    settings.quickConnectPassword = passwords.storedQuickConnectPassword();
+    m_passwords.storeBeforeSave();
+    const QByteArray quickPassword = m_settings.quickConnectPassword;
+    m_settings.quickConnectPassword = m_passwords.storedQuickConnectPassword();
     StreamContainer during = strm;
-    const QByteArray siteOptions = sites.saveOptions();  // first: it may give sites their keys
-    const StoreStatus status = ::saveDataFile(atExit ? strm : during, m_dataFile, settings,
-                                              sites.save(&PasswordVault::storedPassword), siteOptions);
-    settings.quickConnectPassword = quickPassword;
+    const QByteArray siteOptions = m_sites.saveOptions();  // first: it may give sites their keys
+    const StoreStatus status = ::saveDataFile(atExit ? strm : during, m_dataFile, m_settings,
+                                              m_sites.save(&PasswordVault::storedPassword), siteOptions);
+    m_settings.quickConnectPassword = quickPassword;
     if (!status.ok()) {
         if (atExit)
             ReportBug(m_ui, QStringLiteral("FDS1"), status.message);
         else
             log(QStringLiteral("Could not save the settings: ") + status.message);
     } else {
-        passwords.removeUnusedEntries();
+        m_passwords.removeUnusedEntries();
     }
     return status.ok();
 }

@@ -110,7 +110,7 @@ void Session::progressDisplay()
 
 void Session::clipboardMonitor()
 {
-    if (!settings.sMonitorClipboard)
+    if (!m_settings.sMonitorClipboard)
         return;
     const QString text = m_platform.clipboardText();
     if (text.size() <= 12)
@@ -139,7 +139,7 @@ void Session::keepAlive()
 {
     // Before the log-in has found the current folder there is nothing to CWD
     // into (and an empty CWD would be refused).
-    if (!settings.sAntiTimeout || !ftp.ControlSocketOpen() || CurrentRemoteFolder.isEmpty())
+    if (!m_settings.sAntiTimeout || !ftp.ControlSocketOpen() || CurrentRemoteFolder.isEmpty())
         return;
     const double now = m_platform.now();
     if (qRound64((now - LastActivityTime) * kSecondsPerDay) >= KeepAliveSeconds) {
@@ -150,20 +150,20 @@ void Session::keepAlive()
 
 void Session::startupPhase1()
 {
-    if (settings.panesSwitched)
+    if (m_settings.panesSwitched)
         emit switchBrowsersRequested();
     m_timer.setInterval(200);
-    tbAddress = QString::fromUtf8(settings.quickConnectAddress);
-    tbusername = QString::fromUtf8(settings.quickConnectUser);
-    tbPassword = QString::fromUtf8(settings.quickConnectPassword);
-    tbPort = QString::fromUtf8(settings.quickConnectPort);
+    tbAddress = QString::fromUtf8(m_settings.quickConnectAddress);
+    tbusername = QString::fromUtf8(m_settings.quickConnectUser);
+    tbPassword = QString::fromUtf8(m_settings.quickConnectPassword);
+    tbPort = QString::fromUtf8(m_settings.quickConnectPort);
     offerSavedQueue();
     if (m_ended)
         return;
 
     const QString target = commandLineSwitchValue(Arguments, QStringLiteral("-ConnectTo"));
     if (!target.isEmpty()) {
-        if (SiteNode* node = sites.findSiteByPath(target)) {
+        if (SiteNode* node = m_sites.findSiteByPath(target)) {
             connectToSite(*node->site());
         } else {
             m_ui.showMessage(QStringLiteral("Could not connect to ") + target + QStringLiteral("\r\r\n")
@@ -171,7 +171,7 @@ void Session::startupPhase1()
         }
         return;
     }
-    switch (settings.sStartUpAction) {
+    switch (m_settings.sStartUpAction) {
     case 1:
         emit siteManagerRequested();
         break;
@@ -186,6 +186,6 @@ void Session::startupPhase1()
 void Session::startupPhase2()
 {
     emit localPaneRefresh();
-    if (settings.sCheckForNewVersion)
+    if (m_settings.sCheckForNewVersion)
         m_platform.startUpdateCheck(true);
 }

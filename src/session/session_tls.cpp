@@ -29,7 +29,7 @@ void Session::ftpCertificate(const FtpCertificate& certificate, bool& accept)
             accept = true;
             return;
         }
-        const QByteArray known = trustedCertificate(settings.sTrustedCertificates, key);
+        const QByteArray known = trustedCertificate(m_settings.sTrustedCertificates, key);
         if (known == certificate.sha256) {
             accept = true;
             return;
@@ -40,7 +40,7 @@ void Session::ftpCertificate(const FtpCertificate& certificate, bool& accept)
                     .arg(key, certificate.fingerprint(), changedFrom));
         switch (m_ui.askCertificate(certificate, changedFrom)) {
         case UserInteraction::CertificateAnswer::TrustAlways:
-            settings.sTrustedCertificates = withTrustedCertificate(settings.sTrustedCertificates, key, certificate.sha256);
+            m_settings.sTrustedCertificates = withTrustedCertificate(m_settings.sTrustedCertificates, key, certificate.sha256);
             log(QStringLiteral("The certificate of %1 is trusted from now on (%2)").arg(key, certificate.fingerprint()));
             emit settingsChanged();
             accept = true;

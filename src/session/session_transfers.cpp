@@ -98,7 +98,7 @@ void Session::QueueUploadFolder(const QString& localFolder, const QString& remot
 
 bool Session::modeFits(const QString& name) const
 {
-    return ftp.Binary() == !IsAsciiFile(name, settings.sASCIIFiles);
+    return ftp.Binary() == !IsAsciiFile(name, m_settings.sASCIIFiles);
 }
 
 void Session::pushTypeSwitch()
@@ -112,14 +112,14 @@ void Session::pushTypeSwitch()
 bool Session::settleAction(int index, const QString& prompt)
 {
     QueueRow& row = qLv.row(index);
-    if (!settings.sXferPromptForAction) {
-        row.entry.action = settings.sXferAction;
+    if (!m_settings.sXferPromptForAction) {
+        row.entry.action = m_settings.sXferAction;
         return true;
     }
     const QString from = row.entry.from;
     const UserInteraction::TransferActionAnswer answer =
-        m_ui.askTransferAction(prompt, settings.sXferAction, settings.sXferClosePromptForAction,
-                               settings.sXferClosePromptForActionSecs + 1);
+        m_ui.askTransferAction(prompt, m_settings.sXferAction, m_settings.sXferClosePromptForAction,
+                               m_settings.sXferClosePromptForActionSecs + 1);
     const int head = qLv.headIndex();
     if (head != index || qLv.row(head).entry.from != from)
         return false;

@@ -113,7 +113,7 @@ void TFormMain::rowActivated(bool local, int row)
         return;
     }
     const FolderEntry &entry = pane->model()->entry(row);
-    if (!entry.entry.isFolder() && m_session->settings.sDoubleClickAction == 1) {
+    if (!entry.entry.isFolder() && m_session->settings().sDoubleClickAction == 1) {
         if (local)
             acSendExecute();
         else
@@ -230,7 +230,7 @@ void TFormMain::acDeleteExecute()
         const FolderEntries rows = focusedPane()->selectedEntries();
         if (rows.isEmpty() || (!local && !s.isConnected()))
             return;
-        const bool warn = local ? s.settings.sWarnLocalDelete : s.settings.sWarnRemoteDelete;
+        const bool warn = local ? s.settings().sWarnLocalDelete : s.settings().sWarnRemoteDelete;
         if (warn && !s.ui().askYesNo(local ? DeleteQuestion : remoteDeleteQuestion(rows), true))
             return;
         if (!local) {
@@ -307,8 +307,8 @@ void TFormMain::updateActions()
     acFindNext->setEnabled(acFind->isEnabled() && !m_findMask.isEmpty());
     acGroupSelect->setEnabled(acFind->isEnabled());
     acStop->setEnabled(!m_session->isConnectIdle() || m_session->hasQueuedCommands());
-    acQueueTransfer->setEnabled(m_session->qLv.hasPending());
-    acQueueRetryFailed->setEnabled(m_session->qLv.failedCount() > 0);
-    acQueueRemoveFailed->setEnabled(m_session->qLv.failedCount() > 0);
+    acQueueTransfer->setEnabled(m_session->transferQueue().hasPending());
+    acQueueRetryFailed->setEnabled(m_session->transferQueue().failedCount() > 0);
+    acQueueRemoveFailed->setEnabled(m_session->transferQueue().failedCount() > 0);
     rGoUp->setEnabled(connected);
 }

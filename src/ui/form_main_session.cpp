@@ -31,8 +31,8 @@ void TFormMain::attachSession(Session &session)
     if (m_session)
         return;
     m_session = &session;
-    showLog(&session.logwin);
-    showQueue(&session.qLv);
+    showLog(&session.logModel());
+    showQueue(&session.transferQueue());
     connectSessionState();
     connectSessionActions();
     installDragAndDrop();
@@ -62,9 +62,9 @@ void TFormMain::connectSessionState()
     connect(&s, &Session::settingsChanged, this, &TFormMain::requestSave);
     connect(&s, &Session::queueAlwaysActiveChanged, acQueueAlwaysActive, &QAction::setChecked);
     // Queue rows come and go between ticks; the queue's actions follow them.
-    connect(&s.qLv, &TransferQueue::rowInserted, this, &TFormMain::updateActions);
-    connect(&s.qLv, &TransferQueue::rowRemoved, this, &TFormMain::updateActions);
-    connect(&s.qLv, &TransferQueue::cleared, this, &TFormMain::updateActions);
+    connect(&s.transferQueue(), &TransferQueue::rowInserted, this, &TFormMain::updateActions);
+    connect(&s.transferQueue(), &TransferQueue::rowRemoved, this, &TFormMain::updateActions);
+    connect(&s.transferQueue(), &TransferQueue::cleared, this, &TFormMain::updateActions);
     connect(&s, &Session::remotePaneFilled, this, [this](const QString &path) {
         const tFolderObject *folder = m_session->folderCache().find(path);
         rCombo->setHistory(m_session->remotePathHistory());
@@ -120,10 +120,10 @@ void TFormMain::connectSessionActions()
     m_saveTimer.setInterval(SaveDelayMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &TFormMain::saveNow);
     connect(acQueueDelete, &QAction::triggered, &s, &Session::acQueueDelete);
-    connect(acQueueMoveUp, &QAction::triggered, this, [this] { m_session->qLv.moveUp(); });
-    connect(acQueueMoveDown, &QAction::triggered, this, [this] { m_session->qLv.moveDown(); });
+    connect(acQueueMoveUp, &QAction::triggered, this, [this] { m_session->transferQueue().moveUp(); });
+    connect(acQueueMoveDown, &QAction::triggered, this, [this] { m_session->transferQueue().moveDown(); });
     connect(acQueueRetryFailed, &QAction::triggered, &s, &Session::retryFailedTransfers);
-    connect(acQueueRemoveFailed, &QAction::triggered, this, [this] { m_session->qLv.removeFailed(); });
+    connect(acQueueRemoveFailed, &QAction::triggered, this, [this] { m_session->transferQueue().removeFailed(); });
     connect(acExit, &QAction::triggered, this, &QWidget::close);
     connect(acSiteMgr, &QAction::triggered, this, [this] {
         TFormSites *sites = siteManager();
@@ -210,14 +210,14 @@ void TFormMain::syncQuickConnectFields()
 TFormSites *TFormMain::siteManager()
 {
     if (!m_sites) {
-        m_sites = new TFormSites(m_session->sites, m_session->settings, m_session->ui(), this);
+        m_sites = new TFormSites(m_session->sites(), m_session->settings(), m_session->ui(), this);
         m_sites->reload();
         connect(m_sites, &TFormSites::connectRequested, this,
                 [this](const tSiteObject &site, const QString &) { m_session->connectToSite(site); });
         connect(m_sites, &TFormSites::sitesChanged, this, &TFormMain::requestSave);
-        connect(&m_session->passwords, &PasswordVault::availabilityChanged, m_sites,
-                [this] { m_sites->setKeyringNote(m_session->passwords.availabilityNote()); });
-        m_sites->setKeyringNote(m_session->passwords.availabilityNote());
+        connect(&m_session->passwords(), &PasswordVault::availabilityChanged, m_sites,
+                [this] { m_sites->setKeyringNote(m_session->passwords().availabilityNote()); });
+        m_sites->setKeyringNote(m_session->passwords().availabilityNote());
     }
     m_sites->setQuickConnectFields(tbAddress->text(), tbPort->text(), tbusername->text(), tbPassword->text());
     return m_sites;
@@ -236,9 +236,9 @@ void TFormMain::showLoginMessage()
 
 void TFormMain::showPreferences()
 {
-    TFormPreferences preferences(m_session->settings, this);
+    TFormPreferences preferences(m_session->settings(), this);
     connect(&preferences, &TFormPreferences::applied, this, [this] {
-        applyPaneSettings(m_session->settings);
+        applyPaneSettings(m_session->settings());
         m_session->applyEngineSettings();
         requestSave();
     });
@@ -255,9 +255,9 @@ void TFormMain::FormCreate(const QStringList &arguments, const QString &dataFile
     // Every stored record has been saved at least once; a count of zero
     // means the defaults (no file, or one that could not be read), and then
     // the designed layout stays.
-    if (s.settings.saveCounter > 0)
-        restoreFromProgramData(s.settings);
-    applyPaneSettings(s.settings);
+    if (s.settings().saveCounter > 0)
+        restoreFromProgramData(s.settings());
+    applyPaneSettings(s.settings());
     lCombo->setEditText(s.currentLocalFolder());
     m_created = true;
 }
@@ -281,7 +281,7 @@ bool TFormMain::FormDestroy()
 void TFormMain::gatherIntoSession()
 {
     Session &s = *m_session;
-    saveToProgramData(s.settings);
+    saveToProgramData(s.settings());
     // The session writes its own copies of these fields; the window's are
     // the ones the person saw last.
     s.setQuickConnectAddress(tbAddress->text());

@@ -111,7 +111,7 @@ struct Harness {
     {
         platform.realKeyring = keyring;
         s = std::make_unique<Session>(ui, platform);
-        QObject::connect(&s->logwin, &LogModel::lineAdded, [this](const LogLine& l) { log << l.shown(); });
+        QObject::connect(&s->logModel(), &LogModel::lineAdded, [this](const LogLine& l) { log << l.shown(); });
         if (start)
             startUp(arguments);
     }
@@ -126,7 +126,7 @@ struct Harness {
         s->FormCreate(arguments, dataFile());
         if (!QTest::qWaitFor([&] { return s->timerTag() >= 2; }, 5000))
             qWarning("the start-up ticks did not run");
-        if (s->currentLocalFolder() == QString::fromUtf8(s->settings.lastLocalFolder))
+        if (s->currentLocalFolder() == QString::fromUtf8(s->settings().lastLocalFolder))
             s->setCurrentLocalFolder(local());  // unless a site's local folder came first
     }
 
@@ -164,7 +164,7 @@ struct Harness {
     {
         return !s->isConnectIdle() && s->engineReady()
                && !s->hasQueuedCommands() && !s->currentRemoteFolder().isEmpty()
-               && (!s->qLv.hasPending() || !s->qLv.isActive());
+               && (!s->transferQueue().hasPending() || !s->transferQueue().isActive());
     }
     bool waitIdle(int ms = 30000)
     {

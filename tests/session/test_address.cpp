@@ -68,7 +68,7 @@ private slots:
         const QString port = QString::number(probe.serverPort());
         probe.close();
         Harness h;
-        h.s->settings.sAnonPassword = anonPassword.toUtf8();
+        h.s->settings().sAnonPassword = anonPassword.toUtf8();
         h.s->setQuickConnectAddress(QString(address).replace("PORT", port));
         h.s->setQuickConnectUser(fields[0]);
         h.s->setQuickConnectPassword(fields[1]);
@@ -87,7 +87,7 @@ private slots:
     void anonymousButton()
     {
         Harness h;
-        h.s->settings.sAnonPassword = "guest@home.org";
+        h.s->settings().sAnonPassword = "guest@home.org";
         h.s->tbAnonymousClick();
         QCOMPARE(QStringList({h.s->quickConnectUser(), h.s->quickConnectPassword(), h.s->quickConnectPort()}),
                  QStringList({"anonymous", "guest@home.org", "21"}));

@@ -200,10 +200,10 @@ private slots:
         QVERIFY2(h.connect(server.port(), server.user(), server.password()), qPrintable(h.dump()));
         const QString start = h.s->currentRemoteFolder();
         h.s->receive({folderRow("tree")});
-        QCOMPARE(h.s->qLv.count(), 1);
-        QVERIFY(h.s->qLv.row(0).isFolder());
+        QCOMPARE(h.s->transferQueue().count(), 1);
+        QVERIFY(h.s->transferQueue().row(0).isFolder());
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->qLv.isEmpty(); }, 60000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->transferQueue().isEmpty(); }, 60000), qPrintable(h.dump()));
 
         for (const char* file : {"top.bin", "a/one.bin", "a/sub/two.bin"})
             QCOMPARE(readFile(h.local("tree/") + file), readFile(server.root() + "/tree/" + file));
@@ -275,7 +275,7 @@ private slots:
         const QString start = h.s->currentRemoteFolder();
         h.s->send({folderRow("up")});
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->qLv.isEmpty(); }, 60000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->transferQueue().isEmpty(); }, 60000), qPrintable(h.dump()));
         for (const char* file : {"f1.bin", "s/f2.bin"})
             QCOMPARE(readFile(server.root() + "/up/" + file), readFile(h.local("up/") + file));
         // Sent in ASCII mode: the server may store its own line ends.

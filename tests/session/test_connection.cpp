@@ -64,7 +64,7 @@ private slots:
         PyFtpServer server;
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         Harness h;
-        h.s->settings.sRetries = 5;
+        h.s->settings().sRetries = 5;
         QVERIFY2(h.connect(server.port(), server.user(), server.password()), qPrintable(h.dump()));
         h.s->QuickConnectEnter();  // Enter while connected does nothing
         QCOMPARE(h.s->connectCaption(), QString("Disconnect"));
@@ -92,9 +92,9 @@ private slots:
         QVERIFY2(server->start(), qPrintable(server->errorString()));
         const quint16 port = server->port();
         Harness h;
-        h.s->settings.sRetries = 2;
-        h.s->settings.sRetryDelay = 3;
-        h.s->settings.sSndDisconnect = "bye.wav";
+        h.s->settings().sRetries = 2;
+        h.s->settings().sRetryDelay = 3;
+        h.s->settings().sSndDisconnect = "bye.wav";
         QVERIFY2(h.connect(port, "test", "secret"), qPrintable(h.dump()));
         auto connects = [&] { return h.status().filter("Connecting to FTP site").size(); };
 
@@ -322,9 +322,9 @@ private slots:
             firewallPort = dante.port();
         }
         Harness h;
-        h.s->settings.sFirewallType = quint8(mode);
-        h.s->settings.sFirewallAddress = "127.0.0.1";
-        h.s->settings.sFirewallPort = QByteArray::number(firewallPort);
+        h.s->settings().sFirewallType = quint8(mode);
+        h.s->settings().sFirewallAddress = "127.0.0.1";
+        h.s->settings().sFirewallPort = QByteArray::number(firewallPort);
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
         QCOMPARE(h.status().first(), logLine);
         QVERIFY2(!h.sent().filter(dataCommand).isEmpty(), qPrintable(h.dump()));

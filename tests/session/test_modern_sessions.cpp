@@ -71,14 +71,14 @@ private slots:
         Harness h;
         qint64 engineNow = 0;
         SessionInspector::engine(*h.s).setClock([&] { return engineNow; });
-        h.s->settings.sRetries = 1;
-        h.s->settings.sRetryDelay = 1;
+        h.s->settings().sRetries = 1;
+        h.s->settings().sRetryDelay = 1;
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
 
         // A failed entry stands above the one that will run.
         h.s->receive({fileRow("missing.bin", 5)});
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return h.s->qLv.failedCount() == 1; }, 20000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->transferQueue().failedCount() == 1; }, 20000), qPrintable(h.dump()));
         h.s->receive({fileRow("big.bin", data.size())});
         h.s->acQueueTransfer();
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(h.local("big.bin")).size() > 0; }, 20000));
@@ -90,14 +90,14 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 10000), qPrintable(h.dump()));
         QVERIFY2(h.status().filter("lost: Connection timed out after 30 seconds of inactivity").size() == 1,
                  qPrintable(h.dump()));
-        QCOMPARE(h.s->qLv.count(), 2);  // kept for the reconnection
-        QVERIFY(h.s->qLv.row(0).isFailed());
-        QVERIFY(h.s->qLv.row(1).isWaiting());
+        QCOMPARE(h.s->transferQueue().count(), 2);  // kept for the reconnection
+        QVERIFY(h.s->transferQueue().row(0).isFailed());
+        QVERIFY(h.s->transferQueue().row(1).isWaiting());
 
         ::kill(pid_t(server.pid()), SIGCONT);
         h.platform.advance(2);  // the reconnection delay passes
-        QVERIFY2(QTest::qWaitFor([&] { return h.s->qLv.count() == 1 && h.idle(); }, 60000), qPrintable(h.dump()));
-        QVERIFY(h.s->qLv.row(0).isFailed());
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->transferQueue().count() == 1 && h.idle(); }, 60000), qPrintable(h.dump()));
+        QVERIFY(h.s->transferQueue().row(0).isFailed());
         if (h.sent().filter("REST ").size() != 1)
             fprintf(stderr, "%s\n", qPrintable(h.dump()));
         QVERIFY2(h.sent().filter("REST ").size() == 1, "see the log above");
@@ -156,7 +156,7 @@ private slots:
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         h.s->receive({fileRow(QStringLiteral("café.txt"), 5)});
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return h.s->qLv.isEmpty() && h.idle(); }, 20000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->transferQueue().isEmpty() && h.idle(); }, 20000), qPrintable(h.dump()));
         QCOMPARE(readFile(h.local(QStringLiteral("café.txt"))), QByteArray("latin"));
 
         // Renamed (to a UTF-8 name) and deleted.

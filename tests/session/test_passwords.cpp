@@ -54,7 +54,7 @@ ProgramData quickConnect(const QByteArray& password)
 
 QByteArray passwordOf(Session& s, const QString& path)
 {
-    SiteNode* node = s.sites.findSiteByPath(path);
+    SiteNode* node = s.sites().findSiteByPath(path);
     return node ? node->site()->SitePassword : QByteArray("<no site>");
 }
 
@@ -123,11 +123,11 @@ private slots:
         keyring.available = situation != 0;
         keyring.refuseWrites = situation == 1;
         keyring.silent = situation == 2;
-        h.s->passwords.setSaveWaitMs(situation == 2 ? 0 : PasswordVault::DefaultSaveWaitMs);
+        h.s->passwords().setSaveWaitMs(situation == 2 ? 0 : PasswordVault::DefaultSaveWaitMs);
         QVERIFY(writeDataFile(h.dataFile(), quickConnect("quick pw"), {site("/Work/Alpha", "alpha pw")}));
         h.startUp();
         // A new password typed during the run fares the same.
-        h.s->sites.findSiteByPath("/Work/Alpha")->site()->SitePassword = "new pw";
+        h.s->sites().findSiteByPath("/Work/Alpha")->site()->SitePassword = "new pw";
         QVERIFY(h.s->FormDestroy());
 
         const Stored saved = readDataFile(h.dataFile());
@@ -136,7 +136,7 @@ private slots:
         const int said = int(h.status().count(NoKeyringText));
         QCOMPARE(said, situation == 2 ? 0 : 1);  // once, however many writes failed
         if (situation != 2) {
-            QCOMPARE(h.s->passwords.availabilityNote(), NoKeyringText);
+            QCOMPARE(h.s->passwords().availabilityNote(), NoKeyringText);
             QVERIFY(keyring.entries.isEmpty());
         }
         // A file kept this way is migrated at the next start with a keyring.
@@ -183,7 +183,7 @@ private slots:
         QVERIFY(writeDataFile(h.dataFile(), {}, {alpha, beta, gamma}));
         h.platform.secrets.entries = {{"site/a", "a"}, {"site/b", "b"}, {"site/c", "c"}};
         h.startUp();
-        SiteTree& sites = h.s->sites;
+        SiteTree& sites = h.s->sites();
         auto fields = [&](const QString& path, const QString& password) {
             SiteNode* node = sites.findSiteByPath(path);
             SiteFields f = siteFieldsOf(node->text(), *node->site());
@@ -232,7 +232,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return h.s->timerTag() >= 2; }));
         QCOMPARE(h.s->quickConnectAddress(), QString("127.0.0.1"));
         // Nothing was learnt, so the save leaves the keyring's entry named.
-        h.s->passwords.setSaveWaitMs(0);
+        h.s->passwords().setSaveWaitMs(0);
         QVERIFY(h.s->FormDestroy());
         QCOMPARE(readDataFile(h.dataFile()).sites[0].SiteKeyringKey, QByteArray("site/a"));
     }

@@ -171,7 +171,7 @@ private slots:
     {
         Harness h;
         QVERIFY(h.ui.messages.isEmpty());
-        QCOMPARE(h.s->settings.sASCIIFiles, ProgramData().sASCIIFiles);
+        QCOMPARE(h.s->settings().sASCIIFiles, ProgramData().sASCIIFiles);
         QCOMPARE(h.s->windowCaption(), QString("Glimmer FTP"));
         QVERIFY(QFileInfo(h.s->listingFile()).fileName().startsWith("cls"));
         QCOMPARE(h.s->retryCount(), -1);

@@ -76,7 +76,7 @@ private slots:
         QVERIFY(h.s->securityText().contains("files and listings encrypted"));
         QVERIFY2(h.cached(h.s->currentRemoteFolder()).contains("hello.txt"), qPrintable(h.dump()));
         const QString key = certificateHostKey("127.0.0.1", server.port());
-        QCOMPARE(trustedCertificate(h.s->settings.sTrustedCertificates, key), h.ui.certificates.first().sha256);
+        QCOMPARE(trustedCertificate(h.s->settings().sTrustedCertificates, key), h.ui.certificates.first().sha256);
 
         // A download through the queue, over the protected data connection.
         FolderEntry row;
@@ -95,8 +95,8 @@ private slots:
         // The same host and port with another certificate: asked again, with
         // the warning, and nothing is sent when the person cancels.
         h.s->acConnectExecute(true);
-        h.s->settings.sTrustedCertificates =
-            withTrustedCertificate(h.s->settings.sTrustedCertificates, key, QByteArray(32, '\x5a'));
+        h.s->settings().sTrustedCertificates =
+            withTrustedCertificate(h.s->settings().sTrustedCertificates, key, QByteArray(32, '\x5a'));
         const int usersBefore = int(h.sent().filter(QRegularExpression("^USER ")).size());
         h.s->setQuickConnectAddress(address);
         h.s->acConnectExecute(true);
@@ -124,7 +124,7 @@ private slots:
         h.ui.certificateAnswers << Answer::TrustOnce;
         QVERIFY2(connectTo(h, "ftps", server), qPrintable(h.dump()));
         QCOMPARE(SessionInspector::engine(*h.s).TlsMode(), FtpTlsMode::Implicit);
-        QVERIFY(h.s->settings.sTrustedCertificates.isEmpty());
+        QVERIFY(h.s->settings().sTrustedCertificates.isEmpty());
         QCOMPARE(h.s->security(), Session::Security::Encrypted);
         QVERIFY(!h.sent().contains("AUTH TLS"));
     }
@@ -149,16 +149,16 @@ private slots:
     void siteModeStored()
     {
         Harness h;
-        QVERIFY(h.s->sites.newSite(h.s->sites.root()).ok());
-        SiteNode* node = h.s->sites.sitesInTreeOrder().first();
+        QVERIFY(h.s->sites().newSite(h.s->sites().root()).ok());
+        SiteNode* node = h.s->sites().sitesInTreeOrder().first();
         node->site()->SiteTlsMode = quint8(FtpTlsMode::Implicit);
-        QVERIFY(h.s->sites.rename(node, "Secure").isEmpty());
+        QVERIFY(h.s->sites().rename(node, "Secure").isEmpty());
         QVERIFY(h.s->saveDataFile(false));
 
         Harness again({}, false);
         QDir().mkpath(again.local());
         again.s->FormCreate({}, h.dataFile());
-        SiteNode* loaded = again.s->sites.findSiteByPath("/Secure");
+        SiteNode* loaded = again.s->sites().findSiteByPath("/Secure");
         QVERIFY(loaded);
         QCOMPARE(loaded->site()->SiteTlsMode, quint8(FtpTlsMode::Implicit));
         QVERIFY(!loaded->site()->SiteOptionsKey.isEmpty());

@@ -47,7 +47,7 @@ struct Connected {
     bool runQueue()
     {
         h->s->acQueueTransfer();
-        return QTest::qWaitFor([&] { return h->idle() && !h->s->qLv.hasPending(); }, 30000);
+        return QTest::qWaitFor([&] { return h->idle() && !h->s->transferQueue().hasPending(); }, 30000);
     }
 };
 
@@ -81,8 +81,8 @@ private slots:
         QVERIFY2(c.start(), qPrintable(c.server.errorString()));
         Harness& h = *c.h;
         writeFile(h.local("f.bin"), pattern(50000, 'a').left(20000));
-        h.s->settings.sXferPromptForAction = prompt;
-        h.s->settings.sXferAction = quint8(prompt ? 2 : action);
+        h.s->settings().sXferPromptForAction = prompt;
+        h.s->settings().sXferAction = quint8(prompt ? 2 : action);
         h.ui.actions << UserInteraction::TransferActionAnswer{action, false};
         h.s->receive({fileRow("f.bin", 50000)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
@@ -114,7 +114,7 @@ private slots:
         Harness& h = *c.h;
         for (const char* n : {"1.bin", "2.bin", "3.bin"})
             writeFile(h.local(n), pattern(9000, n[0]).left(1000));
-        h.s->settings.sXferPromptForAction = true;
+        h.s->settings().sXferPromptForAction = true;
         h.ui.actions << UserInteraction::TransferActionAnswer{1, true};
         h.s->receive({fileRow("1.bin", 9000), fileRow("2.bin", 9000), fileRow("3.bin", 9000)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
@@ -147,7 +147,7 @@ private slots:
         writeFile(h.local("u.bin"), full);
         // Right after the log-in's listing the session is in ASCII mode, in
         // which this server refuses SIZE.
-        h.s->settings.sXferAction = quint8(action);
+        h.s->settings().sXferAction = quint8(action);
         h.s->send({fileRow("u.bin", full.size())});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
 
@@ -199,24 +199,24 @@ private slots:
         h.s->receive({fileRow("d.bin", 1)});
         h.s->receive({fileRow("d.bin", 1)});
         h.s->receive({fileRow("D.BIN", 1)});
-        QCOMPARE(h.s->qLv.count(), 2);
+        QCOMPARE(h.s->transferQueue().count(), 2);
         QCOMPARE(h.ui.questions.size(), 2);
         QCOMPARE(h.ui.questions[0], "\"/d.bin\" is already in queue.\r\r\nAdd it anyway?");
         h.s->receive({fileRow("e.bin", 1)});
 
         // Nothing moves in front of a running head entry.
-        h.s->qLv.setStateImage(0, kStateDownloadRunning);
-        h.s->qLv.setSelected(1, true);
-        h.s->qLv.moveUp();
-        QCOMPARE(h.s->qLv.row(1).caption(), QString("/D.BIN"));
-        h.s->qLv.setStateImage(0, kStateDownloadWaiting);
-        h.s->qLv.moveUp();
-        QCOMPARE(h.s->qLv.row(0).caption(), QString("/D.BIN"));
-        h.s->qLv.moveDown();
-        h.s->qLv.moveDown();
-        QCOMPARE(h.s->qLv.row(2).caption(), QString("/D.BIN"));
-        h.s->qLv.moveDown();  // the last row stays last
-        QCOMPARE(h.s->qLv.row(2).caption(), QString("/D.BIN"));
+        h.s->transferQueue().setStateImage(0, kStateDownloadRunning);
+        h.s->transferQueue().setSelected(1, true);
+        h.s->transferQueue().moveUp();
+        QCOMPARE(h.s->transferQueue().row(1).caption(), QString("/D.BIN"));
+        h.s->transferQueue().setStateImage(0, kStateDownloadWaiting);
+        h.s->transferQueue().moveUp();
+        QCOMPARE(h.s->transferQueue().row(0).caption(), QString("/D.BIN"));
+        h.s->transferQueue().moveDown();
+        h.s->transferQueue().moveDown();
+        QCOMPARE(h.s->transferQueue().row(2).caption(), QString("/D.BIN"));
+        h.s->transferQueue().moveDown();  // the last row stays last
+        QCOMPARE(h.s->transferQueue().row(2).caption(), QString("/D.BIN"));
     }
 
     void failedTransfersStayWithTheirReasonAndCanBeRetried()
@@ -225,7 +225,7 @@ private slots:
         writeFile(c.server.root() + "/ok.bin", "fine");
         QVERIFY2(c.start(), qPrintable(c.server.errorString()));
         Harness& h = *c.h;
-        h.s->settings.sSndXferComplete = "done.wav";
+        h.s->settings().sSndXferComplete = "done.wav";
         h.s->receive({fileRow("missing.bin", 10), fileRow("ok.bin", 4)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
         const QStringList failed = h.status().filter("Download failed: /missing.bin (550");
@@ -235,29 +235,29 @@ private slots:
         QVERIFY(h.ui.messages.isEmpty());
         // The failed entry stays, with the server's reason; the status bar is
         // cleared.
-        QCOMPARE(h.s->qLv.count(), 1);
-        QVERIFY(h.s->qLv.row(0).isFailed());
-        QVERIFY2(h.s->qLv.row(0).failureReason().startsWith("550"), qPrintable(h.s->qLv.row(0).failureReason()));
-        QCOMPARE(h.s->qLv.headIndex(), -1);
+        QCOMPARE(h.s->transferQueue().count(), 1);
+        QVERIFY(h.s->transferQueue().row(0).isFailed());
+        QVERIFY2(h.s->transferQueue().row(0).failureReason().startsWith("550"), qPrintable(h.s->transferQueue().row(0).failureReason()));
+        QCOMPARE(h.s->transferQueue().headIndex(), -1);
         QCOMPARE(h.s->panel(2), QString());
         QCOMPARE(h.s->gaugeValue(), 0);
         QVERIFY2(h.s->panel(0).startsWith("Transfer failed: /missing.bin (550"), qPrintable(h.s->panel(0)));
 
         // A failed upload stays as well; the box of the failed send is shown.
         writeFile(h.local("up.bin"), "up");
-        h.s->qLv.AddToTransferQueue(h.local("up.bin"), "/nowhere/up.bin", 2, false, false, true);
+        h.s->transferQueue().AddToTransferQueue(h.local("up.bin"), "/nowhere/up.bin", 2, false, false, true);
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
-        QCOMPARE(h.s->qLv.failedCount(), 2);
-        QVERIFY(h.s->qLv.row(1).entry.upload);
+        QCOMPARE(h.s->transferQueue().failedCount(), 2);
+        QVERIFY(h.s->transferQueue().row(1).entry.upload);
         QCOMPARE(h.ui.messages.filter("Could not send file. (/nowhere/up.bin)").size(), 1);
 
         // Retried after the cause is gone, both run again and leave.
         writeFile(c.server.root() + "/missing.bin", "found");
         QDir().mkpath(c.server.root() + "/nowhere");
         h.s->retryFailedTransfers();
-        QCOMPARE(h.s->qLv.failedCount(), 0);
+        QCOMPARE(h.s->transferQueue().failedCount(), 0);
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
-        QVERIFY(h.s->qLv.isEmpty());
+        QVERIFY(h.s->transferQueue().isEmpty());
         QCOMPARE(readFile(h.local("missing.bin")), QByteArray("found"));
         QCOMPARE(readFile(c.server.root() + "/nowhere/up.bin"), QByteArray("up"));
     }
@@ -279,14 +279,14 @@ private slots:
         });
         h.s->receive({fileRow("big.bin", big.size())});
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return stopped && h.idle() && !h.s->qLv.hasPending(); }, 30000),
+        QVERIFY2(QTest::qWaitFor([&] { return stopped && h.idle() && !h.s->transferQueue().hasPending(); }, 30000),
                  qPrintable(h.dump()));
         QVERIFY(!h.s->queueAlwaysActive());
         QVERIFY(!h.s->queueActive());
         QCOMPARE(h.status().filter("Download failed: /big.bin (426").size(), 1);
         // Stopped is not done: the entry stays to be retried (resumed).
-        QCOMPARE(h.s->qLv.failedCount(), 1);
-        QVERIFY(h.s->qLv.row(0).failureReason().startsWith("426"));
+        QCOMPARE(h.s->transferQueue().failedCount(), 1);
+        QVERIFY(h.s->transferQueue().row(0).failureReason().startsWith("426"));
         // The bytes received before the stop stay (on a fast loopback they may be all of them).
         const QByteArray partial = readFile(h.local("big.bin"));
         QVERIFY(!partial.isEmpty() && partial.size() <= big.size());
@@ -303,7 +303,7 @@ private slots:
         QVERIFY2(c.start(), qPrintable(c.server.errorString()));
         Harness& h = *c.h;
         h.s->receive({fileRow("..", 3), fileRow("a\\b", 3)});
-        QVERIFY(h.s->qLv.isEmpty());
+        QVERIFY(h.s->transferQueue().isEmpty());
         FolderEntry folder = fileRow("dl", -1);
         folder.entry.kind = kEntryFolder;
         h.s->receive({folder});

@@ -38,7 +38,7 @@ struct Connected {
     bool runQueue(int ms = 60000)
     {
         h.s->acQueueTransfer();
-        return QTest::qWaitFor([&] { return h.idle() && !h.s->qLv.hasPending(); }, ms);
+        return QTest::qWaitFor([&] { return h.idle() && !h.s->transferQueue().hasPending(); }, ms);
     }
 };
 
@@ -131,8 +131,8 @@ private slots:
         QVERIFY(QDir().mkpath(c.server.root() + "/sub"));
         QVERIFY2(c.start(), qPrintable(c.server.errorString()));
         Harness& h = c.h;
-        QCOMPARE(h.s->settings.sFolderDepthLimit, 64);
-        h.s->settings.sFolderDepthLimit = 3;
+        QCOMPARE(h.s->settings().sFolderDepthLimit, 64);
+        h.s->settings().sFolderDepthLimit = 3;
         h.s->receive({row("sub", -1)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
 
@@ -187,10 +187,10 @@ private slots:
         QCOMPARE(h.ui.messages.size(), 1);
         QVERIFY2(h.ui.messages[0].contains("Could not send file. (/line\nbreak.bin)"), qPrintable(h.ui.messages[0]));
         QVERIFY2(h.ui.messages[0].contains("line break"), qPrintable(h.ui.messages[0]));
-        QCOMPARE(h.s->qLv.count(), 1);
-        QVERIFY(h.s->qLv.row(0).isFailed());
-        QCOMPARE(h.s->qLv.row(0).entry.from, h.local("line\nbreak.bin"));
-        QVERIFY2(h.s->qLv.row(0).failureReason().contains("line break"), qPrintable(h.s->qLv.row(0).failureReason()));
+        QCOMPARE(h.s->transferQueue().count(), 1);
+        QVERIFY(h.s->transferQueue().row(0).isFailed());
+        QCOMPARE(h.s->transferQueue().row(0).entry.from, h.local("line\nbreak.bin"));
+        QVERIFY2(h.s->transferQueue().row(0).failureReason().contains("line break"), qPrintable(h.s->transferQueue().row(0).failureReason()));
     }
 
     void cutSessionNamesTheTransfer()

@@ -97,9 +97,9 @@ private slots:
         PyFtpServer server(options);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         WindowHarness h;
-        h.s->settings.sShowLoginMessage = true;
+        h.s->settings().sShowLoginMessage = true;
 
-        SiteTree& sites = h.s->sites;
+        SiteTree& sites = h.s->sites();
         const SiteResult folder = sites.newFolder(sites.root(), QStringLiteral("Work"));
         const SiteResult site = sites.newSite(folder.node);
         sites.applyEdit(site.node, SiteFields{QStringLiteral("Alpha"), QStringLiteral("127.0.0.1"),
@@ -157,8 +157,8 @@ private slots:
             // The check for a new version is on by default and runs once, on
             // the second tick, marked automatic.
             QCOMPARE(h.platform.updateChecks, 1);
-            h.s->settings.sCheckForNewVersion = false;
-            SiteTree& sites = h.s->sites;
+            h.s->settings().sCheckForNewVersion = false;
+            SiteTree& sites = h.s->sites();
             const SiteResult site = sites.newSite(sites.newFolder(sites.root(), QStringLiteral("Work")).node);
             sites.applyEdit(site.node, SiteFields{QStringLiteral("Alpha"), QStringLiteral("127.0.0.1"),
                                                   QString::number(server.port()), QStringLiteral("test"),
@@ -207,7 +207,7 @@ private slots:
             preferences->ok->click();
         });
         h.w->acPreferences->trigger();
-        QVERIFY(h.s->settings.sShowFTPAttrs);
+        QVERIFY(h.s->settings().sShowFTPAttrs);
         QVERIFY(h.w->rlv->model()->showsAttributes());
         QCOMPARE(h.w->rlv->model()->columnCount(), 4);
         QVERIFY(!h.w->llv->model()->humanSizes());
@@ -233,7 +233,7 @@ private slots:
         TFormSites* manager = h.w->siteManager();
         manager->show();
         for (const QString& host : {QStringLiteral("one.example"), QStringLiteral("two.example")}) {
-            manager->selectNode(h.s->sites.root());
+            manager->selectNode(h.s->sites().root());
             QTest::mouseClick(manager->newSite, Qt::LeftButton);
             QTest::keyClicks(manager->SiteHost, host);
         }

@@ -89,7 +89,7 @@ private slots:
         h.w->acFolderNew->trigger(); // it exists already
         QCOMPARE(h.ui.messages, QStringList{"Could not Create Folder"});
 
-        h.s->settings.sWarnLocalDelete = true;
+        h.s->settings().sWarnLocalDelete = true;
         h.select(h.w->llv, {QStringLiteral("New Folder")});
         h.ui.yesNo << false << true;
         h.w->acDelete->trigger();
@@ -149,13 +149,13 @@ private slots:
         QCOMPARE(h.w->qLv->backgroundColor(), h.w->qLv->activeColor());
         h.w->acQueueAlwaysActive->setChecked(false);
         QTRY_COMPARE(h.w->qLv->backgroundColor(), h.w->qLv->inactiveColor());
-        h.s->qLv.AddToTransferQueue(QStringLiteral("/x"), h.local("x"), 1, false, false, false);
+        h.s->transferQueue().AddToTransferQueue(QStringLiteral("/x"), h.local("x"), 1, false, false, false);
         h.w->acQueueTransfer->trigger();
         QTRY_COMPARE(h.w->qLv->backgroundColor(), h.w->qLv->activeColor());
         // Not connected: the queue stays, and Always Active keeps the colour
         // after it is emptied.
         h.w->acQueueAlwaysActive->setChecked(true);
-        h.s->qLv.clear();
+        h.s->transferQueue().clear();
         QTest::qWait(450);
         QCOMPARE(h.w->qLv->backgroundColor(), h.w->qLv->activeColor());
         h.w->acQueueAlwaysActive->setChecked(false);

@@ -140,26 +140,26 @@ private slots:
     {
         WindowHarness h;
         h.w->acQueueAlwaysActive->setChecked(false); // not connected anyway
-        h.s->qLv.AddToTransferQueue(QStringLiteral("/a"), h.local("a"), 1, false, false, false);
-        h.s->qLv.AddToTransferQueue(QStringLiteral("/b"), h.local("b"), 1, false, false, false);
+        h.s->transferQueue().AddToTransferQueue(QStringLiteral("/a"), h.local("a"), 1, false, false, false);
+        h.s->transferQueue().AddToTransferQueue(QStringLiteral("/b"), h.local("b"), 1, false, false, false);
         h.w->qLv->setFocus();
         h.w->qLv->setCurrentIndex(h.w->qLv->model()->index(0, 0));
-        QTRY_VERIFY(h.s->qLv.row(0).selected);
+        QTRY_VERIFY(h.s->transferQueue().row(0).selected);
         QTest::keyClick(h.w->qLv, Qt::Key_Delete);
-        QCOMPARE(h.s->qLv.count(), 1);
-        QCOMPARE(h.s->qLv.row(0).caption(), QStringLiteral("/b"));
+        QCOMPARE(h.s->transferQueue().count(), 1);
+        QCOMPARE(h.s->transferQueue().row(0).caption(), QStringLiteral("/b"));
         // Delete in a pane still means the pane.
         QVERIFY(writeFile(h.local("keep.txt"), "x"));
         h.showLocal(h.local());
-        QCOMPARE(h.s->qLv.count(), 1);
+        QCOMPARE(h.s->transferQueue().count(), 1);
     }
 
     void columnsShowWhatTheyHoldAt900Pixels()
     {
         WindowHarness h;
         h.w->resize(900, 640);
-        h.s->settings.sShowFTPAttrs = true;
-        h.w->applyPaneSettings(h.s->settings);
+        h.s->settings().sShowFTPAttrs = true;
+        h.w->applyPaneSettings(h.s->settings());
         QVERIFY2(connect(h), qPrintable(h.dump()));
         QTreeView* view = h.w->rlv->detailsView();
         QHeaderView* header = view->header();

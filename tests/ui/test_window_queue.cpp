@@ -37,7 +37,7 @@ private:
         return h.waitIdle();
     }
 
-    static bool drained(WindowHarness& h) { return h.connected() && !h.s->qLv.hasPending(); }
+    static bool drained(WindowHarness& h) { return h.connected() && !h.s->transferQueue().hasPending(); }
 
 private slots:
     void init()
@@ -58,7 +58,7 @@ private slots:
         h.select(h.w->rlv, {QStringLiteral("readme.txt")});
         h.w->acReceive->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(readFile(h.local("readme.txt")) == "hello", 20000);
-        QTRY_VERIFY(h.s->qLv.isEmpty());
+        QTRY_VERIFY(h.s->transferQueue().isEmpty());
     }
 
     void failedTransferStaysWithItsReason()
@@ -69,7 +69,7 @@ private slots:
         QVERIFY(QFile::remove(served("gone.txt"))); // listed, then gone
         h.select(h.w->rlv, {QStringLiteral("gone.txt")});
         h.w->acReceive->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(drained(h) && h.s->qLv.failedCount() == 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(drained(h) && h.s->transferQueue().failedCount() == 1, 20000);
 
         QAbstractItemModel* rows = h.w->qLv->model();
         QCOMPARE(rows->rowCount(), 1);
@@ -88,16 +88,16 @@ private slots:
         QTRY_VERIFY(h.w->acQueueRetryFailed->isEnabled());
         QVERIFY(writeFile(served("gone.txt"), "back again"));
         h.w->acQueueRetryFailed->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(drained(h) && h.s->qLv.isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(drained(h) && h.s->transferQueue().isEmpty(), 20000);
         QCOMPARE(readFile(h.local("gone.txt")), QByteArray("back again"));
         QTRY_VERIFY(!h.w->acQueueRetryFailed->isEnabled());
 
         QVERIFY(QFile::remove(served("gone.txt")));
         h.select(h.w->rlv, {QStringLiteral("gone.txt")});
         h.w->acReceive->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(drained(h) && h.s->qLv.failedCount() == 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(drained(h) && h.s->transferQueue().failedCount() == 1, 20000);
         h.w->acQueueRemoveFailed->trigger();
-        QVERIFY(h.s->qLv.isEmpty());
+        QVERIFY(h.s->transferQueue().isEmpty());
     }
 
     void filesDroppedFromTheFileManagerAreSent()
@@ -127,15 +127,15 @@ private slots:
         // Not a local file, or onto the local pane: nothing.
         QVERIFY(!drop({QUrl(QStringLiteral("https://example.com/x"))}, h.w->rlv->currentView()->viewport()));
         QVERIFY(!drop({QUrl::fromLocalFile(h.local("photo.jpg"))}, h.w->llv->currentView()->viewport()));
-        QCOMPARE(h.s->qLv.count(), 2);
-        QCOMPARE(h.s->qLv.row(0).entry.to, QStringLiteral("/photo.jpg"));
-        QCOMPARE(h.s->qLv.row(0).entry.size, 4);
-        QVERIFY(h.s->qLv.row(0).entry.upload);
-        QCOMPARE(h.s->qLv.row(1).entry.to, QStringLiteral("/album/"));
-        QCOMPARE(h.s->qLv.row(1).entry.size, -1);
+        QCOMPARE(h.s->transferQueue().count(), 2);
+        QCOMPARE(h.s->transferQueue().row(0).entry.to, QStringLiteral("/photo.jpg"));
+        QCOMPARE(h.s->transferQueue().row(0).entry.size, 4);
+        QVERIFY(h.s->transferQueue().row(0).entry.upload);
+        QCOMPARE(h.s->transferQueue().row(1).entry.to, QStringLiteral("/album/"));
+        QCOMPARE(h.s->transferQueue().row(1).entry.size, -1);
 
         h.w->acQueueTransfer->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(drained(h) && h.s->qLv.isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(drained(h) && h.s->transferQueue().isEmpty(), 20000);
         QCOMPARE(readFile(served("photo.jpg")), QByteArray("jpeg"));
         QCOMPARE(readFile(served("album/one.jpg")), QByteArray("one"));
         QVERIFY(QFile::exists(h.local("photo.jpg")));

@@ -91,11 +91,11 @@ private slots:
         QCOMPARE(WindowHarness::names(h.w->rlv), (QStringList{"deep", "guide.txt"}));
 
         // A double click on a file with "Transfer File" queues its download.
-        h.s->settings.sDoubleClickAction = 1;
+        h.s->settings().sDoubleClickAction = 1;
         h.doubleClick(h.w->rlv, QStringLiteral("guide.txt"));
-        QTRY_COMPARE(h.s->qLv.count(), 1);
-        QCOMPARE(h.s->qLv.row(0).entry.from, QStringLiteral("/docs/guide.txt"));
-        h.s->qLv.clear();
+        QTRY_COMPARE(h.s->transferQueue().count(), 1);
+        QCOMPARE(h.s->transferQueue().row(0).entry.from, QStringLiteral("/docs/guide.txt"));
+        h.s->transferQueue().clear();
 
         h.w->rGoUp->click();
         QTRY_COMPARE(h.w->rCombo->currentText(), QStringLiteral("/"));
@@ -115,15 +115,15 @@ private slots:
         QVERIFY(h.w->acReceive->isEnabled());
         h.w->acReceive->trigger();
 
-        QCOMPARE(h.s->qLv.count(), 2);
+        QCOMPARE(h.s->transferQueue().count(), 2);
         QCOMPARE(h.w->qLv->model()->rowCount(), 2);
-        QCOMPARE(h.s->qLv.row(0).entry.from, QStringLiteral("/docs"));
-        QCOMPARE(h.s->qLv.row(0).entry.to, h.local("docs"));
-        QCOMPARE(h.s->qLv.row(0).entry.size, -1);
-        QCOMPARE(h.s->qLv.row(1).entry.size, 5);
+        QCOMPARE(h.s->transferQueue().row(0).entry.from, QStringLiteral("/docs"));
+        QCOMPARE(h.s->transferQueue().row(0).entry.to, h.local("docs"));
+        QCOMPARE(h.s->transferQueue().row(0).entry.size, -1);
+        QCOMPARE(h.s->transferQueue().row(1).entry.size, 5);
 
         h.w->acQueueTransfer->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(h.s->qLv.isEmpty(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(h.s->transferQueue().isEmpty(), 30000);
         QCOMPARE(readFile(h.local("readme.txt")), QByteArray("hello"));
         QCOMPARE(readFile(h.local("docs/guide.txt")), QByteArray("guide text"));
         QCOMPARE(readFile(h.local("docs/deep/notes.txt")), QByteArray("deep"));
@@ -141,11 +141,11 @@ private slots:
         QVERIFY(h.w->acSend->isEnabled());
         QVERIFY(!h.w->acReceive->isEnabled());
         h.w->acSend->trigger();
-        QCOMPARE(h.s->qLv.count(), 2);
-        QCOMPARE(h.s->qLv.row(0).entry.to, QStringLiteral("/tree/"));
+        QCOMPARE(h.s->transferQueue().count(), 2);
+        QCOMPARE(h.s->transferQueue().row(0).entry.to, QStringLiteral("/tree/"));
 
         h.w->acQueueTransfer->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(h.s->qLv.isEmpty(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(h.s->transferQueue().isEmpty(), 30000);
         QCOMPARE(readFile(served("up.txt")), QByteArray("upload me"));
         QCOMPARE(readFile(served("tree/a.txt")), QByteArray("a"));
         QVERIFY(h.waitIdle());
@@ -177,7 +177,7 @@ private slots:
         // A new data file asks before a remote delete, naming what goes:
         // No keeps the files; Yes deletes the tree.
         QVERIFY(h.waitIdle());
-        QVERIFY(h.s->settings.sWarnRemoteDelete);
+        QVERIFY(h.s->settings().sWarnRemoteDelete);
         h.select(h.w->rlv, {QStringLiteral("docs"), QStringLiteral("renamed.txt")});
         h.ui.yesNo << false;
         h.w->rlv->setFocus();
@@ -277,22 +277,22 @@ private slots:
         };
         // A pane onto itself is no transfer.
         QVERIFY(!drop(h.w->llv, h.w->llv->currentView()->viewport()));
-        QCOMPARE(h.s->qLv.count(), 0);
+        QCOMPARE(h.s->transferQueue().count(), 0);
 
         QVERIFY(drop(h.w->llv, h.w->rlv->currentView()->viewport()));
-        QCOMPARE(h.s->qLv.count(), 1);
-        QCOMPARE(h.s->qLv.row(0).entry.from, h.local("drag.txt"));
-        QCOMPARE(h.s->qLv.row(0).entry.to, QStringLiteral("/drag.txt"));
-        QCOMPARE(h.s->qLv.row(0).entry.size, 7);
-        QVERIFY(h.s->qLv.row(0).entry.upload);
+        QCOMPARE(h.s->transferQueue().count(), 1);
+        QCOMPARE(h.s->transferQueue().row(0).entry.from, h.local("drag.txt"));
+        QCOMPARE(h.s->transferQueue().row(0).entry.to, QStringLiteral("/drag.txt"));
+        QCOMPARE(h.s->transferQueue().row(0).entry.size, 7);
+        QVERIFY(h.s->transferQueue().row(0).entry.upload);
 
         h.select(h.w->rlv, {QStringLiteral("docs"), QStringLiteral("readme.txt")});
         QVERIFY(drop(h.w->rlv, h.w->qLv->viewport()));
-        QCOMPARE(h.s->qLv.count(), 3);
-        QCOMPARE(h.s->qLv.row(1).entry.from, QStringLiteral("/docs"));
-        QCOMPARE(h.s->qLv.row(1).entry.size, -1);
-        QCOMPARE(h.s->qLv.row(2).entry.to, h.local("readme.txt"));
-        QVERIFY(!h.s->qLv.row(2).entry.upload);
+        QCOMPARE(h.s->transferQueue().count(), 3);
+        QCOMPARE(h.s->transferQueue().row(1).entry.from, QStringLiteral("/docs"));
+        QCOMPARE(h.s->transferQueue().row(1).entry.size, -1);
+        QCOMPARE(h.s->transferQueue().row(2).entry.to, h.local("readme.txt"));
+        QVERIFY(!h.s->transferQueue().row(2).entry.upload);
     }
 
     void copyPasteAndManualReceiveQueueTheUsualForms()
@@ -304,22 +304,22 @@ private slots:
         h.w->acCopy->trigger();
         // Pasting into the pane it came from is no transfer.
         h.w->acPaste->trigger();
-        QCOMPARE(h.s->qLv.count(), 0);
+        QCOMPARE(h.s->transferQueue().count(), 0);
         h.select(h.w->llv, {});
         h.w->acPaste->trigger();
-        QCOMPARE(h.s->qLv.count(), 1);
-        QCOMPARE(h.s->qLv.row(0).entry.from, QStringLiteral("/readme.txt"));
-        QCOMPARE(h.s->qLv.row(0).entry.to, h.local("readme.txt"));
+        QCOMPARE(h.s->transferQueue().count(), 1);
+        QCOMPARE(h.s->transferQueue().row(0).entry.from, QStringLiteral("/readme.txt"));
+        QCOMPARE(h.s->transferQueue().row(0).entry.to, h.local("readme.txt"));
 
         h.inputs << QStringLiteral("/docs/deep/") << QStringLiteral("docs/../") << QStringLiteral("docs/guide.txt");
         h.w->acManualReceive->trigger();
         h.w->acManualReceive->trigger();
         h.w->acManualReceive->trigger();
-        QCOMPARE(h.s->qLv.count(), 3);
-        QCOMPARE(h.s->qLv.row(1).entry.from, QStringLiteral("/docs/deep"));
-        QCOMPARE(h.s->qLv.row(1).entry.to, h.local("deep"));
-        QCOMPARE(h.s->qLv.row(1).entry.size, -1);
-        QCOMPARE(h.s->qLv.row(2).entry.from, QStringLiteral("/docs/guide.txt"));
+        QCOMPARE(h.s->transferQueue().count(), 3);
+        QCOMPARE(h.s->transferQueue().row(1).entry.from, QStringLiteral("/docs/deep"));
+        QCOMPARE(h.s->transferQueue().row(1).entry.to, h.local("deep"));
+        QCOMPARE(h.s->transferQueue().row(1).entry.size, -1);
+        QCOMPARE(h.s->transferQueue().row(2).entry.from, QStringLiteral("/docs/guide.txt"));
         QCOMPARE(h.ui.messages.size(), 1); // "docs/../" names no folder of its own
     }
 };

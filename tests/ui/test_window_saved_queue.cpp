@@ -70,7 +70,7 @@ private:
         return h.waitIdle();
     }
 
-    static bool drained(WindowHarness& h) { return h.connected() && !h.s->qLv.hasPending(); }
+    static bool drained(WindowHarness& h) { return h.connected() && !h.s->transferQueue().hasPending(); }
 
     // A queue written as an earlier run would have left it.
     void leaveQueue(const QString& user, const QStringList& names)
@@ -111,16 +111,16 @@ private slots:
         QVERIFY(QFile::remove(served("gone.txt")));  // listed, then gone
         h->select(h->w->rlv, {QStringLiteral("gone.txt")});
         h->w->acReceive->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && h->s->qLv.failedCount() == 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && h->s->transferQueue().failedCount() == 1, 20000);
         h->w->acQueueAlwaysActive->setChecked(false);
         QTRY_VERIFY(!h->s->queueActive());
         h->select(h->w->rlv, {QStringLiteral("a.txt"), QStringLiteral("b.txt")});
         h->w->acReceive->trigger();
-        QCOMPARE(h->s->qLv.count(), 3);
+        QCOMPARE(h->s->transferQueue().count(), 3);
         // b.txt exists locally; the person has already chosen to overwrite it.
         QVERIFY(writeFile(local("b.txt"), "old b"));
-        QCOMPARE(h->s->qLv.row(2).entry.from, QStringLiteral("/b.txt"));
-        h->s->qLv.row(2).entry.action = kActionOverwrite;
+        QCOMPARE(h->s->transferQueue().row(2).entry.from, QStringLiteral("/b.txt"));
+        h->s->transferQueue().row(2).entry.action = kActionOverwrite;
         h->w->close();
         QVERIFY(QFile::exists(queueFile()));
         h.reset();
@@ -128,7 +128,7 @@ private slots:
         h = start(true);
         QCOMPARE(h->ui.questions, QStringList{QStringLiteral("Restore 3 transfers left from the last session?")});
         QVERIFY(!QFile::exists(queueFile()));
-        TransferQueue& q = h->s->qLv;
+        TransferQueue& q = h->s->transferQueue();
         QCOMPARE(q.count(), 3);
         QVERIFY(q.row(0).isFailed());
         QVERIFY2(q.row(0).failureReason().startsWith(QStringLiteral("550")), qPrintable(q.row(0).failureReason()));
@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(h->w->qLv->model()->rowCount(), 3);  // shown
 
         // Any question about b.txt would be recorded: none comes.
-        h->s->settings.sXferPromptForAction = true;
+        h->s->settings().sXferPromptForAction = true;
         QVERIFY2(connect(*h), qPrintable(h->dump()));
         h->w->acQueueTransfer->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(drained(*h), 20000);
@@ -179,7 +179,7 @@ private slots:
         // The server stops dead, so that the window ends with the transfer
         // running whatever the speed of this machine.
         QCOMPARE(::kill(pid_t(m_server->pid()), SIGSTOP), 0);
-        QVERIFY(h->s->qLv.row(0).isRunning());
+        QVERIFY(h->s->transferQueue().row(0).isRunning());
         h->w->FormClose();
         h->w->FormDestroy();
         ::kill(pid_t(m_server->pid()), SIGCONT);
@@ -197,12 +197,12 @@ private slots:
             QVERIFY(writeFile(local("big.bin"), "someone else's file"));
         }
         h = start(true);
-        QCOMPARE(h->s->qLv.count(), 1);
-        QCOMPARE(h->s->qLv.row(0).entry.action, changedMeanwhile ? kActionUndecided : kActionResume);
-        h->s->settings.sXferPromptForAction = true;
+        QCOMPARE(h->s->transferQueue().count(), 1);
+        QCOMPARE(h->s->transferQueue().row(0).entry.action, changedMeanwhile ? kActionUndecided : kActionResume);
+        h->s->settings().sXferPromptForAction = true;
         h->ui.actions = {{kActionOverwrite, false}};
         QVERIFY2(connect(*h), qPrintable(h->dump()));
-        QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && h->s->qLv.isEmpty(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && h->s->transferQueue().isEmpty(), 60000);
         QVERIFY(readFile(local("big.bin")) == data);
         const QStringList rest = h->log.filter(QStringLiteral("FTP Cmd\t:> REST "));
         if (changedMeanwhile) {
@@ -242,11 +242,11 @@ private slots:
             h->select(h->w->rlv, {QStringLiteral("tree")});
             h->w->acReceive->trigger();
         }
-        QCOMPARE(h->s->qLv.count(), 1);
+        QCOMPARE(h->s->transferQueue().count(), 1);
         // The server stops answering: the commands stay where they are.
         QCOMPARE(::kill(pid_t(m_server->pid()), SIGSTOP), 0);
         h->w->acQueueTransfer->trigger();
-        QTRY_VERIFY(h->s->qLv.isEmpty() || !h->s->qLv.row(0).isFolder());
+        QTRY_VERIFY(h->s->transferQueue().isEmpty() || !h->s->transferQueue().row(0).isFolder());
         QVERIFY(h->s->hasQueuedCommands() || !h->s->engineReady());
         h->w->close();
         ::kill(pid_t(m_server->pid()), SIGCONT);
@@ -257,7 +257,7 @@ private slots:
                                                      : QStringLiteral("Restore 1 transfer left from the last session?")});
         QVERIFY2(connect(*h), qPrintable(h->dump()));
         h->w->acQueueTransfer->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && !h->s->hasQueuedCommands() && h->s->qLv.isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && !h->s->hasQueuedCommands() && h->s->transferQueue().isEmpty(), 20000);
         if (upload) {
             QCOMPARE(readFile(served("up/a.txt")), QByteArray("a"));
             QCOMPARE(readFile(served("up/deep/b.txt")), QByteArray("b"));
@@ -275,13 +275,13 @@ private slots:
         leaveQueue(QStringLiteral("other"), {QStringLiteral("a.txt"), QStringLiteral("b.txt")});
         auto h = start(false);
         QCOMPARE(h->ui.questions, QStringList{QStringLiteral("Restore 2 transfers left from the last session?")});
-        QVERIFY(h->s->qLv.isEmpty());
+        QVERIFY(h->s->transferQueue().isEmpty());
         QVERIFY(!QFile::exists(queueFile()));
         h.reset();
 
         leaveQueue(QStringLiteral("other"), {QStringLiteral("a.txt"), QStringLiteral("b.txt")});
         h = start(true);
-        QCOMPARE(h->s->qLv.count(), 2);
+        QCOMPARE(h->s->transferQueue().count(), 2);
         QTcpServer closed;  // a port nobody answers on
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const quint16 refused = closed.serverPort();
@@ -290,10 +290,10 @@ private slots:
         h->s->setQuickConnectPort(QString::number(refused));
         h->s->acConnectExecute(true);
         QTRY_VERIFY_WITH_TIMEOUT(h->s->isConnectIdle(), 20000);
-        QCOMPARE(h->s->qLv.count(), 2);
+        QCOMPARE(h->s->transferQueue().count(), 2);
 
         QVERIFY2(connect(*h), qPrintable(h->dump()));
-        QVERIFY(h->s->qLv.isEmpty());
+        QVERIFY(h->s->transferQueue().isEmpty());
         QVERIFY2(!h->log.filter(QStringLiteral("Removed 2 transfers left from the last session: they belong to "
                                                "other@127.0.0.1:%1").arg(m_server->port()))
                       .isEmpty(),
@@ -314,7 +314,7 @@ private slots:
             };
         });
         QCOMPARE(h.ui.questions.size(), 1);
-        QVERIFY(h.s->qLv.isEmpty());
+        QVERIFY(h.s->transferQueue().isEmpty());
         QCOMPARE(readFile(queueFile()), before);
         QVERIFY(QFile::exists(dataFile()));  // the settings were saved as usual
     }

@@ -61,7 +61,7 @@ private slots:
         WindowHarness h;
         h.showLocal(h.local());
         QVERIFY(writeFile(h.local("slow60.bin"), remote.left(25000)));
-        h.s->settings.sXferPromptForAction = true;
+        h.s->settings().sXferPromptForAction = true;
         h.ui.actions << UserInteraction::TransferActionAnswer{answer, false};
 
         typeQuickConnect(h, b.port());
@@ -70,7 +70,7 @@ private slots:
         h.select(h.w->rlv, {QStringLiteral("slow60.bin")});
         h.w->acReceive->trigger();
         h.w->acQueueTransfer->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(h.s->qLv.isEmpty() && h.connected(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(h.s->transferQueue().isEmpty() && h.connected(), 30000);
         QCOMPARE(h.ui.prompts.size(), 1);
         QCOMPARE(readFile(h.local("slow60.bin")), answer == 2 ? remote.left(25000) : remote);
 

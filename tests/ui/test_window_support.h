@@ -39,7 +39,7 @@ struct WindowHarness {
         platform.realKeyring = keyring;
         w = std::make_unique<TFormMain>();
         s = std::make_unique<Session>(ui, platform, &w->iconCache());
-        QObject::connect(&s->logwin, &LogModel::lineAdded, [this](const LogLine& l) { log << l.shown(); });
+        QObject::connect(&s->logModel(), &LogModel::lineAdded, [this](const LogLine& l) { log << l.shown(); });
         w->attachSession(*s);
         w->setInputBox([this](const QString& title, const QString& label, const QString&) {
             inputTitles << title + u'|' + label;
@@ -75,7 +75,7 @@ struct WindowHarness {
     bool connected() const
     {
         return !s->isConnectIdle() && s->engineReady() && !s->hasQueuedCommands()
-               && !s->currentRemoteFolder().isEmpty() && (!s->qLv.hasPending() || !s->qLv.isActive());
+               && !s->currentRemoteFolder().isEmpty() && (!s->transferQueue().hasPending() || !s->transferQueue().isActive());
     }
     bool waitIdle(int ms = 30000)
     {
