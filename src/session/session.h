@@ -101,6 +101,7 @@ private:
     // The bytes of remote names that are not UTF-8, for this session.
     RemoteNames remoteNames;
     StreamContainer strm;
+    std::array<QString, ProgramData::HistoryCount> m_localFolderHistory;
     int RetryCount = -1;                     // -1: no automatic reconnection armed
     bool ConnectWanted = false;
     double DisconnectTime = 0.0;
@@ -249,7 +250,12 @@ public:
     // the first tick waits for this.
     bool passwordsSettled() { return m_passwords.readsSettled(m_platform.now()); }
     // Window fields that are stored at exit; the window keeps them current.
-    std::array<QString, ProgramData::HistoryCount> localFolderHistory;
+    // The first entries of the local path box's history, newest first.
+    void setLocalFolderHistory(const QStringList& history)
+    {
+        for (size_t i = 0; i < m_localFolderHistory.size(); ++i)
+            m_localFolderHistory[i] = history.value(qsizetype(i));
+    }
 
     // The engine's time-out and kept file times from the settings.
     void applyEngineSettings();

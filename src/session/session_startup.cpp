@@ -26,7 +26,7 @@ void Session::FormCreate(const QStringList& arguments, const QString& dataFile, 
     setQueueAlwaysActive(m_settings.queueAlwaysActive);
     CurrentLocalFolder = QString::fromUtf8(m_settings.lastLocalFolder);
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
-        localFolderHistory[size_t(i)] = QString::fromUtf8(m_settings.localFolderHistory[size_t(i)]);
+        m_localFolderHistory[size_t(i)] = QString::fromUtf8(m_settings.localFolderHistory[size_t(i)]);
     m_sites.load(favoritesStream(strm));
     m_sites.loadOptions(siteOptionsStream(strm));
     m_passwords.start(m_platform.now());
@@ -78,7 +78,7 @@ bool Session::saveDataFile(bool atExit)
     m_settings.quickConnectPort = tbPort.left(9).toUtf8();
     m_settings.lastLocalFolder = CurrentLocalFolder.toUtf8();
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
-        m_settings.localFolderHistory[size_t(i)] = localFolderHistory[size_t(i)].toUtf8();
+        m_settings.localFolderHistory[size_t(i)] = m_localFolderHistory[size_t(i)].toUtf8();
     m_settings.queueAlwaysActive = qLv.alwaysActive();
     // A folder named as the data file was reported at start; it cannot be
     // saved over.

@@ -58,9 +58,7 @@ void TFormMain::fillLocalPane()
             entries = FolderEntries();
         }
         showLocalFolder(folder, std::move(*entries));
-        const QStringList history = lCombo->history();
-        for (int i = 0; i < ProgramData::HistoryCount; ++i)
-            m_session->localFolderHistory[size_t(i)] = history.value(i);
+        m_session->setLocalFolderHistory(lCombo->history());
         updateActions();
     });
 }

@@ -288,9 +288,7 @@ void TFormMain::gatherIntoSession()
     s.setQuickConnectUser(tbusername->text());
     s.setQuickConnectPassword(tbPassword->text());
     s.setQuickConnectPort(tbPort->text());
-    const QStringList history = lCombo->history();
-    for (int i = 0; i < ProgramData::HistoryCount; ++i)
-        s.localFolderHistory[size_t(i)] = history.value(i);
+    s.setLocalFolderHistory(lCombo->history());
 }
 
 void TFormMain::requestSave()

@@ -107,7 +107,7 @@ private slots:
         h.s->setQuickConnectUser("me");
         h.s->setQuickConnectPassword("pw");
         h.s->setQuickConnectPort("123456789012");
-        h.s->localFolderHistory = {"/a/", "/b/", "/c/"};
+        h.s->setLocalFolderHistory({"/a/", "/b/", "/c/"});
         h.s->setQueueAlwaysActive(true);
         h.s->FormClose();
         QVERIFY(h.s->FormDestroy());
