@@ -23,18 +23,6 @@ using testsupport::VsftpdServer;
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 QByteArray randomBytes(qsizetype n)
 {
     QByteArray b(n, Qt::Uninitialized);
@@ -44,21 +32,9 @@ QByteArray randomBytes(qsizetype n)
     return b;
 }
 
-template <typename F>
-int run(EngineProbe& p, F&& call)
-{
-    const int before = p.done.size();
-    call();
-    if (!p.waitDone(before + 1, 60000))
-        return -1;
-    return p.done.last().second;
-}
-
 FtpTransfer transfer(const QByteArray& remote, const QString& local, bool restart = false)
 {
-    FtpTransfer t;
-    t.remote = remote;
-    t.local = QFile::encodeName(local);
+    FtpTransfer t = transferOf(remote, local);
     t.restart = restart;
     return t;
 }

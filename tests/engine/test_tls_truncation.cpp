@@ -125,12 +125,6 @@ private:
     bool m_ended = false;
 };
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class TestTlsTruncation : public QObject {
