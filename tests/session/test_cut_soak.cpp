@@ -96,14 +96,14 @@ class TestCutSoak : public QObject {
                 ++cuts;
             }
         };
-        while (!h.s->qLv.isEmpty()) {
+        while (!h.s->transferQueue().isEmpty()) {
             disarmIfFired();
             if (h.s->isConnectIdle()) {
                 h.platform.advance(2);  // the reconnection delay passes
                 QVERIFY2(QTest::qWaitFor([&] { return !h.s->isConnectIdle(); }, 30000), qPrintable(h.dump()));
                 continue;
             }
-            if (h.s->qLv.failedCount() > 0) {
+            if (h.s->transferQueue().failedCount() > 0) {
                 QVERIFY2(++retries <= 3 * kCutsEach, qPrintable(h.dump()));
                 QVERIFY2(QTest::qWaitFor([&] { return h.idle() || h.s->isConnectIdle(); }, 60000),
                          qPrintable(h.dump()));
@@ -118,8 +118,8 @@ class TestCutSoak : public QObject {
                 relay.setRules({randomCut(rng, upload)});
             }
             QVERIFY2(QTest::qWaitFor([&] {
-                         return (armedAt >= 0 && relay.events().size() > armedAt) || h.s->qLv.isEmpty()
-                                || h.s->isConnectIdle() || h.s->qLv.failedCount() > 0;
+                         return (armedAt >= 0 && relay.events().size() > armedAt) || h.s->transferQueue().isEmpty()
+                                || h.s->isConnectIdle() || h.s->transferQueue().failedCount() > 0;
                      }, 60000),
                      qPrintable(h.dump()));
         }
@@ -150,10 +150,10 @@ private slots:
         QVERIFY2(relay.start(server.port()), qPrintable(relay.errorString()));
 
         Harness h;
-        h.s->settings.sRetries = 1000;
-        h.s->settings.sRetryDelay = 1;
-        h.s->settings.sXferPromptForAction = false;
-        h.s->settings.sXferAction = 1;  // an existing target is resumed
+        h.s->settings().sRetries = 1000;
+        h.s->settings().sRetryDelay = 1;
+        h.s->settings().sXferPromptForAction = false;
+        h.s->settings().sXferAction = 1;  // an existing target is resumed
         h.s->setQueueAlwaysActive(true);
         QVERIFY2(h.connect(relay.port(), "test", "secret"), qPrintable(h.dump()));
         QVERIFY(writeFile(h.local("up.bin"), up));
@@ -164,7 +164,7 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         soak(h, relay, rng, true,
-             [&] { h.s->qLv.AddToTransferQueue(h.local("up.bin"), "/up.bin", up.size(), false, false, true); },
+             [&] { h.s->transferQueue().AddToTransferQueue(h.local("up.bin"), "/up.bin", up.size(), false, false, true); },
              [&] { return readFile(server.root() + "/up.bin") == up; });
         qInfo("%s", qPrintable(relay.events().join("\n")));
     }
