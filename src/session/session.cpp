@@ -22,8 +22,8 @@ Session::Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icon
     connect(&m_passwords, &PasswordVault::quickConnectPasswordRead, this, [this](const QByteArray& password) {
         // Normally before the first tick, which fills the fields; a late
         // answer goes into an empty password field only.
-        if (m_timerTag >= 1 && tbPassword.isEmpty()) {
-            tbPassword = QString::fromUtf8(password);
+        if (m_timerTag >= 1 && m_quickConnectPassword.isEmpty()) {
+            m_quickConnectPassword = QString::fromUtf8(password);
             emit menusUpdateRequested();
         }
     });

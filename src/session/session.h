@@ -120,10 +120,10 @@ private:
     std::optional<FtpTlsMode> TlsModeOverride;
     QList<QByteArray> TrustForRun;
     // The quick-connect fields.
-    QString tbAddress;
-    QString tbusername;
-    QString tbPassword;
-    QString tbPort;
+    QString m_quickConnectAddress;
+    QString m_quickConnectUser;
+    QString m_quickConnectPassword;
+    QString m_quickConnectPort;
 
     TransferQueue qLv;
     LogModel logwin;
@@ -163,14 +163,14 @@ public:
     void setTrustForRun(const QList<QByteArray>& fingerprints) { TrustForRun = fingerprints; }
 
     // The quick-connect fields, as typed.
-    const QString& quickConnectAddress() const { return tbAddress; }
-    const QString& quickConnectUser() const { return tbusername; }
-    const QString& quickConnectPassword() const { return tbPassword; }
-    const QString& quickConnectPort() const { return tbPort; }
-    void setQuickConnectAddress(const QString& text) { tbAddress = text; }
-    void setQuickConnectUser(const QString& text) { tbusername = text; }
-    void setQuickConnectPassword(const QString& text) { tbPassword = text; }
-    void setQuickConnectPort(const QString& text) { tbPort = text; }
+    const QString& quickConnectAddress() const { return m_quickConnectAddress; }
+    const QString& quickConnectUser() const { return m_quickConnectUser; }
+    const QString& quickConnectPassword() const { return m_quickConnectPassword; }
+    const QString& quickConnectPort() const { return m_quickConnectPort; }
+    void setQuickConnectAddress(const QString& text) { m_quickConnectAddress = text; }
+    void setQuickConnectUser(const QString& text) { m_quickConnectUser = text; }
+    void setQuickConnectPassword(const QString& text) { m_quickConnectPassword = text; }
+    void setQuickConnectPort(const QString& text) { m_quickConnectPort = text; }
 
     // Remote operations are queued and not yet all done.
     bool hasQueuedCommands() const { return !CommandQueue.isEmpty(); }

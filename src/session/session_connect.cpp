@@ -63,42 +63,44 @@ void Session::acConnectExecute(bool bySender)
         ConnectWanted = true;
         m_loggedIn = false;
 
-        tbAddress.replace(QStringLiteral("%20"), QStringLiteral(" "));
-        const ParsedAddress url = splitAddress(tbAddress);
+        m_quickConnectAddress.replace(QStringLiteral("%20"), QStringLiteral(" "));
+        const ParsedAddress url = splitAddress(m_quickConnectAddress);
         if (schemeKnownFtp(url.protocol)) {
             if (!url.hasUser)
-                tbusername = QStringLiteral("anonymous");
+                m_quickConnectUser = QStringLiteral("anonymous");
             if (!url.hasPassword)
-                tbPassword = QString::fromUtf8(m_settings.sAnonPassword);
+                m_quickConnectPassword = QString::fromUtf8(m_settings.sAnonPassword);
         }
         QString user = url.hasUser ? url.user
-                                   : (tbusername.isEmpty() ? QStringLiteral("anonymous") : tbusername);
-        QString password = url.hasPassword
-                               ? url.password
-                               : (tbPassword.isEmpty() ? QString::fromUtf8(m_settings.sAnonPassword) : tbPassword);
+                                   : (m_quickConnectUser.isEmpty() ? QStringLiteral("anonymous") : m_quickConnectUser);
+        QString password = url.hasPassword                  ? url.password
+                           : m_quickConnectPassword.isEmpty() ? QString::fromUtf8(m_settings.sAnonPassword)
+                                                              : m_quickConnectPassword;
         QString host = url.host.isEmpty() ? kExampleHost : url.host;
         // The scheme names the TLS mode (ftps:// implicit TLS, on port 990
         // unless the address says otherwise); without one the site's stays.
         bool schemeKnown = false;
         const FtpTlsMode schemeMode = tlsModeOfScheme(url.protocol, &schemeKnown);
-        QString port = !url.port.isEmpty() ? url.port : (tbPort.isEmpty() ? QStringLiteral("21") : tbPort);
+        QString port = !url.port.isEmpty()               ? url.port
+                       : m_quickConnectPort.isEmpty() ? QStringLiteral("21")
+                                                      : m_quickConnectPort;
         if (schemeKnown && schemeMode == FtpTlsMode::Implicit && url.port.isEmpty())
             port = QStringLiteral("990");
         CurrentRemoteFolder = url.path;
         if (password.isEmpty())
             password = kPlaceholderPassword;
 
-        tbusername = user.trimmed();
-        tbPassword = password.trimmed();
-        tbAddress = host.trimmed();
-        tbPort = port.trimmed();
+        m_quickConnectUser = user.trimmed();
+        m_quickConnectPassword = password.trimmed();
+        m_quickConnectAddress = host.trimmed();
+        m_quickConnectPort = port.trimmed();
 
         if (!CurrentSite)
             CurrentSite = tSiteObject{};
-        CurrentSite->SiteHost = fieldBytes(tbAddress, tSiteObject::NameCapacity);
-        CurrentSite->SiteUser = fieldBytes(tbusername, tSiteObject::NameCapacity);
-        CurrentSite->SitePassword = fieldBytes(tbPassword, tSiteObject::NameCapacity);
-        CurrentSite->SitePort = fieldBytes(tbPort, tSiteObject::PortCapacity);
+        CurrentSite->SiteHost = fieldBytes(m_quickConnectAddress, tSiteObject::NameCapacity);
+        CurrentSite->SiteUser = fieldBytes(m_quickConnectUser, tSiteObject::NameCapacity);
+        CurrentSite->SitePassword = fieldBytes(m_quickConnectPassword, tSiteObject::NameCapacity);
+        CurrentSite->SitePort = fieldBytes(m_quickConnectPort, tSiteObject::PortCapacity);
         if (schemeKnown)
             CurrentSite->SiteTlsMode = quint8(schemeMode);
         ftp.setHostName(CurrentSite->SiteHost);
@@ -150,8 +152,10 @@ void Session::acConnectExecute(bool bySender)
             break;
         }
 
-        setPanel(0, QStringLiteral("Connecting to ") + tbAddress + QLatin1Char(':') + tbPort + QStringLiteral(" ..."));
-        const QString title = QStringLiteral("Connecting (") + tbAddress + QStringLiteral(") ... -  ") + BaseTitle;
+        setPanel(0, QStringLiteral("Connecting to ") + m_quickConnectAddress + QLatin1Char(':') + m_quickConnectPort
+                        + QStringLiteral(" ..."));
+        const QString title =
+            QStringLiteral("Connecting (") + m_quickConnectAddress + QStringLiteral(") ... -  ") + BaseTitle;
         setTitles(title, title);
         m_loginMessage.clear();
         m_loginMessageBytes = 0;
@@ -174,9 +178,9 @@ void Session::QuickConnectEnter()
 
 void Session::tbAnonymousClick()
 {
-    tbusername = QStringLiteral("anonymous");
-    tbPassword = QString::fromUtf8(m_settings.sAnonPassword);
-    tbPort = QStringLiteral("21");
+    m_quickConnectUser = QStringLiteral("anonymous");
+    m_quickConnectPassword = QString::fromUtf8(m_settings.sAnonPassword);
+    m_quickConnectPort = QStringLiteral("21");
 }
 
 void Session::connectToSite(const tSiteObject& site)
@@ -186,10 +190,10 @@ void Session::connectToSite(const tSiteObject& site)
     if (!isConnectIdle())
         acConnectExecute(true);
     CurrentSite = site;
-    tbAddress = QString::fromUtf8(site.SiteHost);
-    tbusername = QString::fromUtf8(site.SiteUser);
-    tbPassword = QString::fromUtf8(site.SitePassword);
-    tbPort = QString::fromUtf8(site.SitePort);
+    m_quickConnectAddress = QString::fromUtf8(site.SiteHost);
+    m_quickConnectUser = QString::fromUtf8(site.SiteUser);
+    m_quickConnectPassword = QString::fromUtf8(site.SitePassword);
+    m_quickConnectPort = QString::fromUtf8(site.SitePort);
     acConnectExecute(true);
 }
 
@@ -197,10 +201,10 @@ void Session::connectToAddress(const QString& address, const QString& port, cons
 {
     CurrentSite = tSiteObject{};
     CurrentSite->SiteRemoteFolder = startFolder.toUtf8();
-    tbAddress = address;
-    tbusername.clear();
-    tbPassword.clear();
-    tbPort = port;
+    m_quickConnectAddress = address;
+    m_quickConnectUser.clear();
+    m_quickConnectPassword.clear();
+    m_quickConnectPort = port;
     acConnectExecute(true);
 }
 

@@ -72,10 +72,10 @@ bool Session::saveDataFile(bool atExit)
     if (m_dataFile.isEmpty())
         return false;  // FormCreate has not run: nothing was read to write back
     m_settings.logAutoScroll = logwin.autoScroll();
-    m_settings.quickConnectAddress = tbAddress.toUtf8();
-    m_settings.quickConnectUser = tbusername.toUtf8();
-    m_settings.quickConnectPassword = tbPassword.toUtf8();
-    m_settings.quickConnectPort = tbPort.left(9).toUtf8();
+    m_settings.quickConnectAddress = m_quickConnectAddress.toUtf8();
+    m_settings.quickConnectUser = m_quickConnectUser.toUtf8();
+    m_settings.quickConnectPassword = m_quickConnectPassword.toUtf8();
+    m_settings.quickConnectPort = m_quickConnectPort.left(9).toUtf8();
     m_settings.lastLocalFolder = CurrentLocalFolder.toUtf8();
     for (int i = 0; i < ProgramData::HistoryCount; ++i)
         m_settings.localFolderHistory[size_t(i)] = m_localFolderHistory[size_t(i)].toUtf8();

@@ -125,13 +125,13 @@ void Session::clipboardMonitor()
         const QString question = QStringLiteral("A URL has been detected in Clipboard.\r\r\nURL: ") + address
                                  + QStringLiteral("\r\r\n") + QStringLiteral("Disconnect from current site, and connect to URL?");
         if (m_ui.askYesNo(question, false)) {
-            tbAddress = address;
+            m_quickConnectAddress = address;
             acConnectExecute(true);
             acConnectExecute(true);
         }
         return;
     }
-    tbAddress = address;
+    m_quickConnectAddress = address;
     acConnectExecute(true);
 }
 
@@ -153,10 +153,10 @@ void Session::startupPhase1()
     if (m_settings.panesSwitched)
         emit switchBrowsersRequested();
     m_timer.setInterval(200);
-    tbAddress = QString::fromUtf8(m_settings.quickConnectAddress);
-    tbusername = QString::fromUtf8(m_settings.quickConnectUser);
-    tbPassword = QString::fromUtf8(m_settings.quickConnectPassword);
-    tbPort = QString::fromUtf8(m_settings.quickConnectPort);
+    m_quickConnectAddress = QString::fromUtf8(m_settings.quickConnectAddress);
+    m_quickConnectUser = QString::fromUtf8(m_settings.quickConnectUser);
+    m_quickConnectPassword = QString::fromUtf8(m_settings.quickConnectPassword);
+    m_quickConnectPort = QString::fromUtf8(m_settings.quickConnectPort);
     offerSavedQueue();
     if (m_ended)
         return;
