@@ -23,18 +23,6 @@ using testsupport::VsftpdServer;
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 QByteArray randomBytes(qsizetype n)
 {
     QByteArray b(n, Qt::Uninitialized);
@@ -42,16 +30,6 @@ QByteArray randomBytes(qsizetype n)
     for (char& ch : b)
         ch = char(gen.generate() & 0xFF);
     return b;
-}
-
-template <typename F>
-int run(EngineProbe& p, F&& call)
-{
-    const int before = p.done.size();
-    call();
-    if (!p.waitDone(before + 1, 60000))
-        return -1;
-    return p.done.last().second;
 }
 
 FtpTransfer transfer(const QByteArray& remote, const QString& local, bool restart = false)
@@ -98,6 +76,7 @@ class TestTls : public QObject {
         QVERIFY(writeFile(local.filePath("up.bin"), payload));
         QVERIFY(testsupport::giveTreeToFtpTestUser(serverRoot));
         p.ftp.setPassive(passive);
+        const int directBefore = p.linesWith("! Direct data path");
 
         FtpListing listing;
         listing.local = QFile::encodeName(local.filePath("listing.txt"));
@@ -115,6 +94,8 @@ class TestTls : public QObject {
 
         QCOMPARE(run(p, [&] { p.ftp.store(transfer("up.bin", local.filePath("up.bin"))); }), 0);
         QVERIFY2(readFile(serverRoot + "/up.bin") == payload, server);
+        // Each of the four went through TLS of our own on the descriptor.
+        QCOMPARE(p.linesWith("! Direct data path") - directBefore, 4);
     }
 
     void login(EngineProbe& p, quint16 port, const QByteArray& user, const QByteArray& password, FtpTlsMode mode)

@@ -125,27 +125,28 @@ private:
     bool m_ended = false;
 };
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class TestTlsTruncation : public QObject {
     Q_OBJECT
 private slots:
+    // Binary mode takes the direct path (TLS of the engine's own on the
+    // descriptor), ASCII mode the socket's TLS: both must tell the two ends
+    // apart.
     void truncatedDataConnectionFails_data()
     {
         QTest::addColumn<bool>("truncate");
-        QTest::newRow("bare TCP close") << true;
-        QTest::newRow("TLS ended properly") << false;
+        QTest::addColumn<bool>("ascii");
+        QTest::newRow("bare TCP close, direct") << true << false;
+        QTest::newRow("TLS ended properly, direct") << false << false;
+        QTest::newRow("bare TCP close, socket") << true << true;
+        QTest::newRow("TLS ended properly, socket") << false << true;
     }
 
     void truncatedDataConnectionFails()
     {
         QFETCH(bool, truncate);
+        QFETCH(bool, ascii);
         testsupport::TestCertificates certificates;
         const auto pair = certificates.make(testsupport::TestCertificates::Kind::SelfSigned);
         QVERIFY2(pair.ok(), qPrintable(certificates.errorString()));
@@ -167,13 +168,19 @@ private slots:
         QVERIFY2(p.waitDone(1), p.dump().constData());
         QVERIFY2(p.done.last().second == 0, p.dump().constData());
         QVERIFY(p.ftp.TlsStatus().dataProtected);
+        if (ascii) {
+            p.ftp.TypeAscii();
+            QVERIFY2(p.waitDone(2), p.dump().constData());
+        }
+        const int before = int(p.done.size());
 
         QTemporaryDir local;
         FtpTransfer t;
         t.remote = "file.bin";
         t.local = QFile::encodeName(local.filePath("file.bin"));
         p.ftp.retrieve(t);
-        QVERIFY2(p.waitDone(2), p.dump().constData());
+        QVERIFY2(p.waitDone(before + 1), p.dump().constData());
+        QCOMPARE(p.linesWith("! Direct data path"), ascii ? 0 : 1);
         if (truncate) {
             QVERIFY2(p.done.last().second != 0, p.dump().constData());
             QVERIFY2(p.ftp.LastResponse().contains("without ending TLS"), p.ftp.LastResponse().constData());
