@@ -6,6 +6,7 @@
 #include <QHostAddress>
 #include <QMetaObject>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 #include <openssl/err.h>
@@ -238,17 +239,19 @@ int TlsStream::failure(int result, bool reading)
 
 void TlsStream::scheduleBufferedRead()
 {
-    if (m_readPosted || !m_ssl || SSL_has_pending(m_ssl) != 1)
+    if (!m_ssl || SSL_has_pending(m_ssl) != 1)
         return;
-    m_readPosted = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_readPosted = false;
+    if (!m_bufferedRead) {
+        m_bufferedRead = new QTimer(this);
+        m_bufferedRead->setSingleShot(true);
+        m_bufferedRead->setInterval(0);
+        connect(m_bufferedRead, &QTimer::timeout, this, [this] {
             if (m_phase == Phase::Open && readWanted())
                 emit readable();
-        },
-        Qt::QueuedConnection);
+        });
+    }
+    if (!m_bufferedRead->isActive())
+        m_bufferedRead->start();
 }
 
 int TlsStream::shutdown()

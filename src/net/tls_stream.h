@@ -16,6 +16,8 @@
 
 #include <QString>
 
+class QTimer;
+
 typedef struct ssl_st SSL;
 
 namespace net {
@@ -81,7 +83,7 @@ private:
     bool m_handshakeWantsWrite = false;
     bool m_readWantsWrite = false;   // SSL_read needs to send first
     bool m_writeWantsRead = false;   // SSL_write needs to receive first
-    bool m_readPosted = false;
+    QTimer* m_bufferedRead = nullptr;  // announces what OpenSSL holds already
     bool m_ended = false;            // the end of the stream was seen
     int m_endError = 0;
     bool m_shutdownSent = false;
