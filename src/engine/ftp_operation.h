@@ -204,6 +204,7 @@ private:
     void directReadable();
     void directWritable();
     void directWritableTls();
+    void directSendingDone();
     void directEnded(int error);
     void dropDirect(bool reset);
 

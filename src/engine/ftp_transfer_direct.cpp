@@ -128,12 +128,15 @@ void TransferOp::directReadable()
     if (!m_raw || !m_running || !m_directStarted)
         return;
     if (m_sending) {
-        // Nothing of the server's is data here; its end ends the upload.
+        // Nothing of the server's is data here; its end before ours ends
+        // the upload, after ours it is only the close.
         char scrap[4096];
         qint64 n;
         while ((n = m_raw->read(scrap, sizeof scrap)) > 0) {
         }
-        if (n < 0)
+        if (n < 0 && m_sendEof)
+            dropDirect(false);
+        else if (n < 0)
             directEnded(m_raw->error());
         return;
     }
@@ -213,15 +216,15 @@ void TransferOp::directWritableTls()
                 return directEnded(0);
             }
             if (n == 0) {
-                // All of it is sent: TLS ends (close_notify), then the
-                // connection, which tells the server the file is complete.
+                // All of it is sent: TLS ends (close_notify), then our
+                // direction of the connection, which tells the server the
+                // file is complete.
                 const int r = tls->shutdown();
                 if (r == 0)
                     return;  // once the connection takes it
                 if (r < 0)
                     return directEnded(tls->error());
-                m_sendEof = true;
-                return directEnded(0);
+                return directSendingDone();
             }
             m_sendPos = 0;
             m_sendLen = n;
@@ -236,6 +239,22 @@ void TransferOp::directWritableTls()
         m_queued += quint64(n);
         c.byteCount += n;
     }
+}
+
+// A TLS upload has handed everything over. The connection stays open, read,
+// until the final reply: the server may still send (a session ticket that
+// crossed our data, its own close_notify), and closing with that unread
+// would reset the connection, which can cost the server the end of the
+// file.
+void TransferOp::directSendingDone()
+{
+    m_sendEof = true;
+    m_raw->watchWritable(false);
+    m_raw->shutdownWrite();
+    m_handed = m_queued;
+    m_dataClosed = true;
+    m_dataCloseError = 0;
+    checkFinished();
 }
 
 // The direct connection has ended: by the peer (a download's end), by us

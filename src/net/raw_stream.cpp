@@ -150,6 +150,12 @@ void RawStream::setNotifiers(bool read, bool write)
         m_write->setEnabled(write);
 }
 
+void RawStream::shutdownWrite()
+{
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_WR);
+}
+
 void RawStream::close()
 {
     release();  // the kernel sends what it holds, then the end of stream

@@ -50,6 +50,9 @@ public:
     virtual bool ready() const { return true; }
     virtual bool isEncrypted() const { return false; }
 
+    // Our direction ends (the peer reads the end of the stream after what
+    // was sent); what the peer sends can still be read.
+    void shutdownWrite();
     // Everything sent goes out, then the end of the stream. The stream
     // cannot be used afterwards.
     virtual void close();

@@ -136,7 +136,7 @@ private slots:
         // scripted server; the test plays the server and then kills it.
         QProcess cli;
         cli.start(QStringLiteral(GLIMMER_CLI_PATH),
-                  {"--data-file=" + dir.filePath("x.dat"), "--mode=passive", "get",
+                  {"--data-file=" + dir.filePath("x.dat"), "--mode=passive", "--tls=off", "get",
                    QStringLiteral("ftp://u:p@127.0.0.1:%1/f.bin").arg(peer.port()), dir.path()});
         QVERIFY(peer.accept());
         peer.write("220 ready\r\n");
