@@ -35,9 +35,7 @@ QByteArray randomBytes(qsizetype n)
 
 FtpTransfer transfer(const QByteArray& remote, const QString& local, bool restart = false)
 {
-    FtpTransfer t;
-    t.remote = remote;
-    t.local = QFile::encodeName(local);
+    FtpTransfer t = transferOf(remote, local);
     t.restart = restart;
     return t;
 }

@@ -56,7 +56,7 @@ private slots:
     void decodesAndKeepsReservedBytes()
     {
         QByteArray image = sampleBytes();
-        image[1607] = 'r';      // reserved block
+        image[1671] = 'r';      // reserved block (after the keyring and options keys)
         image[4104] = 'r';
         image[4106] = 1;        // reserved flag
         image[4205] = 'z';      // reserved tail
