@@ -148,10 +148,8 @@ void DataConnectOp::dataConnected(int error)
     if (error != 0)
         return failConnection(error);
     m_core.touch();
-    // The handshake starts now and ends once the server takes part in it,
-    // which servers do only after the transfer command: the transfer waits
-    // for it, not this step.
-    m_core.protectDataSocket(m_core.data);
+    // A protected connection's handshake is started by the transfer, which
+    // knows whether it moves the bytes itself (TransferOp::startDataTls).
     finish(0);  // the port step is done once the connection is up
 }
 

@@ -166,6 +166,9 @@ public:
     void dataClosed(int error);
     // A protected data connection finished its handshake (or failed it).
     void dataEncrypted(int error);
+    // The data connection is up and must be protected: TLS starts, on the
+    // direct path when the transfer takes it, else in the socket.
+    void startDataTls();
     // Stop: the transfer is cut and ends as aborted.
     void abortTransfer();
     // The first reply refused the command (nothing was moved).
@@ -191,10 +194,17 @@ private:
     void sendNextBlock();
     void flushDisplayLines(bool all);
     // The direct path (ftp_transfer_direct.cpp): a binary transfer of a file
-    // over a plain connection moves its bytes on the descriptor itself.
+    // moves its bytes on the descriptor itself, with TLS of our own on a
+    // protected connection.
+    bool directEligible() const;
     void maybeGoDirect();
+    void connectDirect();
+    void directTlsReady(int error);
+    void directStart();
     void directReadable();
     void directWritable();
+    void directWritableTls();
+    void directSendingDone();
     void directEnded(int error);
     void dropDirect(bool reset);
 
@@ -224,6 +234,9 @@ private:
     net::RawStream* m_raw = nullptr;  // the direct path's connection
     QByteArray m_buffer;            // the direct path's one download buffer
     qint64 m_sendOffset = 0;        // the direct path's upload position in the file
+    qint64 m_sendPos = 0;           // TLS upload: m_buffer[m_sendPos, m_sendLen) is still to send
+    qint64 m_sendLen = 0;
+    bool m_directStarted = false;   // the direct path is moving bytes
     QByteArray m_failure;   // a local failure that ends the transfer
     int m_dataCloseError = 0;
     QByteArray m_displayBuf;

@@ -68,7 +68,10 @@ void FtpCore::dataSessionAvailable()
     attachDataSocket(accepted);
     touch();
     // Active mode too: we are the TLS client on the connection the server made.
-    protectDataSocket(accepted);
+    if (transfer)
+        transfer->startDataTls();
+    else
+        protectDataSocket(accepted);
     if (transfer)
         transfer->dataAccepted();
 }
@@ -257,13 +260,17 @@ void TransferOp::start()
     if (m_sending || !m_argument.isEmpty())
         cmd += " " + m_argument;
     m_running = true;
-    m_firstReplyOk = m_replyReceived = m_aborted = m_sendEof = false;
+    m_firstReplyOk = m_replyReceived = m_aborted = m_sendEof = m_directStarted = false;
     m_dataClosed = !m_sending && c.data && c.data->isClosed() && c.data->bytesAvailable() == 0;
     m_failure.clear();
     m_dataCloseError = 0;
     m_displayBuf.clear();
     m_timer.start();
     c.transfer = this;
+    // The handshake goes out before the command; the server takes part once
+    // it has said yes.
+    if (c.data)
+        startDataTls();
     c.sendCommand(this, cmd, m_rq, {150, 125});
 }
 
@@ -302,8 +309,9 @@ void TransferOp::firstReply(bool ok)
     c.replyLineCount = 0;
     if (m_sending) {
         maybeGoDirect();
-        if (!m_raw)
-            sendNextBlock();
+        if (m_raw)
+            return directStart();
+        sendNextBlock();
         return;
     }
     if (m_expectedSize < 0)
@@ -314,10 +322,8 @@ void TransferOp::firstReply(bool ok)
             localFailure("Error writing local file", m_localFile->errorString());
     }
     maybeGoDirect();
-    if (m_raw) {
-        directReadable();  // what came before the reply comes first
-        return;
-    }
+    if (m_raw)
+        return directStart();  // what came before the reply comes first
     // Data that came before the reply waited in the socket.
     if (c.data && c.data->bytesAvailable() > 0)
         dataAvailable(0);
@@ -466,7 +472,7 @@ void TransferOp::dataAccepted()
     if (m_firstReplyOk) {
         maybeGoDirect();
         if (m_raw)
-            return m_sending ? directWritable() : directReadable();
+            return directStart();
     }
     if (m_sending)
         sendNextBlock();

@@ -25,6 +25,7 @@ class QTcpServer;
 namespace net {
 
 class RawStream;
+class TlsStream;
 
 enum class SocksLevel { None, Socks4, Socks4A, Socks5 };
 
@@ -159,6 +160,9 @@ public:
     // This socket is closed afterwards and reports nothing more. nullptr
     // when it is not connected or still has data to send.
     RawStream* takeStream(QObject* parent = nullptr);
+    // The same for TLS of our own on the connection (a TlsStream, whose
+    // handshake the caller starts): only before anything was received.
+    TlsStream* takeTlsStream(QObject* parent = nullptr);
 
     // --- close -------------------------------------------------------------
     // Graceful close: pending outgoing data is sent first, then the
@@ -212,6 +216,7 @@ signals:
     void tlsReady(int error);
 
 private:
+    int takeDescriptor(QByteArray* pending);
     struct Private;
     std::unique_ptr<Private> d;
 };

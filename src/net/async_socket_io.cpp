@@ -7,6 +7,7 @@
 #include "net/error_mapping.h"
 #include "net/raw_stream.h"
 #include "net/socket_errors.h"
+#include "net/tls_stream.h"
 
 #include <QTcpServer>
 #include <QSslSocket>
@@ -446,23 +447,46 @@ void AsyncSocket::abort()
 
 namespace net {
 
-RawStream* AsyncSocket::takeStream(QObject* parent)
+int AsyncSocket::takeDescriptor(QByteArray* pending)
 {
     // An encrypted connection is Qt's to read and write: its bytes on the
     // descriptor are TLS records.
     if (d->state != SocketState::Connected || !d->sock || d->sock->bytesToWrite() > 0 || d->tlsOn
         || d->tlsPending)
-        return nullptr;
+        return -1;
     const int fd = ::dup(int(d->sock->socketDescriptor()));
     if (fd < 0)
-        return nullptr;
+        return -1;
     d->refill();
-    QByteArray pending = d->rx.mid(d->rxPos) + d->sock->readAll();
+    *pending = d->rx.mid(d->rxPos) + d->sock->readAll();
     d->rx.clear();
     d->rxPos = 0;
     // Qt closes its descriptor; the duplicate keeps the connection open.
     d->resetAll();
-    return new RawStream(fd, std::move(pending), parent);
+    return fd;
+}
+
+RawStream* AsyncSocket::takeStream(QObject* parent)
+{
+    QByteArray pending;
+    const int fd = takeDescriptor(&pending);
+    return fd >= 0 ? new RawStream(fd, std::move(pending), parent) : nullptr;
+}
+
+TlsStream* AsyncSocket::takeTlsStream(QObject* parent)
+{
+    // TLS starts on a connection nothing has come in on yet: bytes received
+    // before the handshake cannot be part of it.
+    if (bytesAvailable() > 0)
+        return nullptr;
+    QByteArray pending;
+    const int fd = takeDescriptor(&pending);
+    if (fd < 0)
+        return nullptr;
+    auto* stream = new TlsStream(fd, parent);
+    if (!pending.isEmpty())
+        stream->abort();  // the handshake then fails at once, as it would have
+    return stream;
 }
 
 }  // namespace net

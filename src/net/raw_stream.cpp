@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/sendfile.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace net {
@@ -31,8 +32,8 @@ RawStream::RawStream(int descriptor, QByteArray pending, QObject* parent)
     m_write = new QSocketNotifier(m_fd, QSocketNotifier::Write, this);
     m_read->setEnabled(false);
     m_write->setEnabled(false);
-    connect(m_read, &QSocketNotifier::activated, this, &RawStream::readable);
-    connect(m_write, &QSocketNotifier::activated, this, &RawStream::writable);
+    connect(m_read, &QSocketNotifier::activated, this, [this] { onReadable(); });
+    connect(m_write, &QSocketNotifier::activated, this, [this] { onWritable(); });
 }
 
 RawStream::~RawStream()
@@ -105,16 +106,54 @@ qint64 RawStream::sendFile(int fileDescriptor, qint64* offset, qint64 count)
     }
 }
 
+qint64 RawStream::write(const char* data, qint64 size)
+{
+    if (m_fd < 0)
+        return -1;
+    for (;;) {
+        const ssize_t n = ::send(m_fd, data, size_t(size), MSG_NOSIGNAL);
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        m_error = errno == EPIPE ? int(ErrConnectionReset) : errorFromErrno(errno);
+        if (m_error == NoError)
+            m_error = ErrUnknown;
+        return -1;
+    }
+}
+
 void RawStream::watchReadable(bool on)
 {
-    if (m_read)
-        m_read->setEnabled(on);
+    m_wantRead = on;
+    updateNotifiers();
 }
 
 void RawStream::watchWritable(bool on)
 {
-    if (m_write)
-        m_write->setEnabled(on);
+    m_wantWrite = on;
+    updateNotifiers();
+}
+
+void RawStream::updateNotifiers()
+{
+    setNotifiers(m_wantRead, m_wantWrite);
+}
+
+void RawStream::setNotifiers(bool read, bool write)
+{
+    if (m_read && m_read->isEnabled() != read)
+        m_read->setEnabled(read);
+    if (m_write && m_write->isEnabled() != write)
+        m_write->setEnabled(write);
+}
+
+void RawStream::shutdownWrite()
+{
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_WR);
 }
 
 void RawStream::close()

@@ -14,6 +14,7 @@
 #include "support/vsftpd_server.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,6 +75,7 @@ class TestTls : public QObject {
         QVERIFY(writeFile(local.filePath("up.bin"), payload));
         QVERIFY(testsupport::giveTreeToFtpTestUser(serverRoot));
         p.ftp.setPassive(passive);
+        const int directBefore = p.linesWith("! Direct data path");
 
         FtpListing listing;
         listing.local = QFile::encodeName(local.filePath("listing.txt"));
@@ -89,8 +91,13 @@ class TestTls : public QObject {
         QVERIFY2(readFile(local.filePath("part.bin")) == payload, server);
         QVERIFY(p.sent("REST 1000000") >= 1);
 
-        QCOMPARE(run(p, [&] { p.ftp.store(transfer("up.bin", local.filePath("up.bin"))); }), 0);
+        const int stored = run(p, [&] { p.ftp.store(transfer("up.bin", local.filePath("up.bin"))); });
+        if (stored != 0)
+            qWarning().noquote() << p.dump().right(1500);
+        QCOMPARE(stored, 0);
         QVERIFY2(readFile(serverRoot + "/up.bin") == payload, server);
+        // Each of the four went through TLS of our own on the descriptor.
+        QCOMPARE(p.linesWith("! Direct data path") - directBefore, 4);
     }
 
     void login(EngineProbe& p, quint16 port, const QByteArray& user, const QByteArray& password, FtpTlsMode mode)
@@ -208,6 +215,59 @@ private slots:
         login(p, server.port(), server.user(), server.password(), FtpTlsMode::Require);
         exerciseTransfers(p, server.root(), true, "pure-ftpd passive");
         exerciseTransfers(p, server.root(), false, "pure-ftpd active");
+    }
+
+    // The direct path under TLS, against vsftpd: an upload restarted at an
+    // offset, and a download and an upload stopped in the middle, after
+    // which the session goes on and moves whole files again.
+    void vsftpdRestartAndStop()
+    {
+        VsftpdServer::Options o;
+        o.tls = VsftpdServer::Options::Tls::Explicit;
+        o.certificate = m_selfSigned.certificate;
+        o.key = m_selfSigned.key;
+        VsftpdServer server(o);
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        EngineProbe p;
+        CertificateJudge judge;
+        judge.attach(p);
+        login(p, server.port(), server.user(), server.password(), FtpTlsMode::Require);
+        p.ftp.setPassive(true);
+
+        QTemporaryDir local;
+        const QByteArray payload = randomBytes(20 * 1024 * 1024 + 5);
+        QVERIFY(writeFile(local.filePath("up.bin"), payload));
+        QVERIFY(writeFile(server.root() + "/up.bin", payload.left(3000001)));
+        QVERIFY(writeFile(server.root() + "/down.bin", payload));
+        QVERIFY(server.handRootToUser());
+
+        p.ftp.setLocalFileName(QFile::encodeName(local.filePath("up.bin")));
+        p.ftp.setHostFileName("up.bin");
+        p.ftp.setResumeAt(3000001);
+        QCOMPARE(run(p, [&] { p.ftp.RestPut(); }), 0);
+        QVERIFY2(p.lines.contains("> REST 3000001"), p.dump().constData());
+        QCOMPARE(p.ftp.ByteCount(), qint64(payload.size() - 3000001));
+        QVERIFY(readFile(server.root() + "/up.bin") == payload);
+
+        int calls = 0;
+        auto stopper = QObject::connect(&p.ftp, &TFtpClient::OnProgress, [&](qint64, bool& abort) {
+            if (++calls == 3)
+                abort = true;
+        });
+        QVERIFY(run(p, [&] { p.ftp.retrieve(transfer("down.bin", local.filePath("stopped.bin"))); }) != 0);
+        QVERIFY2(p.lines.contains("! Abort requested"), p.dump().constData());
+        QVERIFY(QFileInfo(local.filePath("stopped.bin")).size() < payload.size());
+        calls = 0;
+        QVERIFY(run(p, [&] { p.ftp.store(transfer("stopped.bin", local.filePath("up.bin"))); }) != 0);
+        QCOMPARE(p.lines.count("! Abort requested"), 2);
+        QObject::disconnect(stopper);
+
+        QCOMPARE(run(p, [&] { p.ftp.Pwd(); }), 0);
+        QCOMPARE(run(p, [&] { p.ftp.retrieve(transfer("down.bin", local.filePath("down.bin"))); }), 0);
+        QVERIFY(readFile(local.filePath("down.bin")) == payload);
+        QCOMPARE(run(p, [&] { p.ftp.store(transfer("again.bin", local.filePath("up.bin"))); }), 0);
+        QVERIFY(readFile(server.root() + "/again.bin") == payload);
+        QCOMPARE(p.linesWith("! Direct data path"), 5);
     }
 
     // A certificate the owner does not accept ends the connection before

@@ -1,8 +1,9 @@
 // A TLS data connection that ends without TLS's own close (close_notify) in
 // the middle of a file: the download fails and says so, even when the
-// server then reports success. No real server cuts its data connection
-// that way on demand, so a scripted TLS peer plays the server here; the same
-// peer ending TLS properly shows the download succeeding.
+// server then reports success; and one that ends TLS properly but early,
+// in either direction. No real server cuts its data connection that way on
+// demand, so a scripted TLS peer plays the server here; the same peer
+// ending TLS properly after the whole file shows the download succeeding.
 
 #include "engine_probe.h"
 
@@ -36,11 +37,17 @@ protected:
 
 // Scripted peer: a minimal FTP server with explicit TLS. RETR sends
 // `payload`, then either ends TLS and closes, or drops the TCP connection
-// (`truncate`); either way the control connection then says 226.
+// (`truncate`); either way the control connection then says 226. STOR
+// takes `storeLimit` bytes, then ends TLS and closes, and says 226.
 class ScriptedTlsServer : public QObject {
 public:
-    ScriptedTlsServer(const QSslConfiguration& config, QByteArray payload, bool truncate)
-        : m_config(config), m_payload(std::move(payload)), m_truncate(truncate)
+    ScriptedTlsServer(const QSslConfiguration& config, QByteArray payload, bool truncate,
+                      QByteArray retrReply = "150 here it comes", qint64 storeLimit = 0)
+        : m_config(config),
+          m_payload(std::move(payload)),
+          m_truncate(truncate),
+          m_retrReply(std::move(retrReply)),
+          m_storeLimit(storeLimit)
     {
         m_control.listen(QHostAddress::LocalHost, 0);
         m_data.listen(QHostAddress::LocalHost, 0);
@@ -54,10 +61,12 @@ public:
             m_d->setSslConfiguration(m_config);
             connect(m_d, &QSslSocket::encrypted, this, [this] { sendIfReady(); });
             connect(m_d, &QSslSocket::encryptedBytesWritten, this, [this] { endIfSent(); });
+            connect(m_d, &QSslSocket::readyRead, this, [this] { takeStored(); });
             m_d->startServerEncryption();
         });
     }
     quint16 port() const { return m_control.serverPort(); }
+    QByteArray stored;  // what STOR took
 
 private:
     void reply(const QByteArray& line) { m_c->write(line + "\r\n"); }
@@ -82,9 +91,14 @@ private:
                 reply("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(p / 256) + ","
                       + QByteArray::number(p % 256) + ")");
             } else if (verb == "RETR") {
-                reply("150 here it comes");
+                reply(m_retrReply);
                 m_retr = true;
                 sendIfReady();
+            } else if (verb == "STOR") {
+                reply("150 send it");
+                m_retr = m_sent = m_ended = false;  // a new data connection
+                m_stor = true;
+                takeStored();
             } else if (verb == "QUIT") {
                 reply("221 bye");
             } else {
@@ -99,6 +113,18 @@ private:
             return;
         m_sent = true;
         m_d->write(m_payload);
+    }
+
+    void takeStored()
+    {
+        if (!m_stor || !m_d || m_ended)
+            return;
+        stored += m_d->readAll();
+        if (stored.size() < m_storeLimit)
+            return;
+        m_ended = true;
+        m_d->disconnectFromHost();  // TLS ends properly, the file does not
+        reply("226 transfer complete");
     }
 
     void endIfSent()
@@ -116,6 +142,9 @@ private:
     QSslConfiguration m_config;
     QByteArray m_payload;
     bool m_truncate;
+    QByteArray m_retrReply;
+    qint64 m_storeLimit;
+    bool m_stor = false;
     SslListener m_control;
     SslListener m_data;
     QSslSocket* m_c = nullptr;
@@ -129,45 +158,65 @@ private:
 
 class TestTlsTruncation : public QObject {
     Q_OBJECT
-private slots:
-    void truncatedDataConnectionFails_data()
-    {
-        QTest::addColumn<bool>("truncate");
-        QTest::newRow("bare TCP close") << true;
-        QTest::newRow("TLS ended properly") << false;
-    }
 
-    void truncatedDataConnectionFails()
-    {
-        QFETCH(bool, truncate);
-        testsupport::TestCertificates certificates;
-        const auto pair = certificates.make(testsupport::TestCertificates::Kind::SelfSigned);
-        QVERIFY2(pair.ok(), qPrintable(certificates.errorString()));
-        QFile certFile(pair.certificate), keyFile(pair.key);
-        QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
-        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setLocalCertificate(QSslCertificate(certFile.readAll()));
-        config.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
-        config.setPeerVerifyMode(QSslSocket::VerifyNone);
+    testsupport::TestCertificates m_certificates;
+    QSslConfiguration m_config;
 
-        const QByteArray payload(300000, 'x');
-        ScriptedTlsServer server(config, payload, truncate);
-        EngineProbe p;
+    // Logged in to `server` with TLS on the data connections.
+    bool login(EngineProbe& p, const ScriptedTlsServer& server)
+    {
         QObject::connect(&p.ftp, &TFtpClient::OnCertificate, [](const FtpCertificate&, bool& ok) { ok = true; });
         p.server("u", "p", server.port());
         p.ftp.setTlsMode(FtpTlsMode::Require);
         p.ftp.setPassive(true);
         p.ftp.Connect();
-        QVERIFY2(p.waitDone(1), p.dump().constData());
-        QVERIFY2(p.done.last().second == 0, p.dump().constData());
-        QVERIFY(p.ftp.TlsStatus().dataProtected);
+        return p.waitDone(1) && p.done.last().second == 0 && p.ftp.TlsStatus().dataProtected;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const auto pair = m_certificates.make(testsupport::TestCertificates::Kind::SelfSigned);
+        QVERIFY2(pair.ok(), qPrintable(m_certificates.errorString()));
+        QFile certFile(pair.certificate), keyFile(pair.key);
+        QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+        m_config = QSslConfiguration::defaultConfiguration();
+        m_config.setLocalCertificate(QSslCertificate(certFile.readAll()));
+        m_config.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+        m_config.setPeerVerifyMode(QSslSocket::VerifyNone);
+    }
+
+    // Binary mode takes the direct path (TLS of the engine's own on the
+    // descriptor), ASCII mode the socket's TLS: both must tell the two ends
+    // apart.
+    void truncatedDataConnectionFails_data()
+    {
+        QTest::addColumn<bool>("truncate");
+        QTest::addColumn<bool>("ascii");
+        QTest::newRow("bare TCP close, direct") << true << false;
+        QTest::newRow("TLS ended properly, direct") << false << false;
+        QTest::newRow("bare TCP close, socket") << true << true;
+        QTest::newRow("TLS ended properly, socket") << false << true;
+    }
+
+    void truncatedDataConnectionFails()
+    {
+        QFETCH(bool, truncate);
+        QFETCH(bool, ascii);
+        const QByteArray payload(300000, 'x');
+        ScriptedTlsServer server(m_config, payload, truncate);
+        EngineProbe p;
+        QVERIFY2(login(p, server), p.dump().constData());
+        if (ascii) {
+            p.ftp.TypeAscii();
+            QVERIFY2(p.waitDone(2), p.dump().constData());
+        }
+        const int before = int(p.done.size());
 
         QTemporaryDir local;
-        FtpTransfer t;
-        t.remote = "file.bin";
-        t.local = QFile::encodeName(local.filePath("file.bin"));
-        p.ftp.retrieve(t);
-        QVERIFY2(p.waitDone(2), p.dump().constData());
+        p.ftp.retrieve(transferOf("file.bin", local.filePath("file.bin")));
+        QVERIFY2(p.waitDone(before + 1), p.dump().constData());
+        QCOMPARE(p.linesWith("! Direct data path"), ascii ? 0 : 1);
         if (truncate) {
             QVERIFY2(p.done.last().second != 0, p.dump().constData());
             QVERIFY2(p.ftp.LastResponse().contains("without ending TLS"), p.ftp.LastResponse().constData());
@@ -175,6 +224,30 @@ private slots:
             QVERIFY2(p.done.last().second == 0, p.dump().constData());
             QCOMPARE(readFile(local.filePath("file.bin")), payload);
         }
+    }
+
+    // A server that ends TLS properly but early, and says 226 anyway: the
+    // download short of the size it announced and the upload it took only
+    // part of both fail.
+    void earlyEndsFail()
+    {
+        const QByteArray payload(300000, 'x');
+        ScriptedTlsServer server(m_config, payload, false,
+                                 "150 Opening BINARY mode data connection for file.bin (1000000 bytes).", 1 << 20);
+        EngineProbe p;
+        QVERIFY2(login(p, server), p.dump().constData());
+        QTemporaryDir local;
+        QCOMPARE(run(p, [&] { p.ftp.retrieve(transferOf("file.bin", local.filePath("file.bin"))); }), 426);
+        QCOMPARE(p.ftp.LastResponse(), QByteArray("426 Transfer incomplete: 300000 of 1000000 bytes"));
+        QCOMPARE(readFile(local.filePath("file.bin")), payload);  // kept for a resume
+
+        QVERIFY(writeFile(local.filePath("up.bin"), QByteArray(20 << 20, 'u')));
+        QCOMPARE(run(p, [&] { p.ftp.store(transferOf("up.bin", local.filePath("up.bin"))); }), 426);
+        QVERIFY2(p.ftp.LastResponse().startsWith("426 Transfer incomplete: ")
+                     && p.ftp.LastResponse().endsWith(" of 20971520 bytes"),
+                 p.ftp.LastResponse().constData());
+        QVERIFY(server.stored.size() >= (1 << 20) && server.stored.size() < (20 << 20));
+        QCOMPARE(p.linesWith("! Direct data path"), 2);
     }
 };
 
