@@ -21,21 +21,24 @@ void check(bool ok)
         std::abort();
 }
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2)
         return 0;
-    static const char *const kStarts[] = {"", "-rw-r--r-- 1 u g ", "lrwxrwxrwx 1 u g 5 Jan 12 10:00 ",
-                                          "drwxr-xr-x 2 u g 4096 ", "01-12-99  10:00AM  ",
+    static const char* const kStarts[] = {"",
+                                          "-rw-r--r-- 1 u g ",
+                                          "lrwxrwxrwx 1 u g 5 Jan 12 10:00 ",
+                                          "drwxr-xr-x 2 u g 4096 ",
+                                          "01-12-99  10:00AM  ",
                                           "type=file;size=1;modify=20240131235959;UNIX.mode=0644; "};
     const quint8 layout = data[0] % 9;
     ListingNow now;
     now.year = 1950 + data[1] % 200;
     now.days = double(now.year - 1900) * 365.25 + 180.5;
     QByteArray input(kStarts[(data[0] / 9) % 6]);
-    input.append(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
+    input.append(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2));
     const QByteArrayView text(input);
 
     qsizetype start = 0;
@@ -60,9 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     RemoteFolderCache cache;
-    const tFolderObject &folder = StoreRemoteListing(cache, QStringLiteral("/f/"), text, layout, now);
+    const tFolderObject& folder = StoreRemoteListing(cache, QStringLiteral("/f/"), text, layout, now);
     for (qsizetype i = 0; i < folder.entries.size(); ++i) {
-        const QString &name = folder.entries[i].name;
+        const QString& name = folder.entries[i].name;
         check(name != QLatin1String(".") && name != QLatin1String(".."));
         if (i > 0)
             check(folder.entries[i - 1].name < name);

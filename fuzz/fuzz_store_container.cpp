@@ -56,7 +56,7 @@ QByteArray resealed(QByteArray file)
     return file;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

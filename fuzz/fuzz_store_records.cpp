@@ -19,7 +19,7 @@ QByteArray asRecord(QByteArrayView input, int size)
     return record;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

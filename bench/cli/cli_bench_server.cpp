@@ -92,8 +92,7 @@ int main(int argc, char* argv[])
                 server.password().constData(), qPrintable(server.root()), qPrintable(pair.certificate));
     std::fflush(stdout);
     char line[256];
-    while (std::fgets(line, sizeof line, stdin)) {
-    }
+    while (std::fgets(line, sizeof line, stdin)) {}
     server.stop();
     return 0;
 }

@@ -25,8 +25,8 @@ namespace {
 constexpr int kRows = 100000;
 constexpr int kRuns = 5;
 
-const char *const kWords[] = {"report", "photo", "backup", "Setup", "notes", "data set", "index", "README", "archive"};
-const char *const kExtensions[] = {".txt", ".jpg", ".tar.gz", ".zip", "", ".html", ".iso", ".c", ".pdf", ".mp3"};
+const char* const kWords[] = {"report", "photo", "backup", "Setup", "notes", "data set", "index", "README", "archive"};
+const char* const kExtensions[] = {".txt", ".jpg", ".tar.gz", ".zip", "", ".html", ".iso", ".c", ".pdf", ".mp3"};
 
 FolderEntries makeRows()
 {
@@ -52,7 +52,7 @@ FolderEntries makeRows()
     return rows;
 }
 
-double medianMs(const std::function<void()> &setUp, const std::function<void()> &work)
+double medianMs(const std::function<void()>& setUp, const std::function<void()>& work)
 {
     std::vector<double> times;
     for (int run = 0; run < kRuns; ++run) {
@@ -72,9 +72,9 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -90,21 +90,28 @@ int main(int argc, char **argv)
     settle();
 
     std::printf("| step (%d rows) | median ms |\n|---|---:|\n", kRows);
-    const auto line = [](const char *what, double ms) { std::printf("| %s | %.1f |\n", what, ms); };
+    const auto line = [](const char* what, double ms) { std::printf("| %s | %.1f |\n", what, ms); };
 
-    line("fill, sorted by name, and first row selected", medianMs([&] { model.setEntries({}); model.setSortKey(1); settle(); }, [&] {
-        model.setEntries(rows);
-        pane.selectFirstRow();
-        settle();
-    }));
+    line("fill, sorted by name, and first row selected", medianMs(
+                                                             [&] {
+                                                                 model.setEntries({});
+                                                                 model.setSortKey(1);
+                                                                 settle();
+                                                             },
+                                                             [&] {
+                                                                 model.setEntries(rows);
+                                                                 pane.selectFirstRow();
+                                                                 settle();
+                                                             }));
 
     const struct {
         int key;
-        const char *name;
-    } keys[] = {{1, "re-sort name ascending"},   {-1, "re-sort name descending"}, {2, "re-sort size ascending"},
-                {-2, "re-sort size descending"}, {3, "re-sort date ascending"},   {-3, "re-sort date descending"},
+        const char* name;
+    } keys[] = {{1, "re-sort name ascending"},      {-1, "re-sort name descending"},
+                {2, "re-sort size ascending"},      {-2, "re-sort size descending"},
+                {3, "re-sort date ascending"},      {-3, "re-sort date descending"},
                 {9, "re-sort extension ascending"}, {-9, "re-sort extension descending"}};
-    for (const auto &k : keys) {
+    for (const auto& k : keys) {
         line(k.name, medianMs(
                          [&] {
                              model.setSortKey(k.key == 1 ? 2 : 1);
@@ -140,12 +147,12 @@ int main(int argc, char **argv)
 
     const struct {
         quint8 style;
-        const char *name;
+        const char* name;
     } styles[] = {{ListStyleIcon, "switch to large icons"},
                   {ListStyleSmallIcon, "switch to small icons"},
                   {ListStyleList, "switch to list"},
                   {ListStyleReport, "switch to details"}};
-    for (const auto &s : styles) {
+    for (const auto& s : styles) {
         line(s.name, medianMs(
                          [&] {
                              pane.setViewStyle(s.style == ListStyleReport ? ListStyleList : ListStyleReport);

@@ -6,8 +6,8 @@
 //   BENCH_RUNS    (default 5)      runs per client, direction and mode
 //   BENCH_ONLY    (optional)       "download" or "upload"
 
-#include "session/allocator_tuning.h"
 #include "engine/ftp_client.h"
+#include "session/allocator_tuning.h"
 #include "support/vsftpd_server.h"
 
 #include <QCoreApplication>
@@ -75,7 +75,7 @@ bool engineRun(const Target& t, bool passive, bool upload, const QString& localF
     if (upload)
         ftp.Transmit();  // Open, User, Pass, TypeSet, Port, Put, Quit
     else
-        ftp.Receive();   // Open, User, Pass, TypeSet, Port, Get, Quit
+        ftp.Receive();  // Open, User, Pass, TypeSet, Port, Get, Quit
     loop.exec();
     s.wall = double(timer.nsecsElapsed()) / 1e9;
     s.cpu = cpuSeconds(RUSAGE_SELF) - cpu0;
@@ -91,7 +91,8 @@ bool curlRun(const Target& t, bool passive, bool upload, const QString& localFil
                              .arg(t.port);
     QStringList args{"-s", "-S"};
     if (!passive)
-        args << "-P" << "127.0.0.1";
+        args << "-P"
+             << "127.0.0.1";
     if (upload)
         args << "-T" << localFile << base + "up.bin";
     else
@@ -132,7 +133,8 @@ int main(int argc, char* argv[])
 {
     tuneAllocatorForTransfers();  // as the programs do
     QCoreApplication app(argc, argv);
-    const qint64 sizeMb = qEnvironmentVariableIsSet("BENCH_SIZE_MB") ? qEnvironmentVariableIntValue("BENCH_SIZE_MB") : 1024;
+    const qint64 sizeMb =
+        qEnvironmentVariableIsSet("BENCH_SIZE_MB") ? qEnvironmentVariableIntValue("BENCH_SIZE_MB") : 1024;
     const int runs = qEnvironmentVariableIsSet("BENCH_RUNS") ? qEnvironmentVariableIntValue("BENCH_RUNS") : 5;
     const qint64 size = sizeMb << 20;
 

@@ -7,8 +7,8 @@
 //
 //   BENCH_RUNS (default 5)   runs per client
 
-#include "queue/queue_expansion.h"
 #include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 #include "session/session.h"
 #include "support/vsftpd_server.h"
 
@@ -16,10 +16,10 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
@@ -138,14 +138,14 @@ bool sessionRun(const testsupport::VsftpdServer& server, const QString& target, 
 
 bool lftpRun(const testsupport::VsftpdServer& server, const QString& target, double& seconds)
 {
-    const QString script = QStringLiteral("set ftp:passive-mode on; set xfer:clobber on; mirror --parallel=1 tree %1; quit")
-                               .arg(target + QStringLiteral("/tree"));
+    const QString script =
+        QStringLiteral("set ftp:passive-mode on; set xfer:clobber on; mirror --parallel=1 tree %1; quit")
+            .arg(target + QStringLiteral("/tree"));
     QProcess lftp;
     QElapsedTimer timer;
     timer.start();
-    lftp.start(QStringLiteral("lftp"),
-               {"-u", QString::fromUtf8(server.user() + "," + server.password()), "-p", QString::number(server.port()),
-                "-e", script, "127.0.0.1"});
+    lftp.start(QStringLiteral("lftp"), {"-u", QString::fromUtf8(server.user() + "," + server.password()), "-p",
+                                        QString::number(server.port()), "-e", script, "127.0.0.1"});
     const bool ok = lftp.waitForFinished(-1) && lftp.exitStatus() == QProcess::NormalExit && lftp.exitCode() == 0;
     seconds = double(timer.nsecsElapsed()) / 1e9;
     if (!ok)
@@ -201,7 +201,8 @@ int main(int argc, char* argv[])
             const bool sessionTurn = (i + k) % 2 == 0;
             QTemporaryDir local;
             double seconds = 0;
-            const bool ok = sessionTurn ? sessionRun(server, local.path(), seconds) : lftpRun(server, local.path(), seconds);
+            const bool ok =
+                sessionTurn ? sessionRun(server, local.path(), seconds) : lftpRun(server, local.path(), seconds);
             const int files = countFiles(local.path());
             if (!ok || files != kFolders * kFiles) {
                 fprintf(stderr, "%s run %d: %d files\n", sessionTurn ? "session" : "lftp", i, files);

@@ -49,7 +49,8 @@ int main(int argc, char* argv[])
 
     QString address;
     for (const QString& argument : arguments)
-        for (const QLatin1String scheme : {QLatin1String("ftp://"), QLatin1String("ftpes://"), QLatin1String("ftps://")})
+        for (const QLatin1String scheme :
+             {QLatin1String("ftp://"), QLatin1String("ftpes://"), QLatin1String("ftps://")})
             if (argument.startsWith(scheme, Qt::CaseInsensitive))
                 address = argument;
     if (!address.isEmpty()) {

@@ -37,12 +37,9 @@ bool save(QWidget* widget, const QString& file)
     return ok;
 }
 
-bool waitFor(const std::function<bool()>& done)
-{
-    return QTest::qWaitFor(done, 20000);
-}
+bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 20000); }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -87,15 +84,17 @@ int main(int argc, char* argv[])
     session->setQuickConnectUser(url.userName());
     session->setQuickConnectPassword(url.password());
     session->acConnectExecute(true);
-    if (!waitFor([&] { return session->engineReady() && !session->currentRemoteFolder().isEmpty()
-                              && !session->hasQueuedCommands() && window->rlv->model()->rowCount() > 0; }))
+    if (!waitFor([&] {
+            return session->engineReady() && !session->currentRemoteFolder().isEmpty() &&
+                   !session->hasQueuedCommands() && window->rlv->model()->rowCount() > 0;
+        }))
         return 1;
     // Queued and waiting, to show the queue with rows in it.
     session->setQueueAlwaysActive(false);
     session->transferQueue().setActive(false);
     window->rlv->selectAllRows();
     session->receive(window->rlv->selectedEntries());
-    window->setLocalPaneFocused(false); // the selection the menus act on
+    window->setLocalPaneFocused(false);  // the selection the menus act on
     bool ok = save(window.get(), out + QStringLiteral("/main-window.png"));
 
     TFormSites* manager = window->siteManager();
@@ -110,9 +109,11 @@ int main(int argc, char* argv[])
     tQueueEntry remote;
     remote.size = 2310;
     remote.date = entryDateFromParts(2026, 11, 30, 9, 41);
-    const QString question = QStringLiteral("The file \"") + QDir::homePath() + QStringLiteral("/readme.txt\" already exists locally.")
-                             + transferPromptDetails(remote, false, 1024, entryDateFromParts(2026, 12, 1, 17, 5));
-    prompt->Label1->setText(QString(question).replace(QStringLiteral("\r\r\n"), QStringLiteral("\n\n"))
+    const QString question = QStringLiteral("The file \"") + QDir::homePath() +
+                             QStringLiteral("/readme.txt\" already exists locally.") +
+                             transferPromptDetails(remote, false, 1024, entryDateFromParts(2026, 12, 1, 17, 5));
+    prompt->Label1->setText(QString(question)
+                                .replace(QStringLiteral("\r\r\n"), QStringLiteral("\n\n"))
                                 .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     prompt->Tag = 1;
     prompt->show();
@@ -120,7 +121,7 @@ int main(int argc, char* argv[])
     prompt.reset();
 
     auto chmod = std::make_unique<TFormChMod>(window.get());
-    chmod->setCurrentModes({755, 644}); // a folder and a file: the boxes where they differ are left alone
+    chmod->setCurrentModes({755, 644});  // a folder and a file: the boxes where they differ are left alone
     chmod->show();
     ok = save(chmod.get(), out + QStringLiteral("/permissions.png")) && ok;
     chmod.reset();

@@ -53,8 +53,7 @@ NetrcFileLookup lookupNetrcFile(const QString& path, const QString& host, const 
     }
     out.entry = netrcLookup(f.readAll(), host, user);
     // ftp(1) refuses such a file; curl and lftp use it. Used, with a warning.
-    if (out.entry && out.entry->hasPassword
-        && (f.permissions() & (QFile::ReadGroup | QFile::ReadOther)))
+    if (out.entry && out.entry->hasPassword && (f.permissions() & (QFile::ReadGroup | QFile::ReadOther)))
         out.warning = QStringLiteral("%1 can be read by other users (chmod 600 it)").arg(file);
     return out;
 }

@@ -31,10 +31,7 @@ void CliInteraction::write(const QString& text)
     std::fflush(m_err);
 }
 
-void CliInteraction::showMessage(const QString& text)
-{
-    reportFailure(text);
-}
+void CliInteraction::showMessage(const QString& text) { reportFailure(text); }
 
 void CliInteraction::reportFailure(const QString& text)
 {
@@ -48,8 +45,7 @@ bool CliInteraction::askYesNo(const QString& text, bool)
     return true;
 }
 
-UserInteraction::TransferActionAnswer CliInteraction::askTransferAction(const QString& text, int preselected,
-                                                                         bool, int)
+UserInteraction::TransferActionAnswer CliInteraction::askTransferAction(const QString& text, int preselected, bool, int)
 {
     static const char* const names[] = {"Overwrite", "Resume", "Skip"};
     const int action = preselected >= 0 && preselected <= 2 ? preselected : 0;
@@ -65,8 +61,8 @@ void CliInteraction::showBugReport(const QString& code, const QString& exception
 UserInteraction::CertificateAnswer CliInteraction::askCertificate(const FtpCertificate& certificate,
                                                                   const QString& changedFrom)
 {
-    reportFailure(certificateText(certificate, changedFrom)
-                  + QStringLiteral("\nIf this is the server's certificate, run again with --trust=")
-                  + certificate.fingerprint());
+    reportFailure(certificateText(certificate, changedFrom) +
+                  QStringLiteral("\nIf this is the server's certificate, run again with --trust=") +
+                  certificate.fingerprint());
     return CertificateAnswer::Cancel;
 }

@@ -209,8 +209,8 @@ CliParse parseCliArguments(const QStringList& arguments)
         return usageError(QStringLiteral("unknown command: ") + word);
     o.command = shape->command;
     if (words.size() != shape->operands)
-        return usageError(word + QStringLiteral(" takes ") + QString::number(shape->operands)
-                          + (shape->operands == 1 ? QStringLiteral(" operand") : QStringLiteral(" operands")));
+        return usageError(word + QStringLiteral(" takes ") + QString::number(shape->operands) +
+                          (shape->operands == 1 ? QStringLiteral(" operand") : QStringLiteral(" operands")));
     o.operands = words;
 
     const QString remote = words[remoteOperand(o.command)];
@@ -238,16 +238,16 @@ CliParse parseCliArguments(const QStringList& arguments)
         break;
     case CliCommand::Chmod:
         o.mode = words[0];
-        if (o.mode.isEmpty() || o.mode.size() > 4
-            || !std::all_of(o.mode.begin(), o.mode.end(), [](QChar c) { return c >= u'0' && c <= u'7'; }))
+        if (o.mode.isEmpty() || o.mode.size() > 4 ||
+            !std::all_of(o.mode.begin(), o.mode.end(), [](QChar c) { return c >= u'0' && c <= u'7'; }))
             return usageError(QStringLiteral("chmod needs an octal mode such as 644"));
         break;
     default:
         break;
     }
-    if ((o.command == CliCommand::Mkdir || o.command == CliCommand::Mv || o.command == CliCommand::Chmod
-         || o.command == CliCommand::Rm)
-        && resolveRemotePath(o, QStringLiteral("/")).name.isEmpty())
+    if ((o.command == CliCommand::Mkdir || o.command == CliCommand::Mv || o.command == CliCommand::Chmod ||
+         o.command == CliCommand::Rm) &&
+        resolveRemotePath(o, QStringLiteral("/")).name.isEmpty())
         return usageError(word + QStringLiteral(" needs a remote name, not the root folder"));
 
     CliParse out;
@@ -255,19 +255,19 @@ CliParse parseCliArguments(const QStringList& arguments)
     return out;
 }
 
-QString cliVersionText()
-{
-    return QStringLiteral("glimmerftp-cli " GLIMMER_VERSION "\n");
-}
+QString cliVersionText() { return QStringLiteral("glimmerftp-cli " GLIMMER_VERSION "\n"); }
 
 QString cliUsage()
 {
     return QStringLiteral(
         "Usage:\n"
         "  glimmerftp-cli [options] ls    <url>                 list a remote folder\n"
-        "  glimmerftp-cli [options] get   <url> <local-folder>  download a file, or a folder tree when <url> ends in \"/\"\n"
-        "  glimmerftp-cli [options] put   <local-path> <url>    upload a file or a folder tree into the remote folder <url>\n"
-        "  glimmerftp-cli [options] rm    <url>                 delete a remote file, or a folder tree when <url> ends in \"/\"\n"
+        "  glimmerftp-cli [options] get   <url> <local-folder>  download a file, or a folder tree when <url> ends in "
+        "\"/\"\n"
+        "  glimmerftp-cli [options] put   <local-path> <url>    upload a file or a folder tree into the remote folder "
+        "<url>\n"
+        "  glimmerftp-cli [options] rm    <url>                 delete a remote file, or a folder tree when <url> ends "
+        "in \"/\"\n"
         "  glimmerftp-cli [options] mkdir <url>\n"
         "  glimmerftp-cli [options] mv    <url> <new-name>\n"
         "  glimmerftp-cli [options] chmod <mode> <url>\n"

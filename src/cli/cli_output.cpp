@@ -18,13 +18,27 @@ QString escapeControls(QStringView text, bool escapeBackslash)
             continue;
         }
         switch (u) {
-        case u'\a': out += QLatin1String("\\a"); break;
-        case u'\b': out += QLatin1String("\\b"); break;
-        case u'\t': out += QLatin1String("\\t"); break;
-        case u'\n': out += QLatin1String("\\n"); break;
-        case u'\v': out += QLatin1String("\\v"); break;
-        case u'\f': out += QLatin1String("\\f"); break;
-        case u'\r': out += QLatin1String("\\r"); break;
+        case u'\a':
+            out += QLatin1String("\\a");
+            break;
+        case u'\b':
+            out += QLatin1String("\\b");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\v':
+            out += QLatin1String("\\v");
+            break;
+        case u'\f':
+            out += QLatin1String("\\f");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
         default:
             out += u < 0x80 ? QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'))
                             : QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
@@ -63,8 +77,8 @@ QByteArray listingText(FolderEntries rows)
 QString progressLine(const TransferPanels& panels, int width)
 {
     const int filled = std::clamp(panels.gauge * width / 100, 0, width);
-    QString line = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char(' '))
-                   + QStringLiteral("] ") + panels.percent;
+    QString line = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char(' ')) +
+                   QStringLiteral("] ") + panels.percent;
     if (!panels.rate.isEmpty())
         line += QStringLiteral("  ") + panels.rate;
     if (!panels.timeLeft.isEmpty())

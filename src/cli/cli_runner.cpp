@@ -3,8 +3,8 @@
 #include "cli/cli_credentials.h"
 #include "cli/cli_output.h"
 #include "person/log_model.h"
-#include "queue/queue_expansion.h"
 #include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 #include "session/address.h"
 
 #include <QCoreApplication>
@@ -35,8 +35,8 @@ CliRunner::CliRunner(CliOptions options, QObject* parent) : QObject(parent), m_o
     // The window shows a listing the server refused as an empty pane; here
     // it would be an empty "ls", or a tree fetched without that folder.
     connect(m_session.get(), &Session::listingRefused, this, [this](const QString& folder, const QString& reason) {
-        m_ui.reportFailure(errorBoxText(QStringLiteral("Could not list FTP folder. (") + folder + QStringLiteral(")"),
-                                        reason));
+        m_ui.reportFailure(
+            errorBoxText(QStringLiteral("Could not list FTP folder. (") + folder + QStringLiteral(")"), reason));
     });
     if (m_progressWanted)
         connect(m_session.get(), &Session::panelsChanged, this, &CliRunner::showProgress);
@@ -68,8 +68,8 @@ int CliRunner::run()
         return ExitUsage;
     }
     if (data.code == StoreCode::Damaged || data.code == StoreCode::Unreadable)
-        m_ui.write(QStringLiteral("glimmerftp-cli: ") + CliInteraction::terminalLines(data.message)
-                   + QStringLiteral("; going on with the default settings, the file is left as it is"));
+        m_ui.write(QStringLiteral("glimmerftp-cli: ") + CliInteraction::terminalLines(data.message) +
+                   QStringLiteral("; going on with the default settings, the file is left as it is"));
     applyOverrides();
     QEventLoop loop;
     // The window waits one 200 ms tick between the two start-up steps while
@@ -131,11 +131,11 @@ void CliRunner::onLogLine(const LogLine& line)
         m_ui.write(line.prefix + text);
     if (!line.prefix.startsWith(QStringLiteral("Status")))
         return;
-    if (line.text.startsWith(QStringLiteral("Disconnected by Server."))
-        || (line.text.startsWith(QStringLiteral("Connection to ")) && line.text.contains(QStringLiteral(" lost: "))))
+    if (line.text.startsWith(QStringLiteral("Disconnected by Server.")) ||
+        (line.text.startsWith(QStringLiteral("Connection to ")) && line.text.contains(QStringLiteral(" lost: "))))
         m_endNote = text;
-    if (line.text.startsWith(QStringLiteral("Download failed: "))
-        || line.text.startsWith(QStringLiteral("Skipped unsafe remote name: "))) {
+    if (line.text.startsWith(QStringLiteral("Download failed: ")) ||
+        line.text.startsWith(QStringLiteral("Skipped unsafe remote name: "))) {
         // Already on standard error with --log; counted either way.
         if (m_options.log)
             m_ui.reportFailure(QStringLiteral("Failed: ") + text);
@@ -147,8 +147,8 @@ void CliRunner::onLogLine(const LogLine& line)
 bool CliRunner::queuesDrained() const
 {
     const Session& s = *m_session;
-    return !s.isConnectIdle() && s.engineReady() && !s.hasQueuedCommands() && !s.currentRemoteFolder().isEmpty()
-           && (!s.transferQueue().hasPending() || !s.transferQueue().isActive());
+    return !s.isConnectIdle() && s.engineReady() && !s.hasQueuedCommands() && !s.currentRemoteFolder().isEmpty() &&
+           (!s.transferQueue().hasPending() || !s.transferQueue().isActive());
 }
 
 void CliRunner::poll()
@@ -165,8 +165,8 @@ void CliRunner::poll()
             QString reason = s.lastServerReply();
             if (reason.isEmpty())
                 reason = m_engineNote.isEmpty() ? QStringLiteral("No reply from the server.") : m_engineNote;
-            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not connect to ") + s.quickConnectAddress()
-                                                + QStringLiteral(":") + s.quickConnectPort() + QStringLiteral("."),
+            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not connect to ") + s.quickConnectAddress() +
+                                                QStringLiteral(":") + s.quickConnectPort() + QStringLiteral("."),
                                             reason));
             stop(ExitFailed);
         } else if (queuesDrained()) {
@@ -205,20 +205,20 @@ void CliRunner::connectSession()
     if (!m_options.site.isEmpty()) {
         SiteNode* node = s.sites().findSiteByPath(m_options.site);
         if (!node || !node->site()) {
-            m_ui.showMessage(QStringLiteral("Could not connect to ") + m_options.site + QStringLiteral("\r\r\n")
-                             + QStringLiteral("Site could not be found in the site manager"));
+            m_ui.showMessage(QStringLiteral("Could not connect to ") + m_options.site + QStringLiteral("\r\r\n") +
+                             QStringLiteral("Site could not be found in the site manager"));
             stop(ExitFailed);
             return;
         }
         tSiteObject site = *node->site();
         if (m_stdinPassword) {
             site.SitePassword = m_stdinPassword->toUtf8();
-        } else if (site.SitePassword.isEmpty() && !site.SiteKeyringKey.isEmpty()
-                   && site.keyringState != tSiteObject::KeyringState::Stored) {
+        } else if (site.SitePassword.isEmpty() && !site.SiteKeyringKey.isEmpty() &&
+                   site.keyringState != tSiteObject::KeyringState::Stored) {
             // Logging in without it would only earn a "530" from the server.
-            m_ui.reportFailure(QStringLiteral("Could not read the password of ") + m_options.site
-                               + QStringLiteral(" from the keyring: ")
-                               + (site.keyringProblem.isEmpty() ? QStringLiteral("no answer") : site.keyringProblem));
+            m_ui.reportFailure(QStringLiteral("Could not read the password of ") + m_options.site +
+                               QStringLiteral(" from the keyring: ") +
+                               (site.keyringProblem.isEmpty() ? QStringLiteral("no answer") : site.keyringProblem));
             stop(ExitFailed);
             return;
         }
@@ -258,7 +258,7 @@ QString CliRunner::addressWithStoredLogin()
         m_ui.write(QStringLiteral("warning: ") + netrc.warning);
     if (!netrc.entry || !netrc.entry->hasPassword)
         return m_options.address;
-    const QString user = url.hasUser ? url.user
+    const QString user = url.hasUser                    ? url.user
                          : netrc.entry->login.isEmpty() ? QStringLiteral("anonymous")
                                                         : netrc.entry->login;
     return addressWithLogin(url.host, url.port, user, netrc.entry->password);
@@ -294,8 +294,8 @@ void CliRunner::startWork()
         break;
     case CliCommand::Get: {
         if (const QString why = createLocalFolder(m_options.localPath); !why.isEmpty()) {
-            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not create local folder: ") + m_options.localPath,
-                                            why));
+            m_ui.reportFailure(
+                errorBoxText(QStringLiteral("Could not create local folder: ") + m_options.localPath, why));
             stop(ExitFailed);
             return;
         }
@@ -321,9 +321,9 @@ void CliRunner::startWork()
         // "./site/" names the folder "site": the trailing separator goes.
         const QFileInfo local(QDir::cleanPath(m_options.localPath));
         if (!local.exists()) {
-            m_ui.reportFailure(errorBoxText(QStringLiteral("Could not send file. (") + m_options.localPath
-                                                + QStringLiteral(")"),
-                                            QStringLiteral("No such local file or folder.")));
+            m_ui.reportFailure(
+                errorBoxText(QStringLiteral("Could not send file. (") + m_options.localPath + QStringLiteral(")"),
+                             QStringLiteral("No such local file or folder.")));
             stop(ExitFailed);
             return;
         }
@@ -357,11 +357,12 @@ void CliRunner::startWork()
 void CliRunner::finish()
 {
     Session& s = *m_session;
-    if ((m_options.command == CliCommand::Get || m_options.command == CliCommand::Put) && s.transferQueue().hasPending()) {
+    if ((m_options.command == CliCommand::Get || m_options.command == CliCommand::Put) &&
+        s.transferQueue().hasPending()) {
         // The queue stopped with entries left: they were not transferred.
         // (Failed entries were reported as they failed.)
-        m_ui.reportFailure(QString::number(s.transferQueue().count() - s.transferQueue().failedCount())
-                           + QStringLiteral(" transfer(s) not done."));
+        m_ui.reportFailure(QString::number(s.transferQueue().count() - s.transferQueue().failedCount()) +
+                           QStringLiteral(" transfer(s) not done."));
     }
     if (m_options.command == CliCommand::Ls && m_ui.failures() == 0) {
         const tFolderObject* folder = currentListing();

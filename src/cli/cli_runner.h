@@ -56,7 +56,7 @@ private:
     RemotePath m_remote;
     std::optional<QString> m_stdinPassword;
     QString m_engineNote;  // the engine's last own note: why a connection failed
-    QString m_endNote;  // the status line that ended an established session, escaped
+    QString m_endNote;     // the status line that ended an established session, escaped
     int m_status = ExitOk;
     bool m_progressShown = false;
     bool m_progressWanted = false;

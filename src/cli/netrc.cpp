@@ -127,7 +127,7 @@ bool fits(const Entry& e, const QString& user)
     return user.isEmpty() || e.values.login.isEmpty() || e.values.login == user;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<NetrcEntry> netrcLookup(QByteArrayView text, const QString& host, const QString& user)
 {

@@ -17,7 +17,7 @@
 #include <optional>
 
 struct NetrcEntry {
-    QString login;     // empty: the entry names none
+    QString login;  // empty: the entry names none
     QString password;
     bool hasPassword = false;
 };

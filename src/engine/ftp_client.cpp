@@ -88,10 +88,7 @@ QSet<QByteArray> TFtpClient::Features() const
 bool TFtpClient::HasFeature(const QByteArray& name) const { return d->hasFeature(name); }
 FtpListingFormat TFtpClient::ListingFormat() const { return d->listingFormat; }
 
-void TFtpClient::setClock(std::function<qint64()> clock)
-{
-    d->clock = std::move(clock);
-}
+void TFtpClient::setClock(std::function<qint64()> clock) { d->clock = std::move(clock); }
 
 void TFtpClient::setConnectionType(TFtpConnectionType type)
 {
@@ -104,15 +101,12 @@ void TFtpClient::setConnectionType(TFtpConnectionType type)
 
 void TFtpClient::setPassive(bool on)
 {
-    if (d->state == TFtpState::ftpStReady || d->state == TFtpState::ftpStStepReady
-        || d->state == TFtpState::ftpStNotConnected)
+    if (d->state == TFtpState::ftpStReady || d->state == TFtpState::ftpStStepReady ||
+        d->state == TFtpState::ftpStNotConnected)
         d->passive = on;
 }
 
-bool TFtpClient::ControlSocketOpen() const
-{
-    return d->control && !d->control->isClosed();
-}
+bool TFtpClient::ControlSocketOpen() const { return d->control && !d->control->isClosed(); }
 
 bool TFtpClient::DataSocketOpen() const
 {
@@ -182,8 +176,8 @@ void TFtpClient::Rest()
 {
     PublicCall call(*d);
     // The caller sets the offset for a restarted upload.
-    const bool offsetGiven = d->requestType == TFtpRequest::ftpRqRestPut
-                             || d->requestType == TFtpRequest::ftpRqRestartPut;
+    const bool offsetGiven =
+        d->requestType == TFtpRequest::ftpRqRestPut || d->requestType == TFtpRequest::ftpRqRestartPut;
     d->startRequest(std::make_unique<RestOp>(*d, d->localFileName, offsetGiven), false);
 }
 
@@ -207,9 +201,9 @@ void sequence(FtpCore& d, TFtpRequest rq, quint32 steps)
     args.hostDir = d.hostDirName;
     args.hostFile = d.hostFileName;
     args.localFile = d.localFileName;
-    args.renameTo = d.localFileName;   // RNTO takes the new name from here
-    args.quoteText = d.localFileName;  // and the raw command
-    args.listOptions = d.hostFileName; // LIST and NLST their options
+    args.renameTo = d.localFileName;    // RNTO takes the new name from here
+    args.quoteText = d.localFileName;   // and the raw command
+    args.listOptions = d.hostFileName;  // LIST and NLST their options
     args.displayFile = d.displayFileFlag;
     d.startRequest(std::make_unique<SequenceOp>(d, rq, steps, std::move(args)), true);
 }
@@ -233,10 +227,7 @@ void TFtpClient::System() { sequence(*d, TFtpRequest::ftpRqSystem, kLogin | S::S
 void TFtpClient::FileSize() { sequence(*d, TFtpRequest::ftpRqSize, kLogin | S::Cwd | S::Size | S::Quit); }
 void TFtpClient::Put() { sequence(*d, TFtpRequest::ftpRqPut, S::Port | S::Put); }
 void TFtpClient::Append() { sequence(*d, TFtpRequest::ftpRqAppend, S::Port | S::Append); }
-void TFtpClient::Rename()
-{
-    sequence(*d, TFtpRequest::ftpRqRename, kLogin | S::Cwd | S::RenFrom | S::RenTo | S::Quit);
-}
+void TFtpClient::Rename() { sequence(*d, TFtpRequest::ftpRqRename, kLogin | S::Cwd | S::RenFrom | S::RenTo | S::Quit); }
 void TFtpClient::Ren() { sequence(*d, TFtpRequest::ftpRqRen, S::RenFrom | S::RenTo); }
 void TFtpClient::Delete() { sequence(*d, TFtpRequest::ftpRqDelete, kLogin | S::Cwd | S::Dele | S::Quit); }
 void TFtpClient::MkDir() { sequence(*d, TFtpRequest::ftpRqMkDir, kLogin | S::Cwd | S::Mkd | S::Quit); }
@@ -253,14 +244,12 @@ void TFtpClient::AppendFile()
 void TFtpClient::RestGet() { sequence(*d, TFtpRequest::ftpRqRestGet, S::Port | S::Rest | S::Get); }
 void TFtpClient::RestartGet()
 {
-    sequence(*d, TFtpRequest::ftpRqRestartGet,
-             kLogin | S::Cwd | S::TypeSet | S::Port | S::Rest | S::Get | S::Quit);
+    sequence(*d, TFtpRequest::ftpRqRestartGet, kLogin | S::Cwd | S::TypeSet | S::Port | S::Rest | S::Get | S::Quit);
 }
 void TFtpClient::RestPut() { sequence(*d, TFtpRequest::ftpRqRestPut, S::Port | S::Rest | S::Put); }
 void TFtpClient::RestartPut()
 {
-    sequence(*d, TFtpRequest::ftpRqRestartPut,
-             kLogin | S::Cwd | S::TypeSet | S::Port | S::Rest | S::Put | S::Quit);
+    sequence(*d, TFtpRequest::ftpRqRestartPut, kLogin | S::Cwd | S::TypeSet | S::Port | S::Rest | S::Put | S::Quit);
 }
 
 // ---------------------------------------------------------------------------
@@ -294,10 +283,7 @@ void TFtpClient::rename(const QByteArray& from, const QByteArray& to)
     d->startRequest(std::make_unique<SequenceOp>(*d, TFtpRequest::ftpRqRen, S::RenFrom | S::RenTo, args), true);
 }
 
-void TFtpClient::quote(const QByteArray& command)
-{
-    single(*d, K::Quote, command);
-}
+void TFtpClient::quote(const QByteArray& command) { single(*d, K::Quote, command); }
 
 // ---------------------------------------------------------------------------
 // Abort and the synchronous wait

@@ -27,23 +27,23 @@ struct FtpCore;
 
 // A file to move with retrieve() or store().
 struct FtpTransfer {
-    QByteArray remote;         // the server's path, exactly as sent
-    QByteArray local;          // the local file (QFile::encodeName form)
-    bool restart = false;      // REST first: a retrieve continues after the local
-                               // file's size, a store after `offset`
-    qint64 offset = 0;         // store with restart: the size the server holds
-    bool append = false;       // store with APPE instead of STOR
-    QDateTime remoteTime;      // retrieve: the server's modification time when a
-                               // listing gave it exactly; otherwise MDTM is asked
-    qint64 size = -1;          // retrieve: the file's size when a listing gave it;
-                               // a binary download that ends short of it fails
+    QByteArray remote;     // the server's path, exactly as sent
+    QByteArray local;      // the local file (QFile::encodeName form)
+    bool restart = false;  // REST first: a retrieve continues after the local
+                           // file's size, a store after `offset`
+    qint64 offset = 0;     // store with restart: the size the server holds
+    bool append = false;   // store with APPE instead of STOR
+    QDateTime remoteTime;  // retrieve: the server's modification time when a
+                           // listing gave it exactly; otherwise MDTM is asked
+    qint64 size = -1;      // retrieve: the file's size when a listing gave it;
+                           // a binary download that ends short of it fails
 };
 
 // A folder listing with list().
 struct FtpListing {
-    QByteArray local;               // the file the listing is written to
-    QByteArray options;             // LIST options ("-la"); MLSD takes none
-    bool machineReadable = true;    // MLSD when the server offers MLST
+    QByteArray local;             // the file the listing is written to
+    QByteArray options;           // LIST options ("-la"); MLSD takes none
+    bool machineReadable = true;  // MLSD when the server offers MLST
 };
 
 enum class FtpListingFormat { List, Mlsd };

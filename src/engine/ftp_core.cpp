@@ -59,10 +59,7 @@ void FtpCore::recordError()
         errorMessage = lastResponse;
 }
 
-void FtpCore::touch()
-{
-    lastActivity = clock();
-}
+void FtpCore::touch() { lastActivity = clock(); }
 
 void FtpCore::checkReady()
 {
@@ -72,8 +69,7 @@ void FtpCore::checkReady()
         throw FtpRefusal{"FTP component not connected"};
 }
 
-void FtpCore::sendCommand(FtpOperation* op, QByteArray cmd, TFtpRequest rq, QList<int> okCodes,
-                          bool acceptAny)
+void FtpCore::sendCommand(FtpOperation* op, QByteArray cmd, TFtpRequest rq, QList<int> okCodes, bool acceptAny)
 {
     const bool anyState = cmd == "ABOR" || cmd == "STAT" || cmd == "QUIT";
     // An operation may follow one reply with its next command (EPSV
@@ -109,10 +105,17 @@ net::SocksSettings FtpCore::socksSettings() const
 {
     net::SocksSettings socks;
     switch (connectionType) {
-    case TFtpConnectionType::ftpSocks4: socks.level = net::SocksLevel::Socks4; break;
-    case TFtpConnectionType::ftpSocks4A: socks.level = net::SocksLevel::Socks4A; break;
-    case TFtpConnectionType::ftpSocks5: socks.level = net::SocksLevel::Socks5; break;
-    default: return socks;
+    case TFtpConnectionType::ftpSocks4:
+        socks.level = net::SocksLevel::Socks4;
+        break;
+    case TFtpConnectionType::ftpSocks4A:
+        socks.level = net::SocksLevel::Socks4A;
+        break;
+    case TFtpConnectionType::ftpSocks5:
+        socks.level = net::SocksLevel::Socks5;
+        break;
+    default:
+        return socks;
     }
     socks.server = QString::fromLocal8Bit(socksServer);
     bool ok = false;
@@ -128,7 +131,8 @@ QList<QByteArray> FtpCore::housekeepingCommands() const
     QList<QByteArray> commands;
     // RFC 4217: PBSZ before PROT; PROT P makes every data connection TLS.
     if (tls.controlEncrypted)
-        commands << "PBSZ 0" << "PROT P";
+        commands << "PBSZ 0"
+                 << "PROT P";
     if (hasFeature("UTF8"))
         commands << "OPTS UTF8 ON";
     if (hasFeature("MLST")) {
@@ -218,8 +222,7 @@ void FtpCore::postRequestDone(TFtpRequest rq, int error)
 
 void FtpCore::abortAsync()
 {
-    const bool running = requestRunning && state != TFtpState::ftpStReady
-                         && state != TFtpState::ftpStNotConnected;
+    const bool running = requestRunning && state != TFtpState::ftpStReady && state != TFtpState::ftpStNotConnected;
     setState(TFtpState::ftpStAborting);
     dropConnections();
     connected = false;
@@ -259,8 +262,7 @@ void FtpCore::createControlSocket()
                      [this](int) { guarded([&] { controlDataAvailable(); }); });
     QObject::connect(control, &net::AsyncSocket::sessionClosed, q,
                      [this](int e) { guarded([&] { controlClosed(e); }); });
-    QObject::connect(control, &net::AsyncSocket::tlsReady, q,
-                     [this](int e) { guarded([&] { controlTlsReady(e); }); });
+    QObject::connect(control, &net::AsyncSocket::tlsReady, q, [this](int e) { guarded([&] { controlTlsReady(e); }); });
 }
 
 // Ends both connections at once, silently; what the operations hold (a
@@ -341,8 +343,7 @@ void FtpCore::processLine(const QByteArray& line)
         // What is kept of one reply is bounded, and so is its length: a
         // server that never ends its reply is broken, not slow.
         if (++replyLineCount > kMaxReplyLines) {
-            protocolViolation("500 Reply too long: more than " + QByteArray::number(kMaxReplyLines)
-                              + " lines");
+            protocolViolation("500 Reply too long: more than " + QByteArray::number(kMaxReplyLines) + " lines");
             return;
         }
         if (replyBytes + line.size() <= kMaxReplyBytes) {
@@ -451,8 +452,7 @@ void FtpCore::watchdogTick()
     }
     // A connect attempt has a limit of its own (one per address).
     auto connecting = [](net::AsyncSocket* s) {
-        return s
-               && (s->state() == net::SocketState::Connecting || s->state() == net::SocketState::SocksHandshake);
+        return s && (s->state() == net::SocketState::Connecting || s->state() == net::SocketState::SocksHandshake);
     };
     if (connecting(control) || connecting(data)) {
         touch();
@@ -467,8 +467,8 @@ void FtpCore::watchdogTick()
 // way, and a partial download stays on disk for a later resume.
 void FtpCore::timedOut()
 {
-    const QByteArray text = "Connection timed out after " + QByteArray::number(inactivityTimeout)
-                            + " seconds of inactivity";
+    const QByteArray text =
+        "Connection timed out after " + QByteArray::number(inactivityTimeout) + " seconds of inactivity";
     display("! " + text);
     lastResponse = text;
     statusCode = 421;

@@ -70,9 +70,9 @@ struct FtpCore {
 
     // ---- what this session learned about the server ------------------------
     QMap<QByteArray, QByteArray> features;  // name -> parameters
-    bool epsvRefused = false;   // fall back to PASV for the rest of the session
-    bool portRefused = false;   // PORT refused once: EPRT from now on
-    bool mlsdRefused = false;   // MLSD refused once: LIST from now on
+    bool epsvRefused = false;               // fall back to PASV for the rest of the session
+    bool portRefused = false;               // PORT refused once: EPRT from now on
+    bool mlsdRefused = false;               // MLSD refused once: LIST from now on
     FtpListingFormat listingFormat = FtpListingFormat::List;
     FtpTlsStatus tls;
     // The person is being asked about the certificate: nothing the server
@@ -81,9 +81,9 @@ struct FtpCore {
 
     // ---- the running request --------------------------------------------
     bool requestRunning = false;
-    bool inSequence = false;        // steps do not set the request type
-    bool commandSent = false;       // the request has sent or connected something
-    int requestResult = 0;          // result of the last step
+    bool inSequence = false;                         // steps do not set the request type
+    bool commandSent = false;                        // the request has sent or connected something
+    int requestResult = 0;                           // result of the last step
     std::vector<std::unique_ptr<FtpOperation>> ops;  // every operation of the request
     std::vector<std::unique_ptr<FtpOperation>> retired;
     FtpOperation* current = nullptr;      // the innermost running operation
@@ -125,8 +125,7 @@ struct FtpCore {
     void checkReady();
     // Sends one command for `op`; the final reply goes to op->onReply. With
     // acceptAny every reply counts as accepted and the operation judges it.
-    void sendCommand(FtpOperation* op, QByteArray cmd, TFtpRequest rq, QList<int> okCodes,
-                     bool acceptAny = false);
+    void sendCommand(FtpOperation* op, QByteArray cmd, TFtpRequest rq, QList<int> okCodes, bool acceptAny = false);
     void touch();  // activity: the inactivity timeout starts again
     net::SocksSettings socksSettings() const;
 

@@ -156,8 +156,8 @@ void DataConnectOp::dataConnected(int error)
 void DataConnectOp::failConnection(int error)
 {
     m_core.dropDataSockets();
-    fail(550, "Unable to establish data connection, error #" + QByteArray::number(error) + " ("
-                  + net::socketErrorText(error).toLocal8Bit() + ")");
+    fail(550, "Unable to establish data connection, error #" + QByteArray::number(error) + " (" +
+                  net::socketErrorText(error).toLocal8Bit() + ")");
 }
 
 // ---------------------------------------------------------------------------
@@ -165,8 +165,7 @@ void DataConnectOp::failConnection(int error)
 
 RestOp::RestOp(FtpCore& core, QByteArray localFile, bool offsetGiven)
     : FtpOperation(core), m_localFile(std::move(localFile)), m_offsetGiven(offsetGiven)
-{
-}
+{}
 
 void RestOp::start()
 {

@@ -66,8 +66,25 @@ protected:
 class CommandOp : public FtpOperation {
 public:
     enum class Kind {
-        User, Pass, Cwd, CDup, Pwd, TypeSet, Syst, Size, Mkd, Rmd, Dele, RenFrom, RenTo,
-        Quote, Quit, Feat, Options, Mdtm, SetTime
+        User,
+        Pass,
+        Cwd,
+        CDup,
+        Pwd,
+        TypeSet,
+        Syst,
+        Size,
+        Mkd,
+        Rmd,
+        Dele,
+        RenFrom,
+        RenTo,
+        Quote,
+        Quit,
+        Feat,
+        Options,
+        Mdtm,
+        SetTime
     };
     CommandOp(FtpCore& core, Kind kind, QByteArray argument = {});
     void start() override;
@@ -225,19 +242,19 @@ private:
     bool m_sendEof = false;
     bool m_aborted = false;
     bool m_refusedAtStart = false;
-    bool m_ascii = false;           // line ends converted (RETR/STOR/APPE in TYPE A)
+    bool m_ascii = false;  // line ends converted (RETR/STOR/APPE in TYPE A)
     NetworkToLocalText m_fromNet;
     LocalToNetworkText m_toNet;
     qint64 m_expectedSize = -1;
-    quint64 m_queued = 0;           // upload: bytes queued on the data connection
-    quint64 m_handed = 0;           // upload: of those, handed to the system at the close
+    quint64 m_queued = 0;             // upload: bytes queued on the data connection
+    quint64 m_handed = 0;             // upload: of those, handed to the system at the close
     net::RawStream* m_raw = nullptr;  // the direct path's connection
-    QByteArray m_buffer;            // the direct path's one download buffer
-    qint64 m_sendOffset = 0;        // the direct path's upload position in the file
-    qint64 m_sendPos = 0;           // TLS upload: m_buffer[m_sendPos, m_sendLen) is still to send
+    QByteArray m_buffer;              // the direct path's one download buffer
+    qint64 m_sendOffset = 0;          // the direct path's upload position in the file
+    qint64 m_sendPos = 0;             // TLS upload: m_buffer[m_sendPos, m_sendLen) is still to send
     qint64 m_sendLen = 0;
-    bool m_directStarted = false;   // the direct path is moving bytes
-    QByteArray m_failure;   // a local failure that ends the transfer
+    bool m_directStarted = false;  // the direct path is moving bytes
+    QByteArray m_failure;          // a local failure that ends the transfer
     int m_dataCloseError = 0;
     QByteArray m_displayBuf;
     QElapsedTimer m_timer;

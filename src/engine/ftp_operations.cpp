@@ -35,20 +35,11 @@ bool resolvePort(const QByteArray& service, quint16* port)
 // ---------------------------------------------------------------------------
 // FtpOperation
 
-void FtpOperation::onReply(bool ok)
-{
-    finish(ok ? 0 : m_core.statusCode);
-}
+void FtpOperation::onReply(bool ok) { finish(ok ? 0 : m_core.statusCode); }
 
-void FtpOperation::onChildDone(FtpOperation*, int result)
-{
-    finish(result);
-}
+void FtpOperation::onChildDone(FtpOperation*, int result) { finish(result); }
 
-void FtpOperation::onControlClosed(int result)
-{
-    finish(result);
-}
+void FtpOperation::onControlClosed(int result) { finish(result); }
 
 void FtpOperation::run(FtpOperation* child)
 {
@@ -106,8 +97,7 @@ void FtpOperation::refused(const QByteArray& message)
 
 CommandOp::CommandOp(FtpCore& core, Kind kind, QByteArray argument)
     : FtpOperation(core), m_kind(kind), m_argument(std::move(argument))
-{
-}
+{}
 
 void CommandOp::start()
 {
@@ -215,10 +205,7 @@ void CommandOp::onReply(bool ok)
     finish(ok ? 0 : code);
 }
 
-void CommandOp::onControlClosed(int result)
-{
-    finish(result);
-}
+void CommandOp::onControlClosed(int result) { finish(result); }
 
 // ---------------------------------------------------------------------------
 // Open
@@ -228,8 +215,8 @@ void OpenOp::start()
     FtpCore& c = m_core;
     if (c.connected)
         throw FtpRefusal{"FTP component already connected"};
-    if (c.state != TFtpState::ftpStReady && c.state != TFtpState::ftpStStepReady
-        && c.state != TFtpState::ftpStNotConnected)
+    if (c.state != TFtpState::ftpStReady && c.state != TFtpState::ftpStStepReady &&
+        c.state != TFtpState::ftpStNotConnected)
         throw FtpRefusal{"FTP component not ready"};
     if (!c.inSequence)
         c.requestType = TFtpRequest::ftpRqOpen;
@@ -355,11 +342,11 @@ bool SequenceOp::hasLineBreak() const
     FtpCore& c = m_core;
     auto broken = [](const QByteArray& s) { return s.contains('\r') || s.contains('\n'); };
     const quint32 usesHostFile = Size | Mkd | Rmd | Dele | RenFrom | Get | Put | Append;
-    return ((m_steps & User) && (broken(c.userName) || broken(c.hostName) || broken(c.port)))
-           || ((m_steps & Pass) && broken(c.passWord)) || ((m_steps & Cwd) && broken(m_args.hostDir))
-           || ((m_steps & usesHostFile) && broken(m_args.hostFile))
-           || ((m_steps & (Dir | Ls)) && broken(m_args.listOptions))
-           || ((m_steps & RenTo) && broken(m_args.renameTo)) || ((m_steps & Quote) && broken(m_args.quoteText));
+    return ((m_steps & User) && (broken(c.userName) || broken(c.hostName) || broken(c.port))) ||
+           ((m_steps & Pass) && broken(c.passWord)) || ((m_steps & Cwd) && broken(m_args.hostDir)) ||
+           ((m_steps & usesHostFile) && broken(m_args.hostFile)) ||
+           ((m_steps & (Dir | Ls)) && broken(m_args.listOptions)) || ((m_steps & RenTo) && broken(m_args.renameTo)) ||
+           ((m_steps & Quote) && broken(m_args.quoteText));
 }
 
 void SequenceOp::start()
@@ -367,8 +354,8 @@ void SequenceOp::start()
     FtpCore& c = m_core;
     if (c.connected && (m_steps & Open))
         throw FtpRefusal{"FTP component already connected"};
-    if (c.state != TFtpState::ftpStReady && c.state != TFtpState::ftpStStepReady
-        && !(c.state == TFtpState::ftpStNotConnected && (m_steps & Open)))
+    if (c.state != TFtpState::ftpStReady && c.state != TFtpState::ftpStStepReady &&
+        !(c.state == TFtpState::ftpStNotConnected && (m_steps & Open)))
         throw FtpRefusal{"FTP component not ready"};
     if (!c.connected && !(m_steps & Open))
         throw FtpRefusal{"FTP component not connected"};
@@ -478,18 +465,18 @@ void SequenceOp::advance()
         // the tail alone would replace the server's file.
         if (m_prev == Rest && !(c.statusCode == 350 && c.resumeAt >= 0))
             c.resumeAt = 0;
-        return runStep(Put, c.make<TransferOp>("STOR", TFtpRequest::ftpRqPut, m_args.hostFile, m_args.localFile,
-                                               false));
+        return runStep(Put,
+                       c.make<TransferOp>("STOR", TFtpRequest::ftpRqPut, m_args.hostFile, m_args.localFile, false));
     }
     if (take(Append))
-        return runStep(Append, c.make<TransferOp>("APPE", TFtpRequest::ftpRqAppend, m_args.hostFile,
-                                                  m_args.localFile, false));
+        return runStep(Append,
+                       c.make<TransferOp>("APPE", TFtpRequest::ftpRqAppend, m_args.hostFile, m_args.localFile, false));
     if (take(Dir))
-        return runStep(Dir, c.make<TransferOp>("LIST", TFtpRequest::ftpRqDir, m_args.listOptions,
-                                               m_args.localFile, m_args.displayFile));
+        return runStep(Dir, c.make<TransferOp>("LIST", TFtpRequest::ftpRqDir, m_args.listOptions, m_args.localFile,
+                                               m_args.displayFile));
     if (take(Ls))
-        return runStep(Ls, c.make<TransferOp>("NLST", TFtpRequest::ftpRqLs, m_args.listOptions,
-                                              m_args.localFile, m_args.displayFile));
+        return runStep(Ls, c.make<TransferOp>("NLST", TFtpRequest::ftpRqLs, m_args.listOptions, m_args.localFile,
+                                              m_args.displayFile));
     if (take(Syst))
         return runStep(Syst, c.make<CommandOp>(K::Syst));
     if (take(Mkd))

@@ -109,10 +109,7 @@ std::optional<qint64> leadingNumber(const QByteArray& text, int* endPos)
     return value;
 }
 
-qint64 sizeValue(const QByteArray& line)
-{
-    return leadingNumber(line.mid(skipCode(line))).value_or(-1);
-}
+qint64 sizeValue(const QByteArray& line) { return leadingNumber(line.mid(skipCode(line))).value_or(-1); }
 
 std::optional<quint16> pasvPort(const QByteArray& reply)
 {
@@ -140,9 +137,9 @@ std::optional<quint16> pasvPort(const QByteArray& reply)
 
 QByteArray portCommand(quint32 ipv4, quint16 port)
 {
-    return "PORT " + QByteArray::number((ipv4 >> 24) & 0xFF) + ',' + QByteArray::number((ipv4 >> 16) & 0xFF)
-           + ',' + QByteArray::number((ipv4 >> 8) & 0xFF) + ',' + QByteArray::number(ipv4 & 0xFF) + ','
-           + QByteArray::number(port >> 8) + ',' + QByteArray::number(port & 0xFF);
+    return "PORT " + QByteArray::number((ipv4 >> 24) & 0xFF) + ',' + QByteArray::number((ipv4 >> 16) & 0xFF) + ',' +
+           QByteArray::number((ipv4 >> 8) & 0xFF) + ',' + QByteArray::number(ipv4 & 0xFF) + ',' +
+           QByteArray::number(port >> 8) + ',' + QByteArray::number(port & 0xFF);
 }
 
 std::optional<quint16> epsvPort(const QByteArray& reply)
@@ -174,8 +171,8 @@ QByteArray eprtCommand(const QHostAddress& address, quint16 port)
     const bool v6 = address.protocol() == QAbstractSocket::IPv6Protocol;
     QHostAddress plain = address;
     plain.setScopeId(QString());  // "fe80::1%eth0" means nothing to the server
-    return "EPRT |" + QByteArray(v6 ? "2" : "1") + "|" + plain.toString().toLatin1() + "|"
-           + QByteArray::number(port) + "|";
+    return "EPRT |" + QByteArray(v6 ? "2" : "1") + "|" + plain.toString().toLatin1() + "|" + QByteArray::number(port) +
+           "|";
 }
 
 QMap<QByteArray, QByteArray> parseFeatures(const QList<QByteArray>& replyLines)

@@ -10,10 +10,7 @@
 
 namespace {
 
-bool hasLineBreak(const QByteArray& s)
-{
-    return s.contains('\r') || s.contains('\n');
-}
+bool hasLineBreak(const QByteArray& s) { return s.contains('\r') || s.contains('\n'); }
 
 // What every typed request checks before it starts anything.
 void checkStart(FtpCore& c, TFtpRequest rq, const QByteArray& argument)
@@ -162,8 +159,8 @@ void StoreOp::onChildDone(FtpOperation*, int result)
         m_response = c.lastResponse;
         m_status = c.statusCode;
         m_phase = Phase::SetTime;
-        return run(c.make<CommandOp>(CommandOp::Kind::SetTime,
-                                     cmd + ftpreply::timeValue(local) + " " + m_transfer.remote));
+        return run(
+            c.make<CommandOp>(CommandOp::Kind::SetTime, cmd + ftpreply::timeValue(local) + " " + m_transfer.remote));
     }
     case Phase::SetTime:
         // The file is on the server: a server that keeps its own time (or

@@ -9,10 +9,14 @@
 QString tlsModeName(FtpTlsMode mode)
 {
     switch (mode) {
-    case FtpTlsMode::Off: return QStringLiteral("off");
-    case FtpTlsMode::Auto: return QStringLiteral("auto");
-    case FtpTlsMode::Require: return QStringLiteral("require");
-    case FtpTlsMode::Implicit: return QStringLiteral("implicit");
+    case FtpTlsMode::Off:
+        return QStringLiteral("off");
+    case FtpTlsMode::Auto:
+        return QStringLiteral("auto");
+    case FtpTlsMode::Require:
+        return QStringLiteral("require");
+    case FtpTlsMode::Implicit:
+        return QStringLiteral("implicit");
     }
     return QStringLiteral("auto");
 }
@@ -28,20 +32,14 @@ bool parseTlsMode(const QString& name, FtpTlsMode* mode)
     return false;
 }
 
-FtpTlsMode tlsModeFromNumber(qint64 value)
-{
-    return value >= 0 && value <= 3 ? FtpTlsMode(value) : FtpTlsMode::Auto;
-}
+FtpTlsMode tlsModeFromNumber(qint64 value) { return value >= 0 && value <= 3 ? FtpTlsMode(value) : FtpTlsMode::Auto; }
 
 QString fingerprintText(const QByteArray& sha256)
 {
     return QStringLiteral("SHA256:") + QString::fromLatin1(sha256.toHex(':').toUpper());
 }
 
-QString FtpCertificate::fingerprint() const
-{
-    return fingerprintText(sha256);
-}
+QString FtpCertificate::fingerprint() const { return fingerprintText(sha256); }
 
 QByteArray parseFingerprint(const QString& text)
 {

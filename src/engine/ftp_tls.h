@@ -31,10 +31,10 @@ struct FtpCertificate {
     QString issuer;
     QDateTime validFrom;
     QDateTime validTo;
-    QString host;            // the name it was checked against
+    QString host;  // the name it was checked against
     quint16 port = 0;
-    QByteArray sha256;       // the digest of the certificate (32 bytes)
-    QStringList problems;    // why it is not trusted; empty: trusted by the system
+    QByteArray sha256;     // the digest of the certificate (32 bytes)
+    QStringList problems;  // why it is not trusted; empty: trusted by the system
     QByteArray der;
 
     // "SHA256:3A:7F:..." as people compare fingerprints.

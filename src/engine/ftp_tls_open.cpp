@@ -14,9 +14,12 @@ namespace {
 QString protocolName(QSsl::SslProtocol protocol)
 {
     switch (protocol) {
-    case QSsl::TlsV1_2: return QStringLiteral("TLS 1.2");
-    case QSsl::TlsV1_3: return QStringLiteral("TLS 1.3");
-    default: return QStringLiteral("TLS");
+    case QSsl::TlsV1_2:
+        return QStringLiteral("TLS 1.2");
+    case QSsl::TlsV1_3:
+        return QStringLiteral("TLS 1.3");
+    default:
+        return QStringLiteral("TLS");
     }
 }
 
@@ -75,14 +78,14 @@ void OpenOp::tlsReady(int error)
                          "TLS handshake failed" + (why.isEmpty() ? QByteArray() : ": " + why.toUtf8()));
     }
     const QSslConfiguration conf = c.control->tlsConfiguration();
-    c.tls.certificate = describeCertificate(conf.peerCertificate(), c.control->tlsErrors(),
-                                            QString::fromLocal8Bit(c.hostName), m_port);
+    c.tls.certificate =
+        describeCertificate(conf.peerCertificate(), c.control->tlsErrors(), QString::fromLocal8Bit(c.hostName), m_port);
     if (!certificateAccepted()) {
         if (finished)
             return;
-        return tlsFailed(net::ErrTlsCertificate, "The server's certificate was not accepted ("
-                                                     + c.tls.certificate.problems.join(QStringLiteral("; ")).toUtf8()
-                                                     + ")");
+        return tlsFailed(net::ErrTlsCertificate, "The server's certificate was not accepted (" +
+                                                     c.tls.certificate.problems.join(QStringLiteral("; ")).toUtf8() +
+                                                     ")");
     }
     if (finished)
         return;

@@ -105,13 +105,8 @@ void FtpCore::closeDataSocket()
 
 TransferOp::TransferOp(FtpCore& core, QByteArray word, TFtpRequest rq, QByteArray argument, QByteArray localFile,
                        bool displayFile)
-    : FtpOperation(core),
-      m_word(std::move(word)),
-      m_rq(rq),
-      m_argument(std::move(argument)),
-      m_localName(std::move(localFile)),
-      m_displayFile(displayFile),
-      m_sending(m_word == "STOR" || m_word == "APPE")
+    : FtpOperation(core), m_word(std::move(word)), m_rq(rq), m_argument(std::move(argument)),
+      m_localName(std::move(localFile)), m_displayFile(displayFile), m_sending(m_word == "STOR" || m_word == "APPE")
 {
     if (m_sending)
         m_displayFile = false;
@@ -244,8 +239,8 @@ void TransferOp::start()
     }
     if (!c.data && !c.listener) {
         c.dropDataSockets();
-        return fail(550, "Unable to establish data connection, error #" + QByteArray::number(net::ErrNotConnected)
-                             + " (" + net::socketErrorText(net::ErrNotConnected).toLocal8Bit() + ")");
+        return fail(550, "Unable to establish data connection, error #" + QByteArray::number(net::ErrNotConnected) +
+                             " (" + net::socketErrorText(net::ErrNotConnected).toLocal8Bit() + ")");
     }
     if (!openLocalFile()) {
         const QByteArray why = ": " + m_openError.toLocal8Bit();
@@ -379,20 +374,20 @@ void TransferOp::checkFinished()
         // The server closed before it had the whole file, whatever its
         // reply says.
         const qint64 total = m_localFile ? m_localFile->size() - qMax<qint64>(0, c.resumeAt) : qint64(m_queued);
-        c.lastResponse = "426 Transfer incomplete: " + QByteArray::number(m_handed) + " of "
-                         + QByteArray::number(total) + " bytes";
+        c.lastResponse =
+            "426 Transfer incomplete: " + QByteArray::number(m_handed) + " of " + QByteArray::number(total) + " bytes";
         c.statusCode = 426;
         result = 426;
         c.recordError();
     } else if (m_dataCloseError != 0) {
         // Never a failure with "226 Transfer complete" as its reason.
-        c.lastResponse = "426 Data connection lost: " + net::socketErrorText(m_dataCloseError).toLocal8Bit()
-                         + " (error #" + QByteArray::number(m_dataCloseError) + ")";
+        c.lastResponse = "426 Data connection lost: " + net::socketErrorText(m_dataCloseError).toLocal8Bit() +
+                         " (error #" + QByteArray::number(m_dataCloseError) + ")";
         c.statusCode = 426;
         c.recordError();
     } else if (!m_sending && !m_ascii && m_word == "RETR" && m_expectedSize >= 0 && have < m_expectedSize) {
-        c.lastResponse = "426 Transfer incomplete: " + QByteArray::number(have) + " of "
-                         + QByteArray::number(m_expectedSize) + " bytes";
+        c.lastResponse = "426 Transfer incomplete: " + QByteArray::number(have) + " of " +
+                         QByteArray::number(m_expectedSize) + " bytes";
         c.statusCode = 426;
         result = 426;
         c.recordError();
@@ -400,9 +395,9 @@ void TransferOp::checkFinished()
     if (result == 0) {
         const qint64 ms = qMax<qint64>(1, m_timer.elapsed());
         const qint64 rate = c.byteCount * 1000 / ms;
-        c.display("! " + QByteArray::number(c.byteCount) + " bytes received/sent in "
-                  + QByteArray::number(double(ms) / 1000.0, 'f', 3) + " seconds (" + QByteArray::number(rate)
-                  + " Bytes/sec)");
+        c.display("! " + QByteArray::number(c.byteCount) + " bytes received/sent in " +
+                  QByteArray::number(double(ms) / 1000.0, 'f', 3) + " seconds (" + QByteArray::number(rate) +
+                  " Bytes/sec)");
     }
     endTransfer(result);
 }
@@ -551,8 +546,8 @@ void TransferOp::dataSent()
 void TransferOp::sendNextBlock()
 {
     FtpCore& c = m_core;
-    if (!c.data || !m_localFile || m_sendEof || !m_firstReplyOk || !m_running
-        || c.data->state() != net::SocketState::Connected || c.data->tlsPending())
+    if (!c.data || !m_localFile || m_sendEof || !m_firstReplyOk || !m_running ||
+        c.data->state() != net::SocketState::Connected || c.data->tlsPending())
         return;
     while (c.data->bufferedSendBytes() < kSendBufferHigh) {
         const QByteArray block = m_localFile->read(kSendChunk);

@@ -132,8 +132,7 @@ void TransferOp::directReadable()
         // the upload, after ours it is only the close.
         char scrap[4096];
         qint64 n;
-        while ((n = m_raw->read(scrap, sizeof scrap)) > 0) {
-        }
+        while ((n = m_raw->read(scrap, sizeof scrap)) > 0) {}
         if (n < 0 && m_sendEof)
             dropDirect(false);
         else if (n < 0)

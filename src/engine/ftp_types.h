@@ -14,7 +14,7 @@ enum class TFtpState {
     ftpStDnsLookup = 3,
     ftpStConnected = 4,  // banner accepted
     ftpStAborting = 5,
-    ftpStReserved = 6,   // never entered
+    ftpStReserved = 6,  // never entered
     ftpStWaitingBanner = 7,
     ftpStWaitingReply = 8,
 };
@@ -105,8 +105,5 @@ enum class TFtpConnectionType {
 // raises this unless the OnError hook is set.
 class FtpException : public std::runtime_error {
 public:
-    explicit FtpException(const QByteArray& message)
-        : std::runtime_error(message.toStdString())
-    {
-    }
+    explicit FtpException(const QByteArray& message) : std::runtime_error(message.toStdString()) {}
 };

@@ -12,7 +12,11 @@
 void NoKeyring::refuse(QObject* context, Done done)
 {
     QMetaObject::invokeMethod(
-        context, [done = std::move(done)] { done({KeyringCode::Unavailable, {}, Reason}); }, Qt::QueuedConnection);
+        context,
+        [done = std::move(done)] {
+            done({KeyringCode::Unavailable, {}, Reason});
+        },
+        Qt::QueuedConnection);
 }
 
 #if GLIMMER_HAVE_QTKEYCHAIN
@@ -84,18 +88,12 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<PasswordKeyring> createDesktopKeyring()
-{
-    return std::make_unique<SecretServiceKeyring>();
-}
+std::unique_ptr<PasswordKeyring> createDesktopKeyring() { return std::make_unique<SecretServiceKeyring>(); }
 
 #else
 
-std::unique_ptr<PasswordKeyring> createDesktopKeyring()
-{
-    return std::make_unique<NoKeyring>();
-}
+std::unique_ptr<PasswordKeyring> createDesktopKeyring() { return std::make_unique<NoKeyring>(); }
 
 #endif

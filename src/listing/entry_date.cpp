@@ -9,12 +9,12 @@ namespace {
 constexpr qint64 kEpochJulianDay = 2415019;
 constexpr double kMsecsPerDay = 86400000.0;
 
-double fromDateAndTime(const QDate &date, const QTime &time)
+double fromDateAndTime(const QDate& date, const QTime& time)
 {
     return double(date.toJulianDay() - kEpochJulianDay) + time.msecsSinceStartOfDay() / kMsecsPerDay;
 }
 
-} // namespace
+}  // namespace
 
 double entryDateFromParts(int year, int month, int day, int hour, int minute, int second)
 {
@@ -25,7 +25,7 @@ double entryDateFromParts(int year, int month, int day, int hour, int minute, in
     return fromDateAndTime(date, time);
 }
 
-double entryDateFromDateTime(const QDateTime &dateTime)
+double entryDateFromDateTime(const QDateTime& dateTime)
 {
     if (!dateTime.isValid())
         return std::numeric_limits<double>::quiet_NaN();
@@ -39,7 +39,7 @@ QDateTime entryDateToDateTime(double days)
     const double whole = std::floor(days);
     qint64 msecs = std::llround((days - whole) * kMsecsPerDay);
     qint64 julian = qint64(whole) + kEpochJulianDay;
-    if (msecs >= qint64(kMsecsPerDay)) { // rounding up to the next midnight
+    if (msecs >= qint64(kMsecsPerDay)) {  // rounding up to the next midnight
         msecs = 0;
         ++julian;
     }

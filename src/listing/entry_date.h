@@ -12,7 +12,7 @@
 double entryDateFromParts(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
 // The wall clock of a QDateTime (in whatever zone it is given) as days.
-double entryDateFromDateTime(const QDateTime &dateTime);
+double entryDateFromDateTime(const QDateTime& dateTime);
 
 // Days back to a local QDateTime with the same wall clock (to the millisecond).
 QDateTime entryDateToDateTime(double days);

@@ -10,7 +10,7 @@ constexpr size_t kPrefetchAhead = 16;
 
 // Plain code-unit order, as QString's operator<, but inlined into the hot
 // loops of big listings.
-int ordinalCompare(const QChar *a, qsizetype aSize, const QChar *b, qsizetype bSize)
+int ordinalCompare(const QChar* a, qsizetype aSize, const QChar* b, qsizetype bSize)
 {
     const qsizetype n = qMin(aSize, bSize);
     for (qsizetype i = 0; i < n; ++i) {
@@ -22,7 +22,7 @@ int ordinalCompare(const QChar *a, qsizetype aSize, const QChar *b, qsizetype bS
     return aSize == bSize ? 0 : (aSize < bSize ? -1 : 1);
 }
 
-bool nameLess(const FolderEntry &a, const FolderEntry &b)
+bool nameLess(const FolderEntry& a, const FolderEntry& b)
 {
     return ordinalCompare(a.name.constData(), a.name.size(), b.name.constData(), b.name.size()) < 0;
 }
@@ -35,11 +35,11 @@ constexpr qsizetype kPacked = 12;
 // packed into integers (names hold no NUL, so the zero padding of a short
 // name sorts it before its longer relatives) and where its characters are:
 // most comparisons then never reach the names themselves.
-void sortByName(FolderEntries &entries)
+void sortByName(FolderEntries& entries)
 {
     struct Item {
         quint64 prefix[3];
-        const QChar *chars;
+        const QChar* chars;
         quint32 size;
         quint32 index;
     };
@@ -48,7 +48,7 @@ void sortByName(FolderEntries &entries)
     for (qsizetype i = 0; i < entries.size(); ++i) {
         if (i + qsizetype(kPrefetchAhead) < entries.size())
             prefetch(entries.at(i + qsizetype(kPrefetchAhead)).name.constData());
-        const QString &name = entries.at(i).name;
+        const QString& name = entries.at(i).name;
         Item item{{0, 0, 0}, name.constData(), quint32(name.size()), quint32(i)};
         for (qsizetype c = 0; c < kPacked; ++c)
             item.prefix[c / 4] = item.prefix[c / 4] << 16 | (c < name.size() ? name[c].unicode() : 0u);
@@ -57,10 +57,10 @@ void sortByName(FolderEntries &entries)
     // First by the packed prefixes alone (integers only), then each run of
     // names that share their first twelve code units by the rest: the names
     // themselves are only read inside such runs.
-    const auto samePrefix = [](const Item &a, const Item &b) {
+    const auto samePrefix = [](const Item& a, const Item& b) {
         return a.prefix[0] == b.prefix[0] && a.prefix[1] == b.prefix[1] && a.prefix[2] == b.prefix[2];
     };
-    std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
+    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
         for (int w = 0; w < 3; ++w) {
             if (a.prefix[w] != b.prefix[w])
                 return a.prefix[w] < b.prefix[w];
@@ -72,7 +72,7 @@ void sortByName(FolderEntries &entries)
         while (end != items.end() && samePrefix(*run, *end))
             ++end;
         if (end - run > 1) {
-            std::sort(run, end, [](const Item &a, const Item &b) {
+            std::sort(run, end, [](const Item& a, const Item& b) {
                 const qsizetype skipA = qMin<qsizetype>(a.size, kPacked);
                 const qsizetype skipB = qMin<qsizetype>(b.size, kPacked);
                 const int c = ordinalCompare(a.chars + skipA, a.size - skipA, b.chars + skipB, b.size - skipB);
@@ -83,7 +83,7 @@ void sortByName(FolderEntries &entries)
     }
     FolderEntries sorted;
     sorted.reserve(entries.size());
-    FolderEntry *data = entries.data();
+    FolderEntry* data = entries.data();
     for (size_t i = 0; i < items.size(); ++i) {
         if (i + kPrefetchAhead < items.size())
             prefetch(&data[items[i + kPrefetchAhead].index]);
@@ -115,44 +115,44 @@ void forEachLine(QByteArrayView text, Take take)
     }
 }
 
-} // namespace
+}  // namespace
 
-const FolderEntry *tFolderObject::find(QStringView name) const
+const FolderEntry* tFolderObject::find(QStringView name) const
 {
     const auto it = std::lower_bound(entries.cbegin(), entries.cend(), name,
-                                     [](const FolderEntry &e, QStringView n) { return QStringView(e.name) < n; });
+                                     [](const FolderEntry& e, QStringView n) { return QStringView(e.name) < n; });
     if (it == entries.cend() || it->name != name)
         return nullptr;
     return &*it;
 }
 
-QString RemoteFolderCache::folderKey(const QString &path)
+QString RemoteFolderCache::folderKey(const QString& path)
 {
     if (path.endsWith(QLatin1Char('/')))
         return path;
     return path + QLatin1Char('/');
 }
 
-tFolderObject *RemoteFolderCache::find(const QString &path)
+tFolderObject* RemoteFolderCache::find(const QString& path)
 {
     const auto it = m_folders.find(folderKey(path));
     return it == m_folders.end() ? nullptr : &it->second;
 }
 
-const tFolderObject *RemoteFolderCache::find(const QString &path) const
+const tFolderObject* RemoteFolderCache::find(const QString& path) const
 {
     const auto it = m_folders.find(folderKey(path));
     return it == m_folders.end() ? nullptr : &it->second;
 }
 
-tFolderObject &RemoteFolderCache::store(const QString &path, tFolderObject folder)
+tFolderObject& RemoteFolderCache::store(const QString& path, tFolderObject folder)
 {
-    tFolderObject &slot = m_folders[folderKey(path)];
+    tFolderObject& slot = m_folders[folderKey(path)];
     slot = std::move(folder);
     return slot;
 }
 
-QStringList RemoteFolderCache::pathsUnder(const QString &path) const
+QStringList RemoteFolderCache::pathsUnder(const QString& path) const
 {
     // Paths that begin with the same text are neighbours in a sorted map.
     const QString key = folderKey(path);
@@ -162,7 +162,7 @@ QStringList RemoteFolderCache::pathsUnder(const QString &path) const
     return paths;
 }
 
-QStringList RemoteFolderCache::forgetTree(const QString &path)
+QStringList RemoteFolderCache::forgetTree(const QString& path)
 {
     const QString key = folderKey(path);
     const auto first = m_folders.lower_bound(key);
@@ -178,7 +178,7 @@ QStringList RemoteFolderCache::forgetTree(const QString &path)
     return removed;
 }
 
-tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const ListingNow &now, RemoteNames *names)
+tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const ListingNow& now, RemoteNames* names)
 {
     tFolderObject folder;
     folder.entries.reserve(std::count(text.begin(), text.end(), '\n'));
@@ -186,10 +186,10 @@ tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const
     forEachLine(text, [&](QByteArrayView line) {
         if (!ParseListLine(line, listingStyle, parsed, now, names))
             return;
-        const QString &name = parsed.name;
+        const QString& name = parsed.name;
         if (name.size() <= 2 && name.startsWith(QLatin1Char('.')) && (name.size() == 1 || name[1] == u'.'))
-            return; // "." and ".."
-        FolderEntry &row = folder.entries.emplaceBack();
+            return;  // "." and ".."
+        FolderEntry& row = folder.entries.emplaceBack();
         row.name = std::move(parsed.name);
         row.entry.kind = parsed.isFolder ? kEntryFolder : kEntryFile;
         row.entry.size = parsed.size;
@@ -199,30 +199,27 @@ tFolderObject ParseRemoteListing(QByteArrayView text, quint8 listingStyle, const
         row.entry.exactTime = parsed.exactTime;
     });
     // ls output usually comes sorted already; then there is nothing to do.
-    FolderEntries &entries = folder.entries;
+    FolderEntries& entries = folder.entries;
     if (!std::is_sorted(entries.begin(), entries.end(), nameLess))
         sortByName(entries);
     // A name listed twice keeps its first line.
-    const auto sameName = [](const FolderEntry &a, const FolderEntry &b) { return a.name == b.name; };
+    const auto sameName = [](const FolderEntry& a, const FolderEntry& b) { return a.name == b.name; };
     entries.erase(std::unique(entries.begin(), entries.end(), sameName), entries.end());
     if (entries.capacity() - entries.size() > entries.size() / 8)
         entries.squeeze();
     return folder;
 }
 
-tFolderObject &StoreRemoteListing(RemoteFolderCache &cache, const QString &path, QByteArrayView text,
-                                  quint8 listingStyle, const ListingNow &now, RemoteNames *names)
+tFolderObject& StoreRemoteListing(RemoteFolderCache& cache, const QString& path, QByteArrayView text,
+                                  quint8 listingStyle, const ListingNow& now, RemoteNames* names)
 {
     return cache.store(path, ParseRemoteListing(text, listingStyle, now, names));
 }
 
-void MarkFolderStale(RemoteFolderCache &cache, const QString &path)
+void MarkFolderStale(RemoteFolderCache& cache, const QString& path)
 {
-    if (tFolderObject *folder = cache.find(path))
+    if (tFolderObject* folder = cache.find(path))
         folder->stale = true;
 }
 
-QStringList ForgetRemoteFolderTree(RemoteFolderCache &cache, const QString &path)
-{
-    return cache.forgetTree(path);
-}
+QStringList ForgetRemoteFolderTree(RemoteFolderCache& cache, const QString& path) { return cache.forgetTree(path); }

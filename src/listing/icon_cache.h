@@ -11,20 +11,18 @@
 
 using tImageListIndex = int;
 
-class IconSource
-{
+class IconSource {
 public:
     virtual ~IconSource() = default;
     // The small icon of files with this extension ("txt", "" for none).
-    virtual tImageListIndex fileIconIndex(const QString &extension) = 0;
+    virtual tImageListIndex fileIconIndex(const QString& extension) = 0;
     // The small icon of a closed folder.
     virtual tImageListIndex folderIconIndex() = 0;
 };
 
-class IconCache
-{
+class IconCache {
 public:
-    explicit IconCache(IconSource &source) : m_source(source) {}
+    explicit IconCache(IconSource& source) : m_source(source) {}
 
     // The key is the text after the name's last "."; a miss asks the source
     // once, a hit never does.
@@ -35,7 +33,7 @@ public:
     void clear();
 
 private:
-    IconSource &m_source;
+    IconSource& m_source;
     QHash<QString, tImageListIndex> m_byExtension;
     tImageListIndex m_folder = -1;
     bool m_folderKnown = false;

@@ -24,9 +24,9 @@ struct Words {
     QByteArrayView word(QByteArrayView line, int i) const { return line.sliced(begin[i], end[i] - begin[i]); }
 };
 
-void splitWords(QByteArrayView line, Words &words)
+void splitWords(QByteArrayView line, Words& words)
 {
-    const char *p = line.data();
+    const char* p = line.data();
     const qsizetype n = line.size();
     qsizetype i = 0;
     while (i < n) {
@@ -48,7 +48,7 @@ void splitWords(QByteArrayView line, Words &words)
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Non-negative decimal number of at most maxDigits digits, nothing else.
-bool readNumber(QByteArrayView text, int maxDigits, qint64 &value)
+bool readNumber(QByteArrayView text, int maxDigits, qint64& value)
 {
     if (text.isEmpty() || text.size() > maxDigits)
         return false;
@@ -62,7 +62,7 @@ bool readNumber(QByteArrayView text, int maxDigits, qint64 &value)
     return true;
 }
 
-bool readInt(QByteArrayView text, int maxDigits, int &value)
+bool readInt(QByteArrayView text, int maxDigits, int& value)
 {
     qint64 v = 0;
     if (!readNumber(text, maxDigits, v))
@@ -107,7 +107,7 @@ qint32 permissionNumber(QByteArrayView word)
 }
 
 // "10:00", "9:05", "10:00:59".
-bool readClock(QByteArrayView text, int &hour, int &minute, int &second)
+bool readClock(QByteArrayView text, int& hour, int& minute, int& second)
 {
     const qsizetype colon = text.indexOf(':');
     if (colon < 1)
@@ -124,9 +124,9 @@ bool readClock(QByteArrayView text, int &hour, int &minute, int &second)
 }
 
 // DOS time: "10:00AM", "12:30PM", or a 24-hour "22:15".
-bool readDosClock(QByteArrayView text, int &hour, int &minute)
+bool readDosClock(QByteArrayView text, int& hour, int& minute)
 {
-    int half = 0; // 0 none, 1 AM, 2 PM
+    int half = 0;  // 0 none, 1 AM, 2 PM
     if (text.size() > 2) {
         const char a = char(text[text.size() - 2] | 0x20);
         const char m = char(text[text.size() - 1] | 0x20);
@@ -148,10 +148,7 @@ bool readDosClock(QByteArrayView text, int &hour, int &minute)
 
 // A server cannot honestly list an empty name or one with "/" or NUL in it,
 // and a "/" would later make a path that leaves the folder it belongs to.
-bool acceptableName(QByteArrayView name)
-{
-    return !name.isEmpty() && name.indexOf('/') < 0 && name.indexOf('\0') < 0;
-}
+bool acceptableName(QByteArrayView name) { return !name.isEmpty() && name.indexOf('/') < 0 && name.indexOf('\0') < 0; }
 
 // Month word position for a layout given by the caller.
 int monthWordOfLayout(quint8 layout)
@@ -160,7 +157,7 @@ int monthWordOfLayout(quint8 layout)
     return kMonthWord[layout];
 }
 
-quint8 detectLayout(QByteArrayView line, const Words &words)
+quint8 detectLayout(QByteArrayView line, const Words& words)
 {
     const QByteArrayView first = words.word(line, 0);
     if (words.count >= 6 && isPermissionWord(first)) {
@@ -183,13 +180,13 @@ quint8 detectLayout(QByteArrayView line, const Words &words)
     return 0;
 }
 
-QString decodedName(QByteArrayView raw, RemoteNames *names)
+QString decodedName(QByteArrayView raw, RemoteNames* names)
 {
     return names ? names->decode(raw) : decodeRemoteName(raw);
 }
 
-bool parseUnix(QByteArrayView line, const Words &words, quint8 layout, const ListingNow &now, tFTP_ListEntry &entry,
-               RemoteNames *names)
+bool parseUnix(QByteArrayView line, const Words& words, quint8 layout, const ListingNow& now, tFTP_ListEntry& entry,
+               RemoteNames* names)
 {
     const int month = monthWordOfLayout(layout);
     const bool dayAfterMonth = layout % 2 == 1;
@@ -254,16 +251,15 @@ bool parseUnix(QByteArrayView line, const Words &words, quint8 layout, const Lis
     return true;
 }
 
-bool parseDos(QByteArrayView line, const Words &words, const ListingNow &now, tFTP_ListEntry &entry,
-              RemoteNames *names)
+bool parseDos(QByteArrayView line, const Words& words, const ListingNow& now, tFTP_ListEntry& entry, RemoteNames* names)
 {
     if (words.count < 3)
         return false;
     const QByteArrayView stamp = words.word(line, 0);
     int month = 0, day = 0, year2 = 0, hour = 0, minute = 0;
-    if (stamp.size() != 8 || stamp[2] != '-' || stamp[5] != '-' || !readInt(stamp.sliced(0, 2), 2, month)
-        || !readInt(stamp.sliced(3, 2), 2, day) || !readInt(stamp.sliced(6, 2), 2, year2)
-        || !readDosClock(words.word(line, 1), hour, minute))
+    if (stamp.size() != 8 || stamp[2] != '-' || stamp[5] != '-' || !readInt(stamp.sliced(0, 2), 2, month) ||
+        !readInt(stamp.sliced(3, 2), 2, day) || !readInt(stamp.sliced(6, 2), 2, year2) ||
+        !readDosClock(words.word(line, 1), hour, minute))
         return false;
 
     const QByteArrayView sizeOrDir = words.word(line, 2);
@@ -292,14 +288,13 @@ bool parseDos(QByteArrayView line, const Words &words, const ListingNow &now, tF
 }
 
 // "YYYYMMDDHHMMSS" with optional ".sss", UTC (RFC 3659 time-val).
-bool readTimeVal(QByteArrayView text, QDateTime &time)
+bool readTimeVal(QByteArrayView text, QDateTime& time)
 {
     if (text.size() < 14)
         return false;
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    if (!readInt(text.sliced(0, 4), 4, y) || !readInt(text.sliced(4, 2), 2, mo) || !readInt(text.sliced(6, 2), 2, d)
-        || !readInt(text.sliced(8, 2), 2, h) || !readInt(text.sliced(10, 2), 2, mi)
-        || !readInt(text.sliced(12, 2), 2, s))
+    if (!readInt(text.sliced(0, 4), 4, y) || !readInt(text.sliced(4, 2), 2, mo) || !readInt(text.sliced(6, 2), 2, d) ||
+        !readInt(text.sliced(8, 2), 2, h) || !readInt(text.sliced(10, 2), 2, mi) || !readInt(text.sliced(12, 2), 2, s))
         return false;
     if (text.size() > 14) {
         qint64 fraction = 0;
@@ -307,14 +302,14 @@ bool readTimeVal(QByteArrayView text, QDateTime &time)
             return false;
     }
     const QDate date(y, mo, d);
-    const QTime clock(h, mi, qMin(s, 59)); // a leap second is the second before
+    const QTime clock(h, mi, qMin(s, 59));  // a leap second is the second before
     if (!date.isValid() || !clock.isValid())
         return false;
     time = QDateTime(date, clock, Qt::UTC);
     return true;
 }
 
-bool equalsLower(QByteArrayView a, const char *lower)
+bool equalsLower(QByteArrayView a, const char* lower)
 {
     const qsizetype n = qsizetype(std::strlen(lower));
     if (a.size() != n)
@@ -325,7 +320,7 @@ bool equalsLower(QByteArrayView a, const char *lower)
     return true;
 }
 
-bool startsWithLower(QByteArrayView a, const char *lower)
+bool startsWithLower(QByteArrayView a, const char* lower)
 {
     const qsizetype n = qsizetype(std::strlen(lower));
     return a.size() >= n && equalsLower(a.first(n), lower);
@@ -333,7 +328,7 @@ bool startsWithLower(QByteArrayView a, const char *lower)
 
 // "fact=value;fact=value; name": the facts, then one blank, then the name
 // (which may hold blanks and semicolons of its own).
-bool parseMlsd(QByteArrayView line, tFTP_ListEntry &entry, RemoteNames *names)
+bool parseMlsd(QByteArrayView line, tFTP_ListEntry& entry, RemoteNames* names)
 {
     const qsizetype blank = line.indexOf(' ');
     if (blank < 0)
@@ -367,7 +362,7 @@ bool parseMlsd(QByteArrayView line, tFTP_ListEntry &entry, RemoteNames *names)
                 entry.isFolder = true;
                 entry.isLink = true;
             } else if (!equalsLower(value, "file")) {
-                return false; // a device or another kind nothing can be done with
+                return false;  // a device or another kind nothing can be done with
             }
         } else if (equalsLower(key, "size") || equalsLower(key, "sizd")) {
             haveSize = readNumber(value, 18, entry.size) || haveSize;
@@ -402,9 +397,9 @@ bool parseMlsd(QByteArrayView line, tFTP_ListEntry &entry, RemoteNames *names)
     return true;
 }
 
-} // namespace
+}  // namespace
 
-ListingNow ListingNow::at(const QDateTime &localNow)
+ListingNow ListingNow::at(const QDateTime& localNow)
 {
     ListingNow now;
     now.days = entryDateFromDateTime(localNow);
@@ -412,13 +407,9 @@ ListingNow ListingNow::at(const QDateTime &localNow)
     return now;
 }
 
-ListingNow ListingNow::current()
-{
-    return at(QDateTime::currentDateTime());
-}
+ListingNow ListingNow::current() { return at(QDateTime::currentDateTime()); }
 
-bool ParseListLine(QByteArrayView line, quint8 layout, tFTP_ListEntry &entry, const ListingNow &now,
-                   RemoteNames *names)
+bool ParseListLine(QByteArrayView line, quint8 layout, tFTP_ListEntry& entry, const ListingNow& now, RemoteNames* names)
 {
     entry.name.clear();
     entry.valid = false;

@@ -24,15 +24,15 @@ class RemoteNames;
 struct tFTP_ListEntry {
     QString name;
     bool valid = false;
-    bool isFolder = false;  // folders and symbolic links
-    bool isLink = false;    // a symbolic link (shown as a folder, never walked into)
-    qint64 size = 0;        // -1 for a DOS folder
-    double date = 0.0;      // days, see entry_date.h
-    qint32 attributes = -1; // permission number read as decimal (rw-r--r-- = 644); -1 unknown
-    quint8 layout = 0;      // the layout the line was read with
+    bool isFolder = false;   // folders and symbolic links
+    bool isLink = false;     // a symbolic link (shown as a folder, never walked into)
+    qint64 size = 0;         // -1 for a DOS folder
+    double date = 0.0;       // days, see entry_date.h
+    qint32 attributes = -1;  // permission number read as decimal (rw-r--r-- = 644); -1 unknown
+    quint8 layout = 0;       // the layout the line was read with
     // MLSD: seconds since 1970 UTC; otherwise the minimum of qint64.
     qint64 exactTime = std::numeric_limits<qint64>::min();
-    bool skip = false;      // MLSD's entries for the folder itself and its parent
+    bool skip = false;  // MLSD's entries for the folder itself and its parent
 };
 
 inline constexpr quint8 kLayoutDetect = 0;
@@ -42,10 +42,10 @@ inline constexpr quint8 kLayoutMlsd = 8;
 // The moment the date rules compare with: a listing shows the time of day
 // instead of the year for recent files, and DOS listings give two-digit years.
 struct ListingNow {
-    double days = 0.0; // wall clock, days as in entry_date.h
+    double days = 0.0;  // wall clock, days as in entry_date.h
     int year = 0;
 
-    static ListingNow at(const QDateTime &localNow);
+    static ListingNow at(const QDateTime& localNow);
     static ListingNow current();
 };
 
@@ -53,5 +53,5 @@ struct ListingNow {
 // detect it. Returns entry.valid. A line that is not a listing entry ("total
 // 12", a blank line, garbage) is simply not valid. Names are decoded by
 // `names` when given (which then remembers bytes that are not UTF-8).
-bool ParseListLine(QByteArrayView line, quint8 layout, tFTP_ListEntry &entry, const ListingNow &now,
-                   RemoteNames *names = nullptr);
+bool ParseListLine(QByteArrayView line, quint8 layout, tFTP_ListEntry& entry, const ListingNow& now,
+                   RemoteNames* names = nullptr);

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #endif
 
-double LocalModificationDate(const QFileInfo &info)
+double LocalModificationDate(const QFileInfo& info)
 {
     QDateTime when = info.lastModified();
 #ifdef Q_OS_UNIX
@@ -29,18 +29,18 @@ double LocalModificationDate(const QFileInfo &info)
     return std::isnan(date) ? 0.0 : date;
 }
 
-std::optional<FolderEntries> ListLocalFolder(const QString &folder)
+std::optional<FolderEntries> ListLocalFolder(const QString& folder)
 {
     QDir dir(folder);
     if (!dir.exists() || !dir.isReadable())
         return std::nullopt;
     // QDir::System brings broken symbolic links, sockets and devices, which
     // the file system lists like any other entry.
-    const QFileInfoList infos = dir.entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    const QFileInfoList infos =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     FolderEntries rows;
     rows.reserve(infos.size());
-    for (const QFileInfo &info : infos) {
+    for (const QFileInfo& info : infos) {
         FolderEntry row;
         row.name = info.fileName();
         if (info.isDir()) {

@@ -15,9 +15,9 @@
 // size; dates are the modification times in the local wall clock; attributes
 // are -1 (the local pane does not show them). Hidden and system entries are
 // listed too. nullopt when the folder cannot be read.
-std::optional<FolderEntries> ListLocalFolder(const QString &folder);
+std::optional<FolderEntries> ListLocalFolder(const QString& folder);
 
 // A local file's modification time as an entry date (local wall clock), the
 // very first second of 1970 included; 0 when there is none to follow (a
 // broken link), which keeps the date order total.
-double LocalModificationDate(const QFileInfo &info);
+double LocalModificationDate(const QFileInfo& info);

@@ -7,10 +7,7 @@
 
 namespace {
 
-int sign(int v)
-{
-    return (v > 0) - (v < 0);
-}
+int sign(int v) { return (v > 0) - (v < 0); }
 
 template <typename T>
 int threeWay(T a, T b)
@@ -20,15 +17,12 @@ int threeWay(T a, T b)
 
 constexpr qsizetype kPrefetchAhead = 16;
 
-char16_t foldAscii(char16_t c)
-{
-    return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
-}
+char16_t foldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
 
 // The one comparison of two rows, with the name and extension orders given
 // as callables so that the sort can answer most of them from precomputed keys.
 template <typename Names, typename Extensions>
-int compareRows(const tEntry &a, const tEntry &b, int key, Names names, Extensions extensions)
+int compareRows(const tEntry& a, const tEntry& b, int key, Names names, Extensions extensions)
 {
     const bool aFolder = a.isFolder();
     if (aFolder != b.isFolder())
@@ -71,7 +65,7 @@ struct FoldedPrefix {
     quint64 folded[2] = {0, 0};
     quint64 raw[2] = {0, 0};
     bool usable = false;
-    bool complete = false; // the whole text is in the prefix
+    bool complete = false;  // the whole text is in the prefix
 
     FoldedPrefix() = default;
     explicit FoldedPrefix(QStringView text)
@@ -91,7 +85,7 @@ struct FoldedPrefix {
     }
 
     // True when the prefixes settle the order of the two texts; result then holds it.
-    bool decides(const FoldedPrefix &o, int &result) const
+    bool decides(const FoldedPrefix& o, int& result) const
     {
         if (!usable || !o.usable)
             return false;
@@ -108,7 +102,7 @@ struct FoldedPrefix {
     }
 };
 
-} // namespace
+}  // namespace
 
 int defaultNameOrder(QStringView a, QStringView b)
 {
@@ -145,27 +139,26 @@ QStringView nameExtension(QStringView name)
     return QStringView();
 }
 
-PaneOrder::PaneOrder(int sortKey, NameOrder names)
-    : m_key(sortKey), m_names(std::move(names))
+PaneOrder::PaneOrder(int sortKey, NameOrder names) : m_key(sortKey), m_names(std::move(names))
 {
     if (!m_names)
         m_names = defaultNameOrder;
 }
 
-int PaneOrder::compare(const FolderEntry &a, const FolderEntry &b) const
+int PaneOrder::compare(const FolderEntry& a, const FolderEntry& b) const
 {
     return compareRows(
         a.entry, b.entry, m_key, [&] { return m_names(a.name, b.name); },
         [&] { return m_names(nameExtension(a.name), nameExtension(b.name)); });
 }
 
-void sortPaneEntries(FolderEntries &rows, int sortKey, const NameOrder &names)
+void sortPaneEntries(FolderEntries& rows, int sortKey, const NameOrder& names)
 {
     // Sorting indexes with precomputed keys: most comparisons of a big pane
     // then never look at the names' characters.
     struct Item {
-        tEntry entry; // a copy, so that comparing sizes and dates stays in the array
-        const FolderEntry *row;
+        tEntry entry;  // a copy, so that comparing sizes and dates stays in the array
+        const FolderEntry* row;
         QStringView extension;
         FoldedPrefix name;
         FoldedPrefix ext;
@@ -180,26 +173,26 @@ void sortPaneEntries(FolderEntries &rows, int sortKey, const NameOrder &names)
     const bool extensions = key == kSortByExtension;
     std::vector<Item> items;
     items.reserve(size_t(rows.size()));
-    FolderEntry *data = rows.data(); // detaches once, before any pointer is taken
+    FolderEntry* data = rows.data();  // detaches once, before any pointer is taken
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (nameKeys && i + kPrefetchAhead < rows.size())
             prefetch(data[i + kPrefetchAhead].name.constData());
-        const FolderEntry &row = data[i];
+        const FolderEntry& row = data[i];
         const QStringView ext = extensions ? nameExtension(row.name) : QStringView();
         items.push_back({row.entry, &row, ext, nameKeys ? FoldedPrefix(row.name) : FoldedPrefix(),
                          nameKeys ? FoldedPrefix(ext) : FoldedPrefix(), quint32(i)});
     }
-    const auto order = [&](QStringView a, QStringView b, const FoldedPrefix &pa, const FoldedPrefix &pb) {
+    const auto order = [&](QStringView a, QStringView b, const FoldedPrefix& pa, const FoldedPrefix& pb) {
         if (!plain)
             return names(a, b);
         int quick = 0;
         return pa.decides(pb, quick) ? quick : defaultNameOrder(a, b);
     };
-    std::sort(items.begin(), items.end(), [&](const Item &a, const Item &b) {
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
         const int c = compareRows(
             a.entry, b.entry, sortKey, [&] { return order(a.row->name, b.row->name, a.name, b.name); },
             [&] { return order(a.extension, b.extension, a.ext, b.ext); });
-        return c != 0 ? c < 0 : a.index < b.index; // stable
+        return c != 0 ? c < 0 : a.index < b.index;  // stable
     });
     FolderEntries sorted;
     sorted.reserve(rows.size());
@@ -211,10 +204,7 @@ void sortPaneEntries(FolderEntries &rows, int sortKey, const NameOrder &names)
     rows = std::move(sorted);
 }
 
-int sortKeyAfterColumnClick(int sortKey, int column)
-{
-    return std::abs(sortKey) == column ? -sortKey : column;
-}
+int sortKeyAfterColumnClick(int sortKey, int column) { return std::abs(sortKey) == column ? -sortKey : column; }
 
 int sortKeyAfterCommand(int sortKey, PaneSortCommand command)
 {

@@ -13,7 +13,7 @@
 inline constexpr int kSortByName = 1;
 inline constexpr int kSortBySize = 2;
 inline constexpr int kSortByDate = 3;
-inline constexpr int kSortByExtension = 9; // 9, not 4: column 4 ("Attr") has no order
+inline constexpr int kSortByExtension = 9;  // 9, not 4: column 4 ("Attr") has no order
 
 // The person's string order for names, < 0, 0 or > 0. The window may inject a
 // locale collation; an empty NameOrder means defaultNameOrder, which the sort
@@ -27,16 +27,15 @@ int defaultNameOrder(QStringView a, QStringView b);
 // The text after the last ".", empty when there is none.
 QStringView nameExtension(QStringView name);
 
-class PaneOrder
-{
+class PaneOrder {
 public:
     explicit PaneOrder(int sortKey, NameOrder names = {});
 
     int sortKey() const { return m_key; }
 
     // < 0 when a is shown above b, 0 when the key does not tell them apart.
-    int compare(const FolderEntry &a, const FolderEntry &b) const;
-    bool operator()(const FolderEntry &a, const FolderEntry &b) const { return compare(a, b) < 0; }
+    int compare(const FolderEntry& a, const FolderEntry& b) const;
+    bool operator()(const FolderEntry& a, const FolderEntry& b) const { return compare(a, b) < 0; }
 
 private:
     int m_key;
@@ -45,7 +44,7 @@ private:
 
 // Sorts rows for showing; stable, so rows the key cannot tell apart keep
 // their order (key 4 orders folders first and nothing else).
-void sortPaneEntries(FolderEntries &rows, int sortKey, const NameOrder &names = {});
+void sortPaneEntries(FolderEntries& rows, int sortKey, const NameOrder& names = {});
 
 // A click on column (1-based): that column ascending, or the direction
 // reversed when the key already is that column.

@@ -36,19 +36,17 @@ bool isUtf8(QByteArrayView raw)
                 return false;
             cp = (cp << 6) | (cc & 0x3F);
         }
-        if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+        if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+            (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
             return false;
         i += more + 1;
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
-QString decodeRemoteName(QByteArrayView raw)
-{
-    return isUtf8(raw) ? QString::fromUtf8(raw) : QString::fromLatin1(raw);
-}
+QString decodeRemoteName(QByteArrayView raw) { return isUtf8(raw) ? QString::fromUtf8(raw) : QString::fromLatin1(raw); }
 
 QString RemoteNames::decode(QByteArrayView raw)
 {

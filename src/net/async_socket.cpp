@@ -9,8 +9,8 @@
 #include "net/socket_errors.h"
 
 #include <QHostInfo>
-#include <QTcpServer>
 #include <QSslSocket>
+#include <QTcpServer>
 
 #include <cerrno>
 
@@ -39,22 +39,15 @@ QString unbracketed(const QString& host)
 
 }  // namespace
 
-AsyncSocket::Private::Private(AsyncSocket* owner) : q(owner)
-{
-    connectTimer.setSingleShot(true);
-}
+AsyncSocket::Private::Private(AsyncSocket* owner) : q(owner) { connectTimer.setSingleShot(true); }
 
-void AsyncSocket::Private::setState(SocketState s)
-{
-    state = s;
-}
+void AsyncSocket::Private::setState(SocketState s) { state = s; }
 
 bool AsyncSocket::Private::fire(Signal signal, int error)
 {
     if (apiDepth > 0) {
         QMetaObject::invokeMethod(
-            q, [self = q, signal, error]() { emit(self->*signal)(error); },
-            Qt::QueuedConnection);
+            q, [self = q, signal, error]() { emit(self->*signal)(error); }, Qt::QueuedConnection);
         return true;
     }
     QPointer<AsyncSocket> guard(q);
@@ -74,14 +67,12 @@ void AsyncSocket::Private::startLookup(const QString& host, LookupPurpose purpos
         // An address needs no lookup; it still answers through the event
         // loop like a real one.
         QMetaObject::invokeMethod(
-            q, [self = q, seq, literal]() { self->d->lookupFinished(seq, 0, {literal}); },
-            Qt::QueuedConnection);
+            q, [self = q, seq, literal]() { self->d->lookupFinished(seq, 0, {literal}); }, Qt::QueuedConnection);
         return;
     }
     if (host.trimmed().isEmpty()) {
         QMetaObject::invokeMethod(
-            q, [self = q, seq]() { self->d->lookupFinished(seq, ErrHostNotFound, {}); },
-            Qt::QueuedConnection);
+            q, [self = q, seq]() { self->d->lookupFinished(seq, ErrHostNotFound, {}); }, Qt::QueuedConnection);
         return;
     }
     lookupId = QHostInfo::lookupHost(host, q, [self = q, seq](const QHostInfo& info) {
@@ -93,9 +84,8 @@ void AsyncSocket::Private::startLookup(const QString& host, LookupPurpose purpos
         QList<QHostAddress> addresses;
         if (error == NoError) {
             // SOCKS 4 carries IPv4 addresses only.
-            addresses = d->lookupPurpose == LookupPurpose::Target && d->socks.enabled()
-                                ? onlyIPv4(info.addresses())
-                                : info.addresses();
+            addresses = d->lookupPurpose == LookupPurpose::Target && d->socks.enabled() ? onlyIPv4(info.addresses())
+                                                                                        : info.addresses();
             if (addresses.isEmpty())
                 error = info.addresses().isEmpty() ? ErrHostNotFound : ErrNoData;
         }
@@ -217,11 +207,9 @@ void AsyncSocket::Private::onConnected()
     }
     setState(SocketState::SocksHandshake);
     // SOCKS 4 gets the address resolved here; 4A and 5 get the name as given.
-    const QByteArray host = socks.level == SocksLevel::Socks4
-                                ? targetAddresses.value(0).toString().toLatin1()
-                                : targetHost.toUtf8();
-    handshake = std::make_unique<SocksHandshake>(socks.level, host, targetPort,
-                                                 socks.userCode, socks.password);
+    const QByteArray host =
+        socks.level == SocksLevel::Socks4 ? targetAddresses.value(0).toString().toLatin1() : targetHost.toUtf8();
+    handshake = std::make_unique<SocksHandshake>(socks.level, host, targetPort, socks.userCode, socks.password);
     handleStep(handshake->start());
 }
 
@@ -268,10 +256,7 @@ AsyncSocket::~AsyncSocket()
     d->resetAll();
 }
 
-SocketState AsyncSocket::state() const
-{
-    return d->state;
-}
+SocketState AsyncSocket::state() const { return d->state; }
 
 void AsyncSocket::dnsLookup(const QString& host)
 {
@@ -293,30 +278,15 @@ void AsyncSocket::cancelDnsLookup()
         d->setState(SocketState::Closed);
 }
 
-QHostAddress AsyncSocket::dnsResult() const
-{
-    return d->dnsResults.value(0);
-}
+QHostAddress AsyncSocket::dnsResult() const { return d->dnsResults.value(0); }
 
-QList<QHostAddress> AsyncSocket::dnsResults() const
-{
-    return d->dnsResults;
-}
+QList<QHostAddress> AsyncSocket::dnsResults() const { return d->dnsResults; }
 
-void AsyncSocket::setSocks(const SocksSettings& socks)
-{
-    d->socks = socks;
-}
+void AsyncSocket::setSocks(const SocksSettings& socks) { d->socks = socks; }
 
-SocksSettings AsyncSocket::socks() const
-{
-    return d->socks;
-}
+SocksSettings AsyncSocket::socks() const { return d->socks; }
 
-void AsyncSocket::setConnectTimeout(int milliseconds)
-{
-    d->connectTimeoutMs = qMax(0, milliseconds);
-}
+void AsyncSocket::setConnectTimeout(int milliseconds) { d->connectTimeoutMs = qMax(0, milliseconds); }
 
 void AsyncSocket::connectToHost(const QString& host, quint16 port)
 {
@@ -365,8 +335,7 @@ bool AsyncSocket::listen(const QHostAddress& address, quint16 port)
     d->server = server;
     d->localAddr = server->serverAddress();
     d->localPort = server->serverPort();
-    connect(server, &QTcpServer::newConnection, this,
-            [this] { d->fire(&AsyncSocket::sessionAvailable, 0); });
+    connect(server, &QTcpServer::newConnection, this, [this] { d->fire(&AsyncSocket::sessionAvailable, 0); });
     connect(server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError e) {
         const int sysErrno = errno;
         const int code = errorFromSocket(e, sysErrno);
@@ -391,9 +360,6 @@ void AsyncSocket::Private::applyLinger()
         setNativeLinger(sock->socketDescriptor(), lingerOn, lingerSeconds);
 }
 
-int AsyncSocket::lastError() const
-{
-    return d->lastError;
-}
+int AsyncSocket::lastError() const { return d->lastError; }
 
 }  // namespace net

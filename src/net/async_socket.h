@@ -30,11 +30,11 @@ class TlsStream;
 enum class SocksLevel { None, Socks4, Socks4A, Socks5 };
 
 struct SocksSettings {
-    QString server;          // host name or dotted address; empty = no SOCKS
+    QString server;  // host name or dotted address; empty = no SOCKS
     quint16 port = 1080;
     SocksLevel level = SocksLevel::None;
-    QByteArray userCode;     // SOCKS 4 user id / SOCKS 5 user name; empty = none
-    QByteArray password;     // SOCKS 5 password (with userCode)
+    QByteArray userCode;  // SOCKS 4 user id / SOCKS 5 user name; empty = none
+    QByteArray password;  // SOCKS 5 password (with userCode)
     bool enabled() const { return level != SocksLevel::None && !server.isEmpty(); }
 };
 
@@ -45,7 +45,7 @@ enum class SocketState {
     SocksHandshake,  // connected to the SOCKS server, handshake running
     Connected,       // the session counts as established
     Listening,
-    Closing,         // close requested, waiting for pending data to drain
+    Closing,  // close requested, waiting for pending data to drain
 };
 
 class AsyncSocket : public QObject {
@@ -83,10 +83,9 @@ public:
 
     // --- connect -----------------------------------------------------------
     // host may be a name or an address (IPv6 bracketed or not). Without SOCKS
-    // a name is looked up first and its addresses are tried in turn. With SOCKS 4 the target name is looked up locally; with 4A and
-    // 5 a name is passed to the SOCKS server as it stands.
-    // Emits sessionConnected(error) once. A connection or listener the socket
-    // still holds is dropped first, without signals.
+    // a name is looked up first and its addresses are tried in turn. With SOCKS 4 the target name is looked up locally;
+    // with 4A and 5 a name is passed to the SOCKS server as it stands. Emits sessionConnected(error) once. A connection
+    // or listener the socket still holds is dropped first, without signals.
     void connectToHost(const QString& host, quint16 port);
     // Connects to the first of these addresses that answers (no SOCKS
     // lookup is involved; with SOCKS the first address is the target).

@@ -9,8 +9,8 @@
 #include "net/socket_errors.h"
 #include "net/tls_stream.h"
 
-#include <QTcpServer>
 #include <QSslSocket>
+#include <QTcpServer>
 
 #include <cerrno>
 #include <unistd.h>
@@ -42,8 +42,7 @@ void AsyncSocket::Private::attachSocket(QSslSocket* s)
             sock->ignoreSslErrors();
     });
     QObject::connect(s, &QTcpSocket::disconnected, q, [this] { onDisconnected(); });
-    QObject::connect(s, &QTcpSocket::errorOccurred, q,
-                     [this](QAbstractSocket::SocketError e) { onError(e); });
+    QObject::connect(s, &QTcpSocket::errorOccurred, q, [this](QAbstractSocket::SocketError e) { onError(e); });
 }
 
 // Detaches the QTcpSocket and lets the event loop delete it: we may be inside
@@ -156,8 +155,7 @@ void AsyncSocket::Private::onError(QAbstractSocket::SocketError error)
         if (state == SocketState::Connected) {
             finishClosed(code);
         } else if (state == SocketState::SocksHandshake) {
-            failConnect(error == QAbstractSocket::RemoteHostClosedError ? ErrSocksClosed
-                                                                        : code);
+            failConnect(error == QAbstractSocket::RemoteHostClosedError ? ErrSocksClosed : code);
         }
         return;
     }
@@ -224,16 +222,12 @@ qsizetype AsyncSocket::Private::lineLength() const
 {
     const qsizetype at = rx.indexOf(lineEnd, rxPos);
     const qsizetype length = at < 0 ? 0 : at - rxPos + lineEnd.size();
-    if (maxLineLength > 0 && (length == 0 || length > maxLineLength)
-        && rxAvailable() >= maxLineLength)
+    if (maxLineLength > 0 && (length == 0 || length > maxLineLength) && rxAvailable() >= maxLineLength)
         return qsizetype(maxLineLength);
     return length;
 }
 
-bool AsyncSocket::Private::readable() const
-{
-    return lineMode ? lineLength() > 0 : rxAvailable() > 0;
-}
+bool AsyncSocket::Private::readable() const { return lineMode ? lineLength() > 0 : rxAvailable() > 0; }
 
 QByteArray AsyncSocket::Private::take(qsizetype n)
 {
@@ -258,9 +252,7 @@ QByteArray AsyncSocket::Private::take(qsizetype n)
 bool AsyncSocket::Private::deliverReadable()
 {
     const quint64 gen = generation;
-    while (gen == generation
-           && (state == SocketState::Connected || state == SocketState::Closed)
-           && readable()) {
+    while (gen == generation && (state == SocketState::Connected || state == SocketState::Closed) && readable()) {
         const quint64 before = consumed;
         if (!fire(&AsyncSocket::dataAvailable, 0))
             return false;
@@ -297,8 +289,7 @@ AsyncSocket* AsyncSocket::accept()
         // Only a peer that went away counts here: when our own graceful
         // close is already under way, the socket is closing too, and ending
         // it now would throw away what is still to be sent.
-        if (a->state == SocketState::Connected && a->sock
-            && a->sock->state() != QAbstractSocket::ConnectedState) {
+        if (a->state == SocketState::Connected && a->sock && a->sock->state() != QAbstractSocket::ConnectedState) {
             a->finishClosed(0);
             return;
         }
@@ -324,20 +315,14 @@ qint64 AsyncSocket::send(const QByteArray& data)
     return n;
 }
 
-quint64 AsyncSocket::bytesHandedToSystem() const
-{
-    return d->written;
-}
+quint64 AsyncSocket::bytesHandedToSystem() const { return d->written; }
 
 qint64 AsyncSocket::bufferedSendBytes() const
 {
     return d->sock ? d->sock->bytesToWrite() + d->sock->encryptedBytesToWrite() : 0;
 }
 
-qint64 AsyncSocket::bytesAvailable() const
-{
-    return d->rxAvailable();
-}
+qint64 AsyncSocket::bytesAvailable() const { return d->rxAvailable(); }
 
 QByteArray AsyncSocket::receive(qint64 maxBytes)
 {
@@ -363,20 +348,11 @@ void AsyncSocket::setReadBufferSize(qint64 bytes)
         d->sock->setReadBufferSize(d->readBufferSize);
 }
 
-void AsyncSocket::setMaxLineLength(qint64 bytes)
-{
-    d->maxLineLength = bytes > 0 ? bytes : 0;
-}
+void AsyncSocket::setMaxLineLength(qint64 bytes) { d->maxLineLength = bytes > 0 ? bytes : 0; }
 
-bool AsyncSocket::lineMode() const
-{
-    return d->lineMode;
-}
+bool AsyncSocket::lineMode() const { return d->lineMode; }
 
-bool AsyncSocket::canReadLine() const
-{
-    return d->lineLength() > 0;
-}
+bool AsyncSocket::canReadLine() const { return d->lineLength() > 0; }
 
 QByteArray AsyncSocket::receiveLine()
 {
@@ -384,25 +360,13 @@ QByteArray AsyncSocket::receiveLine()
     return n > 0 ? d->take(n) : QByteArray();
 }
 
-QHostAddress AsyncSocket::localAddress() const
-{
-    return d->localAddr;
-}
+QHostAddress AsyncSocket::localAddress() const { return d->localAddr; }
 
-quint16 AsyncSocket::localPort() const
-{
-    return d->localPort;
-}
+quint16 AsyncSocket::localPort() const { return d->localPort; }
 
-QHostAddress AsyncSocket::peerAddress() const
-{
-    return d->peerAddr;
-}
+QHostAddress AsyncSocket::peerAddress() const { return d->peerAddr; }
 
-quint16 AsyncSocket::peerPort() const
-{
-    return d->peerPort;
-}
+quint16 AsyncSocket::peerPort() const { return d->peerPort; }
 
 qintptr AsyncSocket::socketDescriptor() const
 {
@@ -451,8 +415,7 @@ int AsyncSocket::takeDescriptor(QByteArray* pending)
 {
     // An encrypted connection is Qt's to read and write: its bytes on the
     // descriptor are TLS records.
-    if (d->state != SocketState::Connected || !d->sock || d->sock->bytesToWrite() > 0 || d->tlsOn
-        || d->tlsPending)
+    if (d->state != SocketState::Connected || !d->sock || d->sock->bytesToWrite() > 0 || d->tlsOn || d->tlsPending)
         return -1;
     const int fd = ::dup(int(d->sock->socketDescriptor()));
     if (fd < 0)

@@ -88,29 +88,17 @@ void AsyncSocket::startClientEncryption(const QString& peerName, const QSslConfi
     d->sock->startClientEncryption();
 }
 
-bool AsyncSocket::isEncrypted() const
-{
-    return d->tlsOn;
-}
+bool AsyncSocket::isEncrypted() const { return d->tlsOn; }
 
-bool AsyncSocket::tlsPending() const
-{
-    return d->tlsPending;
-}
+bool AsyncSocket::tlsPending() const { return d->tlsPending; }
 
-QList<QSslError> AsyncSocket::tlsErrors() const
-{
-    return d->tlsErrors;
-}
+QList<QSslError> AsyncSocket::tlsErrors() const { return d->tlsErrors; }
 
 QSslConfiguration AsyncSocket::tlsConfiguration() const
 {
     return d->sock ? d->sock->sslConfiguration() : QSslConfiguration();
 }
 
-QString AsyncSocket::tlsErrorText() const
-{
-    return d->tlsErrorText;
-}
+QString AsyncSocket::tlsErrorText() const { return d->tlsErrorText; }
 
 }  // namespace net

@@ -16,8 +16,8 @@ bool setNativeLinger(qintptr descriptor, bool on, int seconds)
     value.l_onoff = on ? 1 : 0;
     value.l_linger = decltype(value.l_linger)(seconds < 0 ? 0 : seconds);
 #ifdef Q_OS_WIN
-    return ::setsockopt(SOCKET(descriptor), SOL_SOCKET, SO_LINGER,
-                        reinterpret_cast<const char*>(&value), sizeof value) == 0;
+    return ::setsockopt(SOCKET(descriptor), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&value),
+                        sizeof value) == 0;
 #else
     return ::setsockopt(int(descriptor), SOL_SOCKET, SO_LINGER, &value, sizeof value) == 0;
 #endif
@@ -30,8 +30,7 @@ bool nativeLinger(qintptr descriptor, bool* on, int* seconds)
     linger value{};
 #ifdef Q_OS_WIN
     int size = sizeof value;
-    if (::getsockopt(SOCKET(descriptor), SOL_SOCKET, SO_LINGER,
-                     reinterpret_cast<char*>(&value), &size) != 0)
+    if (::getsockopt(SOCKET(descriptor), SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&value), &size) != 0)
         return false;
 #else
     socklen_t size = sizeof value;

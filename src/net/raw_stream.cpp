@@ -36,10 +36,7 @@ RawStream::RawStream(int descriptor, QByteArray pending, QObject* parent)
     connect(m_write, &QSocketNotifier::activated, this, [this] { onWritable(); });
 }
 
-RawStream::~RawStream()
-{
-    release();
-}
+RawStream::~RawStream() { release(); }
 
 void RawStream::release()
 {
@@ -137,10 +134,7 @@ void RawStream::watchWritable(bool on)
     updateNotifiers();
 }
 
-void RawStream::updateNotifiers()
-{
-    setNotifiers(m_wantRead, m_wantWrite);
-}
+void RawStream::updateNotifiers() { setNotifiers(m_wantRead, m_wantWrite); }
 
 void RawStream::setNotifiers(bool read, bool write)
 {

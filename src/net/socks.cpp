@@ -18,22 +18,15 @@ void appendIPv4(QByteArray& out, quint32 ip)
     out.append(char(ip & 0xFF));
 }
 
-quint8 byteAt(const QByteArray& data, int i)
-{
-    return quint8(data.at(i));
-}
+quint8 byteAt(const QByteArray& data, int i) { return quint8(data.at(i)); }
 
 // The version byte of a SOCKS 4 reply is 0; a few servers echo 4. Both are
 // taken, anything else is not a SOCKS 4 reply.
-bool socks4ReplyVersion(quint8 v)
-{
-    return v == 0 || v == 4;
-}
+bool socks4ReplyVersion(quint8 v) { return v == 0 || v == 4; }
 
 }  // namespace
 
-QByteArray buildSocks4Request(const QHostAddress& target, quint16 port,
-                              const QByteArray& userId)
+QByteArray buildSocks4Request(const QHostAddress& target, quint16 port, const QByteArray& userId)
 {
     bool isV4 = false;
     const quint32 ip = target.toIPv4Address(&isV4);
@@ -49,8 +42,7 @@ QByteArray buildSocks4Request(const QHostAddress& target, quint16 port,
     return out;
 }
 
-QByteArray buildSocks4aRequest(const QByteArray& host, quint16 port,
-                               const QByteArray& userId)
+QByteArray buildSocks4aRequest(const QByteArray& host, quint16 port, const QByteArray& userId)
 {
     if (host.isEmpty() || host.contains('\0') || userId.contains('\0'))
         return {};
@@ -152,8 +144,7 @@ QByteArray buildSocks5ConnectRequest(const QByteArray& host, quint16 port)
     out.append(char(1));
     out.append(char(0));
     QHostAddress literal;
-    if (literal.setAddress(QString::fromLatin1(host))
-        && literal.protocol() == QAbstractSocket::IPv4Protocol) {
+    if (literal.setAddress(QString::fromLatin1(host)) && literal.protocol() == QAbstractSocket::IPv4Protocol) {
         out.append(char(1));
         appendIPv4(out, literal.toIPv4Address());
     } else if (!literal.isNull() && literal.protocol() == QAbstractSocket::IPv6Protocol) {
@@ -188,8 +179,12 @@ Reply parseSocks5ConnectReply(const QByteArray& data)
         return {};
     int addrLen = 0;
     switch (byteAt(data, 3)) {
-    case 1: addrLen = 4; break;
-    case 4: addrLen = 16; break;
+    case 1:
+        addrLen = 4;
+        break;
+    case 4:
+        addrLen = 16;
+        break;
     case 3:
         if (data.size() < 5)
             return {};

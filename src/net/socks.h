@@ -30,8 +30,8 @@ enum class ParseResult {
 
 struct Reply {
     ParseResult result = ParseResult::NeedMore;
-    int consumed = 0;   // bytes of the reply (valid with Ok)
-    quint8 code = 0;    // the server's status / method / reply byte
+    int consumed = 0;  // bytes of the reply (valid with Ok)
+    quint8 code = 0;   // the server's status / method / reply byte
 };
 
 constexpr quint8 kSocks4Granted = 90;
@@ -41,10 +41,8 @@ constexpr quint8 kMethodNoneAcceptable = 0xFF;
 
 // --- SOCKS 4 / 4A ---------------------------------------------------------
 // target must be an IPv4 address.
-QByteArray buildSocks4Request(const QHostAddress& target, quint16 port,
-                              const QByteArray& userId);
-QByteArray buildSocks4aRequest(const QByteArray& host, quint16 port,
-                               const QByteArray& userId);
+QByteArray buildSocks4Request(const QHostAddress& target, quint16 port, const QByteArray& userId);
+QByteArray buildSocks4aRequest(const QByteArray& host, quint16 port, const QByteArray& userId);
 Reply parseSocks4Reply(const QByteArray& data);
 
 // --- SOCKS 5 ---------------------------------------------------------------

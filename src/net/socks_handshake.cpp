@@ -12,19 +12,23 @@ int socks5ReplyError(quint8 rep)
     // RFC 1928 section 6. Refusals that concern the target itself keep the
     // number a direct connection would have given.
     switch (rep) {
-    case 3: return ErrNetworkUnreachable;
-    case 4: return ErrHostUnreachable;
-    case 5: return ErrConnectionRefused;
-    case 6: return ErrTimedOut;
-    default: return ErrSocksRejected;  // 1 general, 2 ruleset, 7, 8, unknown
+    case 3:
+        return ErrNetworkUnreachable;
+    case 4:
+        return ErrHostUnreachable;
+    case 5:
+        return ErrConnectionRefused;
+    case 6:
+        return ErrTimedOut;
+    default:
+        return ErrSocksRejected;  // 1 general, 2 ruleset, 7, 8, unknown
     }
 }
 
-SocksHandshake::SocksHandshake(SocksLevel level, const QByteArray& host, quint16 port,
-                               const QByteArray& user, const QByteArray& password)
+SocksHandshake::SocksHandshake(SocksLevel level, const QByteArray& host, quint16 port, const QByteArray& user,
+                               const QByteArray& password)
     : m_level(level), m_host(host), m_port(port), m_user(user), m_password(password)
-{
-}
+{}
 
 SocksHandshake::Step SocksHandshake::fail(int error)
 {
@@ -43,8 +47,7 @@ SocksHandshake::Step SocksHandshake::start()
     switch (m_level) {
     case SocksLevel::Socks4: {
         QHostAddress target;
-        if (!target.setAddress(QString::fromLatin1(m_host))
-            || target.protocol() != QAbstractSocket::IPv4Protocol)
+        if (!target.setAddress(QString::fromLatin1(m_host)) || target.protocol() != QAbstractSocket::IPv4Protocol)
             return fail(ErrSocksHostUnresolvable);
         step.toSend = socks::buildSocks4Request(target, m_port, m_user);
         m_phase = Phase::Socks4Reply;
@@ -54,8 +57,7 @@ SocksHandshake::Step SocksHandshake::start()
         // A dotted address needs no name resolution at the server; sending
         // it in the plain SOCKS 4 form is what 4A servers expect.
         QHostAddress target;
-        if (target.setAddress(QString::fromLatin1(m_host))
-            && target.protocol() == QAbstractSocket::IPv4Protocol)
+        if (target.setAddress(QString::fromLatin1(m_host)) && target.protocol() == QAbstractSocket::IPv4Protocol)
             step.toSend = socks::buildSocks4Request(target, m_port, m_user);
         else
             step.toSend = socks::buildSocks4aRequest(m_host, m_port, m_user);

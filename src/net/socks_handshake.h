@@ -23,8 +23,8 @@ public:
 
     // host: the target as given. For SOCKS 4 it must be a dotted IPv4
     // address (the caller resolves names first); 4A and 5 pass names on.
-    SocksHandshake(SocksLevel level, const QByteArray& host, quint16 port,
-                   const QByteArray& user, const QByteArray& password);
+    SocksHandshake(SocksLevel level, const QByteArray& host, quint16 port, const QByteArray& user,
+                   const QByteArray& password);
 
     Step start();
     Step feed(const QByteArray& data);

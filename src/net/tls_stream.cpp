@@ -69,10 +69,7 @@ bool unexpectedEof(unsigned long error)
 
 TlsStream::TlsStream(int descriptor, QObject* parent) : RawStream(descriptor, QByteArray(), parent) {}
 
-TlsStream::~TlsStream()
-{
-    freeSsl();
-}
+TlsStream::~TlsStream() { freeSsl(); }
 
 void TlsStream::freeSsl()
 {
@@ -92,7 +89,8 @@ void TlsStream::startClient(const QString& peerName, const QByteArray& session)
         m_errorText = failureText(0);
         m_phase = Phase::Failed;
         setError(ErrTlsHandshake);
-        QMetaObject::invokeMethod(this, [this] { emit tlsReady(ErrTlsHandshake); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { emit tlsReady(ErrTlsHandshake); }, Qt::QueuedConnection);
         return;
     }
     // As QSslSocket does: the server name is sent for names, not addresses.
@@ -141,10 +139,7 @@ void TlsStream::continueHandshake()
     emit tlsReady(ErrTlsHandshake);
 }
 
-bool TlsStream::sessionReused() const
-{
-    return m_ssl && SSL_session_reused(m_ssl) == 1;
-}
+bool TlsStream::sessionReused() const { return m_ssl && SSL_session_reused(m_ssl) == 1; }
 
 QByteArray TlsStream::peerCertificate() const
 {
@@ -294,8 +289,7 @@ void TlsStream::close()
     // peer the end of what we sent.
     if (descriptor() >= 0) {
         char scrap[16384];
-        for (int i = 0; i < 64 && ::recv(descriptor(), scrap, sizeof scrap, MSG_DONTWAIT) > 0; ++i) {
-        }
+        for (int i = 0; i < 64 && ::recv(descriptor(), scrap, sizeof scrap, MSG_DONTWAIT) > 0; ++i) {}
     }
     freeSsl();
     m_phase = Phase::Closed;

@@ -81,10 +81,10 @@ private:
     SSL* m_ssl = nullptr;
     Phase m_phase = Phase::Idle;
     bool m_handshakeWantsWrite = false;
-    bool m_readWantsWrite = false;   // SSL_read needs to send first
-    bool m_writeWantsRead = false;   // SSL_write needs to receive first
+    bool m_readWantsWrite = false;     // SSL_read needs to send first
+    bool m_writeWantsRead = false;     // SSL_write needs to receive first
     QTimer* m_bufferedRead = nullptr;  // announces what OpenSSL holds already
-    bool m_ended = false;            // the end of the stream was seen
+    bool m_ended = false;              // the end of the stream was seen
     int m_endError = 0;
     bool m_shutdownSent = false;
     QString m_errorText;

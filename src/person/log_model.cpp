@@ -71,8 +71,8 @@ void LogModel::WriteLog(const QByteArray& text)
     } catch (const std::exception& e) {
         if (m_ui)
             ReportBug(*m_ui,
-                      QStringLiteral("LW01 (") + QString::fromUtf8(text) + QStringLiteral(") - (")
-                          + QString::number(m_lines.size()) + QStringLiteral(")"),
+                      QStringLiteral("LW01 (") + QString::fromUtf8(text) + QStringLiteral(") - (") +
+                          QString::number(m_lines.size()) + QStringLiteral(")"),
                       QString::fromLocal8Bit(e.what()));
     }
 }

@@ -4,8 +4,8 @@
 
 QString errorBoxText(const QString& message, const QString& reason)
 {
-    return QStringLiteral("Error:\r\n  -  ") + message + QStringLiteral("\r\r\n") + QStringLiteral("Reason:")
-           + QStringLiteral("\r\n") + QStringLiteral("  -  ") + reason;
+    return QStringLiteral("Error:\r\n  -  ") + message + QStringLiteral("\r\r\n") + QStringLiteral("Reason:") +
+           QStringLiteral("\r\n") + QStringLiteral("  -  ") + reason;
 }
 
 void ShowErrorBox(UserInteraction& ui, const QString& message, const QString& reason)
@@ -35,8 +35,8 @@ QString certificateText(const FtpCertificate& c, const QString& changedFrom)
     text += QStringLiteral("The certificate of %1:%2 is not trusted:\n").arg(c.host).arg(c.port);
     for (const QString& problem : c.problems)
         text += QStringLiteral("  - ") + problem + QLatin1Char('\n');
-    text += QStringLiteral("\nSubject: ") + c.subject + QStringLiteral("\nIssuer: ") + c.issuer
-            + QStringLiteral("\nValid: from ") + when(c.validFrom) + QStringLiteral(" to ") + when(c.validTo)
-            + QStringLiteral("\nFingerprint: ") + c.fingerprint();
+    text += QStringLiteral("\nSubject: ") + c.subject + QStringLiteral("\nIssuer: ") + c.issuer +
+            QStringLiteral("\nValid: from ") + when(c.validFrom) + QStringLiteral(" to ") + when(c.validTo) +
+            QStringLiteral("\nFingerprint: ") + c.fingerprint();
     return text;
 }

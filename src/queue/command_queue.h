@@ -10,8 +10,8 @@
 
 struct QueuedCommand {
     enum class Verb {
-        LoginMessageOff,         // "internal-loginmsgoff": the log-in message is complete
-        Cwd,                     // change to path
+        LoginMessageOff,  // "internal-loginmsgoff": the log-in message is complete
+        Cwd,              // change to path
         Pwd,
         Rename,                  // path to newName
         NewFolder,               // make path; ignoreError for folders that may exist
@@ -25,10 +25,10 @@ struct QueuedCommand {
     };
 
     Verb verb = Verb::Pwd;
-    QString path;         // the remote folder or file the command acts on
-    QString newName;      // Rename
-    QString mode;         // Chmod, as the person typed it ("755")
-    QString localFolder;  // DownloadBufferedFolder: the local target
+    QString path;                // the remote folder or file the command acts on
+    QString newName;             // Rename
+    QString mode;                // Chmod, as the person typed it ("755")
+    QString localFolder;         // DownloadBufferedFolder: the local target
     bool recursive = false;      // List: a step of a recursive walk
     int depth = 0;               // List: level below the walk's first folder
     bool ignoreError = false;    // NewFolder: a refusal is no error
@@ -85,8 +85,7 @@ struct QueuedCommand {
         return c;
     }
     static QueuedCommand deleteBufferedFolder(const QString& folder) { return of(Verb::DeleteBufferedFolder, folder); }
-    static QueuedCommand downloadBufferedFolder(const QString& localTarget, const QString& remoteFolder,
-                                                bool activate)
+    static QueuedCommand downloadBufferedFolder(const QString& localTarget, const QString& remoteFolder, bool activate)
     {
         QueuedCommand c = of(Verb::DownloadBufferedFolder, remoteFolder);
         c.localFolder = localTarget;

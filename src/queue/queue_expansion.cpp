@@ -101,10 +101,7 @@ QStringList usableFolders(const RemoteFolderCache& cache, const QString& rootKey
     return usable;
 }
 
-QByteArray bytes(const QString& text)
-{
-    return text.toUtf8();
-}
+QByteArray bytes(const QString& text) { return text.toUtf8(); }
 
 // The canonical paths of the folders being expanded, so that a link back to
 // one of them is seen before it is followed.
@@ -114,8 +111,8 @@ void uploadFolder(CommandQueue& queue, TransferQueue& transfers, const QString& 
     queue.append(QueuedCommand::newFolder(remoteFolder, true));
     // No QDir::System: FIFOs, sockets, devices and broken links are not files
     // that can be sent. Hidden entries are sent like any other.
-    const QFileInfoList infos = QDir(localFolder).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
+    const QFileInfoList infos =
+        QDir(localFolder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo& info : infos) {
         const QString name = info.fileName();
         if (info.isDir()) {
@@ -129,8 +126,7 @@ void uploadFolder(CommandQueue& queue, TransferQueue& transfers, const QString& 
                          remoteFolder + name + QLatin1Char('/'), expanding, log);
             expanding.removeLast();
         } else {
-            transfers.AddToTransferQueue(localFolder + name, remoteFolder + name, info.size(), false, false,
-                                         true);
+            transfers.AddToTransferQueue(localFolder + name, remoteFolder + name, info.size(), false, false, true);
         }
     }
 }
@@ -148,10 +144,7 @@ bool isSafeRemoteName(QStringView name)
     return true;
 }
 
-QByteArray statusLogLine(const QString& text)
-{
-    return QByteArray(1, kStatusMarker) + bytes(text);
-}
+QByteArray statusLogLine(const QString& text) { return QByteArray(1, kStatusMarker) + bytes(text); }
 
 QStringList QueueRecursiveListing(const tFolderObject& folder, const QString& currentRemoteFolder,
                                   RemoteFolderCache& cache, CommandQueue& queue, const QueueLog& log, int depth,
@@ -242,8 +235,8 @@ FolderDownloadResult QueueBufferedFolderDownload(const RemoteFolderCache& cache,
                 logUnsafe(log, row.name);
                 continue;
             }
-            if (transfers.AddToTransferQueue(path + row.name, localFolder + row.name, row.entry.size, false,
-                                             false, false, QString(), row.entry.date))
+            if (transfers.AddToTransferQueue(path + row.name, localFolder + row.name, row.entry.size, false, false,
+                                             false, QString(), row.entry.date))
                 ++result.queued;
         }
     }

@@ -5,8 +5,8 @@
 // of a local tree. Pure queue work: these fill CommandQueue and the transfer
 // queue and never talk to the engine; the session runs what they queue.
 
-#include "queue/command_queue.h"
 #include "listing/folder_cache.h"
+#include "queue/command_queue.h"
 #include "queue/transfer_queue.h"
 
 #include <QByteArray>
@@ -35,8 +35,8 @@ inline constexpr int kDefaultFolderDepthLimit = 64;
 // the cache (an older listing of them must not pass for this walk's) and
 // returned, as folder paths ending in "/", for the caller to report.
 QStringList QueueRecursiveListing(const tFolderObject& folder, const QString& currentRemoteFolder,
-                                  RemoteFolderCache& cache, CommandQueue& queue, const QueueLog& log,
-                                  int depth = 0, int depthLimit = kDefaultFolderDepthLimit);
+                                  RemoteFolderCache& cache, CommandQueue& queue, const QueueLog& log, int depth = 0,
+                                  int depthLimit = kDefaultFolderDepthLimit);
 
 // "deletebufferedfolder": appends "deletefile" for every file and then
 // "deletefolder" for every cached folder at or below folderPath, deepest
@@ -50,9 +50,8 @@ QStringList QueueRecursiveListing(const tFolderObject& folder, const QString& cu
 // "/". Such a folder cannot be emptied, so neither it nor any folder above it
 // is removed: the refusal of those removals would stop all queued work, while
 // everything else of the tree can still go.
-void QueueBufferedFolderDeletion(const RemoteFolderCache& cache, CommandQueue& queue,
-                                 const QString& folderPath, const QueueLog& log = {},
-                                 const QStringList& incomplete = {});
+void QueueBufferedFolderDeletion(const RemoteFolderCache& cache, CommandQueue& queue, const QString& folderPath,
+                                 const QueueLog& log = {}, const QStringList& incomplete = {});
 
 struct FolderDownloadResult {
     struct Failure {

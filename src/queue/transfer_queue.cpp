@@ -9,8 +9,7 @@
 
 TransferQueue::TransferQueue(UserInteraction* ui, IconCache* icons, QObject* parent)
     : QObject(parent), m_ui(ui), m_icons(icons)
-{
-}
+{}
 
 TransferQueue::~TransferQueue() = default;
 
@@ -19,8 +18,8 @@ bool TransferQueue::AddToTransferQueue(const QString& from, const QString& to, q
 {
     const QString key = from.toLower();
     if (m_sources.value(key) > 0) {
-        const QString text = QStringLiteral("\"") + from + QStringLiteral("\" is already in queue.")
-                             + QStringLiteral("\r\r\n") + QStringLiteral("Add it anyway?");
+        const QString text = QStringLiteral("\"") + from + QStringLiteral("\" is already in queue.") +
+                             QStringLiteral("\r\r\n") + QStringLiteral("Add it anyway?");
         if (!m_ui || !m_ui->askYesNo(text, true))
             return false;
     }
@@ -36,8 +35,8 @@ bool TransferQueue::AddToTransferQueue(const QString& from, const QString& to, q
     row.entry.viewAfter = viewAfter;
     row.sizeText = size >= 0 ? QString::number(size) : QString();
     if (m_icons)
-        row.imageIndex = size >= 0 ? m_icons->iconIndexForFileName(QFileInfo(from).fileName())
-                                   : m_icons->FolderIconIndex();
+        row.imageIndex =
+            size >= 0 ? m_icons->iconIndexForFileName(QFileInfo(from).fileName()) : m_icons->FolderIconIndex();
     row.stateImage = upload ? kStateUploadWaiting : kStateDownloadWaiting;
     m_rows.push_back(std::move(row));
     ++m_sources[key];
@@ -169,10 +168,7 @@ void TransferQueue::setActive(bool active)
     emit activityChanged(active);
 }
 
-void TransferQueue::setAlwaysActive(bool on)
-{
-    m_alwaysActive = on;
-}
+void TransferQueue::setAlwaysActive(bool on) { m_alwaysActive = on; }
 
 void TransferQueue::setSelected(int index, bool selected)
 {
@@ -201,9 +197,8 @@ bool TransferQueue::deleteSelected()
             continue;
         if (!m_rows[size_t(i)].isRunning()) {
             RemoveQueueEntry(i);
-        } else if (!stop && m_ui
-                   && m_ui->askYesNo(QStringLiteral("Delete file entry that is currently being transfered?"),
-                                     true)) {
+        } else if (!stop && m_ui &&
+                   m_ui->askYesNo(QStringLiteral("Delete file entry that is currently being transfered?"), true)) {
             // The question ran a nested event loop; the row may have moved.
             for (int r = 0; r < count(); ++r)
                 if (m_rows[size_t(r)].isRunning())

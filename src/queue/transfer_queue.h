@@ -29,8 +29,8 @@ inline constexpr int kStateFailed = 4;
 
 struct QueueRow {
     tQueueEntry entry;
-    QString sizeText;      // the size in decimal for a file; empty marks a folder entry
-    int imageIndex = -1;   // small icon (by extension, or the folder icon)
+    QString sizeText;     // the size in decimal for a file; empty marks a folder entry
+    int imageIndex = -1;  // small icon (by extension, or the folder icon)
     int stateImage = kStateDownloadWaiting;
     bool selected = false;
     bool focused = false;
@@ -55,8 +55,7 @@ class TransferQueue : public QObject {
 public:
     // ui answers the duplicate and delete questions; icons gives image
     // indexes (both may be null: no question means "No", no icon is -1).
-    explicit TransferQueue(UserInteraction* ui = nullptr, IconCache* icons = nullptr,
-                           QObject* parent = nullptr);
+    explicit TransferQueue(UserInteraction* ui = nullptr, IconCache* icons = nullptr, QObject* parent = nullptr);
     ~TransferQueue() override;
 
     // Adds one entry at the end; size -1 is a folder. A source already in
@@ -64,9 +63,8 @@ public:
     // Yes to the duplicate question. Returns whether it was added.
     // date: the source's modification time when it is known (a listed
     // remote file), shown when the target exists; 0 otherwise.
-    bool AddToTransferQueue(const QString& from, const QString& to, qint64 size, bool openAfter,
-                            bool viewAfter, bool upload, const QString& serverAddress = QString(),
-                            double date = 0.0);
+    bool AddToTransferQueue(const QString& from, const QString& to, qint64 size, bool openAfter, bool viewAfter,
+                            bool upload, const QString& serverAddress = QString(), double date = 0.0);
     void RemoveQueueEntry(int index);
     void clear();
     // Puts back a row kept from the last run, as it was: no duplicate
@@ -129,7 +127,7 @@ signals:
 private:
     UserInteraction* m_ui;
     IconCache* m_icons;
-    std::deque<QueueRow> m_rows;  // the head leaves in constant time
+    std::deque<QueueRow> m_rows;    // the head leaves in constant time
     QHash<QString, int> m_sources;  // lower-cased source -> number of rows with it
     int m_failed = 0;               // rows in kStateFailed
     bool m_active = false;

@@ -4,10 +4,7 @@
 
 namespace {
 
-QString percentDecoded(const QString& text)
-{
-    return QUrl::fromPercentEncoding(text.toUtf8());
-}
+QString percentDecoded(const QString& text) { return QUrl::fromPercentEncoding(text.toUtf8()); }
 
 }  // namespace
 

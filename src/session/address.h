@@ -13,7 +13,7 @@ struct ParsedAddress {
     QString password;
     QString host;
     QString port;
-    QString path;      // from the first "/" after the host on, or empty
+    QString path;  // from the first "/" after the host on, or empty
     bool hasUser = false;
     bool hasPassword = false;
 };

@@ -15,21 +15,25 @@ const QString ProbeKey = QStringLiteral("keyring-check");
 
 QByteArray newKey(bool site)
 {
-    return (site ? QByteArrayLiteral("site/") : QByteArrayLiteral("quick-connect/"))
-           + QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+    return (site ? QByteArrayLiteral("site/") : QByteArrayLiteral("quick-connect/")) +
+           QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
 }
 
-} // namespace
+}  // namespace
 
 PasswordVault::PasswordVault(PasswordKeyring& keyring, SiteTree& sites, ProgramData& settings, QObject* parent)
     : QObject(parent), m_keyring(keyring), m_sites(sites), m_settings(settings)
-{
-}
+{}
 
 PasswordVault::Slot PasswordVault::quickSlot()
 {
-    return {&m_settings.quickConnectPassword, &m_settings.quickConnectKeyringKey, &m_quickState, &m_quickCopy,
-            &m_quickProblem, QStringLiteral("the quick-connect fields"), false};
+    return {&m_settings.quickConnectPassword,
+            &m_settings.quickConnectKeyringKey,
+            &m_quickState,
+            &m_quickCopy,
+            &m_quickProblem,
+            QStringLiteral("the quick-connect fields"),
+            false};
 }
 
 QList<PasswordVault::Slot> PasswordVault::allSlots()
@@ -156,12 +160,12 @@ void PasswordVault::storeBeforeSave()
 {
     for (Slot slot : allSlots()) {
         if (!slot.password->isEmpty()) {
-            const bool held = *slot.state == KeyringState::Stored && *slot.copy == *slot.password
-                              && !slot.key->isEmpty();
+            const bool held =
+                *slot.state == KeyringState::Stored && *slot.copy == *slot.password && !slot.key->isEmpty();
             if (!held && m_writable)
                 write(slot);
-        } else if (*slot.state != KeyringState::Pending && *slot.state != KeyringState::Unread
-                   && !slot.key->isEmpty()) {
+        } else if (*slot.state != KeyringState::Pending && *slot.state != KeyringState::Unread &&
+                   !slot.key->isEmpty()) {
             // The password was cleared: the record no longer names the entry,
             // and removeUnusedEntries takes it away after the save.
             slot.key->clear();
@@ -173,15 +177,15 @@ void PasswordVault::storeBeforeSave()
 
 QByteArray PasswordVault::storedPassword(const tSiteObject& site)
 {
-    const bool held = site.keyringState == KeyringState::Stored && site.keyringCopy == site.SitePassword
-                      && !site.SiteKeyringKey.isEmpty();
+    const bool held = site.keyringState == KeyringState::Stored && site.keyringCopy == site.SitePassword &&
+                      !site.SiteKeyringKey.isEmpty();
     return held ? QByteArray() : site.SitePassword;
 }
 
 QByteArray PasswordVault::storedQuickConnectPassword() const
 {
-    const bool held = m_quickState == KeyringState::Stored && m_quickCopy == m_settings.quickConnectPassword
-                      && !m_settings.quickConnectKeyringKey.isEmpty();
+    const bool held = m_quickState == KeyringState::Stored && m_quickCopy == m_settings.quickConnectPassword &&
+                      !m_settings.quickConnectKeyringKey.isEmpty();
     return held ? QByteArray() : m_settings.quickConnectPassword;
 }
 

@@ -57,10 +57,7 @@ public:
 
     Availability availability() const { return m_availability; }
     // Empty while the keyring is available or not yet known.
-    QString availabilityNote() const
-    {
-        return m_availability == Availability::Unavailable ? NoKeyringText : QString();
-    }
+    QString availabilityNote() const { return m_availability == Availability::Unavailable ? NoKeyringText : QString(); }
 
     // Before the data file is written: stores every password the keyring
     // does not hold yet and waits (at most the save wait) for the answers.

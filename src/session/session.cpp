@@ -1,21 +1,18 @@
 #include "session/session.h"
 
 #include "listing/entry_date.h"
-#include "queue/queue_expansion.h"
 #include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryFile>
 
-double HeadlessPlatform::now()
-{
-    return entryDateFromDateTime(QDateTime::currentDateTime());
-}
+double HeadlessPlatform::now() { return entryDateFromDateTime(QDateTime::currentDateTime()); }
 
 Session::Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icons, QObject* parent)
-    : QObject(parent), qLv(&ui, icons), logwin(&ui), m_passwords(platform.keyring(), m_sites, m_settings),
-      m_ui(ui), m_platform(platform)
+    : QObject(parent), qLv(&ui, icons), logwin(&ui), m_passwords(platform.keyring(), m_sites, m_settings), m_ui(ui),
+      m_platform(platform)
 {
     m_passwords.setWritable(true);
     connect(&m_passwords, &PasswordVault::statusLine, this, &Session::log);
@@ -45,8 +42,8 @@ Session::Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icon
     connect(&ftp, &TFtpClient::OnTlsChanged, this, &Session::ftpTlsChanged);
     connect(&ftp, &TFtpClient::OnStateChange, this, [this] {
         const TFtpState state = ftp.State();
-        if (state == TFtpState::ftpStWaitingReply || state == TFtpState::ftpStDnsLookup
-            || state == TFtpState::ftpStWaitingBanner)
+        if (state == TFtpState::ftpStWaitingReply || state == TFtpState::ftpStDnsLookup ||
+            state == TFtpState::ftpStWaitingBanner)
             m_awaitingDone = true;
     });
 
@@ -72,10 +69,7 @@ bool Session::engineReady() const
     return ftp.ControlSocketOpen() && ftp.State() == TFtpState::ftpStReady && !m_awaitingDone;
 }
 
-void Session::log(const QString& statusText)
-{
-    logwin.WriteLog(statusLogLine(statusText));
-}
+void Session::log(const QString& statusText) { logwin.WriteLog(statusLogLine(statusText)); }
 
 void Session::setTitles(const QString& applicationTitle, const QString& windowCaption)
 {

@@ -16,10 +16,10 @@
 // follows a successful CWD): everything else is queued.
 
 #include "engine/ftp_client.h"
-#include "queue/command_queue.h"
 #include "listing/folder_cache.h"
-#include "person/log_model.h"
 #include "listing/remote_names.h"
+#include "person/log_model.h"
+#include "queue/command_queue.h"
 #include "queue/transfer_queue.h"
 #include "session/password_vault.h"
 #include "session/session_platform.h"
@@ -54,10 +54,10 @@ enum class GaugeStyle { Percent, Indeterminate };
 // moment of a running transfer.
 struct TransferPanels {
     int gauge = 0;
-    QString percent;  // panel 2
-    QString rate;     // panel 3
-    QString timeLeft; // panel 4
-    QString amount;   // panel 5
+    QString percent;   // panel 2
+    QString rate;      // panel 3
+    QString timeLeft;  // panel 4
+    QString amount;    // panel 5
 };
 
 // size: the entry's size; byteCount: bytes moved by this transfer;
@@ -84,8 +84,7 @@ public:
     static constexpr int KeepAliveSeconds = 55;
     static constexpr int RemoteHistoryLimit = 10;
 
-    Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icons = nullptr,
-            QObject* parent = nullptr);
+    Session(UserInteraction& ui, SessionPlatform& platform, IconCache* icons = nullptr, QObject* parent = nullptr);
     ~Session() override;
 
 private:
@@ -102,7 +101,7 @@ private:
     RemoteNames remoteNames;
     StreamContainer strm;
     std::array<QString, ProgramData::HistoryCount> m_localFolderHistory;
-    int RetryCount = -1;                     // -1: no automatic reconnection armed
+    int RetryCount = -1;  // -1: no automatic reconnection armed
     bool ConnectWanted = false;
     double DisconnectTime = 0.0;
     double LastActivityTime = 0.0;
@@ -113,7 +112,7 @@ private:
     int RecursiveDepth = 0;  // level of the recursive listing below the walk's first folder
     bool IgnoreMkdirError = false;
     quint8 ListingStyle = 0;
-    QStringList Arguments;  // the command line, program name excluded
+    QStringList Arguments;                   // the command line, program name excluded
     std::optional<tSiteObject> CurrentSite;  // created on first use
     QString CurrentRemoteFolder;
     QString CurrentLocalFolder;
@@ -196,7 +195,7 @@ public:
     bool queueAlwaysActive() const { return qLv.alwaysActive(); }
     bool queueActive() const { return qLv.isActive(); }
     const QStringList& loginMessage() const { return m_loginMessage; }
-    QString remotePathText() const { return m_remotePath; }     // rCombo
+    QString remotePathText() const { return m_remotePath; }  // rCombo
     const QStringList& remotePathHistory() const { return m_remoteHistory; }
     bool debugMenuVisible() const { return m_debugMenu; }
     // The status bar's padlock: how the session is protected, and the text
@@ -349,10 +348,10 @@ signals:
     // Fill the local pane from CurrentLocalFolder again.
     void localPaneRefresh();
     void loginMessageLine(const QString& line);
-    void loginMessageRequested();   // acViewLoginMsg
-    void siteManagerRequested();    // acSiteMgr
-    void switchBrowsersRequested(); // acViewSwitchBrowsers
-    void menusUpdateRequested();    // the actions' enabled states
+    void loginMessageRequested();    // acViewLoginMsg
+    void siteManagerRequested();     // acSiteMgr
+    void switchBrowsersRequested();  // acViewSwitchBrowsers
+    void menusUpdateRequested();     // the actions' enabled states
     void securityChanged();
     // The session changed a setting (a certificate trusted always): save.
     void settingsChanged();
@@ -458,7 +457,7 @@ private:
     bool m_loggedIn = false;
 
     struct WalkFailure {
-        QString folder;   // remote path, ending in "/"
+        QString folder;  // remote path, ending in "/"
         QString message;
         QString reason;
     };
@@ -484,7 +483,7 @@ private:
     QString m_dataFile;
     Security m_security = Security::None;
     QString m_securityText;
-    bool m_tlsLogged = false;            // the TLS (or clear-text) line was logged
+    bool m_tlsLogged = false;  // the TLS (or clear-text) line was logged
     bool m_dataProtectionAsked = false;
 
     // The queue kept between runs.
@@ -495,9 +494,9 @@ private:
         QStringList foldersToMake;  // made once it is logged in to
     };
     bool m_keepsQueue = false;
-    std::optional<SavedQueue> m_savedQueue;      // read at start, until the offer is answered
-    std::optional<QueueServer> m_restoredServer; // restored entries wait for a log-in to it
-    bool m_offeringQueue = false;                // the question is open
-    bool m_ended = false;                        // FormDestroy has run
+    std::optional<SavedQueue> m_savedQueue;       // read at start, until the offer is answered
+    std::optional<QueueServer> m_restoredServer;  // restored entries wait for a log-in to it
+    bool m_offeringQueue = false;                 // the question is open
+    bool m_ended = false;                         // FormDestroy has run
     StoreStatus m_dataFileStatus;
 };

@@ -3,15 +3,12 @@
 
 #include "session/session.h"
 
-#include "queue/queue_expansion.h"
 #include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 
 #include <QFile>
 
-void Session::setCaptionWorking(const QString& text)
-{
-    setTitles(text + BaseTitle, text + BaseTitle);
-}
+void Session::setCaptionWorking(const QString& text) { setTitles(text + BaseTitle, text + BaseTitle); }
 
 void Session::ProcessCommandQueue()
 {
@@ -81,10 +78,7 @@ void Session::ProcessCommandQueue()
 
 namespace {
 
-QString reply(const TFtpClient& ftp)
-{
-    return QString::fromUtf8(ftp.LastResponse()).trimmed();
-}
+QString reply(const TFtpClient& ftp) { return QString::fromUtf8(ftp.LastResponse()).trimmed(); }
 
 // Of many failures the box shows this many; the log has them all.
 constexpr int kWalkFailuresShown = 10;
@@ -95,8 +89,7 @@ void Session::downloadBufferedFolder(const QueuedCommand& cmd)
 {
     const QString& remote = cmd.path;
     const FolderDownloadResult result = QueueBufferedFolderDownload(
-        RemoteFolderCache, qLv, cmd.localFolder, remote,
-        [this](const QByteArray& line) { logwin.WriteLog(line); });
+        RemoteFolderCache, qLv, cmd.localFolder, remote, [this](const QByteArray& line) { logwin.WriteLog(line); });
     for (const FolderDownloadResult::Failure& f : result.failures)
         walkFailure(f.remoteFolder, QStringLiteral("Could not create local folder: ") + f.localFolder, f.reason);
     emit localPaneRefresh();
@@ -113,8 +106,8 @@ void Session::deleteBufferedFolder(const QueuedCommand& cmd)
     QStringList unseen;
     for (const WalkFailure& f : std::as_const(m_walkFailures))
         unseen << f.folder;
-    QueueBufferedFolderDeletion(RemoteFolderCache, CommandQueue, folder,
-                                [this](const QByteArray& line) { logwin.WriteLog(line); }, unseen);
+    QueueBufferedFolderDeletion(
+        RemoteFolderCache, CommandQueue, folder, [this](const QByteArray& line) { logwin.WriteLog(line); }, unseen);
     reportWalkFailures(QStringLiteral("Could not delete all of ") + RemoteFolderCache::folderKey(folder));
 }
 
@@ -133,8 +126,8 @@ void Session::reportWalkFailures(const QString& message)
     if (m_walkFailures.isEmpty())
         return;
     QStringList lines;
-    for (const WalkFailure& f : std::as_const(m_walkFailures).first(
-             std::min<qsizetype>(m_walkFailures.size(), kWalkFailuresShown)))
+    for (const WalkFailure& f :
+         std::as_const(m_walkFailures).first(std::min<qsizetype>(m_walkFailures.size(), kWalkFailuresShown)))
         lines << f.message + QStringLiteral(": ") + f.reason;
     if (m_walkFailures.size() > kWalkFailuresShown)
         lines << QStringLiteral("... and %1 more (see the log)").arg(m_walkFailures.size() - kWalkFailuresShown);
@@ -194,8 +187,8 @@ void Session::listingDone(bool ok)
 {
     if (!ok && !RecursiveListing && ftp.ControlSocketOpen())
         emit listingRefused(CurrentRemoteFolder, reply(ftp));
-    log((RecursiveListing ? QStringLiteral("Recursive FTP listing done (") : QStringLiteral("FTP listing done ("))
-        + CurrentRemoteFolder + QStringLiteral(")"));
+    log((RecursiveListing ? QStringLiteral("Recursive FTP listing done (") : QStringLiteral("FTP listing done (")) +
+        CurrentRemoteFolder + QStringLiteral(")"));
     setGauge(m_gauge, GaugeStyle::Percent);
     if (!ok && RecursiveListing) {
         // Not an empty folder: one whose contents are unknown. The rest of
@@ -214,9 +207,9 @@ void Session::listingDone(bool ok)
             m_ui.showMessage(QStringLiteral("Unable to read received list data."));
     }
     const bool machine = ftp.ListingFormat() == FtpListingFormat::Mlsd;
-    tFolderObject& folder = StoreRemoteListing(RemoteFolderCache, CurrentRemoteFolder, text,
-                                               machine ? kLayoutMlsd : ListingStyle, ListingNow::current(),
-                                               &remoteNames);
+    tFolderObject& folder =
+        StoreRemoteListing(RemoteFolderCache, CurrentRemoteFolder, text, machine ? kLayoutMlsd : ListingStyle,
+                           ListingNow::current(), &remoteNames);
     if (machine && !m_settings.sListHiddenFiles) {
         // MLSD lists everything; hidden files stay hidden as with LIST.
         folder.entries.removeIf([](const FolderEntry& row) { return row.name.startsWith(QLatin1Char('.')); });
@@ -225,9 +218,9 @@ void Session::listingDone(bool ok)
     if (!RecursiveListing)
         return;
     const int limit = m_settings.sFolderDepthLimit;
-    const QStringList tooDeep =
-        QueueRecursiveListing(folder, CurrentRemoteFolder, RemoteFolderCache, CommandQueue,
-                              [this](const QByteArray& line) { logwin.WriteLog(line); }, RecursiveDepth, limit);
+    const QStringList tooDeep = QueueRecursiveListing(
+        folder, CurrentRemoteFolder, RemoteFolderCache, CommandQueue,
+        [this](const QByteArray& line) { logwin.WriteLog(line); }, RecursiveDepth, limit);
     for (const QString& path : tooDeep)
         walkFailure(path, QStringLiteral("Could not list FTP folder. (") + path + QStringLiteral(")"),
                     QStringLiteral("It lies deeper than the folder depth limit of %1.").arg(limit));

@@ -6,9 +6,9 @@
 #include "session/session.h"
 #include "session/session_end.h"
 
-#include "queue/queue_expansion.h"
-#include "person/user_interaction.h"
 #include "listing/entry_date.h"
+#include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 
 #include <QtMath>
 
@@ -51,9 +51,15 @@ void Session::acConnectExecute(bool bySender)
         if (!isConnectIdle()) {
             // Disconnect: whatever the engine says, the idle state is reached.
             ConnectWanted = false;
-            try { ftp.Abort(); } catch (...) {}
-            try { ftp.Abort(); } catch (...) {}
-            try { ftpSessionClosed(0); } catch (...) {}
+            try {
+                ftp.Abort();
+            } catch (...) {}
+            try {
+                ftp.Abort();
+            } catch (...) {}
+            try {
+                ftpSessionClosed(0);
+            } catch (...) {}
             return;
         }
 
@@ -71,9 +77,9 @@ void Session::acConnectExecute(bool bySender)
             if (!url.hasPassword)
                 m_quickConnectPassword = QString::fromUtf8(m_settings.sAnonPassword);
         }
-        QString user = url.hasUser ? url.user
-                                   : (m_quickConnectUser.isEmpty() ? QStringLiteral("anonymous") : m_quickConnectUser);
-        QString password = url.hasPassword                  ? url.password
+        QString user =
+            url.hasUser ? url.user : (m_quickConnectUser.isEmpty() ? QStringLiteral("anonymous") : m_quickConnectUser);
+        QString password = url.hasPassword                    ? url.password
                            : m_quickConnectPassword.isEmpty() ? QString::fromUtf8(m_settings.sAnonPassword)
                                                               : m_quickConnectPassword;
         QString host = url.host.isEmpty() ? kExampleHost : url.host;
@@ -81,7 +87,7 @@ void Session::acConnectExecute(bool bySender)
         // unless the address says otherwise); without one the site's stays.
         bool schemeKnown = false;
         const FtpTlsMode schemeMode = tlsModeOfScheme(url.protocol, &schemeKnown);
-        QString port = !url.port.isEmpty()               ? url.port
+        QString port = !url.port.isEmpty()            ? url.port
                        : m_quickConnectPort.isEmpty() ? QStringLiteral("21")
                                                       : m_quickConnectPort;
         if (schemeKnown && schemeMode == FtpTlsMode::Implicit && url.port.isEmpty())
@@ -141,8 +147,7 @@ void Session::acConnectExecute(bool bySender)
             ftp.setProxyServer(m_settings.sFirewallAddress);
             // A proxy on another port than 21 is reachable only when its port
             // is given; an empty setting keeps the standard port.
-            ftp.setProxyPort(m_settings.sFirewallPort.isEmpty() ? QByteArrayLiteral("ftp")
-                                                              : m_settings.sFirewallPort);
+            ftp.setProxyPort(m_settings.sFirewallPort.isEmpty() ? QByteArrayLiteral("ftp") : m_settings.sFirewallPort);
             break;
         default:
             log(QStringLiteral("Connecting to FTP site through SOCKS. Please wait ..."));
@@ -152,8 +157,8 @@ void Session::acConnectExecute(bool bySender)
             break;
         }
 
-        setPanel(0, QStringLiteral("Connecting to ") + m_quickConnectAddress + QLatin1Char(':') + m_quickConnectPort
-                        + QStringLiteral(" ..."));
+        setPanel(0, QStringLiteral("Connecting to ") + m_quickConnectAddress + QLatin1Char(':') + m_quickConnectPort +
+                        QStringLiteral(" ..."));
         const QString title =
             QStringLiteral("Connecting (") + m_quickConnectAddress + QStringLiteral(") ... -  ") + BaseTitle;
         setTitles(title, title);
@@ -250,8 +255,8 @@ void Session::ftpSessionClosed(int error)
     const int running = qLv.headIndex();
     if (end.wanted && end.established && running >= 0 && qLv.row(running).isRunning()) {
         const tQueueEntry& entry = qLv.row(running).entry;
-        text += QStringLiteral(" (during the transfer of ") + (entry.upload ? entry.to : entry.from)
-                + QStringLiteral(")");
+        text +=
+            QStringLiteral(" (during the transfer of ") + (entry.upload ? entry.to : entry.from) + QStringLiteral(")");
     }
     if (ConnectWanted) {
         ++RetryCount;
@@ -299,8 +304,8 @@ void Session::keepQueueForReconnection()
     // file, for instance) and the action stays as decided. The byte count
     // is this transfer's only when the transfer is the last request.
     const TFtpRequest rq = ftp.RequestType();
-    const bool transferRan = rq == TFtpRequest::ftpRqGet || rq == TFtpRequest::ftpRqRestGet
-                             || rq == TFtpRequest::ftpRqPut || rq == TFtpRequest::ftpRqRestPut;
+    const bool transferRan = rq == TFtpRequest::ftpRqGet || rq == TFtpRequest::ftpRqRestGet ||
+                             rq == TFtpRequest::ftpRqPut || rq == TFtpRequest::ftpRqRestPut;
     if (transferRan && ftp.ByteCount() > 0)
         head.entry.action = kActionResume;
     if (upload)
@@ -329,7 +334,9 @@ void Session::acStopExecute()
         setQueueAlwaysActive(false);
         qLv.setActive(false);
         CommandQueue.clear();
-        try { ftp.closeDataSocket(); } catch (...) {}
+        try {
+            ftp.closeDataSocket();
+        } catch (...) {}
         // A log-in that has not finished is ended; an idle session is not
         // started by Stop.
         if (CurrentRemoteFolder.isEmpty() && !isConnectIdle())

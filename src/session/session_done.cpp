@@ -4,8 +4,8 @@
 
 #include "session/session.h"
 
-#include "queue/queue_expansion.h"
 #include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,10 +14,7 @@
 
 namespace {
 
-QString lastReply(const TFtpClient& ftp)
-{
-    return QString::fromUtf8(ftp.LastResponse());
-}
+QString lastReply(const TFtpClient& ftp) { return QString::fromUtf8(ftp.LastResponse()); }
 
 // The folder part of a path, separator included ("" when there is none).
 QString folderPart(const QString& path, const QString& separators)
@@ -79,8 +76,9 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
             if (CurrentRemoteFolder.isEmpty())
                 CommandQueue.append(QueuedCommand::pwd());
             CommandQueue.append(QueuedCommand::list());
-            ShowErrorBox(m_ui, QStringLiteral("Could not change FTP folder. (") + decodeRemoteName(ftp.HostDirName())
-                                   + QStringLiteral(")"),
+            ShowErrorBox(m_ui,
+                         QStringLiteral("Could not change FTP folder. (") + decodeRemoteName(ftp.HostDirName()) +
+                             QStringLiteral(")"),
                          lastReply(ftp));
         });
         break;
@@ -97,12 +95,14 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
             ListingStyle = 0;
             m_loggedIn = true;
             claimRestoredTransfers();
-            setPanel(0, QStringLiteral("Connected to ") + QString::fromUtf8(ftp.HostName()) + QLatin1Char(':')
-                            + QString::fromUtf8(ftp.Port()));
+            setPanel(0, QStringLiteral("Connected to ") + QString::fromUtf8(ftp.HostName()) + QLatin1Char(':') +
+                            QString::fromUtf8(ftp.Port()));
             updateSecurity();
         } else {
             CommandQueue.clear();
-            try { ftp.Abort(); } catch (...) {}
+            try {
+                ftp.Abort();
+            } catch (...) {}
             // The abort closes the session without a session-closed event of
             // its own; the idle state (and the reconnection rule) follow here.
             if (!isConnectIdle())
@@ -130,8 +130,9 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
         guardedRoutine(m_ui, "RD17", [&] {
             if (!ok) {
                 CommandQueue.clear();
-                ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + decodeRemoteName(ftp.HostFileName())
-                                       + QStringLiteral(")"),
+                ShowErrorBox(m_ui,
+                             QStringLiteral("Could not send file. (") + decodeRemoteName(ftp.HostFileName()) +
+                                 QStringLiteral(")"),
                              lastReply(ftp));
             }
             uploadFinished(error);
@@ -146,31 +147,30 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
                 made += QLatin1Char('/');
             m_createdFolders.insert(made);
             refreshWhenDrained();
-        }
-        else if (!IgnoreMkdirError)
-            stopRoutineWithError(QStringLiteral("Could not make FTP folder. (") + decodeRemoteName(ftp.HostFileName())
-                                 + QStringLiteral(")"));
+        } else if (!IgnoreMkdirError)
+            stopRoutineWithError(QStringLiteral("Could not make FTP folder. (") + decodeRemoteName(ftp.HostFileName()) +
+                                 QStringLiteral(")"));
         break;
     case TFtpRequest::ftpRqRmd:
         if (ok)
             refreshWhenDrained();
         else
-            stopRoutineWithError(QStringLiteral("Could not delete FTP folder. (")
-                                 + decodeRemoteName(ftp.HostFileName()) + QStringLiteral(")"));
+            stopRoutineWithError(QStringLiteral("Could not delete FTP folder. (") +
+                                 decodeRemoteName(ftp.HostFileName()) + QStringLiteral(")"));
         break;
     case TFtpRequest::ftpRqDele:
         if (ok)
             refreshWhenDrained();
         else
-            stopRoutineWithError(QStringLiteral("Could not delete FTP file. (") + decodeRemoteName(ftp.HostFileName())
-                                 + QStringLiteral(")"));
+            stopRoutineWithError(QStringLiteral("Could not delete FTP file. (") + decodeRemoteName(ftp.HostFileName()) +
+                                 QStringLiteral(")"));
         break;
     case TFtpRequest::ftpRqRen:
         if (ok)
             refreshWhenDrained();
         else
-            stopRoutineWithError(QStringLiteral("Could not rename FTP file / folder. (")
-                                 + decodeRemoteName(ftp.HostFileName()) + QStringLiteral(")"));
+            stopRoutineWithError(QStringLiteral("Could not rename FTP file / folder. (") +
+                                 decodeRemoteName(ftp.HostFileName()) + QStringLiteral(")"));
         break;
     case TFtpRequest::ftpRqPwd: {
         QString folder = QStringLiteral("/") + remoteNames.decode(ftp.DirResult()) + QStringLiteral("/");
@@ -185,8 +185,7 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
         if (ok)
             refreshWhenDrained();
         else
-            m_ui.showMessage(QStringLiteral("Could not change permission on file / folder: \n\n")
-                             + m_quoteText);
+            m_ui.showMessage(QStringLiteral("Could not change permission on file / folder: \n\n") + m_quoteText);
         break;
     case TFtpRequest::ftpRqTypeSet:
         break;
@@ -211,8 +210,8 @@ void Session::transferEnded(int head, bool ok, const QString& reason)
         qLv.RemoveQueueEntry(head);
     } else {
         // The queue's row keeps the reason; the status bar says it now.
-        setPanel(0, QStringLiteral("Transfer failed: ") + qLv.row(head).entry.from + QStringLiteral(" (")
-                        + reason + QLatin1Char(')'));
+        setPanel(0, QStringLiteral("Transfer failed: ") + qLv.row(head).entry.from + QStringLiteral(" (") + reason +
+                        QLatin1Char(')'));
         qLv.markFailed(head, reason);
     }
     completionSound();
@@ -230,8 +229,8 @@ void Session::downloadFinished(int error)
     const bool ok = (error & 0xFFFF) == 0;
     if (!ok) {
         // Kept on disk: a later resume continues the partial file.
-        log(QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + lastReply(ftp)
-            + QStringLiteral(")"));
+        log(QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + lastReply(ftp) +
+            QStringLiteral(")"));
     } else {
         if (entry.openAfter)
             m_platform.openWithAssociatedProgram(local);

@@ -6,15 +6,9 @@ namespace {
 
 // Socket errors (and the SOCKS failures that follow them) are numbered from
 // 10000 on; smaller numbers are FTP reply codes.
-bool isSocketError(int error)
-{
-    return error >= 10000;
-}
+bool isSocketError(int error) { return error >= 10000; }
 
-bool isTlsError(int error)
-{
-    return error >= net::ErrTlsHandshake && error < net::ErrTlsHandshake + 1000;
-}
+bool isTlsError(int error) { return error >= net::ErrTlsHandshake && error < net::ErrTlsHandshake + 1000; }
 
 int replyCode(const QString& reply)
 {
@@ -25,8 +19,8 @@ int replyCode(const QString& reply)
 
 bool mentionsTimeout(const QString& reply)
 {
-    return reply.contains(QLatin1String("timeout"), Qt::CaseInsensitive)
-           || reply.contains(QLatin1String("timed out"), Qt::CaseInsensitive);
+    return reply.contains(QLatin1String("timeout"), Qt::CaseInsensitive) ||
+           reply.contains(QLatin1String("timed out"), Qt::CaseInsensitive);
 }
 
 }  // namespace
@@ -53,8 +47,8 @@ QString sessionEndText(const SessionEnd& end)
         return QStringLiteral("Could not connect to ") + end.server + QStringLiteral(": ") + reason;
     }
     if (isSocketError(end.error))
-        return QStringLiteral("Connection to ") + end.server + QStringLiteral(" lost: ")
-               + (inactive ? reply : net::socketErrorText(end.error));
+        return QStringLiteral("Connection to ") + end.server + QStringLiteral(" lost: ") +
+               (inactive ? reply : net::socketErrorText(end.error));
     // A server says why it closes with a 421; a time-out may come as another
     // code. Any other last reply belongs to an earlier command.
     if (replyCode(reply) == 421 || (replyCode(reply) >= 400 && mentionsTimeout(reply)))

@@ -31,20 +31,14 @@ void Session::changeRemoteFolder(const QString& folder)
     CommandQueue.append(QueuedCommand::list());
 }
 
-void Session::remoteGoUp()
-{
-    changeRemoteFolder(QStringLiteral(".."));
-}
+void Session::remoteGoUp() { changeRemoteFolder(QStringLiteral("..")); }
 
 void Session::renameRemote(const QString& oldName, const QString& newName)
 {
     CommandQueue.append(QueuedCommand::rename(oldName, newName));
 }
 
-void Session::newRemoteFolder(const QString& name)
-{
-    CommandQueue.append(QueuedCommand::newFolder(name));
-}
+void Session::newRemoteFolder(const QString& name) { CommandQueue.append(QueuedCommand::newFolder(name)); }
 
 void Session::deleteRemote(const QList<FolderEntry>& selected)
 {
@@ -92,8 +86,9 @@ void Session::send(const QList<FolderEntry>& selected, const QString& fromFolder
     const QString from = fromFolder.isEmpty() ? CurrentLocalFolder : fromFolder;
     for (const FolderEntry& row : selected) {
         if (row.entry.isFolder())
-            qLv.AddToTransferQueue(from + row.name + QDir::separator(), CurrentRemoteFolder + row.name + QLatin1Char('/'),
-                                   -1, false, false, true, serverHost());
+            qLv.AddToTransferQueue(from + row.name + QDir::separator(),
+                                   CurrentRemoteFolder + row.name + QLatin1Char('/'), -1, false, false, true,
+                                   serverHost());
         else
             qLv.AddToTransferQueue(from + row.name, CurrentRemoteFolder + row.name, row.entry.size, false, false, true,
                                    serverHost());

@@ -29,10 +29,7 @@ QString transfersText(qsizetype count)
 }
 
 // The local file a transfer reads or writes.
-QString localFile(const tQueueEntry& entry)
-{
-    return entry.upload ? entry.from : entry.to;
-}
+QString localFile(const tQueueEntry& entry) { return entry.upload ? entry.from : entry.to; }
 
 }  // namespace
 
@@ -68,8 +65,8 @@ void Session::offerSavedQueue()
     if (!m_savedQueue)
         return;
     const qsizetype count = m_savedQueue->transfers.size();
-    const QString question = QStringLiteral("Restore ") + transfersText(count)
-                             + QStringLiteral(" left from the last session?");
+    const QString question =
+        QStringLiteral("Restore ") + transfersText(count) + QStringLiteral(" left from the last session?");
     // Nothing else starts while the person decides: a connection would log
     // in before the entries it is meant to run are there.
     m_timer.stop();
@@ -113,16 +110,16 @@ void Session::restoreTransfers(const SavedQueue& saved)
             // else's file now, and the action is asked for (or taken from the
             // settings) as for any existing target.
             const QFileInfo local(localFile(e));
-            const bool same = local.isFile() && local.size() == t.partialSize
-                              && local.lastModified().toMSecsSinceEpoch() == t.partialModifiedMs;
+            const bool same = local.isFile() && local.size() == t.partialSize &&
+                              local.lastModified().toMSecsSinceEpoch() == t.partialModifiedMs;
             e.action = same ? kActionResume : kActionUndecided;
         }
         qLv.appendRow(std::move(row));
     }
     m_restoredServer = QueueServer{saved.host, saved.port, saved.user, saved.foldersToMake};
-    log(QStringLiteral("Restored ") + transfersText(saved.transfers.size())
-        + QStringLiteral(" left from the last session; they run when connected to ")
-        + serverText(saved.user, saved.host, saved.port));
+    log(QStringLiteral("Restored ") + transfersText(saved.transfers.size()) +
+        QStringLiteral(" left from the last session; they run when connected to ") +
+        serverText(saved.user, saved.host, saved.port));
 }
 
 void Session::claimRestoredTransfers()
@@ -131,9 +128,9 @@ void Session::claimRestoredTransfers()
         return;
     const QueueServer server = *m_restoredServer;
     m_restoredServer.reset();
-    const bool same = QString::fromUtf8(ftp.HostName()).compare(server.host, Qt::CaseInsensitive) == 0
-                      && portOrDefault(QString::fromUtf8(ftp.Port())) == portOrDefault(server.port)
-                      && QString::fromUtf8(ftp.UserName()) == server.user;
+    const bool same = QString::fromUtf8(ftp.HostName()).compare(server.host, Qt::CaseInsensitive) == 0 &&
+                      portOrDefault(QString::fromUtf8(ftp.Port())) == portOrDefault(server.port) &&
+                      QString::fromUtf8(ftp.UserName()) == server.user;
     int removed = 0;
     for (int i = qLv.count() - 1; i >= 0; --i) {
         if (!qLv.row(i).restored)
@@ -152,9 +149,9 @@ void Session::claimRestoredTransfers()
         for (const QString& folder : server.foldersToMake)
             CommandQueue.append(QueuedCommand::newFolder(folder, true));
     if (removed > 0)
-        log(QStringLiteral("Removed ") + transfersText(removed)
-            + QStringLiteral(" left from the last session: they belong to ")
-            + serverText(server.user, server.host, server.port));
+        log(QStringLiteral("Removed ") + transfersText(removed) +
+            QStringLiteral(" left from the last session: they belong to ") +
+            serverText(server.user, server.host, server.port));
 }
 
 void Session::dropQueueWithSession()
@@ -190,8 +187,8 @@ SavedQueue Session::queueForNextRun()
     for (int i = 0; i < qLv.count(); ++i) {
         if (qLv.row(i).isRunning() && !qLv.row(i).removeWhenDone) {
             const TFtpRequest rq = ftp.RequestType();
-            const bool transferRan = rq == TFtpRequest::ftpRqGet || rq == TFtpRequest::ftpRqRestGet
-                                     || rq == TFtpRequest::ftpRqPut || rq == TFtpRequest::ftpRqRestPut;
+            const bool transferRan = rq == TFtpRequest::ftpRqGet || rq == TFtpRequest::ftpRqRestGet ||
+                                     rq == TFtpRequest::ftpRqPut || rq == TFtpRequest::ftpRqRestPut;
             running = i;
             resumable = (transferRan && ftp.ByteCount() > 0) || qLv.row(i).entry.action == kActionResume;
         }
@@ -199,7 +196,9 @@ SavedQueue Session::queueForNextRun()
     if (running >= 0) {
         // Ended now, so that the engine's buffered bytes are in the file
         // before its size and time are taken.
-        try { ftp.AbortAsync(); } catch (...) {}
+        try {
+            ftp.AbortAsync();
+        } catch (...) {}
     }
 
     for (int i = 0; i < qLv.count(); ++i) {

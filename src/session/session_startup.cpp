@@ -50,14 +50,11 @@ void Session::tellUnusableDataFile(const DataFileLoad& loaded)
         outcome = QStringLiteral("Glimmer FTP starts with the default settings and saves them over it at exit.");
     else
         outcome = QStringLiteral("Glimmer FTP starts with the default m_settings; the sites are kept.");
-    m_ui.showMessage(QStringLiteral("Could not use the data file.\r\r\n") + loaded.status.message
-                     + QStringLiteral("\r\r\n") + outcome);
+    m_ui.showMessage(QStringLiteral("Could not use the data file.\r\r\n") + loaded.status.message +
+                     QStringLiteral("\r\r\n") + outcome);
 }
 
-void Session::FormClose()
-{
-    m_platform.stopSounds();
-}
+void Session::FormClose() { m_platform.stopSounds(); }
 
 bool Session::FormDestroy()
 {

@@ -29,11 +29,11 @@ TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, do
     // restart offset included; the rate counts only this transfer's bytes.
     const qint64 left = qRound64((total - done) / rate);
     if (left >= 1 && byteCount >= 1)
-        out.timeLeft = QString::number(left / 60) + QLatin1Char(':')
-                       + QStringLiteral("%1").arg(left % 60, 2, 10, QLatin1Char('0'));
+        out.timeLeft = QString::number(left / 60) + QLatin1Char(':') +
+                       QStringLiteral("%1").arg(left % 60, 2, 10, QLatin1Char('0'));
     if (byteCount >= 1)
-        out.amount = locale.toString(double(byteCount) / 1024.0, 'f', 1) + QStringLiteral(" of ")
-                     + locale.toString(total / 1024.0, 'f', 1) + QStringLiteral(" KB");
+        out.amount = locale.toString(double(byteCount) / 1024.0, 'f', 1) + QStringLiteral(" of ") +
+                     locale.toString(total / 1024.0, 'f', 1) + QStringLiteral(" KB");
     return out;
 }
 
@@ -116,14 +116,15 @@ void Session::clipboardMonitor()
     if (text.size() <= 12)
         return;
     const QString address = text.trimmed();
-    if (!address.startsWith(QStringLiteral("ftp://")) && !address.startsWith(QStringLiteral("ftpes://"))
-        && !address.startsWith(QStringLiteral("ftps://")))
+    if (!address.startsWith(QStringLiteral("ftp://")) && !address.startsWith(QStringLiteral("ftpes://")) &&
+        !address.startsWith(QStringLiteral("ftps://")))
         return;
     // Emptied first: one copy is acted on once, whatever the answer.
     m_platform.clearClipboard();
     if (ftp.ControlSocketOpen() || ftp.State() == TFtpState::ftpStDnsLookup) {
-        const QString question = QStringLiteral("A URL has been detected in Clipboard.\r\r\nURL: ") + address
-                                 + QStringLiteral("\r\r\n") + QStringLiteral("Disconnect from current site, and connect to URL?");
+        const QString question = QStringLiteral("A URL has been detected in Clipboard.\r\r\nURL: ") + address +
+                                 QStringLiteral("\r\r\n") +
+                                 QStringLiteral("Disconnect from current site, and connect to URL?");
         if (m_ui.askYesNo(question, false)) {
             m_quickConnectAddress = address;
             acConnectExecute(true);
@@ -166,8 +167,8 @@ void Session::startupPhase1()
         if (SiteNode* node = m_sites.findSiteByPath(target)) {
             connectToSite(*node->site());
         } else {
-            m_ui.showMessage(QStringLiteral("Could not connect to ") + target + QStringLiteral("\r\r\n")
-                             + QStringLiteral("Site could not be found in the site manager"));
+            m_ui.showMessage(QStringLiteral("Could not connect to ") + target + QStringLiteral("\r\r\n") +
+                             QStringLiteral("Site could not be found in the site manager"));
         }
         return;
     }

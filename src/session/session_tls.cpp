@@ -25,7 +25,8 @@ void Session::ftpCertificate(const FtpCertificate& certificate, bool& accept)
         accept = false;
         const QString key = certificateHostKey(certificate.host, certificate.port);
         if (TrustForRun.contains(certificate.sha256)) {
-            log(QStringLiteral("The certificate of %1 is accepted for this run (%2)").arg(key, certificate.fingerprint()));
+            log(QStringLiteral("The certificate of %1 is accepted for this run (%2)")
+                    .arg(key, certificate.fingerprint()));
             accept = true;
             return;
         }
@@ -40,13 +41,16 @@ void Session::ftpCertificate(const FtpCertificate& certificate, bool& accept)
                     .arg(key, certificate.fingerprint(), changedFrom));
         switch (m_ui.askCertificate(certificate, changedFrom)) {
         case UserInteraction::CertificateAnswer::TrustAlways:
-            m_settings.sTrustedCertificates = withTrustedCertificate(m_settings.sTrustedCertificates, key, certificate.sha256);
-            log(QStringLiteral("The certificate of %1 is trusted from now on (%2)").arg(key, certificate.fingerprint()));
+            m_settings.sTrustedCertificates =
+                withTrustedCertificate(m_settings.sTrustedCertificates, key, certificate.sha256);
+            log(QStringLiteral("The certificate of %1 is trusted from now on (%2)")
+                    .arg(key, certificate.fingerprint()));
             emit settingsChanged();
             accept = true;
             break;
         case UserInteraction::CertificateAnswer::TrustOnce:
-            log(QStringLiteral("The certificate of %1 is trusted for this connection (%2)").arg(key, certificate.fingerprint()));
+            log(QStringLiteral("The certificate of %1 is trusted for this connection (%2)")
+                    .arg(key, certificate.fingerprint()));
             accept = true;
             break;
         case UserInteraction::CertificateAnswer::Cancel:
@@ -68,7 +72,8 @@ void Session::ftpTlsChanged()
         log(tls.plainReason + QStringLiteral(": the password is sent unencrypted"));
     }
     if (tls.controlEncrypted && !tls.dataProtected && m_dataProtectionAsked) {
-        log(QStringLiteral("The server refused to encrypt data connections (PROT P): files and listings travel unencrypted"));
+        log(QStringLiteral(
+            "The server refused to encrypt data connections (PROT P): files and listings travel unencrypted"));
     }
     m_dataProtectionAsked = tls.controlEncrypted;
     updateSecurity();
@@ -86,12 +91,12 @@ void Session::updateSecurity()
             if (m_dataProtectionAsked)
                 text += tls.dataProtected ? QStringLiteral("; files and listings encrypted")
                                           : QStringLiteral("; files and listings NOT encrypted");
-            text += QStringLiteral("\nCertificate: ") + tls.certificate.subject + QStringLiteral(" (")
-                    + tls.certificate.fingerprint() + QLatin1Char(')');
+            text += QStringLiteral("\nCertificate: ") + tls.certificate.subject + QStringLiteral(" (") +
+                    tls.certificate.fingerprint() + QLatin1Char(')');
         } else if (m_tlsLogged || ftp.TlsMode() == FtpTlsMode::Off) {
             state = Security::Plain;
-            text = (tls.plainReason.isEmpty() ? QStringLiteral("Plain FTP") : tls.plainReason)
-                   + QStringLiteral(": the password, files and listings travel unencrypted");
+            text = (tls.plainReason.isEmpty() ? QStringLiteral("Plain FTP") : tls.plainReason) +
+                   QStringLiteral(": the password, files and listings travel unencrypted");
         }
     }
     if (state == m_security && text == m_securityText)

@@ -5,19 +5,16 @@
 #include "session/session.h"
 
 #include "listing/local_listing.h"
-#include "queue/queue_expansion.h"
 #include "listing/size_format.h"
 #include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
 
-QString remoteName(const QString& remotePath)
-{
-    return remotePath.mid(remotePath.lastIndexOf(QLatin1Char('/')) + 1);
-}
+QString remoteName(const QString& remotePath) { return remotePath.mid(remotePath.lastIndexOf(QLatin1Char('/')) + 1); }
 
 QString fileLine(const QString& label, qint64 size, double date)
 {
@@ -42,12 +39,12 @@ QString transferPromptDetails(const tQueueEntry& entry, bool upload, qint64 targ
         sourceSize = source.exists() ? source.size() : -1;
         sourceDate = LocalModificationDate(source);
     }
-    return QStringLiteral("\r\r\n")
-           + fileLine(upload ? QStringLiteral("Source (local)") : QStringLiteral("Source (server)"), sourceSize,
-                      sourceDate)
-           + QStringLiteral("\r\n")
-           + fileLine(upload ? QStringLiteral("Target (server)") : QStringLiteral("Target (local)"), targetSize,
-                      targetDate);
+    return QStringLiteral("\r\r\n") +
+           fileLine(upload ? QStringLiteral("Source (local)") : QStringLiteral("Source (server)"), sourceSize,
+                    sourceDate) +
+           QStringLiteral("\r\n") +
+           fileLine(upload ? QStringLiteral("Target (server)") : QStringLiteral("Target (local)"), targetSize,
+                    targetDate);
 }
 
 // The date of a remote file as its folder's cached listing has it; 0 when
@@ -96,15 +93,9 @@ void Session::QueueUploadFolder(const QString& localFolder, const QString& remot
                         [this](const QByteArray& line) { logwin.WriteLog(line); });
 }
 
-bool Session::modeFits(const QString& name) const
-{
-    return ftp.Binary() == !IsAsciiFile(name, m_settings.sASCIIFiles);
-}
+bool Session::modeFits(const QString& name) const { return ftp.Binary() == !IsAsciiFile(name, m_settings.sASCIIFiles); }
 
-void Session::pushTypeSwitch()
-{
-    CommandQueue.prepend(QueuedCommand::type(ftp.Binary()));
-}
+void Session::pushTypeSwitch() { CommandQueue.prepend(QueuedCommand::type(ftp.Binary())); }
 
 // Decides the head entry's action for an existing target. False when the
 // queue changed under a modal prompt (the session may have closed meanwhile)
@@ -194,10 +185,10 @@ void Session::startDownloadFile(int head)
     const QFileInfo target(to);
     const bool exists = target.isFile();
     qLv.setStateImage(head, kStateDownloadRunning);
-    if (exists && qLv.row(head).entry.action == kActionUndecided
-        && !settleAction(head, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists locally.")
-                                   + transferPromptDetails(qLv.row(head).entry, false, target.size(),
-                                                           LocalModificationDate(target)))) {
+    if (exists && qLv.row(head).entry.action == kActionUndecided &&
+        !settleAction(head, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists locally.") +
+                                transferPromptDetails(qLv.row(head).entry, false, target.size(),
+                                                      LocalModificationDate(target)))) {
         backToWaiting(from, kStateDownloadWaiting);
         return;
     }
@@ -258,10 +249,9 @@ void Session::startUploadFile(int head)
     }
     const bool exists = row.entry.remoteSize >= 0;
     qLv.setStateImage(head, kStateUploadRunning);
-    if (exists && row.entry.action == kActionUndecided
-        && !settleAction(head, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists on FTP server.")
-                                   + transferPromptDetails(row.entry, true, row.entry.remoteSize,
-                                                           remoteFileDate(to)))) {
+    if (exists && row.entry.action == kActionUndecided &&
+        !settleAction(head, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists on FTP server.") +
+                                transferPromptDetails(row.entry, true, row.entry.remoteSize, remoteFileDate(to)))) {
         backToWaiting(from, kStateUploadWaiting);
         return;
     }

@@ -65,10 +65,7 @@ QString stripFtpPrefix(const QString& host)
     return host;
 }
 
-int clampSitePort(int port)
-{
-    return qBound(SitePortMin, port, SitePortMax);
-}
+int clampSitePort(int port) { return qBound(SitePortMin, port, SitePortMax); }
 
 QString stepSitePort(const QString& port, int steps)
 {

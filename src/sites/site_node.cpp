@@ -72,7 +72,4 @@ std::unique_ptr<SiteNode> SiteNode::takeChild(int row)
     return taken;
 }
 
-void SiteNode::clearChildren()
-{
-    m_children.clear();
-}
+void SiteNode::clearChildren() { m_children.clear(); }

@@ -71,8 +71,7 @@ private:
 template <typename Less>
 void SiteNode::sortChildren(Less less)
 {
-    std::stable_sort(m_children.begin(), m_children.end(),
-                     [&](const std::unique_ptr<SiteNode>& a, const std::unique_ptr<SiteNode>& b) {
-                         return less(*a, *b);
-                     });
+    std::stable_sort(
+        m_children.begin(), m_children.end(),
+        [&](const std::unique_ptr<SiteNode>& a, const std::unique_ptr<SiteNode>& b) { return less(*a, *b); });
 }

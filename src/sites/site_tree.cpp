@@ -24,7 +24,7 @@ void sortRecursively(SiteNode* node)
         sortRecursively(child.get());
 }
 
-} // namespace
+}  // namespace
 
 SiteTree::SiteTree() : m_root(std::make_unique<SiteNode>(SiteNodeKind::Root, RootText)) {}
 
@@ -50,11 +50,10 @@ void SiteTree::load(QByteArrayView favorites)
         SiteNode* folder = m_root.get();
         for (const QString& piece : pieces) {
             SiteNode* existing = folderChild(folder, piece);
-            folder = existing ? existing
-                              : folder->appendChild(std::make_unique<SiteNode>(SiteNodeKind::Folder, piece));
+            folder = existing ? existing : folder->appendChild(std::make_unique<SiteNode>(SiteNodeKind::Folder, piece));
         }
-        folder->appendChild(std::make_unique<SiteNode>(SiteNodeKind::Site, name,
-                                                       std::make_unique<tSiteObject>(std::move(record))));
+        folder->appendChild(
+            std::make_unique<SiteNode>(SiteNodeKind::Site, name, std::make_unique<tSiteObject>(std::move(record))));
     }
     sort();
     m_root->setExpanded(true);
@@ -135,7 +134,4 @@ SiteNode* SiteTree::findSite(const QString& host, const QString& port, const QSt
     return nullptr;
 }
 
-void SiteTree::sort()
-{
-    sortRecursively(m_root.get());
-}
+void SiteTree::sort() { sortRecursively(m_root.get()); }

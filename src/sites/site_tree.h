@@ -20,8 +20,8 @@
 #include <QString>
 
 struct SiteResult {
-    SiteNode* node = nullptr; // the node to select afterwards, if any
-    QString error;            // empty when the operation was done or not needed
+    SiteNode* node = nullptr;  // the node to select afterwards, if any
+    QString error;             // empty when the operation was done or not needed
 
     bool ok() const { return error.isEmpty(); }
 };
@@ -60,8 +60,7 @@ public:
     // The first site in tree order whose path equals `path` (case-sensitive).
     SiteNode* findSiteByPath(const QString& path) const;
     // The first site in tree order with exactly these connection values.
-    SiteNode* findSite(const QString& host, const QString& port, const QString& user,
-                       const QString& password) const;
+    SiteNode* findSite(const QString& host, const QString& port, const QString& user, const QString& password) const;
 
     // Folders before sites, then by text with the system's comparison; on
     // every level.

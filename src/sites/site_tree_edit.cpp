@@ -74,7 +74,7 @@ SiteNode* nodeBefore(const SiteNode* node)
     return before;
 }
 
-} // namespace
+}  // namespace
 
 QString SiteTree::placementError(const SiteNode* node, const SiteNode* parent, const QString& text) const
 {

@@ -17,7 +17,7 @@ StoreStatus writeFailed(const QString& path, const QString& why)
     return StoreStatus::failure(StoreCode::WriteFailed, QStringLiteral("Could not save %1: %2").arg(path, why));
 }
 
-} // namespace
+}  // namespace
 
 StoreStatus writeFileAtomically(const QString& path, const QByteArray& bytes)
 {

@@ -17,7 +17,7 @@ QString keepDamagedFile(const QString& path)
     return target;
 }
 
-} // namespace
+}  // namespace
 
 DataFileLoad loadDataFile(StreamContainer& strm, const QString& path, UnusableDataFile unusable)
 {
@@ -28,8 +28,8 @@ DataFileLoad loadDataFile(StreamContainer& strm, const QString& path, UnusableDa
     // whatever else the file was). A folder is never moved: nothing is saved
     // over it, and its contents are not ours to shift.
     const StoreCode code = result.status.code;
-    if (unusable == UnusableDataFile::KeepAside && !QFileInfo(path).isDir()
-        && (code == StoreCode::Damaged || code == StoreCode::Unreadable || code == StoreCode::Foreign)) {
+    if (unusable == UnusableDataFile::KeepAside && !QFileInfo(path).isDir() &&
+        (code == StoreCode::Damaged || code == StoreCode::Unreadable || code == StoreCode::Foreign)) {
         result.damagedCopy = keepDamagedFile(path);
         if (result.damagedCopy.isEmpty())
             result.status.message += QStringLiteral(" (it could not be moved aside)");
@@ -75,8 +75,8 @@ QByteArray siteOptionsStream(const StreamContainer& strm)
     return bytes;
 }
 
-StoreStatus saveDataFile(StreamContainer& strm, const QString& path, ProgramData& settings,
-                         const QByteArray& favorites, const QByteArray& siteOptions)
+StoreStatus saveDataFile(StreamContainer& strm, const QString& path, ProgramData& settings, const QByteArray& favorites,
+                         const QByteArray& siteOptions)
 {
     ++settings.saveCounter;
     strm.putStream(ProgramDataStreamName, settings.encode());

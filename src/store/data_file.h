@@ -20,8 +20,8 @@ inline const QString PreferencesStreamName = QStringLiteral("Preferences");
 inline const QString SiteOptionsStreamName = QStringLiteral("SiteOptions");
 
 struct DataFileLoad {
-    ProgramData settings;   // the defaults whenever the record could not be read
-    StoreStatus status;     // why the stored record was not used, if it was not
+    ProgramData settings;  // the defaults whenever the record could not be read
+    StoreStatus status;    // why the stored record was not used, if it was not
     bool coloursReset = false;
     // A file that could not be used is moved aside (when the caller keeps
     // such files aside) rather than overwritten at the next exit; this is
@@ -31,8 +31,8 @@ struct DataFileLoad {
 
 // What loading does with a file that exists but cannot be used.
 enum class UnusableDataFile {
-    KeepAside,    // the window: it saves at exit, so the file is moved out of the way
-    LeaveInPlace, // the command line: it never moves, renames or writes the file
+    KeepAside,     // the window: it saves at exit, so the file is moved out of the way
+    LeaveInPlace,  // the command line: it never moves, renames or writes the file
 };
 
 // Loads `path` into `strm` and reads "ProgramData". A missing, unreadable,
@@ -51,5 +51,5 @@ QByteArray siteOptionsStream(const StreamContainer& strm);
 // Increments the save counter, puts "ProgramData" and then "Favorites" into
 // `strm`, saves it to `path` (atomically, owner-only) and clears it.
 // `siteOptions`, when not empty, is put as "SiteOptions".
-StoreStatus saveDataFile(StreamContainer& strm, const QString& path, ProgramData& settings,
-                         const QByteArray& favorites, const QByteArray& siteOptions = {});
+StoreStatus saveDataFile(StreamContainer& strm, const QString& path, ProgramData& settings, const QByteArray& favorites,
+                         const QByteArray& siteOptions = {});

@@ -26,7 +26,7 @@ bool canCreateFilesIn(const QString& folder)
     return probe.open();
 }
 
-} // namespace
+}  // namespace
 
 bool hasCommandLineSwitch(const QStringList& arguments, QStringView name)
 {
@@ -47,8 +47,7 @@ QString commandLineSwitchValue(const QStringList& arguments, QStringView name)
     return {};
 }
 
-QString dataFilePath(const QStringList& arguments, const QString& programFolder,
-                     const QString& userDataFolder)
+QString dataFilePath(const QStringList& arguments, const QString& programFolder, const QString& userDataFolder)
 {
     const QString named = commandLineSwitchValue(arguments, DataFileSwitch);
     if (!named.isEmpty())

@@ -20,8 +20,7 @@ QString commandLineSwitchValue(const QStringList& arguments, QStringView name);
 // "-DataFile=<path>" when given (made absolute against the current folder);
 // otherwise glimmerftp.dat in `programFolder` when files can be created
 // there, else in `userDataFolder`.
-QString dataFilePath(const QStringList& arguments, const QString& programFolder,
-                     const QString& userDataFolder);
+QString dataFilePath(const QStringList& arguments, const QString& programFolder, const QString& userDataFolder);
 
 // The same with the running program's folder and the per-user application
 // data folder (QStandardPaths::AppDataLocation). Needs a QCoreApplication.

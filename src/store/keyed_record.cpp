@@ -18,7 +18,7 @@ quint32 readU32(QByteArrayView b, qsizetype at)
     return v;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<KeyedRecord> KeyedRecord::decode(QByteArrayView b)
 {
@@ -67,7 +67,7 @@ std::optional<qint64> KeyedRecord::integer(const QByteArray& key) const
     if (it == m_values.cend())
         return std::nullopt;
     const QByteArray& v = it.value();
-    if (v.size() == 1) // a flag read as a number
+    if (v.size() == 1)  // a flag read as a number
         return qint64(quint8(v[0]) != 0);
     if (v.size() != 8)
         return std::nullopt;

@@ -10,27 +10,27 @@ namespace {
 
 // Field offsets of the stored record. Ranges between fields are reserved.
 namespace off {
-constexpr int LastLocalFolder = 0x0000;     // string of 255
-constexpr int LocalColumns = 0x0100;        // 10 x i32
-constexpr int RemoteColumns = 0x0128;       // 10 x i32
-constexpr int QueueColumns = 0x0150;        // 80 x i32
+constexpr int LastLocalFolder = 0x0000;  // string of 255
+constexpr int LocalColumns = 0x0100;     // 10 x i32
+constexpr int RemoteColumns = 0x0128;    // 10 x i32
+constexpr int QueueColumns = 0x0150;     // 80 x i32
 constexpr int BottomPanelHeight = 0x0290;
-constexpr int QuickAddress = 0x0294;        // string of 255
-constexpr int QuickUser = 0x0394;           // string of 255
-constexpr int QuickPassword = 0x0494;       // string of 255
-constexpr int QuickPort = 0x0594;           // string of 9
+constexpr int QuickAddress = 0x0294;   // string of 255
+constexpr int QuickUser = 0x0394;      // string of 255
+constexpr int QuickPassword = 0x0494;  // string of 255
+constexpr int QuickPort = 0x0594;      // string of 9
 constexpr int QueueAlwaysActive = 0x2102;
-constexpr int LocalHistory = 0x2103;        // 10 x string of 255
+constexpr int LocalHistory = 0x2103;  // 10 x string of 255
 constexpr int LogAutoScroll = 0x2B03;
 constexpr int StartUpAction = 0x2B04;
 constexpr int LvFullRowSelect = 0x2B05;
 constexpr int DoubleClickAction = 0x2B06;
 constexpr int MonitorClipboard = 0x2B07;
 constexpr int FirewallType = 0x2B08;
-constexpr int LastFindText = 0x2B09;        // string of 255
+constexpr int LastFindText = 0x2B09;  // string of 255
 constexpr int PanesSwitched = 0x2C09;
-constexpr int FirewallAddress = 0x2C0A;     // string of 255
-constexpr int FirewallPort = 0x2D0A;        // string of 255
+constexpr int FirewallAddress = 0x2C0A;  // string of 255
+constexpr int FirewallPort = 0x2D0A;     // string of 255
 constexpr int ListHiddenFiles = 0x2E0B;
 constexpr int WindowHeight = 0x2E0C;
 constexpr int WindowWidth = 0x2E10;
@@ -41,7 +41,7 @@ constexpr int LeftPanelWidth = 0x2E20;
 constexpr int LogWidth = 0x2E24;
 constexpr int WinColor = 0x2E28;
 constexpr int FontColor = 0x2E2C;
-constexpr int FontName = 0x2E30;            // string of 255
+constexpr int FontName = 0x2E30;  // string of 255
 constexpr int FontSize = 0x2F30;
 constexpr int ListStyle = 0x2F34;
 constexpr int LocalSortColumn = 0x2F38;
@@ -49,7 +49,7 @@ constexpr int RemoteSortColumn = 0x2F3C;
 constexpr int RetryTillConnected = 0x2F41;
 constexpr int Retries = 0x2F44;
 constexpr int RetryDelay = 0x2F48;
-constexpr int AnonPassword = 0x2F4C;        // string of 255
+constexpr int AnonPassword = 0x2F4C;  // string of 255
 constexpr int WarnLocalDelete = 0x304C;
 constexpr int WarnRemoteDelete = 0x304D;
 constexpr int ShowLoginMessage = 0x304E;
@@ -57,16 +57,16 @@ constexpr int XferAction = 0x304F;
 constexpr int XferPromptForAction = 0x3050;
 constexpr int XferClosePromptForAction = 0x3051;
 constexpr int XferClosePromptForActionSecs = 0x3054;
-constexpr int ASCIIFiles = 0x3058;          // string of 255
-constexpr int SndConnect = 0x3158;          // string of 255
-constexpr int SndDisconnect = 0x3258;       // string of 255
-constexpr int SndXferComplete = 0x3358;     // string of 255
+constexpr int ASCIIFiles = 0x3058;       // string of 255
+constexpr int SndConnect = 0x3158;       // string of 255
+constexpr int SndDisconnect = 0x3258;    // string of 255
+constexpr int SndXferComplete = 0x3358;  // string of 255
 constexpr int SndDisable = 0x3458;
-constexpr int SaveCounter = 0x3460;         // u64
+constexpr int SaveCounter = 0x3460;  // u64
 constexpr int CheckForNewVersion = 0x3468;
 constexpr int AntiTimeout = 0x346A;
 constexpr int ShowFTPAttrs = 0x346B;
-} // namespace off
+}  // namespace off
 
 constexpr int LongString = 255;
 constexpr int PortString = 9;
@@ -93,7 +93,7 @@ void getWidths(QByteArrayView buf, int offset, std::array<qint32, N>& widths)
         widths[i] = getI32(buf, offset + 4 * int(i));
 }
 
-} // namespace
+}  // namespace
 
 QByteArray defaultLocalFolder()
 {

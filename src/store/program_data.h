@@ -42,18 +42,18 @@ struct ProgramData {
     qint32 bottomPanelHeight = 0;
     QByteArray quickConnectAddress;
     QByteArray quickConnectUser;
-    QByteArray quickConnectPassword; // stored as typed
-    QByteArray quickConnectPort;     // at most 9 characters
+    QByteArray quickConnectPassword;  // stored as typed
+    QByteArray quickConnectPort;      // at most 9 characters
     // A transfer starts when it is asked for, as in other desktop clients;
     // stored records keep their own choice.
     bool queueAlwaysActive = true;
-    std::array<QByteArray, HistoryCount> localFolderHistory{}; // empty = no item
+    std::array<QByteArray, HistoryCount> localFolderHistory{};  // empty = no item
     bool logAutoScroll = true;
-    quint8 sStartUpAction = 0; // 0 Do Nothing, 1 Open Site Manager, 2 Connect to Last Used Site
+    quint8 sStartUpAction = 0;  // 0 Do Nothing, 1 Open Site Manager, 2 Connect to Last Used Site
     bool sLvFullRowSelect = false;
-    quint8 sDoubleClickAction = 0; // 0 Open File, 1 Transfer File
+    quint8 sDoubleClickAction = 0;  // 0 Open File, 1 Transfer File
     bool sMonitorClipboard = false;
-    quint8 sFirewallType = 0; // 0 Direct, 1 Direct (Passive), 2 Std. Proxy, 3 Socks
+    quint8 sFirewallType = 0;  // 0 Direct, 1 Direct (Passive), 2 Std. Proxy, 3 Socks
     QByteArray lastFindText;
     bool panesSwitched = false;
     QByteArray sFirewallAddress;
@@ -82,7 +82,7 @@ struct ProgramData {
     // new record asks first; stored records keep their own choice.
     bool sWarnRemoteDelete = true;
     bool sShowLoginMessage = false;
-    quint8 sXferAction = 0; // 0 Overwrite file, 1 Resume file, 2 Skip file
+    quint8 sXferAction = 0;  // 0 Overwrite file, 1 Resume file, 2 Skip file
     bool sXferPromptForAction = false;
     bool sXferClosePromptForAction = false;
     qint32 sXferClosePromptForActionSecs = 0;
@@ -100,9 +100,9 @@ struct ProgramData {
     // the separate "Preferences" stream (see encodeExtension); a file written
     // before a setting existed lacks its key and gets the value below, unless
     // applyLegacyDefaults says otherwise.
-    qint32 sTimeout = 30;         // seconds without a byte before a request fails; 0 never
-    bool sKeepFileTimes = true;   // transferred files keep their modification time
-    qint32 sFolderDepthLimit = 64; // folder levels a recursive download or delete descends
+    qint32 sTimeout = 30;           // seconds without a byte before a request fails; 0 never
+    bool sKeepFileTimes = true;     // transferred files keep their modification time
+    qint32 sFolderDepthLimit = 64;  // folder levels a recursive download or delete descends
     // Sizes in B, KB, MB, GB and TB with one decimal; off, the panes show
     // whole kilobytes (the KB column). Files from before the setting keep
     // the KB column (applyLegacyDefaults).

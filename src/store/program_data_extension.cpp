@@ -33,7 +33,7 @@ const std::array textFields{
     TextField{"TrustedCertificates", &ProgramData::sTrustedCertificates},
 };
 
-} // namespace
+}  // namespace
 
 QByteArray ProgramData::encodeExtension() const
 {

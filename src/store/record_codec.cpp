@@ -5,11 +5,8 @@
 namespace record {
 
 namespace {
-bool isContinuationByte(char c)
-{
-    return (static_cast<quint8>(c) & 0xC0) == 0x80;
-}
-} // namespace
+bool isContinuationByte(char c) { return (static_cast<quint8>(c) & 0xC0) == 0x80; }
+}  // namespace
 
 QByteArrayView cutAtCharBoundary(QByteArrayView text, qsizetype maxBytes)
 {
@@ -27,15 +24,9 @@ QByteArrayView cutAtCharBoundary(QByteArrayView text, qsizetype maxBytes)
     return text.first(cut);
 }
 
-void putU8(QByteArray& buf, int offset, quint8 value)
-{
-    buf[offset] = static_cast<char>(value);
-}
+void putU8(QByteArray& buf, int offset, quint8 value) { buf[offset] = static_cast<char>(value); }
 
-void putBool(QByteArray& buf, int offset, bool value)
-{
-    putU8(buf, offset, value ? 1 : 0);
-}
+void putBool(QByteArray& buf, int offset, bool value) { putU8(buf, offset, value ? 1 : 0); }
 
 void putU32(QByteArray& buf, int offset, quint32 value)
 {
@@ -43,10 +34,7 @@ void putU32(QByteArray& buf, int offset, quint32 value)
         buf[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-void putI32(QByteArray& buf, int offset, qint32 value)
-{
-    putU32(buf, offset, static_cast<quint32>(value));
-}
+void putI32(QByteArray& buf, int offset, qint32 value) { putU32(buf, offset, static_cast<quint32>(value)); }
 
 void putU64(QByteArray& buf, int offset, quint64 value)
 {
@@ -66,15 +54,9 @@ void putShortString(QByteArray& buf, int offset, int capacity, QByteArrayView te
     std::fill(field + kept.size(), field + capacity, '\0');
 }
 
-quint8 getU8(QByteArrayView buf, int offset)
-{
-    return static_cast<quint8>(buf[offset]);
-}
+quint8 getU8(QByteArrayView buf, int offset) { return static_cast<quint8>(buf[offset]); }
 
-bool getBool(QByteArrayView buf, int offset)
-{
-    return getU8(buf, offset) != 0;
-}
+bool getBool(QByteArrayView buf, int offset) { return getU8(buf, offset) != 0; }
 
 quint32 getU32(QByteArrayView buf, int offset)
 {
@@ -84,10 +66,7 @@ quint32 getU32(QByteArrayView buf, int offset)
     return value;
 }
 
-qint32 getI32(QByteArrayView buf, int offset)
-{
-    return static_cast<qint32>(getU32(buf, offset));
-}
+qint32 getI32(QByteArrayView buf, int offset) { return static_cast<qint32>(getU32(buf, offset)); }
 
 quint64 getU64(QByteArrayView buf, int offset)
 {
@@ -103,4 +82,4 @@ QByteArray getShortString(QByteArrayView buf, int offset, int capacity)
     return buf.sliced(offset + 1, length).toByteArray();
 }
 
-} // namespace record
+}  // namespace record

@@ -38,4 +38,4 @@ quint64 getU64(QByteArrayView buf, int offset);
 // read as the full capacity, never past the field.
 QByteArray getShortString(QByteArrayView buf, int offset, int capacity);
 
-} // namespace record
+}  // namespace record

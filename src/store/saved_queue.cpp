@@ -108,8 +108,8 @@ bool readTransfer(Reader& in, SavedTransfer& t)
     quint64 flags = 0;
     quint64 action = 0;
     qint64 dateBits = 0;
-    if (!in.le(1, flags) || (flags & ~quint64(KnownFlags)) != 0 || !in.i64(t.size) || !in.i64(dateBits)
-        || !in.le(4, action))
+    if (!in.le(1, flags) || (flags & ~quint64(KnownFlags)) != 0 || !in.i64(t.size) || !in.i64(dateBits) ||
+        !in.le(4, action))
         return false;
     t.upload = flags & FlagUpload;
     t.folder = flags & FlagFolder;
@@ -123,12 +123,12 @@ bool readTransfer(Reader& in, SavedTransfer& t)
         return false;
     if (t.partial && (!in.i64(t.partialSize) || !in.i64(t.partialModifiedMs) || t.partialSize < 0))
         return false;
-    return std::isfinite(t.date) && t.action >= -1 && t.action <= 2 && (t.folder ? t.size == -1 : t.size >= 0)
-           && !(t.folder && t.partial) && !t.from.isEmpty() && !t.to.isEmpty()
-           && t.failed == !t.failureReason.isEmpty() && t.failureReason.toUtf8().size() <= MaxReasonBytes;
+    return std::isfinite(t.date) && t.action >= -1 && t.action <= 2 && (t.folder ? t.size == -1 : t.size >= 0) &&
+           !(t.folder && t.partial) && !t.from.isEmpty() && !t.to.isEmpty() && t.failed == !t.failureReason.isEmpty() &&
+           t.failureReason.toUtf8().size() <= MaxReasonBytes;
 }
 
-} // namespace
+}  // namespace
 
 QString pathBesideDataFile(const QString& dataFile)
 {
@@ -162,9 +162,9 @@ StoreStatus encode(const SavedQueue& queue, QByteArray& out)
             return refuse(QStringLiteral("a folder is empty or too long: %1").arg(folder.left(80)));
     for (const SavedTransfer& t : queue.transfers) {
         const bool partial = t.partial && !t.folder;
-        const quint8 flags = (t.upload ? FlagUpload : 0) | (t.folder ? FlagFolder : 0)
-                             | (t.openAfter ? FlagOpenAfter : 0) | (t.viewAfter ? FlagViewAfter : 0)
-                             | (t.failed ? FlagFailed : 0) | (partial ? FlagPartial : 0);
+        const quint8 flags = (t.upload ? FlagUpload : 0) | (t.folder ? FlagFolder : 0) |
+                             (t.openAfter ? FlagOpenAfter : 0) | (t.viewAfter ? FlagViewAfter : 0) |
+                             (t.failed ? FlagFailed : 0) | (partial ? FlagPartial : 0);
         appendLE(out, flags, 1);
         appendLE(out, quint64(t.folder ? -1 : qMax<qint64>(0, t.size)), 8);
         appendLE(out, std::bit_cast<quint64>(std::isfinite(t.date) ? t.date : 0.0), 8);
@@ -176,8 +176,8 @@ StoreStatus encode(const SavedQueue& queue, QByteArray& out)
             if (reason.isEmpty())
                 reason = QStringLiteral("Failed");
         }
-        if (!appendText(out, t.from) || !appendText(out, t.to) || !appendText(out, t.serverAddress)
-            || !appendText(out, reason))
+        if (!appendText(out, t.from) || !appendText(out, t.to) || !appendText(out, t.serverAddress) ||
+            !appendText(out, reason))
             return refuse(QStringLiteral("a path is too long: %1").arg(t.from.left(80)));
         if (partial) {
             appendLE(out, quint64(qMax<qint64>(0, t.partialSize)), 8);
@@ -278,4 +278,4 @@ SavedQueueLoad load(const QString& path)
     return result;
 }
 
-} // namespace savedqueue
+}  // namespace savedqueue

@@ -113,4 +113,4 @@ StoreStatus save(const QString& path, const SavedQueue& queue);
 // Missing when there is no file.
 SavedQueueLoad load(const QString& path);
 
-} // namespace savedqueue
+}  // namespace savedqueue

@@ -23,7 +23,7 @@ constexpr int Reserved = 1671;      // 2434 bytes
 constexpr int AutoReconnect = 4105;
 constexpr int ReservedFlag = 4106;
 constexpr int ReservedTail = 4107;  // 99 bytes
-} // namespace off
+}  // namespace off
 
 constexpr int LongString = tSiteObject::NameCapacity;
 
@@ -35,7 +35,7 @@ static_assert(off::Reserved + 2434 == off::AutoReconnect);
 static_assert(off::ReservedFlag + 1 == off::ReservedTail);
 static_assert(off::ReservedTail + 99 == tSiteObject::RecordSize && tSiteObject::RecordSize == 4206);
 
-} // namespace
+}  // namespace
 
 tSiteObject tSiteObject::newSite()
 {
@@ -104,7 +104,7 @@ namespace {
 constexpr char kTlsKey[] = "Tls";
 constexpr quint8 kDefaultTlsMode = 1;
 
-} // namespace
+}  // namespace
 
 void decodeSiteOptions(QByteArrayView stream, const QList<tSiteObject*>& sites)
 {

@@ -20,11 +20,11 @@ struct tSiteObject {
 
     QByteArray SiteName;
     QByteArray SiteUser;
-    QByteArray SitePassword; // stored as typed
+    QByteArray SitePassword;  // stored as typed
     QByteArray SiteHost;
     QByteArray SitePort;
-    QByteArray SiteLocalFolder;  // empty: stay in the current local folder
-    QByteArray SiteRemoteFolder; // empty: the server's start folder
+    QByteArray SiteLocalFolder;   // empty: stay in the current local folder
+    QByteArray SiteRemoteFolder;  // empty: the server's start folder
     bool SiteAutoReconnect = false;
     // The name of the keyring entry that holds this site's password; empty
     // when the keyring holds none. Kept in the first bytes of the record's

@@ -7,11 +7,11 @@
 // instance, is silent and simply means "use the defaults").
 enum class StoreCode {
     Ok,
-    Missing,     // the file or the named stream does not exist
-    Unreadable,  // the file exists but could not be opened or read
-    Damaged,     // the bytes do not form a valid container or record
-    Foreign,     // not a data file at all: a folder, or a file without the magic
-    WriteFailed, // saving did not complete; the previous file is untouched
+    Missing,      // the file or the named stream does not exist
+    Unreadable,   // the file exists but could not be opened or read
+    Damaged,      // the bytes do not form a valid container or record
+    Foreign,      // not a data file at all: a folder, or a file without the magic
+    WriteFailed,  // saving did not complete; the previous file is untouched
 };
 
 struct StoreStatus {
@@ -21,8 +21,5 @@ struct StoreStatus {
     bool ok() const { return code == StoreCode::Ok; }
 
     static StoreStatus success() { return {}; }
-    static StoreStatus failure(StoreCode code, QString message)
-    {
-        return {code, std::move(message)};
-    }
+    static StoreStatus failure(StoreCode code, QString message) { return {code, std::move(message)}; }
 };

@@ -83,12 +83,9 @@ private:
     qsizetype m_pos = 0;
 };
 
-StoreStatus damaged(const QString& why)
-{
-    return StoreStatus::failure(StoreCode::Damaged, why);
-}
+StoreStatus damaged(const QString& why) { return StoreStatus::failure(StoreCode::Damaged, why); }
 
-} // namespace
+}  // namespace
 
 StoreStatus StreamContainer::loadFromFile(const QString& path)
 {
@@ -149,9 +146,8 @@ StoreStatus StreamContainer::loadFromBytes(QByteArrayView bytes)
         QByteArrayView nameBytes;
         quint32 storedSize = 0, originalSize = 0, crc = 0;
         QByteArrayView stored;
-        if (!in.u16(nameLength) || nameLength == 0 || nameLength > MaxNameLength
-            || !in.take(nameLength, nameBytes) || !in.u32(storedSize) || !in.u32(originalSize)
-            || !in.u32(crc) || !in.take(storedSize, stored))
+        if (!in.u16(nameLength) || nameLength == 0 || nameLength > MaxNameLength || !in.take(nameLength, nameBytes) ||
+            !in.u32(storedSize) || !in.u32(originalSize) || !in.u32(crc) || !in.take(storedSize, stored))
             return damaged(QStringLiteral("stream %1 is truncated or malformed").arg(i + 1));
         const QString name = QString::fromUtf8(nameBytes);
         if (seen.contains(name))
@@ -189,17 +185,14 @@ StoreStatus StreamContainer::toBytes(QByteArray& out) const
     for (const auto& [name, data] : m_streams) {
         const QByteArray nameBytes = name.toUtf8();
         if (nameBytes.isEmpty() || nameBytes.size() > MaxNameLength)
-            return StoreStatus::failure(StoreCode::WriteFailed,
-                                        QStringLiteral("invalid stream name \"%1\"").arg(name));
+            return StoreStatus::failure(StoreCode::WriteFailed, QStringLiteral("invalid stream name \"%1\"").arg(name));
         if (data.size() > MaxStreamSize)
-            return StoreStatus::failure(StoreCode::WriteFailed,
-                                        QStringLiteral("stream \"%1\" is too large").arg(name));
+            return StoreStatus::failure(StoreCode::WriteFailed, QStringLiteral("stream \"%1\" is too large").arg(name));
         uLongf storedLength = compressBound(static_cast<uLong>(data.size()));
         QByteArray stored(static_cast<qsizetype>(storedLength), Qt::Uninitialized);
         if (compress2(reinterpret_cast<Bytef*>(stored.data()), &storedLength,
                       reinterpret_cast<const Bytef*>(data.constData()), static_cast<uLong>(data.size()),
-                      Z_DEFAULT_COMPRESSION)
-            != Z_OK)
+                      Z_DEFAULT_COMPRESSION) != Z_OK)
             return StoreStatus::failure(StoreCode::WriteFailed,
                                         QStringLiteral("could not compress stream \"%1\"").arg(name));
         stored.truncate(static_cast<qsizetype>(storedLength));
@@ -257,10 +250,7 @@ void StreamContainer::putStream(const QString& name, const QByteArray& data)
     m_streams.append({name, data});
 }
 
-void StreamContainer::clear()
-{
-    m_streams.clear();
-}
+void StreamContainer::clear() { m_streams.clear(); }
 
 QStringList StreamContainer::streamNames() const
 {

@@ -9,8 +9,8 @@
 namespace {
 
 struct IconChoice {
-    const char *action;
-    const char *theme; // freedesktop icon naming
+    const char* action;
+    const char* theme;  // freedesktop icon naming
     QStyle::StandardPixmap fallback;
 };
 
@@ -48,11 +48,11 @@ constexpr IconChoice kChoices[] = {
     {"tbAnonymous", "user-identity", QStyle::SP_DialogYesButton},
 };
 
-} // namespace
+}  // namespace
 
-QIcon actionIcon(const QString &actionName)
+QIcon actionIcon(const QString& actionName)
 {
-    for (const IconChoice &choice : kChoices) {
+    for (const IconChoice& choice : kChoices) {
         if (actionName != QLatin1String(choice.action))
             continue;
         const QIcon themed = QIcon::fromTheme(QLatin1String(choice.theme));
@@ -68,7 +68,7 @@ QIcon connectImage(int imageIndex)
     return actionIcon(imageIndex == 32 ? QStringLiteral("acDisconnect") : QStringLiteral("acConnect"));
 }
 
-void applyActionIcon(QAction *action)
+void applyActionIcon(QAction* action)
 {
     if (action)
         action->setIcon(actionIcon(action->objectName()));

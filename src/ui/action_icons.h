@@ -11,10 +11,10 @@ class QAction;
 
 // The icon of the action with this object name ("acConnect", ...); a null
 // icon for a name that has none.
-QIcon actionIcon(const QString &actionName);
+QIcon actionIcon(const QString& actionName);
 
 // The two images of acConnect: index 31 "Connect", index 32 "Disconnect".
 QIcon connectImage(int imageIndex);
 
 // Gives the action its icon by its object name.
-void applyActionIcon(QAction *action);
+void applyActionIcon(QAction* action);

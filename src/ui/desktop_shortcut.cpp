@@ -12,7 +12,7 @@ namespace {
 // an argument holding any of them must be quoted.
 const QString ReservedInExec = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 
-} // namespace
+}  // namespace
 
 DesktopShortcut siteShortcut(const QString& name, const QString& treePath, const QString& program)
 {
@@ -56,7 +56,7 @@ QString desktopEntryEscape(const QString& value)
         else if (c == u'\r')
             escaped += QStringLiteral("\\r");
         else if (c == u' ' && i == 0)
-            escaped += QStringLiteral("\\s"); // leading blanks are trimmed otherwise
+            escaped += QStringLiteral("\\s");  // leading blanks are trimmed otherwise
         else
             escaped += c;
     }
@@ -94,8 +94,8 @@ QString desktopEntryFileName(const QString& name)
 
 QString makeDesktopShortcut(const DesktopShortcut& shortcut, const QString& folder)
 {
-    const QString target = folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
-                                            : folder;
+    const QString target =
+        folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) : folder;
     if (target.isEmpty() || !QFileInfo(target).isDir())
         return {};
     const QString path = QDir(target).filePath(desktopEntryFileName(shortcut.name));

@@ -8,9 +8,9 @@
 #include <QStringList>
 
 struct DesktopShortcut {
-    QString name;          // the launcher's name and file name
-    QString program;       // the program to start
-    QStringList arguments; // its arguments, unquoted
+    QString name;           // the launcher's name and file name
+    QString program;        // the program to start
+    QStringList arguments;  // its arguments, unquoted
     QString workingFolder;
     QString description;
 };

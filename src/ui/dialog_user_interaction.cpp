@@ -19,12 +19,9 @@ QString boxText(const QString& text)
     return shown;
 }
 
-} // namespace
+}  // namespace
 
-DialogUserInteraction::DialogUserInteraction(QWidget* parent)
-    : m_parent(parent)
-{
-}
+DialogUserInteraction::DialogUserInteraction(QWidget* parent) : m_parent(parent) {}
 
 void DialogUserInteraction::showMessage(const QString& text)
 {
@@ -42,15 +39,14 @@ bool DialogUserInteraction::askYesNo(const QString& text, bool warning)
     return box.exec() == QMessageBox::Yes;
 }
 
-UserInteraction::TransferActionAnswer DialogUserInteraction::askTransferAction(const QString& text,
-                                                                               int preselected, bool autoClose,
-                                                                               int countdownSeconds)
+UserInteraction::TransferActionAnswer DialogUserInteraction::askTransferAction(const QString& text, int preselected,
+                                                                               bool autoClose, int countdownSeconds)
 {
     return TFormXFerAction::ask(m_parent, text, preselected, autoClose, countdownSeconds);
 }
 
 UserInteraction::CertificateAnswer DialogUserInteraction::askCertificate(const FtpCertificate& certificate,
-                                                                        const QString& changedFrom)
+                                                                         const QString& changedFrom)
 {
     return TFormCertificate::ask(m_parent, certificate, changedFrom);
 }

@@ -18,7 +18,7 @@ QString reportText(const QString& code, const QString& exceptionText, const QStr
         .arg(code, exceptionText, version);
 }
 
-} // namespace
+}  // namespace
 
 QUrl bugReportMailUrl(const QString& code, const QString& exceptionText, const QString& version)
 {
@@ -28,9 +28,7 @@ QUrl bugReportMailUrl(const QString& code, const QString& exceptionText, const Q
     QUrlQuery query;
     // QUrlQuery leaves "&", "=" and "+" alone by default; in a mail body they
     // would cut the text short or turn into spaces.
-    const auto encode = [](const QString& text) {
-        return QString::fromLatin1(QUrl::toPercentEncoding(text));
-    };
+    const auto encode = [](const QString& text) { return QString::fromLatin1(QUrl::toPercentEncoding(text)); };
     query.setQueryItems({{QStringLiteral("subject"), encode(QStringLiteral("Glimmer FTP bug report ") + code)},
                          {QStringLiteral("body"), encode(reportText(code, exceptionText, version))}});
     url.setQuery(query.query(QUrl::FullyEncoded), QUrl::StrictMode);
@@ -38,10 +36,8 @@ QUrl bugReportMailUrl(const QString& code, const QString& exceptionText, const Q
 }
 
 TFormBugReport::TFormBugReport(const QString& code, const QString& exceptionText, QWidget* parent)
-    : QDialog(parent)
-    , m_code(code)
-    , m_text(exceptionText)
-    , m_open([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    : QDialog(parent), m_code(code), m_text(exceptionText),
+      m_open([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("TFormBugReport"));
     setWindowTitle(QStringLiteral("Bug Report - Glimmer FTP"));

@@ -21,13 +21,13 @@ QString rowsOf(const FtpCertificate& c)
     return QStringLiteral("<p>The certificate of <b>%1:%2</b> is not trusted:</p><ul>%3</ul><table>")
                .arg(c.host.toHtmlEscaped())
                .arg(c.port)
-               .arg(problems)
-           + row(QStringLiteral("Host"), QStringLiteral("%1:%2").arg(c.host).arg(c.port))
-           + row(QStringLiteral("Subject"), c.subject) + row(QStringLiteral("Issuer"), c.issuer)
-           + row(QStringLiteral("Valid from"), when(c.validFrom)) + row(QStringLiteral("Valid to"), when(c.validTo))
-           + row(QStringLiteral("SHA-256"), c.fingerprint()) + QStringLiteral("</table>")
-           + QStringLiteral("<p>Trust it only when you know this is the server's certificate, for instance "
-                            "because its fingerprint matches the one its administrator gave you.</p>");
+               .arg(problems) +
+           row(QStringLiteral("Host"), QStringLiteral("%1:%2").arg(c.host).arg(c.port)) +
+           row(QStringLiteral("Subject"), c.subject) + row(QStringLiteral("Issuer"), c.issuer) +
+           row(QStringLiteral("Valid from"), when(c.validFrom)) + row(QStringLiteral("Valid to"), when(c.validTo)) +
+           row(QStringLiteral("SHA-256"), c.fingerprint()) + QStringLiteral("</table>") +
+           QStringLiteral("<p>Trust it only when you know this is the server's certificate, for instance "
+                          "because its fingerprint matches the one its administrator gave you.</p>");
 }
 
 }  // namespace

@@ -12,8 +12,7 @@
 
 #include <algorithm>
 
-TFormChMod::TFormChMod(QWidget* parent)
-    : QDialog(parent)
+TFormChMod::TFormChMod(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFormChMod"));
     setWindowTitle(Caption);
@@ -24,10 +23,10 @@ TFormChMod::TFormChMod(QWidget* parent)
     auto* grid = new QGridLayout;
     const QStringList rows{QStringLiteral("Owner"), QStringLiteral("Group"), QStringLiteral("Public")};
     const QStringList columns{QStringLiteral("&Read"), QStringLiteral("&Write"), QStringLiteral("E&xecute")};
-    const char* names[9] = {"owner_read", "owner_write", "owner_execute", "group_read", "group_write",
-                            "group_execute", "public_read", "public_write", "public_execute"};
-    QCheckBox** fields[9] = {&owner_read, &owner_write, &owner_execute, &group_read, &group_write,
-                             &group_execute, &public_read, &public_write, &public_execute};
+    const char* names[9] = {"owner_read",    "owner_write", "owner_execute", "group_read",    "group_write",
+                            "group_execute", "public_read", "public_write",  "public_execute"};
+    QCheckBox** fields[9] = {&owner_read,    &owner_write, &owner_execute, &group_read,    &group_write,
+                             &group_execute, &public_read, &public_write,  &public_execute};
     for (int r = 0; r < 3; ++r) {
         grid->addWidget(new QLabel(rows[r], this), r, 0);
         for (int c = 0; c < 3; ++c) {
@@ -69,8 +68,8 @@ TFormChMod::TFormChMod(QWidget* parent)
 
 std::array<QCheckBox*, 9> TFormChMod::boxes() const
 {
-    return {owner_read, owner_write, owner_execute, group_read, group_write,
-            group_execute, public_read, public_write, public_execute};
+    return {owner_read,    owner_write, owner_execute, group_read,    group_write,
+            group_execute, public_read, public_write,  public_execute};
 }
 
 QString TFormChMod::mode() const
@@ -93,19 +92,16 @@ bool modeHasBit(qint32 mode, size_t box)
     return (mode / digitWeight[box / 3]) % 10 & bit[box % 3];
 }
 
-bool isListedMode(qint32 mode)
-{
-    return mode >= 0 && mode <= 777 && mode % 10 <= 7 && mode / 10 % 10 <= 7;
-}
+bool isListedMode(qint32 mode) { return mode >= 0 && mode <= 777 && mode % 10 <= 7 && mode / 10 % 10 <= 7; }
 
-} // namespace
+}  // namespace
 
 void TFormChMod::setCurrentModes(const QList<qint32>& modes)
 {
     m_mixedFrom.clear();
     m_initialCode = QStringLiteral("644");
     if (modes.isEmpty() || !std::all_of(modes.begin(), modes.end(), isListedMode))
-        return; // a mode the listing did not give cannot be left as it is
+        return;  // a mode the listing did not give cannot be left as it is
     if (std::all_of(modes.begin(), modes.end(), [&](qint32 m) { return m == modes.first(); })) {
         m_initialCode = QString::number(modes.first());
         return;
@@ -120,7 +116,7 @@ void TFormChMod::showEvent(QShowEvent* event)
     for (QCheckBox* box : all)
         box->setTristate(false);
     permissioncode->setText(m_initialCode);
-    permissioncodeChange(); // also when the text was the same already
+    permissioncodeChange();  // also when the text was the same already
     if (m_mixedFrom.isEmpty())
         return;
     // Boxes on which the selection agrees show its state; the others the
@@ -128,8 +124,8 @@ void TFormChMod::showEvent(QShowEvent* event)
     permissioncodeTag = 1;
     for (size_t i = 0; i < all.size(); ++i) {
         const bool first = modeHasBit(m_mixedFrom.first(), i);
-        const bool same = std::all_of(m_mixedFrom.begin(), m_mixedFrom.end(),
-                                      [&](qint32 m) { return modeHasBit(m, i) == first; });
+        const bool same =
+            std::all_of(m_mixedFrom.begin(), m_mixedFrom.end(), [&](qint32 m) { return modeHasBit(m, i) == first; });
         all[i]->setTristate(!same);
         all[i]->setCheckState(!same ? Qt::PartiallyChecked : first ? Qt::Checked : Qt::Unchecked);
     }
@@ -140,7 +136,8 @@ void TFormChMod::showEvent(QShowEvent* event)
 bool TFormChMod::keepsSomeBits() const
 {
     const auto all = boxes();
-    return std::any_of(all.begin(), all.end(), [](QCheckBox* box) { return box->checkState() == Qt::PartiallyChecked; });
+    return std::any_of(all.begin(), all.end(),
+                       [](QCheckBox* box) { return box->checkState() == Qt::PartiallyChecked; });
 }
 
 QString TFormChMod::modeFor(qint32 current) const

@@ -71,7 +71,7 @@ private:
     void showMixedCode();
 
     QString m_initialCode = QStringLiteral("644");
-    QList<qint32> m_mixedFrom; // the modes the third state stands for
+    QList<qint32> m_mixedFrom;  // the modes the third state stands for
 };
 
 // One selected name and the mode it is to get.

@@ -21,10 +21,7 @@ namespace {
 enum Column { NameColumn, LocalSizeColumn, LocalDateColumn, RemoteSizeColumn, RemoteDateColumn, ColumnCount };
 
 // Whole minutes since the epoch of entry dates; NaN dates stay apart.
-qint64 minuteOf(double days)
-{
-    return std::isfinite(days) ? qint64(std::floor(days * 1440.0 + 1e-6)) : -1;
-}
+qint64 minuteOf(double days) { return std::isfinite(days) ? qint64(std::floor(days * 1440.0 + 1e-6)) : -1; }
 
 bool entriesDiffer(const tEntry& a, const tEntry& b, bool compareDates)
 {
@@ -51,7 +48,7 @@ QString dateText(const std::optional<tEntry>& e)
     return QLocale().toString(entryDateToDateTime(e->date), QLocale::ShortFormat);
 }
 
-} // namespace
+}  // namespace
 
 QList<CompareRow> compareFolders(const FolderEntries& local, const FolderEntries& remote, bool compareDates)
 {
@@ -86,9 +83,7 @@ QList<CompareRow> compareFolders(const FolderEntries& local, const FolderEntries
 
 TFormCompareFolders::TFormCompareFolders(const QString& localFolder, const FolderEntries& local,
                                          const QString& remoteFolder, const FolderEntries& remote, QWidget* parent)
-    : QDialog(parent)
-    , m_local(local)
-    , m_remote(remote)
+    : QDialog(parent), m_local(local), m_remote(remote)
 {
     setObjectName(QStringLiteral("TFormCompareFolders"));
     setWindowTitle(Caption);

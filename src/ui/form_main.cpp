@@ -14,9 +14,9 @@
 #include <QAction>
 #include <QDir>
 #include <QListView>
-#include <QTreeView>
 #include <QMenu>
 #include <QSplitter>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
@@ -28,10 +28,10 @@ constexpr int kDesignBottomHeight = 200;
 // Part of a stored layout that cannot be seen any more gets this width.
 constexpr int kNarrowLeftPanel = 50;
 
-QWidget *paneColumn(PathBar *bar, PaneView *pane, QWidget *parent)
+QWidget* paneColumn(PathBar* bar, PaneView* pane, QWidget* parent)
 {
-    auto *panel = new QWidget(parent);
-    auto *layout = new QVBoxLayout(panel);
+    auto* panel = new QWidget(parent);
+    auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     layout->addWidget(bar);
@@ -39,9 +39,9 @@ QWidget *paneColumn(PathBar *bar, PaneView *pane, QWidget *parent)
     return panel;
 }
 
-} // namespace
+}  // namespace
 
-TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("TFormMain"));
     resize(kDesignWidth, kDesignHeight);
@@ -55,10 +55,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     stat->resetTransferPanels();
 }
 
-TFormMain::TFormMain(Session &session, QWidget *parent) : TFormMain(parent)
-{
-    attachSession(session);
-}
+TFormMain::TFormMain(Session& session, QWidget* parent) : TFormMain(parent) { attachSession(session); }
 
 TFormMain::~TFormMain()
 {
@@ -74,15 +71,15 @@ void TFormMain::createPanes()
     m_localModel = new PaneModel(&m_iconCache, &m_images, this);
     m_remoteModel = new PaneModel(&m_iconCache, &m_images, this);
 
-    auto *central = new QWidget(this);
-    auto *layout = new QVBoxLayout(central);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
     m_vertical = new QSplitter(Qt::Vertical, central);
     m_browsers = new QSplitter(Qt::Horizontal, m_vertical);
-    auto *localBar = new PathBar(QStringLiteral("lCombo"), QStringLiteral("lGoUp"));
-    auto *remoteBar = new PathBar(QStringLiteral("rCombo"), QStringLiteral("rGoUp"));
+    auto* localBar = new PathBar(QStringLiteral("lCombo"), QStringLiteral("lGoUp"));
+    auto* remoteBar = new PathBar(QStringLiteral("rCombo"), QStringLiteral("rGoUp"));
     llv = new PaneView(m_localModel);
     llv->setObjectName(QStringLiteral("llv"));
     rlv = new PaneView(m_remoteModel);
@@ -97,7 +94,7 @@ void TFormMain::createPanes()
     m_browsers->addWidget(m_remotePanel);
     // A panel may be as narrow as a stored layout can make it; the path box
     // is clipped rather than holding the splitter back.
-    for (QWidget *panel : {m_localPanel, m_remotePanel})
+    for (QWidget* panel : {m_localPanel, m_remotePanel})
         panel->setMinimumWidth(kNarrowLeftPanel);
 
     m_bottom = new QSplitter(Qt::Horizontal, m_vertical);
@@ -108,10 +105,10 @@ void TFormMain::createPanes()
 
     m_vertical->addWidget(m_browsers);
     m_vertical->addWidget(m_bottom);
-    m_vertical->setStretchFactor(0, 1); // a taller window makes the panes taller
+    m_vertical->setStretchFactor(0, 1);  // a taller window makes the panes taller
     m_vertical->setStretchFactor(1, 0);
     m_vertical->setSizes({kDesignHeight - kDesignBottomHeight, kDesignBottomHeight});
-    for (QSplitter *splitter : {m_vertical, m_browsers, m_bottom})
+    for (QSplitter* splitter : {m_vertical, m_browsers, m_bottom})
         splitter->setChildrenCollapsible(false);
 
     stat = new StatusBar(central);
@@ -125,14 +122,14 @@ void TFormMain::connectViews()
     connect(llv, &PaneView::entered, this, [this] { setLocalPaneFocused(true); });
     connect(rlv, &PaneView::entered, this, [this] { setLocalPaneFocused(false); });
     rlv->setActivePane(false);
-    for (PaneView *pane : {llv, rlv})
-        connect(pane, &PaneView::contextMenuRequested, this, [this](const QPoint &at) { paneMenu->popup(at); });
+    for (PaneView* pane : {llv, rlv})
+        connect(pane, &PaneView::contextMenuRequested, this, [this](const QPoint& at) { paneMenu->popup(at); });
     connect(qLv, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { queueMenu->popup(qLv->viewport()->mapToGlobal(at)); });
+            [this](const QPoint& at) { queueMenu->popup(qLv->viewport()->mapToGlobal(at)); });
     connect(qLv, &QAbstractItemView::doubleClicked, acQueueTransfer, &QAction::trigger);
     logwin->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(logwin, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { logMenu->popup(logwin->viewport()->mapToGlobal(at)); });
+            [this](const QPoint& at) { logMenu->popup(logwin->viewport()->mapToGlobal(at)); });
 
     connect(acLogClear, &QAction::triggered, logwin, &LogView::clearLog);
     connect(acLogCopyToClipboard, &QAction::triggered, logwin, &LogView::copySelected);
@@ -143,7 +140,7 @@ void TFormMain::connectViews()
     });
     connect(acViewSwitchBrowsers, &QAction::triggered, this, &TFormMain::switchBrowsers);
 
-    const auto sortBy = [this](QAction *action, PaneSortCommand command) {
+    const auto sortBy = [this](QAction* action, PaneSortCommand command) {
         connect(action, &QAction::triggered, this, [this, command] { focusedPane()->model()->sortCommand(command); });
     };
     sortBy(acSortByName, PaneSortCommand::ByName);
@@ -153,7 +150,7 @@ void TFormMain::connectViews()
     sortBy(acSortAscending, PaneSortCommand::Ascending);
     sortBy(acSortDescending, PaneSortCommand::Descending);
 
-    const auto viewStyle = [this](QAction *action, quint8 style) {
+    const auto viewStyle = [this](QAction* action, quint8 style) {
         connect(action, &QAction::triggered, this, [this, style] { setViewStyle(style); });
     };
     viewStyle(acViewLargeIcons, ListStyleIcon);
@@ -162,14 +159,14 @@ void TFormMain::connectViews()
     viewStyle(acViewDetails, ListStyleReport);
 }
 
-void TFormMain::showLog(LogModel *log)
+void TFormMain::showLog(LogModel* log)
 {
     logwin->setModel(log);
     if (log)
         log->setAutoScroll(acLogAutoScroll->isChecked());
 }
 
-void TFormMain::showQueue(TransferQueue *queue)
+void TFormMain::showQueue(TransferQueue* queue)
 {
     qLv->setQueueModel(nullptr);
     m_queueModel.reset(queue ? new QueueModel(*queue, &m_images) : nullptr);
@@ -178,26 +175,17 @@ void TFormMain::showQueue(TransferQueue *queue)
     qLv->setQueueModel(m_queueModel.get());
 }
 
-void TFormMain::setConnectAction(const QString &caption, int imageIndex)
+void TFormMain::setConnectAction(const QString& caption, int imageIndex)
 {
     acConnect->setText(caption);
     acConnect->setIcon(connectImage(imageIndex));
 }
 
-void TFormMain::setDebugMenuVisible(bool on)
-{
-    debugMenu->menuAction()->setVisible(on);
-}
+void TFormMain::setDebugMenuVisible(bool on) { debugMenu->menuAction()->setVisible(on); }
 
-bool TFormMain::debugMenuVisible() const
-{
-    return debugMenu->menuAction()->isVisible();
-}
+bool TFormMain::debugMenuVisible() const { return debugMenu->menuAction()->isVisible(); }
 
-PaneView *TFormMain::focusedPane() const
-{
-    return m_localFocused ? llv : rlv;
-}
+PaneView* TFormMain::focusedPane() const { return m_localFocused ? llv : rlv; }
 
 void TFormMain::setLocalPaneFocused(bool local)
 {
@@ -212,18 +200,18 @@ void TFormMain::applyTabOrder()
     // Tab goes from one list to the other, as in two-pane file managers;
     // each path box comes just before its own list, the queue and the log
     // after them. The order follows the panes as they are shown.
-    PathCombo *firstBox = m_switched ? rCombo : lCombo;
-    PaneView *firstPane = m_switched ? rlv : llv;
-    PaneView *secondPane = m_switched ? llv : rlv;
-    PathCombo *secondBox = m_switched ? lCombo : rCombo;
-    const QList<QWidget *> chain{firstBox,
-                                 firstPane->detailsView(),
-                                 firstPane->listView(),
-                                 secondPane->detailsView(),
-                                 secondPane->listView(),
-                                 secondBox,
-                                 qLv,
-                                 logwin};
+    PathCombo* firstBox = m_switched ? rCombo : lCombo;
+    PaneView* firstPane = m_switched ? rlv : llv;
+    PaneView* secondPane = m_switched ? llv : rlv;
+    PathCombo* secondBox = m_switched ? lCombo : rCombo;
+    const QList<QWidget*> chain{firstBox,
+                                firstPane->detailsView(),
+                                firstPane->listView(),
+                                secondPane->detailsView(),
+                                secondPane->listView(),
+                                secondBox,
+                                qLv,
+                                logwin};
     for (qsizetype i = 0; i + 1 < chain.size(); ++i)
         setTabOrder(chain[i], chain[i + 1]);
 }
@@ -238,7 +226,7 @@ void TFormMain::switchBrowsers()
     applyTabOrder();
 }
 
-void TFormMain::showLocalFolder(const QString &path, FolderEntries entries)
+void TFormMain::showLocalFolder(const QString& path, FolderEntries entries)
 {
     lCombo->setPath(path);
     // ".." wherever going up leads somewhere (see localGoUp).
@@ -246,7 +234,7 @@ void TFormMain::showLocalFolder(const QString &path, FolderEntries entries)
     llv->showEntries(std::move(entries), trimmed.contains(QDir::separator()));
 }
 
-void TFormMain::showRemoteFolder(const QString &path, FolderEntries entries)
+void TFormMain::showRemoteFolder(const QString& path, FolderEntries entries)
 {
     rCombo->setPath(path);
     rlv->showEntries(std::move(entries), !path.isEmpty() && path != QLatin1String("/"));
@@ -256,7 +244,7 @@ void TFormMain::setViewStyle(quint8 style)
 {
     llv->setViewStyle(style);
     rlv->setViewStyle(style);
-    const QList<QAction *> styles{acViewLargeIcons, acViewSmallIcons, acViewList, acViewDetails};
+    const QList<QAction*> styles{acViewLargeIcons, acViewSmallIcons, acViewList, acViewDetails};
     styles.value(llv->viewStyle())->setChecked(true);
 }
 
@@ -271,10 +259,7 @@ void TFormMain::setLeftPanelWidth(int width)
     applyPendingLayout();
 }
 
-int TFormMain::logWidth() const
-{
-    return !m_laidOut && m_pendingLog >= 0 ? m_pendingLog : m_bottom->sizes().value(0);
-}
+int TFormMain::logWidth() const { return !m_laidOut && m_pendingLog >= 0 ? m_pendingLog : m_bottom->sizes().value(0); }
 
 void TFormMain::setLogWidth(int width)
 {
@@ -293,7 +278,7 @@ void TFormMain::setBottomPanelHeight(int height)
     applyPendingLayout();
 }
 
-void TFormMain::showEvent(QShowEvent *event)
+void TFormMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (!m_laidOut) {
@@ -308,7 +293,7 @@ void TFormMain::applyPendingLayout()
     // proportions, so they wait for the first show.
     if (!m_laidOut)
         return;
-    const auto place = [](QSplitter *splitter, int wanted, int wantedIndex) {
+    const auto place = [](QSplitter* splitter, int wanted, int wantedIndex) {
         if (wanted < 1)
             return;
         const int total = splitter->sizes().value(0) + splitter->sizes().value(1);

@@ -18,9 +18,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
-QAction *TFormMain::makeAction(const char *name, const QString &text, const QKeySequence &shortcut)
+QAction* TFormMain::makeAction(const char* name, const QString& text, const QKeySequence& shortcut)
 {
-    auto *action = new QAction(text, this);
+    auto* action = new QAction(text, this);
     action->setObjectName(QLatin1String(name));
     if (!shortcut.isEmpty())
         action->setShortcut(shortcut);
@@ -37,7 +37,8 @@ void TFormMain::createActions()
     acExit = makeAction("acExit", QStringLiteral("Exit"), QKeySequence::Quit);
     acPreferences = makeAction("acPreferences", QStringLiteral("Preferences"), QKeySequence::Preferences);
 
-    acQueueTransfer = makeAction("acQueueTransfer", QStringLiteral("Transfer queue"), QKeySequence(Qt::CTRL | Qt::Key_T));
+    acQueueTransfer =
+        makeAction("acQueueTransfer", QStringLiteral("Transfer queue"), QKeySequence(Qt::CTRL | Qt::Key_T));
     acQueueAlwaysActive = makeAction("acQueueAlwaysActive", QStringLiteral("Always active"));
     acQueueAlwaysActive->setCheckable(true);
     acQueueDelete = makeAction("acQueueDelete", QStringLiteral("Delete"));
@@ -78,7 +79,7 @@ void TFormMain::createActions()
     acViewList = makeAction("acViewList", QStringLiteral("List"));
     acViewDetails = makeAction("acViewDetails", QStringLiteral("Details"));
     m_viewStyles = new QActionGroup(this);
-    for (QAction *action : {acViewLargeIcons, acViewSmallIcons, acViewList, acViewDetails}) {
+    for (QAction* action : {acViewLargeIcons, acViewSmallIcons, acViewList, acViewDetails}) {
         action->setCheckable(true);
         m_viewStyles->addAction(action);
     }
@@ -92,19 +93,19 @@ void TFormMain::createActions()
 
 void TFormMain::createMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addActions({acSiteMgr, acConnect, acStop});
     file->addSeparator();
     file->addAction(acPreferences);
     file->addSeparator();
     file->addAction(acExit);
 
-    auto *sortMenu = new QMenu(QStringLiteral("Sort"), this);
+    auto* sortMenu = new QMenu(QStringLiteral("Sort"), this);
     sortMenu->addActions({acSortByName, acSortBySize, acSortByDate, acSortByExtension});
     sortMenu->addSeparator();
     sortMenu->addActions({acSortAscending, acSortDescending});
 
-    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addActions({acViewLargeIcons, acViewSmallIcons, acViewList, acViewDetails});
     view->addSeparator();
     view->addMenu(sortMenu);
@@ -112,21 +113,21 @@ void TFormMain::createMenus()
     view->addSeparator();
     view->addAction(acRefresh);
 
-    QMenu *commands = menuBar()->addMenu(QStringLiteral("&Commands"));
+    QMenu* commands = menuBar()->addMenu(QStringLiteral("&Commands"));
     commands->addActions({acOpen, acView, acSend, acReceive});
     commands->addSeparator();
     commands->addActions({acRename, acFolderNew, acDelete});
     commands->addSeparator();
     commands->addAction(acRefresh);
 
-    QMenu *queue = menuBar()->addMenu(QStringLiteral("&Queue"));
+    QMenu* queue = menuBar()->addMenu(QStringLiteral("&Queue"));
     queue->addActions({acQueueTransfer, acQueueAlwaysActive});
     queue->addSeparator();
     queue->addActions({acQueueMoveUp, acQueueMoveDown, acQueueDelete});
     queue->addSeparator();
     queue->addActions({acQueueRetryFailed, acQueueRemoveFailed});
 
-    QMenu *log = menuBar()->addMenu(QStringLiteral("&Log"));
+    QMenu* log = menuBar()->addMenu(QStringLiteral("&Log"));
     log->addActions({acLogClear, acLogCopyToClipboard, acLogSelectAll});
     log->addSeparator();
     log->addAction(acLogAutoScroll);
@@ -159,8 +160,8 @@ void TFormMain::createMenus()
     logMenu->addAction(acLogAutoScroll);
 
     // Window-wide shortcuts work only for actions the window itself holds.
-    addActions({acConnect, acStop, acSiteMgr, acRefresh, acExit, acQueueTransfer, acView, acSend, acReceive,
-                acRename, acFolderNew});
+    addActions({acConnect, acStop, acSiteMgr, acRefresh, acExit, acQueueTransfer, acView, acSend, acReceive, acRename,
+                acFolderNew});
     llv->addAction(acDelete);
     rlv->addAction(acDelete);
     // The same key in the queue deletes queue entries, nothing on disk.
@@ -177,11 +178,11 @@ void TFormMain::createToolbar()
     toolbar->addAction(acConnect);
     toolbar->addSeparator();
 
-    const auto field = [this](const char *name, const QString &label, int width) {
-        auto *caption = new QLabel(label, toolbar);
+    const auto field = [this](const char* name, const QString& label, int width) {
+        auto* caption = new QLabel(label, toolbar);
         caption->setContentsMargins(4, 0, 2, 0);
         toolbar->addWidget(caption);
-        auto *edit = new QLineEdit(toolbar);
+        auto* edit = new QLineEdit(toolbar);
         edit->setObjectName(QLatin1String(name));
         edit->setFixedWidth(width);
         caption->setBuddy(edit);
@@ -194,7 +195,7 @@ void TFormMain::createToolbar()
     tbPassword = field("tbPassword", QStringLiteral("Pass&word:"), 100);
     tbPassword->setEchoMode(QLineEdit::Password);
     tbPort = field("tbPort", QStringLiteral("P&ort:"), 50);
-    tbPort->setMaxLength(9); // the stored port holds nine characters
+    tbPort->setMaxLength(9);  // the stored port holds nine characters
 
     tbAnonymous = new QToolButton(toolbar);
     tbAnonymous->setObjectName(QStringLiteral("tbAnonymous"));

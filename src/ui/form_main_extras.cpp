@@ -6,8 +6,8 @@
 
 #include "ui/form_main.h"
 
-#include "queue/queue_expansion.h"
 #include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 #include "session/session.h"
 #include "ui/form_memo.h"
 #include "ui/pane_model.h"
@@ -35,7 +35,7 @@ namespace {
 
 const QString RowsMimeType = QStringLiteral("application/x-glimmerftp-rows");
 
-} // namespace
+}  // namespace
 
 void TFormMain::createMoreActions()
 {
@@ -51,15 +51,15 @@ void TFormMain::createMoreActions()
     acCheckForUpdate = makeAction("acCheckForUpdate", QStringLiteral("Check for New Version"));
     // Copy, paste and the group-select key belong to the panes: in a text
     // field they edit the text.
-    for (QAction *action : {acCopy, acPaste, acGroupSelect}) {
+    for (QAction* action : {acCopy, acPaste, acGroupSelect}) {
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         llv->addAction(action);
         rlv->addAction(action);
     }
     addActions({acFind, acFindNext, acChMod});
 
-    const QList<QMenu *> menus = menuBar()->findChildren<QMenu *>(QString(), Qt::FindDirectChildrenOnly);
-    for (QMenu *menu : menus) {
+    const QList<QMenu*> menus = menuBar()->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QMenu* menu : menus) {
         if (menu->title() == QLatin1String("&Commands")) {
             menu->addSeparator();
             menu->addActions({acChMod, acManualReceive, acPasteUrl});
@@ -75,24 +75,23 @@ void TFormMain::createMoreActions()
     paneMenu->addActions({acCopy, acPaste, acChMod, acGroupSelect});
 }
 
-void TFormMain::selectNames(PaneView *pane, const QStringList &names)
+void TFormMain::selectNames(PaneView* pane, const QStringList& names)
 {
-    QAbstractItemView *view = pane->currentView();
+    QAbstractItemView* view = pane->currentView();
     QItemSelection selection;
-    for (const QString &name : names) {
+    for (const QString& name : names) {
         const int row = pane->model()->rowOfName(name);
         if (row >= 0)
-            selection.select(pane->model()->index(row, 0),
-                             pane->model()->index(row, pane->model()->columnCount() - 1));
+            selection.select(pane->model()->index(row, 0), pane->model()->index(row, pane->model()->columnCount() - 1));
     }
     view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     updateActions();
 }
 
-void TFormMain::selectMatching(PaneView *pane, const QString &mask)
+void TFormMain::selectMatching(PaneView* pane, const QString& mask)
 {
     QStringList names;
-    for (const FolderEntry &row : pane->model()->entries())
+    for (const FolderEntry& row : pane->model()->entries())
         if (WildcardMatch(mask, row.name))
             names << row.name;
     selectNames(pane, names);
@@ -115,7 +114,7 @@ void TFormMain::acFindExecute()
     // A plain word is looked for anywhere in the names.
     if (!m_findMask.contains(QLatin1Char('*')) && !m_findMask.contains(QLatin1Char('?')))
         m_findMask = QLatin1Char('*') + m_findMask + QLatin1Char('*');
-    PaneView *pane = focusedPane();
+    PaneView* pane = focusedPane();
     pane->currentView()->setCurrentIndex(QModelIndex());
     acFindNextExecute();
 }
@@ -124,8 +123,8 @@ void TFormMain::acFindNextExecute()
 {
     if (m_findMask.isEmpty())
         return;
-    PaneView *pane = focusedPane();
-    QAbstractItemView *view = pane->currentView();
+    PaneView* pane = focusedPane();
+    QAbstractItemView* view = pane->currentView();
     const int rows = pane->model()->rowCount();
     const int from = view->currentIndex().isValid() ? view->currentIndex().row() + 1 : 0;
     for (int i = 0; i < rows; ++i) {
@@ -142,9 +141,9 @@ void TFormMain::acFindNextExecute()
     m_session->logStatus(QStringLiteral("Not found: ") + m_findMask);
 }
 
-void TFormMain::transferRows(bool fromLocal, const QString &fromFolder, const FolderEntries &rows)
+void TFormMain::transferRows(bool fromLocal, const QString& fromFolder, const FolderEntries& rows)
 {
-    Session &s = *m_session;
+    Session& s = *m_session;
     if (!s.isConnected() || s.currentRemoteFolder().isEmpty())
         return;
     if (fromLocal)
@@ -173,7 +172,7 @@ void TFormMain::acPasteExecute()
 
 void TFormMain::acManualReceiveExecute()
 {
-    Session &s = *m_session;
+    Session& s = *m_session;
     if (!s.isConnected())
         return;
     const std::optional<QString> typed =
@@ -185,7 +184,7 @@ void TFormMain::acManualReceiveExecute()
 
 void TFormMain::acPasteUrlExecute()
 {
-    Session &s = *m_session;
+    Session& s = *m_session;
     const QString address = s.platform().clipboardText().trimmed();
     if (!address.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)) {
         s.ui().showMessage(QStringLiteral("The clipboard holds no ftp:// address."));
@@ -204,9 +203,9 @@ void TFormMain::acPasteUrlExecute()
 
 void TFormMain::installDragAndDrop()
 {
-    for (PaneView *pane : {llv, rlv}) {
-        for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(pane->detailsView()),
-                                        static_cast<QAbstractItemView *>(pane->listView())}) {
+    for (PaneView* pane : {llv, rlv}) {
+        for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(pane->detailsView()),
+                                        static_cast<QAbstractItemView*>(pane->listView())}) {
             view->viewport()->installEventFilter(this);
             view->viewport()->setAcceptDrops(true);
             // Pressing on one of several selected rows keeps them all
@@ -218,32 +217,32 @@ void TFormMain::installDragAndDrop()
     qLv->viewport()->setAcceptDrops(true);
 }
 
-QMimeData *TFormMain::paneRowsMimeData(PaneView *pane) const
+QMimeData* TFormMain::paneRowsMimeData(PaneView* pane) const
 {
     const bool local = pane == llv;
     QStringList lines{local ? QStringLiteral("local") : QStringLiteral("remote"),
                       local ? m_session->currentLocalFolder() : m_session->currentRemoteFolder()};
-    for (const FolderEntry &row : pane->selectedEntries())
+    for (const FolderEntry& row : pane->selectedEntries())
         lines << row.name;
     if (lines.size() < 3)
         return nullptr;
-    auto *mime = new QMimeData;
+    auto* mime = new QMimeData;
     mime->setData(RowsMimeType, lines.join(QLatin1Char('\n')).toUtf8());
     return mime;
 }
 
-bool TFormMain::startPaneDrag(PaneView *pane)
+bool TFormMain::startPaneDrag(PaneView* pane)
 {
-    QMimeData *mime = paneRowsMimeData(pane);
+    QMimeData* mime = paneRowsMimeData(pane);
     if (!mime)
         return false;
-    auto *drag = new QDrag(pane);
+    auto* drag = new QDrag(pane);
     drag->setMimeData(mime);
     drag->exec(Qt::CopyAction);
     return true;
 }
 
-bool TFormMain::filesDrop(QObject *target, QDropEvent *event)
+bool TFormMain::filesDrop(QObject* target, QDropEvent* event)
 {
     // Files and folders from the desktop's file manager (text/uri-list) go
     // up into the remote folder shown, dropped on the remote pane or on the
@@ -251,11 +250,11 @@ bool TFormMain::filesDrop(QObject *target, QDropEvent *event)
     const bool ontoRemote = target == rlv->detailsView()->viewport() || target == rlv->listView()->viewport();
     if (!event->mimeData()->hasUrls() || !(ontoRemote || target == qLv->viewport()))
         return false;
-    Session &s = *m_session;
+    Session& s = *m_session;
     if (!s.isConnected() || s.currentRemoteFolder().isEmpty())
         return false;
     QList<QFileInfo> files;
-    for (const QUrl &url : event->mimeData()->urls())
+    for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile() && QFileInfo::exists(url.toLocalFile()))
             files << QFileInfo(url.toLocalFile());
     if (files.isEmpty())
@@ -267,19 +266,19 @@ bool TFormMain::filesDrop(QObject *target, QDropEvent *event)
     return true;
 }
 
-bool TFormMain::paneDrop(QObject *target, QDropEvent *event)
+bool TFormMain::paneDrop(QObject* target, QDropEvent* event)
 {
     if (!event->mimeData()->hasFormat(RowsMimeType))
         return filesDrop(target, event);
     const QStringList lines = QString::fromUtf8(event->mimeData()->data(RowsMimeType)).split(QLatin1Char('\n'));
     const bool local = lines.value(0) == QLatin1String("local");
-    PaneView *source = local ? llv : rlv;
+    PaneView* source = local ? llv : rlv;
     const QString folder = local ? m_session->currentLocalFolder() : m_session->currentRemoteFolder();
     // Rows of a folder no longer shown (or of another window) are not ours
     // to resolve.
     if (lines.size() < 3 || lines.value(1) != folder)
         return false;
-    const auto inside = [target](PaneView *pane) {
+    const auto inside = [target](PaneView* pane) {
         return target == pane->detailsView()->viewport() || target == pane->listView()->viewport();
     };
     // Onto the other pane or onto the queue; a pane onto itself is nothing.
@@ -287,7 +286,7 @@ bool TFormMain::paneDrop(QObject *target, QDropEvent *event)
         return false;
     if (event->type() == QEvent::Drop) {
         FolderEntries rows;
-        for (const QString &name : lines.mid(2)) {
+        for (const QString& name : lines.mid(2)) {
             const int row = source->model()->rowOfName(name);
             if (row >= 0)
                 rows << source->model()->entry(row);
@@ -298,26 +297,26 @@ bool TFormMain::paneDrop(QObject *target, QDropEvent *event)
     return true;
 }
 
-bool TFormMain::eventFilter(QObject *watched, QEvent *event)
+bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (!m_session)
         return QMainWindow::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton)
             m_dragStart = mouse->position().toPoint();
         break;
     }
     case QEvent::MouseMove: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (!(mouse->buttons() & Qt::LeftButton) || watched == qLv->viewport()
-            || (mouse->position().toPoint() - m_dragStart).manhattanLength() < QApplication::startDragDistance())
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!(mouse->buttons() & Qt::LeftButton) || watched == qLv->viewport() ||
+            (mouse->position().toPoint() - m_dragStart).manhattanLength() < QApplication::startDragDistance())
             break;
-        PaneView *pane = llv->isAncestorOf(static_cast<QWidget *>(watched)) ? llv : rlv;
+        PaneView* pane = llv->isAncestorOf(static_cast<QWidget*>(watched)) ? llv : rlv;
         // As the item views do it: a drag starts only on a selected row;
         // elsewhere the move goes on selecting with the rubber band.
-        QAbstractItemView *view = pane->currentView();
+        QAbstractItemView* view = pane->currentView();
         const QModelIndex pressed = view->indexAt(m_dragStart);
         if (watched != view->viewport() || !pressed.isValid() || !view->selectionModel()->isSelected(pressed))
             break;
@@ -328,7 +327,7 @@ bool TFormMain::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop: {
-        auto *drop = static_cast<QDropEvent *>(event);
+        auto* drop = static_cast<QDropEvent*>(event);
         if (paneDrop(watched, drop))
             return true;
         drop->ignore();
@@ -342,9 +341,9 @@ bool TFormMain::eventFilter(QObject *watched, QEvent *event)
 
 // ---- the Debug menu -------------------------------------------------------------
 
-void TFormMain::showDebugText(const QString &title, const QString &text)
+void TFormMain::showDebugText(const QString& title, const QString& text)
 {
-    auto *memo = new TFormMemo(title + QStringLiteral(" - Glimmer FTP"), this);
+    auto* memo = new TFormMemo(title + QStringLiteral(" - Glimmer FTP"), this);
     memo->setAttribute(Qt::WA_DeleteOnClose);
     memo->setLines(text.split(QLatin1Char('\n')));
     memo->show();
@@ -362,12 +361,11 @@ void TFormMain::connectDebugActions()
     });
     connect(acDebugCachedFolders, &QAction::triggered, this, [this] {
         QStringList lines;
-        for (const auto &[path, folder] : m_session->folderCache().folders())
-            lines << path + QStringLiteral("  (") + QString::number(folder.entries.size())
-                         + (folder.stale ? QStringLiteral(" entries, stale)") : QStringLiteral(" entries)"));
+        for (const auto& [path, folder] : m_session->folderCache().folders())
+            lines << path + QStringLiteral("  (") + QString::number(folder.entries.size()) +
+                         (folder.stale ? QStringLiteral(" entries, stale)") : QStringLiteral(" entries)"));
         showDebugText(QStringLiteral("Cached Folders"), lines.join(QLatin1Char('\n')));
     });
-    connect(acDebugClipboard, &QAction::triggered, this, [this] {
-        showDebugText(QStringLiteral("Clipboard Contents"), m_session->platform().clipboardText());
-    });
+    connect(acDebugClipboard, &QAction::triggered, this,
+            [this] { showDebugText(QStringLiteral("Clipboard Contents"), m_session->platform().clipboardText()); });
 }

@@ -5,8 +5,8 @@
 #include "ui/form_main.h"
 
 #include "listing/local_listing.h"
-#include "queue/queue_expansion.h"
 #include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 #include "session/session.h"
 #include "ui/form_chmod.h"
 #include "ui/form_single_edit_box.h"
@@ -16,32 +16,32 @@
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QItemSelectionModel>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QToolButton>
 
 namespace {
 
 const QString DeleteQuestion = QStringLiteral("Continue to delete?");
 
-QString kindOf(const FolderEntry &row)
+QString kindOf(const FolderEntry& row)
 {
     return row.entry.isFolder() ? QStringLiteral("Folder") : QStringLiteral("File");
 }
 
 // A name typed for a local rename or new folder names one entry in the
 // current folder: a separator or "." / ".." would reach somewhere else.
-bool isPlainLocalName(const QString &name)
+bool isPlainLocalName(const QString& name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-           && !name.contains(QLatin1Char('/')) && !name.contains(QDir::separator());
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QDir::separator());
 }
 
-} // namespace
+}  // namespace
 
-std::optional<QString> TFormMain::askText(const QString &title, const QString &label, const QString &text)
+std::optional<QString> TFormMain::askText(const QString& title, const QString& label, const QString& text)
 {
     if (m_inputBox)
         return m_inputBox(title, label, text);
@@ -63,7 +63,7 @@ void TFormMain::fillLocalPane()
     });
 }
 
-void TFormMain::localPathEntered(const QString &path)
+void TFormMain::localPathEntered(const QString& path)
 {
     if (path.isEmpty())
         return;
@@ -82,7 +82,7 @@ void TFormMain::localGoUp()
     const QString trimmed = current.left(current.size() - 1);
     const int cut = trimmed.lastIndexOf(QDir::separator());
     if (cut < 0)
-        return; // at a root
+        return;  // at a root
     m_session->setCurrentLocalFolder(trimmed.left(cut + 1));
     fillLocalPane();
 }
@@ -93,8 +93,8 @@ void TFormMain::goUp(bool local)
         localGoUp();
         return;
     }
-    if (m_session->isConnected() && !m_session->currentRemoteFolder().isEmpty()
-        && m_session->currentRemoteFolder() != QLatin1String("/"))
+    if (m_session->isConnected() && !m_session->currentRemoteFolder().isEmpty() &&
+        m_session->currentRemoteFolder() != QLatin1String("/"))
         m_session->remoteGoUp();
 }
 
@@ -103,14 +103,14 @@ void TFormMain::rowActivated(bool local, int row)
     // The pane clicked is the one meant, even where the click brought no
     // focus event with it.
     setLocalPaneFocused(local);
-    PaneView *pane = local ? llv : rlv;
+    PaneView* pane = local ? llv : rlv;
     if (row < 0 || row >= pane->model()->rowCount())
         return;
     if (pane->model()->isUpRow(row)) {
         goUp(local);
         return;
     }
-    const FolderEntry &entry = pane->model()->entry(row);
+    const FolderEntry& entry = pane->model()->entry(row);
     if (!entry.entry.isFolder() && m_session->settings().sDoubleClickAction == 1) {
         if (local)
             acSendExecute();
@@ -127,8 +127,8 @@ void TFormMain::acOpenExecute()
         const FolderEntries rows = focusedPane()->selectedEntries();
         if (rows.isEmpty())
             return;
-        const FolderEntry &row = rows.first();
-        Session &s = *m_session;
+        const FolderEntry& row = rows.first();
+        Session& s = *m_session;
         if (localPaneFocused()) {
             if (row.entry.isFolder()) {
                 s.setCurrentLocalFolder(s.currentLocalFolder() + row.name + QDir::separator());
@@ -181,10 +181,10 @@ void TFormMain::acRenameExecute()
         const FolderEntries rows = focusedPane()->selectedEntries();
         if (rows.isEmpty() || (!local && !m_session->isConnected()))
             return;
-        const FolderEntry &row = rows.first();
+        const FolderEntry& row = rows.first();
         const QString kind = kindOf(row);
-        const std::optional<QString> name =
-            askText(QStringLiteral("Rename ") + kind, QStringLiteral("New ") + kind + QStringLiteral(" Name:"), row.name);
+        const std::optional<QString> name = askText(QStringLiteral("Rename ") + kind,
+                                                    QStringLiteral("New ") + kind + QStringLiteral(" Name:"), row.name);
         if (!name || name->isEmpty() || *name == row.name)
             return;
         if (!local) {
@@ -205,8 +205,8 @@ void TFormMain::acFolderNewExecute()
         const bool local = localPaneFocused();
         if (!local && !m_session->isConnected())
             return;
-        const std::optional<QString> name = askText(QStringLiteral("Create New Folder"), QStringLiteral("New Folder Name:"),
-                                                    QStringLiteral("New Folder"));
+        const std::optional<QString> name = askText(QStringLiteral("Create New Folder"),
+                                                    QStringLiteral("New Folder Name:"), QStringLiteral("New Folder"));
         if (!name || name->isEmpty())
             return;
         if (!local) {
@@ -223,7 +223,7 @@ void TFormMain::acFolderNewExecute()
 void TFormMain::acDeleteExecute()
 {
     guardedRoutine(m_session->ui(), "DL01", [&] {
-        Session &s = *m_session;
+        Session& s = *m_session;
         const bool local = localPaneFocused();
         const FolderEntries rows = focusedPane()->selectedEntries();
         if (rows.isEmpty() || (!local && !s.isConnected()))
@@ -237,13 +237,13 @@ void TFormMain::acDeleteExecute()
         }
         // Into the trash, so a slip can be undone; a row that could not be
         // moved stays where it is.
-        for (const FolderEntry &row : rows)
+        for (const FolderEntry& row : rows)
             QFile::moveToTrash(s.currentLocalFolder() + row.name);
         fillLocalPane();
     });
 }
 
-void TFormMain::acRefreshExecute(QObject *sender)
+void TFormMain::acRefreshExecute(QObject* sender)
 {
     const bool remote = sender == rlv || (!localPaneFocused() && sender != llv);
     if (!remote) {
@@ -261,11 +261,11 @@ void TFormMain::acChModExecute()
             return;
         QStringList names;
         QList<qint32> modes;
-        for (const FolderEntry &row : rlv->selectedEntries()) {
+        for (const FolderEntry& row : rlv->selectedEntries()) {
             names << row.name;
             modes << row.entry.attributes;
         }
-        for (const ChModChange &change : toChMod(this, m_session->ui(), names, modes))
+        for (const ChModChange& change : toChMod(this, m_session->ui(), names, modes))
             m_session->chmodRemote(change.mode, {change.name});
     });
 }
@@ -278,15 +278,15 @@ void TFormMain::updateActions()
     const bool local = localPaneFocused();
     // This runs on every tick: no walk over a selection that may hold
     // 100,000 rows.
-    const auto hasSelection = [](PaneView *pane) { return pane->hasEntrySelection(); };
+    const auto hasSelection = [](PaneView* pane) { return pane->hasEntrySelection(); };
     const bool localRows = hasSelection(llv);
     const bool remoteRows = connected && hasSelection(rlv);
     const bool rows = local ? localRows : remoteRows;
     const bool paneUsable = local || connected;
-    const auto fileSelected = [](PaneView *pane) {
+    const auto fileSelected = [](PaneView* pane) {
         const QModelIndex current = pane->currentView()->currentIndex();
-        return current.isValid() && !pane->model()->isUpRow(current.row())
-               && !pane->model()->entry(current.row()).entry.isFolder();
+        return current.isValid() && !pane->model()->isUpRow(current.row()) &&
+               !pane->model()->entry(current.row()).entry.isFolder();
     };
 
     acOpen->setEnabled(rows);

@@ -6,8 +6,8 @@
 
 #include "ui/form_main.h"
 
-#include "queue/transfer_queue.h"
 #include "person/user_interaction.h"
+#include "queue/transfer_queue.h"
 #include "session/session.h"
 #include "ui/form_compare_folders.h"
 #include "ui/form_memo.h"
@@ -26,7 +26,7 @@
 #include <QMenu>
 #include <QToolButton>
 
-void TFormMain::attachSession(Session &session)
+void TFormMain::attachSession(Session& session)
 {
     if (m_session)
         return;
@@ -44,7 +44,7 @@ void TFormMain::attachSession(Session &session)
 
 void TFormMain::connectSessionState()
 {
-    Session &s = *m_session;
+    Session& s = *m_session;
     connect(&s, &Session::connectActionChanged, this, [this] {
         setConnectAction(m_session->connectCaption(), m_session->connectImageIndex());
         syncQuickConnectFields();
@@ -56,17 +56,16 @@ void TFormMain::connectSessionState()
         setWindowIconText(m_session->applicationTitle());
     });
     connect(&s, &Session::panelsChanged, this, &TFormMain::showSessionPanels);
-    connect(&s, &Session::securityChanged, this, [this] {
-        stat->setSecurity(StatusBar::Security(int(m_session->security())), m_session->securityText());
-    });
+    connect(&s, &Session::securityChanged, this,
+            [this] { stat->setSecurity(StatusBar::Security(int(m_session->security())), m_session->securityText()); });
     connect(&s, &Session::settingsChanged, this, &TFormMain::requestSave);
     connect(&s, &Session::queueAlwaysActiveChanged, acQueueAlwaysActive, &QAction::setChecked);
     // Queue rows come and go between ticks; the queue's actions follow them.
     connect(&s.transferQueue(), &TransferQueue::rowInserted, this, &TFormMain::updateActions);
     connect(&s.transferQueue(), &TransferQueue::rowRemoved, this, &TFormMain::updateActions);
     connect(&s.transferQueue(), &TransferQueue::cleared, this, &TFormMain::updateActions);
-    connect(&s, &Session::remotePaneFilled, this, [this](const QString &path) {
-        const tFolderObject *folder = m_session->folderCache().find(path);
+    connect(&s, &Session::remotePaneFilled, this, [this](const QString& path) {
+        const tFolderObject* folder = m_session->folderCache().find(path);
         rCombo->setHistory(m_session->remotePathHistory());
         showRemoteFolder(path, folder ? folder->entries : FolderEntries());
         updateActions();
@@ -78,7 +77,7 @@ void TFormMain::connectSessionState()
         updateActions();
     });
     connect(&s, &Session::localPaneRefresh, this, &TFormMain::fillLocalPane);
-    connect(&s, &Session::loginMessageLine, this, [this](const QString &line) {
+    connect(&s, &Session::loginMessageLine, this, [this](const QString& line) {
         if (m_loginWindow)
             m_loginWindow->appendLine(line);
     });
@@ -93,8 +92,8 @@ void TFormMain::connectSessionState()
     // What the person types is the session's at once; what the session puts
     // into the fields (the first tick, a site, the clipboard) comes back on
     // its next change signal.
-    const auto follow = [this](QLineEdit *edit, void (Session::*set)(const QString &)) {
-        connect(edit, &QLineEdit::textEdited, this, [this, set](const QString &text) { (m_session->*set)(text); });
+    const auto follow = [this](QLineEdit* edit, void (Session::*set)(const QString&)) {
+        connect(edit, &QLineEdit::textEdited, this, [this, set](const QString& text) { (m_session->*set)(text); });
     };
     follow(tbAddress, &Session::setQuickConnectAddress);
     follow(tbusername, &Session::setQuickConnectUser);
@@ -104,7 +103,7 @@ void TFormMain::connectSessionState()
 
 void TFormMain::connectSessionActions()
 {
-    Session &s = *m_session;
+    Session& s = *m_session;
     connect(acConnect, &QAction::triggered, this, [this] { m_session->acConnectExecute(true); });
     connect(this, &TFormMain::quickConnectEnter, this, [this] { m_session->QuickConnectEnter(); });
     connect(tbAnonymous, &QToolButton::clicked, this, [this] {
@@ -126,7 +125,7 @@ void TFormMain::connectSessionActions()
     connect(acQueueRemoveFailed, &QAction::triggered, this, [this] { m_session->transferQueue().removeFailed(); });
     connect(acExit, &QAction::triggered, this, &QWidget::close);
     connect(acSiteMgr, &QAction::triggered, this, [this] {
-        TFormSites *sites = siteManager();
+        TFormSites* sites = siteManager();
         sites->show();
         sites->raise();
         sites->activateWindow();
@@ -135,11 +134,11 @@ void TFormMain::connectSessionActions()
     connect(acViewLoginMsg, &QAction::triggered, this, &TFormMain::showLoginMessage);
     connect(acCheckForUpdate, &QAction::triggered, this, [this] { m_session->platform().startUpdateCheck(false); });
     connect(acCompareFolders, &QAction::triggered, this, [this] {
-        auto *compare = new TFormCompareFolders(m_session->currentLocalFolder(), llv->model()->entries(),
+        auto* compare = new TFormCompareFolders(m_session->currentLocalFolder(), llv->model()->entries(),
                                                 m_session->currentRemoteFolder(), rlv->model()->entries(), this);
         compare->setAttribute(Qt::WA_DeleteOnClose);
         connect(compare, &TFormCompareFolders::differencesSelected, this,
-                [this](const QStringList &local, const QStringList &remote) {
+                [this](const QStringList& local, const QStringList& remote) {
                     selectNames(llv, local);
                     selectNames(rlv, remote);
                 });
@@ -148,7 +147,7 @@ void TFormMain::connectSessionActions()
 
     // Navigation.
     connect(lCombo, &PathCombo::pathEntered, this, &TFormMain::localPathEntered);
-    connect(rCombo, &PathCombo::pathEntered, this, [this](const QString &path) {
+    connect(rCombo, &PathCombo::pathEntered, this, [this](const QString& path) {
         // Typed while idle, the commands would wait for the next log-in and
         // then leave the folder that log-in opens.
         if (!path.isEmpty() && m_session->isConnected())
@@ -197,7 +196,7 @@ void TFormMain::showSessionPanels()
 
 void TFormMain::syncQuickConnectFields()
 {
-    const auto sync = [](QLineEdit *edit, const QString &text) {
+    const auto sync = [](QLineEdit* edit, const QString& text) {
         if (edit->text() != text)
             edit->setText(text);
     };
@@ -207,13 +206,13 @@ void TFormMain::syncQuickConnectFields()
     sync(tbPort, m_session->quickConnectPort());
 }
 
-TFormSites *TFormMain::siteManager()
+TFormSites* TFormMain::siteManager()
 {
     if (!m_sites) {
         m_sites = new TFormSites(m_session->sites(), m_session->settings(), m_session->ui(), this);
         m_sites->reload();
         connect(m_sites, &TFormSites::connectRequested, this,
-                [this](const tSiteObject &site, const QString &) { m_session->connectToSite(site); });
+                [this](const tSiteObject& site, const QString&) { m_session->connectToSite(site); });
         connect(m_sites, &TFormSites::sitesChanged, this, &TFormMain::requestSave);
         connect(&m_session->passwords(), &PasswordVault::availabilityChanged, m_sites,
                 [this] { m_sites->setKeyringNote(m_session->passwords().availabilityNote()); });
@@ -245,9 +244,9 @@ void TFormMain::showPreferences()
     preferences.exec();
 }
 
-void TFormMain::FormCreate(const QStringList &arguments, const QString &dataFile)
+void TFormMain::FormCreate(const QStringList& arguments, const QString& dataFile)
 {
-    Session &s = *m_session;
+    Session& s = *m_session;
     // The window's queue outlives a run; the command line's never does.
     s.setKeepsQueueBetweenRuns(true);
     s.FormCreate(arguments, dataFile);
@@ -280,7 +279,7 @@ bool TFormMain::FormDestroy()
 
 void TFormMain::gatherIntoSession()
 {
-    Session &s = *m_session;
+    Session& s = *m_session;
     saveToProgramData(s.settings());
     // The session writes its own copies of these fields; the window's are
     // the ones the person saw last.
@@ -307,7 +306,7 @@ void TFormMain::saveNow()
     m_session->saveDataFile(false);
 }
 
-void TFormMain::closeEvent(QCloseEvent *event)
+void TFormMain::closeEvent(QCloseEvent* event)
 {
     QMainWindow::closeEvent(event);
     if (!event->isAccepted())

@@ -16,19 +16,13 @@
 
 namespace {
 
-QString text(const QByteArray &stored)
-{
-    return QString::fromUtf8(stored);
-}
+QString text(const QByteArray& stored) { return QString::fromUtf8(stored); }
 
-QByteArray bytes(const QString &shown)
-{
-    return shown.toUtf8();
-}
+QByteArray bytes(const QString& shown) { return shown.toUtf8(); }
 
-} // namespace
+}  // namespace
 
-void TFormMain::restoreFromProgramData(const ProgramData &data)
+void TFormMain::restoreFromProgramData(const ProgramData& data)
 {
     // A record never saved by a shown window holds no size; the design stays.
     if (data.windowWidth > 0 && data.windowHeight > 0)
@@ -54,8 +48,8 @@ void TFormMain::restoreFromProgramData(const ProgramData &data)
     setLeftPanelWidth(data.leftPanelWidth);
 
     QStringList history;
-    for (const QByteArray &item : data.localFolderHistory)
-        history.append(text(item)); // setHistory skips the empty ones
+    for (const QByteArray& item : data.localFolderHistory)
+        history.append(text(item));  // setHistory skips the empty ones
     lCombo->setHistory(history);
     lCombo->setEditText(text(data.lastLocalFolder));
 
@@ -64,25 +58,25 @@ void TFormMain::restoreFromProgramData(const ProgramData &data)
     qLv->setColumnWidths(data.queueColumnWidths);
 }
 
-void TFormMain::applyPaneSettings(const ProgramData &data)
+void TFormMain::applyPaneSettings(const ProgramData& data)
 {
     const QPalette palette = QApplication::palette();
     const QColor background = storedColor(data.sWinColor, palette);
     const QColor foreground = storedColor(data.fontColor, palette);
     const QFont font = storedFont(data.fontName, data.fontSize, QApplication::font());
-    for (PaneView *pane : {llv, rlv}) {
+    for (PaneView* pane : {llv, rlv}) {
         pane->setColors(background, foreground);
         pane->setPaneFont(font);
         pane->setFullRowSelect(data.sLvFullRowSelect);
     }
     rlv->model()->setShowAttributes(data.sShowFTPAttrs);
-    for (PaneView *pane : {llv, rlv})
+    for (PaneView* pane : {llv, rlv})
         pane->model()->setHumanSizes(data.sHumanSizes);
     if (m_queueModel)
         m_queueModel->setHumanSizes(data.sHumanSizes);
 }
 
-void TFormMain::saveToProgramData(ProgramData &data) const
+void TFormMain::saveToProgramData(ProgramData& data) const
 {
     const Qt::WindowStates states = windowState();
     if (states & Qt::WindowMinimized)
@@ -124,7 +118,7 @@ void TFormMain::saveToProgramData(ProgramData &data) const
     data.queueAlwaysActive = acQueueAlwaysActive->isChecked();
 }
 
-void TFormMain::restoreQuickConnect(const ProgramData &data)
+void TFormMain::restoreQuickConnect(const ProgramData& data)
 {
     tbAddress->setText(text(data.quickConnectAddress));
     tbusername->setText(text(data.quickConnectUser));

@@ -6,8 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TFormMemo::TFormMemo(const QString& title, QWidget* parent)
-    : QDialog(parent)
+TFormMemo::TFormMemo(const QString& title, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFormMemo"));
     setWindowTitle(title);
@@ -26,15 +25,9 @@ TFormMemo::TFormMemo(const QString& title, QWidget* parent)
     resize(560, 360);
 }
 
-void TFormMemo::setLines(const QStringList& lines)
-{
-    Memo1->setPlainText(lines.join(u'\n'));
-}
+void TFormMemo::setLines(const QStringList& lines) { Memo1->setPlainText(lines.join(u'\n')); }
 
-void TFormMemo::appendLine(const QString& line)
-{
-    Memo1->appendPlainText(line);
-}
+void TFormMemo::appendLine(const QString& line) { Memo1->appendPlainText(line); }
 
 QStringList TFormMemo::lines() const
 {

@@ -47,11 +47,9 @@ QCheckBox* check(QWidget* parent, const char* name, const QString& caption)
     return named(new QCheckBox(caption, parent), name);
 }
 
-} // namespace
+}  // namespace
 
-TFormPreferences::TFormPreferences(ProgramData& settings, QWidget* parent)
-    : QDialog(parent)
-    , m_settings(settings)
+TFormPreferences::TFormPreferences(ProgramData& settings, QWidget* parent) : QDialog(parent), m_settings(settings)
 {
     setObjectName(QStringLiteral("TFormPreferences"));
     setWindowTitle(Caption);
@@ -96,14 +94,12 @@ QWidget* TFormPreferences::generalPage()
     sWarnRemoteDelete = check(page, "sWarnRemoteDelete", QStringLiteral("Ask before deleting &remote files"));
     sShowLoginMessage =
         check(page, "sShowLoginMessage", QStringLiteral("Show the server's login &message after log-in"));
-    sMonitorClipboard =
-        check(page, "sMonitorClipboard", QStringLiteral("Watch the clip&board for ftp:// addresses"));
-    sCheckForNewVersion =
-        check(page, "sCheckForNewVersion", QStringLiteral("Check for a new &version at start-up"));
+    sMonitorClipboard = check(page, "sMonitorClipboard", QStringLiteral("Watch the clip&board for ftp:// addresses"));
+    sCheckForNewVersion = check(page, "sCheckForNewVersion", QStringLiteral("Check for a new &version at start-up"));
     form->addRow(QStringLiteral("At &start-up:"), sStartUpAction);
     form->addRow(QStringLiteral("&Double click on a file:"), sDoubleClickAction);
-    for (QCheckBox* box : {sWarnLocalDelete, sWarnRemoteDelete, sShowLoginMessage, sMonitorClipboard,
-                           sCheckForNewVersion})
+    for (QCheckBox* box :
+         {sWarnLocalDelete, sWarnRemoteDelete, sShowLoginMessage, sMonitorClipboard, sCheckForNewVersion})
         form->addRow(box);
     return page;
 }
@@ -113,8 +109,8 @@ QWidget* TFormPreferences::connectionPage()
     auto* page = new QWidget;
     auto* form = new QFormLayout(page);
     sFirewallType = combo(page, "sFirewallType",
-                          {QStringLiteral("Direct"), QStringLiteral("Direct (Passive)"),
-                           QStringLiteral("Std. Proxy"), QStringLiteral("Socks ")});
+                          {QStringLiteral("Direct"), QStringLiteral("Direct (Passive)"), QStringLiteral("Std. Proxy"),
+                           QStringLiteral("Socks ")});
     sFirewallAddress = named(new QLineEdit(page), "sFirewallAddress");
     sFirewallAddress->setMaxLength(255);
     sFirewallPort = named(new QLineEdit(page), "sFirewallPort");
@@ -164,8 +160,7 @@ QWidget* TFormPreferences::transfersPage()
         check(page, "sXferClosePromptForAction", QStringLiteral("Auto c&lose the prompt after"));
     sXferClosePromptForActionSecs = named(new QLineEdit(page), "sXferClosePromptForActionSecs");
     sXferClosePromptForActionSecs->setMaxLength(6);
-    sKeepFileTimes =
-        check(page, "sKeepFileTimes", QStringLiteral("Keep the modification time of transferred files"));
+    sKeepFileTimes = check(page, "sKeepFileTimes", QStringLiteral("Keep the modification time of transferred files"));
     sASCIIFiles = named(new QPlainTextEdit(page), "sASCIIFiles");
     sASCIIFiles->setToolTip(QStringLiteral("One mask per line, for example *.txt"));
     sFolderDepthLimit = named(new QSpinBox(page), "sFolderDepthLimit");
@@ -225,8 +220,7 @@ QWidget* TFormPreferences::displayPage()
     auto* form = new QFormLayout(page);
     sLvFullRowSelect = check(page, "sLvFullRowSelect", QStringLiteral("&Full-row selection in the lists"));
     sShowFTPAttrs = check(page, "sShowFTPAttrs", QStringLiteral("Show the \"Attr\" col&umn of the remote pane"));
-    sHumanSizes = check(page, "sHumanSizes",
-                        QStringLiteral("Sizes in B, KB, MB, GB and TB (off: whole &kilobytes)"));
+    sHumanSizes = check(page, "sHumanSizes", QStringLiteral("Sizes in B, KB, MB, GB and TB (off: whole &kilobytes)"));
     winColorButton = named(new QPushButton(page), "winColorButton");
     fontColorButton = named(new QPushButton(page), "fontColorButton");
     fontButton = named(new QPushButton(page), "fontButton");

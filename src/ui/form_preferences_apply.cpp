@@ -17,23 +17,14 @@ constexpr quint32 SystemColourFlag = 0x80000000;
 constexpr quint32 SystemColourWindow = 5;
 constexpr quint32 SystemColourWindowText = 8;
 
-QString text(const QByteArray& stored)
-{
-    return QString::fromUtf8(stored);
-}
+QString text(const QByteArray& stored) { return QString::fromUtf8(stored); }
 
-QByteArray bytes(const QLineEdit* edit)
-{
-    return edit->text().toUtf8();
-}
+QByteArray bytes(const QLineEdit* edit) { return edit->text().toUtf8(); }
 
 // A stored choice outside the list shows the first entry rather than none.
-void setChoice(QComboBox* box, int value)
-{
-    box->setCurrentIndex(value >= 0 && value < box->count() ? value : 0);
-}
+void setChoice(QComboBox* box, int value) { box->setCurrentIndex(value >= 0 && value < box->count() ? value : 0); }
 
-} // namespace
+}  // namespace
 
 QColor colorFromStored(quint32 stored, const QPalette& palette)
 {
@@ -189,8 +180,8 @@ void TFormPreferences::updateEnabling()
     sFirewallPort->setEnabled(type == 3);
     sRetries->setEnabled(!sRetryTillConnected->isChecked());
     sXferClosePromptForAction->setEnabled(sXferPromptForAction->isChecked());
-    sXferClosePromptForActionSecs->setEnabled(sXferPromptForAction->isChecked()
-                                              && sXferClosePromptForAction->isChecked());
+    sXferClosePromptForActionSecs->setEnabled(sXferPromptForAction->isChecked() &&
+                                              sXferClosePromptForAction->isChecked());
     for (QLineEdit* edit : {sSndConnect, sSndDisconnect, sSndXferComplete})
         edit->setEnabled(!sSndDisable->isChecked());
 }

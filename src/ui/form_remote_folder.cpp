@@ -18,7 +18,7 @@ constexpr int FilledRole = Qt::UserRole + 2;
 // Shown under a folder whose listing has not been read, so it can be expanded.
 const QString PendingText = QStringLiteral("...");
 
-} // namespace
+}  // namespace
 
 QString normalRemoteFolder(const QString& path)
 {
@@ -37,8 +37,7 @@ QString normalRemoteFolder(const QString& path)
 }
 
 TFormRemoteFolder::TFormRemoteFolder(const QString& startFolder, ListingLookup lookup, QWidget* parent)
-    : QDialog(parent)
-    , m_lookup(std::move(lookup))
+    : QDialog(parent), m_lookup(std::move(lookup))
 {
     setObjectName(QStringLiteral("TFormRemoteFolder"));
     setWindowTitle(Caption);
@@ -81,10 +80,7 @@ TFormRemoteFolder::TFormRemoteFolder(const QString& startFolder, ListingLookup l
     resize(420, 460);
 }
 
-QString TFormRemoteFolder::folder() const
-{
-    return normalRemoteFolder(folderPath->text());
-}
+QString TFormRemoteFolder::folder() const { return normalRemoteFolder(folderPath->text()); }
 
 QTreeWidgetItem* TFormRemoteFolder::itemFor(const QString& folder) const
 {

@@ -6,8 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TFormSingleEditBox::TFormSingleEditBox(const QString& title, const QString& label, const QString& text,
-                                       QWidget* parent)
+TFormSingleEditBox::TFormSingleEditBox(const QString& title, const QString& label, const QString& text, QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFormSingleEditBox"));
@@ -31,10 +30,7 @@ TFormSingleEditBox::TFormSingleEditBox(const QString& title, const QString& labe
     setMinimumWidth(320);
 }
 
-QString TFormSingleEditBox::text() const
-{
-    return Edit1->text();
-}
+QString TFormSingleEditBox::text() const { return Edit1->text(); }
 
 std::optional<QString> TFormSingleEditBox::ask(QWidget* parent, const QString& title, const QString& label,
                                                const QString& text)

@@ -15,8 +15,7 @@ class QPushButton;
 class TFormSingleEditBox : public QDialog {
     Q_OBJECT
 public:
-    TFormSingleEditBox(const QString& title, const QString& label, const QString& text,
-                       QWidget* parent = nullptr);
+    TFormSingleEditBox(const QString& title, const QString& label, const QString& text, QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
     QLineEdit* Edit1 = nullptr;

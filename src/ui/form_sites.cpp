@@ -60,13 +60,10 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption)
     return b;
 }
 
-} // namespace
+}  // namespace
 
 TFormSites::TFormSites(SiteTree& sites, ProgramData& settings, UserInteraction& ui, QWidget* parent)
-    : QDialog(parent)
-    , m_sites(sites)
-    , m_settings(settings)
-    , m_ui(ui)
+    : QDialog(parent), m_sites(sites), m_settings(settings), m_ui(ui)
 {
     setObjectName(QStringLiteral("TFormSites"));
     setWindowTitle(Caption);
@@ -196,7 +193,8 @@ void TFormSites::buildControls()
     // Queued: the tree is redrawn after the drag has ended, not under the
     // view's own drag handling.
     connect(tv, &SiteTreeWidget::nodeDropped, this, [this](SiteNode* node, SiteNode* target) {
-        QMetaObject::invokeMethod(this, [this, node, target] { nodeDropped(node, target); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, node, target] { nodeDropped(node, target); }, Qt::QueuedConnection);
     });
     for (QLineEdit* edit : {sitename, SiteHost, SitePort, SiteUsername, SitePassword, SiteSrFolder, SiteSlFolder})
         connect(edit, &QLineEdit::textChanged, this, &TFormSites::controlChanged);
@@ -230,10 +228,7 @@ void TFormSites::reload()
     selectNode(stillThere ? selected : nullptr);
 }
 
-SiteNode* TFormSites::selectedNode() const
-{
-    return SiteTreeWidget::nodeOf(tv->currentItem());
-}
+SiteNode* TFormSites::selectedNode() const { return SiteTreeWidget::nodeOf(tv->currentItem()); }
 
 void TFormSites::selectNode(const SiteNode* node)
 {
@@ -254,9 +249,9 @@ void TFormSites::selectNode(const SiteNode* node)
 
 QList<QWidget*> TFormSites::siteControls() const
 {
-    return {SiteHost,     SitePort,     SitePortUp,         SitePortDown,       SiteUsername,      SitePassword,
-            SiteSrFolder, SiteSlFolder, SiteSlFolderBrowse, SiteSAutoReconnect, SiteSSetAnonymous, moreOptions,
-            SiteEncryption};
+    return {SiteHost,          SitePort,     SitePortUp,    SitePortDown,       SiteUsername,
+            SitePassword,      SiteSrFolder, SiteSlFolder,  SiteSlFolderBrowse, SiteSAutoReconnect,
+            SiteSSetAnonymous, moreOptions,  SiteEncryption};
 }
 
 void TFormSites::selectionChanged()

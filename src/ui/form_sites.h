@@ -34,7 +34,7 @@ public:
     QLineEdit* sitename = nullptr;
     QLineEdit* SiteHost = nullptr;
     QLineEdit* SitePort = nullptr;
-    QToolButton* SitePortUp = nullptr;   // the two halves of SitePortUpDown
+    QToolButton* SitePortUp = nullptr;  // the two halves of SitePortUpDown
     QToolButton* SitePortDown = nullptr;
     QLineEdit* SiteUsername = nullptr;
     QLineEdit* SitePassword = nullptr;
@@ -51,8 +51,8 @@ public:
     QPushButton* connectButton = nullptr;
     QPushButton* makeShortcut = nullptr;
     QPushButton* closeButton = nullptr;
-    QLabel* problem = nullptr; // why the last edit of the name was refused
-    QLabel* keyringNote = nullptr; // where passwords go when no keyring answers
+    QLabel* problem = nullptr;      // why the last edit of the name was refused
+    QLabel* keyringNote = nullptr;  // where passwords go when no keyring answers
 
     // Hidden while empty.
     void setKeyringNote(const QString& text);
@@ -64,8 +64,7 @@ public:
 
     // The quick-connect fields; on show, a site with these values is selected
     // when nothing (or the root) is.
-    void setQuickConnectFields(const QString& host, const QString& port, const QString& user,
-                               const QString& password);
+    void setQuickConnectFields(const QString& host, const QString& port, const QString& user, const QString& password);
     // Where Make Shortcut writes (the desktop when empty) and the program the
     // launcher starts (the running one when empty).
     void setShortcutTarget(const QString& folder, const QString& program);

@@ -145,8 +145,8 @@ void TFormSites::makeShortcutClick()
     if (makeDesktopShortcut(shortcut, m_shortcutFolder).isEmpty())
         m_ui.showMessage(QStringLiteral("Could not create shortcut"));
     else
-        m_ui.showMessage(QStringLiteral("A shortcut to ") + node->text()
-                         + QStringLiteral(" has been created on the desktop."));
+        m_ui.showMessage(QStringLiteral("A shortcut to ") + node->text() +
+                         QStringLiteral(" has been created on the desktop."));
 }
 
 void TFormSites::moreOptionsClick()
@@ -168,8 +168,8 @@ void TFormSites::moreOptionsClick()
 
 void TFormSites::browseLocalFolder()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Local Folder"),
-                                                             SiteSlFolder->text());
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Local Folder"), SiteSlFolder->text());
     if (!folder.isEmpty())
         SiteSlFolder->setText(QDir::toNativeSeparators(folder) + QDir::separator());
 }

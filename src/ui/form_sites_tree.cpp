@@ -11,8 +11,7 @@ namespace {
 const QString ItemListFormat = QStringLiteral("application/x-qabstractitemmodeldatalist");
 }
 
-SiteTreeWidget::SiteTreeWidget(QWidget* parent)
-    : QTreeWidget(parent)
+SiteTreeWidget::SiteTreeWidget(QWidget* parent) : QTreeWidget(parent)
 {
     setObjectName(QStringLiteral("tv"));
     setHeaderHidden(true);

@@ -7,8 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TFormXFerAction::TFormXFerAction(QWidget* parent)
-    : QDialog(parent)
+TFormXFerAction::TFormXFerAction(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFormXFerAction"));
     setWindowTitle(Caption);
@@ -84,14 +83,19 @@ void TFormXFerAction::Timer1Timer()
     if (!AutoClose->isChecked() || !isVisible())
         return;
     --AutoCloseTag;
-    AutoClose->setText(QStringLiteral("Auto close windows in ") + QString::number(AutoCloseTag)
-                       + QStringLiteral(" seconds"));
+    AutoClose->setText(QStringLiteral("Auto close windows in ") + QString::number(AutoCloseTag) +
+                       QStringLiteral(" seconds"));
     // A countdown given as zero or less closes at once rather than counting
     // on into negative numbers for ever. The click waits for the event loop:
     // on show, exec() has not started its loop yet and would miss the close.
     if (AutoCloseTag <= 0)
         QMetaObject::invokeMethod(
-            this, [this] { if (isVisible()) defaultButton()->click(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                if (isVisible())
+                    defaultButton()->click();
+            },
+            Qt::QueuedConnection);
 }
 
 void TFormXFerAction::buttonClick(int tag)
@@ -101,9 +105,8 @@ void TFormXFerAction::buttonClick(int tag)
     accept();
 }
 
-UserInteraction::TransferActionAnswer TFormXFerAction::ask(QWidget* parent, const QString& text,
-                                                           int preselected, bool autoClose,
-                                                           int countdownSeconds)
+UserInteraction::TransferActionAnswer TFormXFerAction::ask(QWidget* parent, const QString& text, int preselected,
+                                                           bool autoClose, int countdownSeconds)
 {
     TFormXFerAction form(parent);
     form.Label1->setText(text);

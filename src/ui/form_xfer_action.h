@@ -23,9 +23,9 @@ public:
     explicit TFormXFerAction(QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
-    QPushButton* overwrite = nullptr; // tag 0
-    QPushButton* resume = nullptr;    // tag 1
-    QPushButton* skip = nullptr;      // tag 2
+    QPushButton* overwrite = nullptr;  // tag 0
+    QPushButton* resume = nullptr;     // tag 1
+    QPushButton* skip = nullptr;       // tag 2
     QCheckBox* all = nullptr;
     QCheckBox* AutoClose = nullptr;
     QTimer* Timer1 = nullptr;

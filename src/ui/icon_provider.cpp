@@ -2,12 +2,9 @@
 
 #include <QMimeType>
 
-SystemIconSource::SystemIconSource()
-{
-    m_provider.setOptions(QFileIconProvider::DontUseCustomDirectoryIcons);
-}
+SystemIconSource::SystemIconSource() { m_provider.setOptions(QFileIconProvider::DontUseCustomDirectoryIcons); }
 
-tImageListIndex SystemIconSource::fileIconIndex(const QString &extension)
+tImageListIndex SystemIconSource::fileIconIndex(const QString& extension)
 {
     // The type is found by the name alone: the file is never created, so a
     // remote name costs no disk access at all.
@@ -56,7 +53,7 @@ QString SystemIconSource::typeName(tImageListIndex index) const
     return index >= 0 && index < m_typeNames.size() ? m_typeNames[index] : QString();
 }
 
-tImageListIndex SystemIconSource::add(const QIcon &icon, const QString &typeName)
+tImageListIndex SystemIconSource::add(const QIcon& icon, const QString& typeName)
 {
     m_icons.append(icon);
     m_typeNames.append(typeName);

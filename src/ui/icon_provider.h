@@ -13,12 +13,11 @@
 #include <QMimeDatabase>
 #include <QString>
 
-class SystemIconSource : public IconSource
-{
+class SystemIconSource : public IconSource {
 public:
     SystemIconSource();
 
-    tImageListIndex fileIconIndex(const QString &extension) override;
+    tImageListIndex fileIconIndex(const QString& extension) override;
     tImageListIndex folderIconIndex() override;
     tImageListIndex openFolderIconIndex();
 
@@ -29,7 +28,7 @@ public:
     int count() const { return int(m_icons.size()); }
 
 private:
-    tImageListIndex add(const QIcon &icon, const QString &typeName);
+    tImageListIndex add(const QIcon& icon, const QString& typeName);
 
     QFileIconProvider m_provider;
     QMimeDatabase m_mime;

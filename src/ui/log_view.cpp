@@ -4,8 +4,8 @@
 
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTextDocument>
 
 namespace {
@@ -14,12 +14,12 @@ namespace {
 // "FTP Cmd" keeps the texts of all lines in one column.
 constexpr int kTabStopCharacters = 9;
 
-} // namespace
+}  // namespace
 
 QString visibleLogText(QStringView text)
 {
     QString out = text.toString();
-    for (QChar &c : out) {
+    for (QChar& c : out) {
         const char16_t u = c.unicode();
         if (u < 0x20)
             c = QChar(char16_t(0x2400 + u));  // the Control Pictures block
@@ -31,7 +31,7 @@ QString visibleLogText(QStringView text)
     return out;
 }
 
-LogView::LogView(QWidget *parent) : QPlainTextEdit(parent)
+LogView::LogView(QWidget* parent) : QPlainTextEdit(parent)
 {
     setObjectName(QStringLiteral("logwin"));
     setReadOnly(true);
@@ -41,9 +41,9 @@ LogView::LogView(QWidget *parent) : QPlainTextEdit(parent)
     setTabStopDistance(fontMetrics().horizontalAdvance(QLatin1Char('x')) * kTabStopCharacters);
 }
 
-void LogView::setModel(LogModel *model)
+void LogView::setModel(LogModel* model)
 {
-    for (const auto &connection : std::as_const(m_connections))
+    for (const auto& connection : std::as_const(m_connections))
         disconnect(connection);
     m_connections.clear();
     m_model = model;
@@ -57,15 +57,9 @@ void LogView::setModel(LogModel *model)
     rebuild();
 }
 
-int LogView::lineCount() const
-{
-    return document()->isEmpty() ? 0 : document()->blockCount();
-}
+int LogView::lineCount() const { return document()->isEmpty() ? 0 : document()->blockCount(); }
 
-QString LogView::lineText(int line) const
-{
-    return document()->findBlockByNumber(line).text();
-}
+QString LogView::lineText(int line) const { return document()->findBlockByNumber(line).text(); }
 
 QColor LogView::lineColor(int line) const
 {
@@ -77,30 +71,24 @@ QColor LogView::lineColor(int line) const
 void LogView::clearLog()
 {
     if (m_model)
-        m_model->clear(); // the model's cleared signal empties the view
+        m_model->clear();  // the model's cleared signal empties the view
     else
         clear();
 }
 
-void LogView::copySelected()
-{
-    copy();
-}
+void LogView::copySelected() { copy(); }
 
-void LogView::selectAllLines()
-{
-    selectAll();
-}
+void LogView::selectAllLines() { selectAll(); }
 
 void LogView::scrollToEnd()
 {
     // The scroll bar, not the cursor: moving the cursor would drop a
     // selection the person is making while lines arrive.
-    QScrollBar *bar = verticalScrollBar();
+    QScrollBar* bar = verticalScrollBar();
     bar->setValue(bar->maximum());
 }
 
-void LogView::appendLine(const LogLine &line)
+void LogView::appendLine(const LogLine& line)
 {
     QTextCharFormat format;
     format.setForeground(QColor(line.color.red, line.color.green, line.color.blue));
@@ -130,7 +118,7 @@ void LogView::rebuild()
     clear();
     if (!m_model)
         return;
-    for (const LogLine &line : m_model->lines())
+    for (const LogLine& line : m_model->lines())
         appendLine(line);
     if (m_model->autoScroll())
         scrollToEnd();

@@ -15,15 +15,14 @@ struct LogLine;
 // a CR or LF would split the line and the others would vanish unseen.
 QString visibleLogText(QStringView text);
 
-class LogView : public QPlainTextEdit
-{
+class LogView : public QPlainTextEdit {
     Q_OBJECT
 public:
-    explicit LogView(QWidget *parent = nullptr);
+    explicit LogView(QWidget* parent = nullptr);
 
     // Shows model's lines and follows it from now on; null detaches.
-    void setModel(LogModel *model);
-    LogModel *model() const { return m_model; }
+    void setModel(LogModel* model);
+    LogModel* model() const { return m_model; }
 
     int lineCount() const;
     QString lineText(int line) const;
@@ -36,10 +35,10 @@ public slots:
     void scrollToEnd();
 
 private:
-    void appendLine(const LogLine &line);
+    void appendLine(const LogLine& line);
     void removeFirstLine();
     void rebuild();
 
-    LogModel *m_model = nullptr;
+    LogModel* m_model = nullptr;
     QList<QMetaObject::Connection> m_connections;
 };

@@ -10,10 +10,9 @@
 
 #include <cmath>
 
-PaneModel::PaneModel(IconCache *icons, SystemIconSource *images, QObject *parent)
+PaneModel::PaneModel(IconCache* icons, SystemIconSource* images, QObject* parent)
     : QAbstractTableModel(parent), m_icons(icons), m_images(images)
-{
-}
+{}
 
 void PaneModel::setEntries(FolderEntries entries, bool upRow)
 {
@@ -32,7 +31,7 @@ void PaneModel::clear()
     endResetModel();
 }
 
-int PaneModel::rowOfName(const QString &name) const
+int PaneModel::rowOfName(const QString& name) const
 {
     for (qsizetype i = 0; i < m_rows.size(); ++i)
         if (m_rows[i].name == name)
@@ -56,15 +55,9 @@ void PaneModel::setSortKey(int sortKey)
     emit sortKeyChanged(m_sortKey);
 }
 
-void PaneModel::columnClicked(int section)
-{
-    setSortKey(sortKeyAfterColumnClick(m_sortKey, section + 1));
-}
+void PaneModel::columnClicked(int section) { setSortKey(sortKeyAfterColumnClick(m_sortKey, section + 1)); }
 
-void PaneModel::sortCommand(PaneSortCommand command)
-{
-    setSortKey(sortKeyAfterCommand(m_sortKey, command));
-}
+void PaneModel::sortCommand(PaneSortCommand command) { setSortKey(sortKeyAfterCommand(m_sortKey, command)); }
 
 void PaneModel::setShowAttributes(bool on)
 {
@@ -87,7 +80,7 @@ void PaneModel::sortRows()
     const QModelIndexList before = persistentIndexList();
     QList<QString> names;
     names.reserve(before.size());
-    for (const QModelIndex &index : before)
+    for (const QModelIndex& index : before)
         names.append(index.isValid() && !isUpRow(index.row()) ? entry(index.row()).name : QString());
 
     sortPaneEntries(m_rows, m_sortKey);
@@ -103,7 +96,7 @@ void PaneModel::sortRows()
         after.reserve(before.size());
         for (qsizetype i = 0; i < before.size(); ++i) {
             if (before[i].isValid() && isUpRow(before[i].row())) {
-                after.append(before[i]); // ".." stays on top
+                after.append(before[i]);  // ".." stays on top
                 continue;
             }
             const auto it = rowOf.constFind(names[i]);
@@ -114,40 +107,34 @@ void PaneModel::sortRows()
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-int PaneModel::iconIndex(const FolderEntry &row) const
+int PaneModel::iconIndex(const FolderEntry& row) const
 {
     if (!m_icons)
         return -1;
     return row.entry.isFolder() ? m_icons->FolderIconIndex() : m_icons->iconIndexForFileName(row.name);
 }
 
-int PaneModel::rowCount(const QModelIndex &parent) const
+int PaneModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size()) + firstEntryRow();
 }
 
-int PaneModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : (m_showAttrs ? 4 : 3);
-}
+int PaneModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : (m_showAttrs ? 4 : 3); }
 
-QString PaneModel::dateText(double date)
-{
-    return FormatEntryDate(date);
-}
+QString PaneModel::dateText(double date) { return FormatEntryDate(date); }
 
-QString PaneModel::sizeText(const tEntry &entry, bool humanSizes)
+QString PaneModel::sizeText(const tEntry& entry, bool humanSizes)
 {
     return entry.isFolder() ? QString() : FormatSize(entry.size, humanSizes);
 }
 
-QVariant PaneModel::data(const QModelIndex &index, int role) const
+QVariant PaneModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     if (isUpRow(index.row()))
         return upRowData(index, role);
-    const FolderEntry &row = entry(index.row());
+    const FolderEntry& row = entry(index.row());
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
@@ -198,7 +185,7 @@ QVariant PaneModel::headerData(int section, Qt::Orientation orientation, int rol
     return {};
 }
 
-QVariant PaneModel::upRowData(const QModelIndex &index, int role) const
+QVariant PaneModel::upRowData(const QModelIndex& index, int role) const
 {
     if (index.column() != NameColumn)
         return {};
@@ -215,7 +202,7 @@ QVariant PaneModel::upRowData(const QModelIndex &index, int role) const
     return {};
 }
 
-Qt::ItemFlags PaneModel::flags(const QModelIndex &index) const
+Qt::ItemFlags PaneModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;

@@ -10,9 +10,9 @@
 #include <QPalette>
 #include <QtGlobal>
 
-QColor storedColor(quint32 value, const QPalette &palette);
+QColor storedColor(quint32 value, const QPalette& palette);
 
 // The panes' font: the stored family when this desktop has it, else the
 // application's own family (a stored "MS Sans Serif" exists only on some
 // systems); the stored size in points when it is positive.
-QFont storedFont(const QByteArray &family, qint32 pointSize, const QFont &fallback);
+QFont storedFont(const QByteArray& family, qint32 pointSize, const QFont& fallback);

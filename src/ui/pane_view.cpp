@@ -13,13 +13,12 @@ namespace {
 
 // Without full-row selection only the name shows as selected, as the person
 // expects from a details view; the selection itself still takes whole rows.
-class PaneItemDelegate : public QStyledItemDelegate
-{
+class PaneItemDelegate : public QStyledItemDelegate {
 public:
-    PaneItemDelegate(const bool &fullRow, QObject *parent) : QStyledItemDelegate(parent), m_fullRow(fullRow) {}
+    PaneItemDelegate(const bool& fullRow, QObject* parent) : QStyledItemDelegate(parent), m_fullRow(fullRow) {}
 
 protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
         if (!m_fullRow && index.column() > 0)
@@ -27,7 +26,7 @@ protected:
     }
 
 private:
-    const bool &m_fullRow;
+    const bool& m_fullRow;
 };
 
 // The widths the columns had before they were fitted to their contents;
@@ -38,26 +37,26 @@ constexpr int kMinNameWidth = 120;
 // A pane that is not meant shows its selection this much towards the base.
 constexpr int kDimmedHighlightPercent = 35;
 
-QColor blend(const QColor &a, const QColor &b, int percentOfA)
+QColor blend(const QColor& a, const QColor& b, int percentOfA)
 {
     const auto mix = [&](int x, int y) { return (x * percentOfA + y * (100 - percentOfA)) / 100; };
     return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
 }
 
-} // namespace
+}  // namespace
 
-PaneView::PaneView(PaneModel *model, QWidget *parent)
+PaneView::PaneView(PaneModel* model, QWidget* parent)
     : QWidget(parent), m_model(model), m_stack(new QStackedWidget(this)), m_details(new QTreeView(m_stack)),
       m_list(new QListView(m_stack))
 {
-    auto *layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_stack);
 
     m_details->setModel(model);
     m_details->setRootIsDecorated(false);
     m_details->setItemsExpandable(false);
-    m_details->setUniformRowHeights(true); // what keeps 100,000 rows cheap
+    m_details->setUniformRowHeights(true);  // what keeps 100,000 rows cheap
     m_details->setAllColumnsShowFocus(true);
     m_details->setItemDelegate(new PaneItemDelegate(m_fullRow, m_details));
     m_details->header()->setSectionsClickable(true);
@@ -69,27 +68,27 @@ PaneView::PaneView(PaneModel *model, QWidget *parent)
     connect(m_details->header(), &QHeaderView::sectionResized, this, &PaneView::sectionResized);
 
     m_list->setModel(model);
-    QItemSelectionModel *own = m_list->selectionModel();
-    m_list->setSelectionModel(m_details->selectionModel()); // one selection for both looks
+    QItemSelectionModel* own = m_list->selectionModel();
+    m_list->setSelectionModel(m_details->selectionModel());  // one selection for both looks
     delete own;
     m_list->setUniformItemSizes(true);
     m_list->setLayoutMode(QListView::Batched);
     m_list->setMovement(QListView::Static);
     m_list->setResizeMode(QListView::Adjust);
 
-    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_details), static_cast<QAbstractItemView *>(m_list)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_list)}) {
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         view->installEventFilter(this);
-        connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
             if (index.isValid())
                 emit rowActivated(index.row());
         });
-        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint &pos) {
-            emit contextMenuRequested(view->viewport()->mapToGlobal(pos));
-        });
+        connect(view, &QWidget::customContextMenuRequested, this,
+                [this, view](const QPoint& pos) { emit contextMenuRequested(view->viewport()->mapToGlobal(pos)); });
     }
     m_stack->addWidget(m_details);
     m_stack->addWidget(m_list);
@@ -102,9 +101,9 @@ PaneView::PaneView(PaneModel *model, QWidget *parent)
     updateSortIndicator();
 }
 
-QAbstractItemView *PaneView::currentView() const
+QAbstractItemView* PaneView::currentView() const
 {
-    return m_style == ListStyleReport ? static_cast<QAbstractItemView *>(m_details) : m_list;
+    return m_style == ListStyleReport ? static_cast<QAbstractItemView*>(m_details) : m_list;
 }
 
 void PaneView::setViewStyle(quint8 wanted)
@@ -135,7 +134,7 @@ void PaneView::setViewStyle(quint8 wanted)
         break;
     }
     m_list->setMovement(QListView::Static);
-    QWidget *shown = currentView();
+    QWidget* shown = currentView();
     const bool hadFocus = m_stack->currentWidget() && m_stack->currentWidget()->hasFocus();
     m_stack->setCurrentWidget(shown);
     setFocusProxy(shown);
@@ -143,7 +142,7 @@ void PaneView::setViewStyle(quint8 wanted)
         shown->setFocus();
 }
 
-void PaneView::setColors(const QColor &background, const QColor &text)
+void PaneView::setColors(const QColor& background, const QColor& text)
 {
     m_background = background;
     m_text = text;
@@ -163,7 +162,8 @@ void PaneView::applyPalette()
     const QPalette app = QApplication::palette();
     const QColor base = m_background.isValid() ? m_background : app.color(QPalette::Base);
     const QColor text = m_text.isValid() ? m_text : app.color(QPalette::Text);
-    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_details), static_cast<QAbstractItemView *>(m_list)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_list)}) {
         QPalette palette = view->palette();
         for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
             palette.setColor(group, QPalette::Base, base);
@@ -178,7 +178,7 @@ void PaneView::applyPalette()
     }
 }
 
-void PaneView::setPaneFont(const QFont &font)
+void PaneView::setPaneFont(const QFont& font)
 {
     m_details->setFont(font);
     m_list->setFont(font);
@@ -207,7 +207,7 @@ void PaneView::selectFirstRow()
     // The first entry, or ".." in an empty folder.
     const int row = qMin(m_model->firstEntryRow(), m_model->rowCount() - 1);
     const QModelIndex first = m_model->index(row, 0);
-    QItemSelectionModel *selection = m_details->selectionModel();
+    QItemSelectionModel* selection = m_details->selectionModel();
     selection->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     currentView()->scrollTo(first);
     currentView()->setFocus();
@@ -218,7 +218,7 @@ QList<int> PaneView::selectedRows() const
     QList<int> rows;
     const QModelIndexList selected = m_details->selectionModel()->selectedRows();
     rows.reserve(selected.size());
-    for (const QModelIndex &index : selected)
+    for (const QModelIndex& index : selected)
         if (!m_model->isUpRow(index.row()))
             rows.append(index.row());
     std::sort(rows.begin(), rows.end());
@@ -235,7 +235,7 @@ FolderEntries PaneView::selectedEntries() const
 
 bool PaneView::hasEntrySelection() const
 {
-    const QItemSelectionModel *model = m_details->selectionModel();
+    const QItemSelectionModel* model = m_details->selectionModel();
     if (!model->hasSelection())
         return false;
     if (!m_model->hasUpRow() || !model->isRowSelected(0, QModelIndex()))
@@ -262,7 +262,7 @@ std::array<qint32, ProgramData::ColumnCount> PaneView::columnWidths() const
     return widths;
 }
 
-void PaneView::setColumnWidths(const std::array<qint32, ProgramData::ColumnCount> &widths)
+void PaneView::setColumnWidths(const std::array<qint32, ProgramData::ColumnCount>& widths)
 {
     const int columns = qMin(m_model->columnCount(), ProgramData::ColumnCount);
     for (int i = 0; i < columns; ++i) {
@@ -278,7 +278,7 @@ void PaneView::setColumnWidths(const std::array<qint32, ProgramData::ColumnCount
     }
 }
 
-bool PaneView::eventFilter(QObject *watched, QEvent *event)
+bool PaneView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_details->viewport() && event->type() == QEvent::Resize) {
         stretchNameColumn();
@@ -286,15 +286,15 @@ bool PaneView::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::FocusIn) {
             emit entered();
         } else if (event->type() == QEvent::KeyPress) {
-            const auto *key = static_cast<QKeyEvent *>(event);
+            const auto* key = static_cast<QKeyEvent*>(event);
             const QModelIndex current = currentView()->currentIndex();
             if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && current.isValid()) {
                 emit rowActivated(current.row());
                 return true;
             }
             // Up one folder, as file managers have it.
-            if ((key->key() == Qt::Key_Backspace && key->modifiers() == Qt::NoModifier)
-                || (key->key() == Qt::Key_Up && key->modifiers() == Qt::AltModifier)) {
+            if ((key->key() == Qt::Key_Backspace && key->modifiers() == Qt::NoModifier) ||
+                (key->key() == Qt::Key_Up && key->modifiers() == Qt::AltModifier)) {
                 emit goUpRequested();
                 return true;
             }
@@ -307,7 +307,7 @@ void PaneView::updateSortIndicator()
 {
     const int key = m_model->sortKey();
     const int column = std::abs(key) - 1;
-    QHeaderView *header = m_details->header();
+    QHeaderView* header = m_details->header();
     if (column >= 0 && column < m_model->columnCount())
         header->setSortIndicator(column, key > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
     else
@@ -349,7 +349,7 @@ void PaneView::stretchNameColumn()
 {
     if (m_setByPerson[PaneModel::NameColumn])
         return;
-    QHeaderView *header = m_details->header();
+    QHeaderView* header = m_details->header();
     int others = 0;
     for (int column = PaneModel::SizeColumn; column < m_model->columnCount(); ++column)
         others += header->sectionSize(column);

@@ -19,27 +19,26 @@ class QListView;
 class QStackedWidget;
 class QTreeView;
 
-class PaneView : public QWidget
-{
+class PaneView : public QWidget {
     Q_OBJECT
 public:
-    explicit PaneView(PaneModel *model, QWidget *parent = nullptr);
+    explicit PaneView(PaneModel* model, QWidget* parent = nullptr);
 
-    PaneModel *model() const { return m_model; }
-    QTreeView *detailsView() const { return m_details; }
-    QListView *listView() const { return m_list; }
-    QAbstractItemView *currentView() const;
+    PaneModel* model() const { return m_model; }
+    QTreeView* detailsView() const { return m_details; }
+    QListView* listView() const { return m_list; }
+    QAbstractItemView* currentView() const;
 
     // ListStyleIcon, ListStyleSmallIcon, ListStyleList or ListStyleReport.
     quint8 viewStyle() const { return m_style; }
     void setViewStyle(quint8 style);
 
-    void setColors(const QColor &background, const QColor &text);
+    void setColors(const QColor& background, const QColor& text);
     // The pane the menus act on shows its selection in the highlight
     // colour; the other one dims it, so the person sees which pane is meant.
     bool isActivePane() const { return m_activePane; }
     void setActivePane(bool active);
-    void setPaneFont(const QFont &font);
+    void setPaneFont(const QFont& font);
     bool fullRowSelect() const { return m_fullRow; }
     void setFullRowSelect(bool on);
 
@@ -64,7 +63,7 @@ public:
     std::array<qint32, ProgramData::ColumnCount> columnWidths() const;
     // A width below 1 keeps the column's current width; a restored width of
     // Size, Date or Attr other than the design's counts as the person's.
-    void setColumnWidths(const std::array<qint32, ProgramData::ColumnCount> &widths);
+    void setColumnWidths(const std::array<qint32, ProgramData::ColumnCount>& widths);
 
 signals:
     // The pane got the focus (the focused-pane flag follows it).
@@ -73,10 +72,10 @@ signals:
     void rowActivated(int row);
     // Backspace or Alt+Up: one folder up.
     void goUpRequested();
-    void contextMenuRequested(const QPoint &globalPos);
+    void contextMenuRequested(const QPoint& globalPos);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void updateSortIndicator();
@@ -86,16 +85,16 @@ private:
     void setWidth(int column, int width);
     void sectionResized(int column, int oldWidth, int newWidth);
 
-    PaneModel *m_model;
-    QStackedWidget *m_stack;
-    QTreeView *m_details;
-    QListView *m_list;
+    PaneModel* m_model;
+    QStackedWidget* m_stack;
+    QTreeView* m_details;
+    QListView* m_list;
     quint8 m_style = ListStyleReport;
     bool m_fullRow = false;
     bool m_activePane = true;
     QColor m_background;
     QColor m_text;
-    bool m_fitted = false;       // the first folder has sized the columns
-    bool m_ownResize = false;    // a width set here, not by the person
+    bool m_fitted = false;     // the first folder has sized the columns
+    bool m_ownResize = false;  // a width set here, not by the person
     std::array<bool, 4> m_setByPerson{};
 };

@@ -2,17 +2,17 @@
 
 #include "ui/action_icons.h"
 
+#include <QAbstractItemView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QTimer>
 #include <QToolButton>
 
-PathCombo::PathCombo(QWidget *parent) : QComboBox(parent)
+PathCombo::PathCombo(QWidget* parent) : QComboBox(parent)
 {
     setEditable(true);
-    setInsertPolicy(QComboBox::NoInsert); // the history is ours, not the typing's
+    setInsertPolicy(QComboBox::NoInsert);  // the history is ours, not the typing's
     setMaxCount(HistoryLimit);
     // No inline completion: Enter must go to the folder typed, not to a
     // longer one from the history that happens to start the same way.
@@ -39,7 +39,7 @@ void PathCombo::hidePopup()
     QTimer::singleShot(0, this, [this] { m_choosing = false; });
 }
 
-void PathCombo::setPath(const QString &path)
+void PathCombo::setPath(const QString& path)
 {
     if (findText(path, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
         // maxCount would refuse the new item rather than drop the oldest one.
@@ -58,11 +58,11 @@ QStringList PathCombo::history() const
     return items;
 }
 
-void PathCombo::setHistory(const QStringList &items)
+void PathCombo::setHistory(const QStringList& items)
 {
     const QString text = currentText();
     clear();
-    for (const QString &item : items) {
+    for (const QString& item : items) {
         if (!item.isEmpty() && count() < HistoryLimit)
             addItem(item);
     }
@@ -73,22 +73,22 @@ void PathCombo::setHistory(const QStringList &items)
 // by a direct call that no event filter sees; unhandled there, the box
 // itself would go to a history item of the same text (a second entry of the
 // same folder). So the key is taken here, once, before either can act.
-void PathCombo::keyPressEvent(QKeyEvent *event)
+void PathCombo::keyPressEvent(QKeyEvent* event)
 {
     if (takeEnter(event))
         return;
     QComboBox::keyPressEvent(event);
 }
 
-bool PathCombo::eventFilter(QObject *watched, QEvent *event)
+bool PathCombo::eventFilter(QObject* watched, QEvent* event)
 {
     // Keys sent to the line edit itself (the focus may sit there too).
-    if (watched == lineEdit() && event->type() == QEvent::KeyPress && takeEnter(static_cast<QKeyEvent *>(event)))
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress && takeEnter(static_cast<QKeyEvent*>(event)))
         return true;
     return QComboBox::eventFilter(watched, event);
 }
 
-bool PathCombo::takeEnter(QKeyEvent *event)
+bool PathCombo::takeEnter(QKeyEvent* event)
 {
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return false;
@@ -97,7 +97,7 @@ bool PathCombo::takeEnter(QKeyEvent *event)
     return true;
 }
 
-PathBar::PathBar(const QString &comboName, const QString &goUpName, QWidget *parent)
+PathBar::PathBar(const QString& comboName, const QString& goUpName, QWidget* parent)
     : QWidget(parent), m_combo(new PathCombo(this)), m_goUp(new QToolButton(this))
 {
     m_combo->setObjectName(comboName);
@@ -105,7 +105,7 @@ PathBar::PathBar(const QString &comboName, const QString &goUpName, QWidget *par
     m_goUp->setIcon(actionIcon(QStringLiteral("acGoUp")));
     m_goUp->setToolTip(QStringLiteral("Up one level"));
     m_goUp->setAutoRaise(true);
-    auto *layout = new QHBoxLayout(this);
+    auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     layout->addWidget(m_combo, 1);

@@ -24,10 +24,7 @@ void QtPlatform::setDesktop(UserInteraction* ui, LogModel* log, QWidget* window)
     m_update = ui ? new UpdateCheck(*ui, log, this) : nullptr;
 }
 
-double QtPlatform::now()
-{
-    return entryDateFromDateTime(QDateTime::currentDateTime());
-}
+double QtPlatform::now() { return entryDateFromDateTime(QDateTime::currentDateTime()); }
 
 void QtPlatform::playSound(const QString& file)
 {
@@ -53,15 +50,9 @@ void QtPlatform::stopSounds()
     }
 }
 
-QString QtPlatform::clipboardText()
-{
-    return QGuiApplication::clipboard()->text();
-}
+QString QtPlatform::clipboardText() { return QGuiApplication::clipboard()->text(); }
 
-void QtPlatform::clearClipboard()
-{
-    QGuiApplication::clipboard()->clear();
-}
+void QtPlatform::clearClipboard() { QGuiApplication::clipboard()->clear(); }
 
 void QtPlatform::openWithAssociatedProgram(const QString& path)
 {

@@ -13,9 +13,9 @@ namespace {
 
 constexpr int kImageSize = 16;
 
-} // namespace
+}  // namespace
 
-QueueModel::QueueModel(TransferQueue &queue, SystemIconSource *images, QObject *parent)
+QueueModel::QueueModel(TransferQueue& queue, SystemIconSource* images, QObject* parent)
     : QAbstractTableModel(parent), m_queue(queue), m_images(images), m_count(queue.count())
 {
     // The queue announces a change after making it; until the views have
@@ -41,9 +41,8 @@ QueueModel::QueueModel(TransferQueue &queue, SystemIconSource *images, QObject *
         m_count = 0;
         endResetModel();
     });
-    connect(&queue, &TransferQueue::rowChanged, this, [this](int row) {
-        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
-    });
+    connect(&queue, &TransferQueue::rowChanged, this,
+            [this](int row) { emit dataChanged(index(row, 0), index(row, ColumnCount - 1)); });
     connect(&queue, &TransferQueue::rowsSwapped, this, [this](int a, int b) {
         emit dataChanged(index(a, 0), index(a, ColumnCount - 1));
         emit dataChanged(index(b, 0), index(b, ColumnCount - 1));
@@ -51,15 +50,9 @@ QueueModel::QueueModel(TransferQueue &queue, SystemIconSource *images, QObject *
     });
 }
 
-int QueueModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_count;
-}
+int QueueModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_count; }
 
-int QueueModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
+int QueueModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 void QueueModel::setHumanSizes(bool on)
 {
@@ -70,19 +63,19 @@ void QueueModel::setHumanSizes(bool on)
         emit dataChanged(index(0, SizeColumn), index(m_count - 1, SizeColumn), {Qt::DisplayRole});
 }
 
-QVariant QueueModel::data(const QModelIndex &index, int role) const
+QVariant QueueModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
         return {};
     int at = index.row();
     if (m_shift != 0 && at >= m_changedRow) {
         if (m_shift < 0 && at == m_changedRow)
-            return {}; // the removed row is gone already
+            return {};  // the removed row is gone already
         at += m_shift;
     }
     if (at >= m_queue.count())
         return {};
-    const QueueRow &row = m_queue.row(at);
+    const QueueRow& row = m_queue.row(at);
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
@@ -143,7 +136,7 @@ QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int ro
     return {};
 }
 
-Qt::ItemFlags QueueModel::flags(const QModelIndex &index) const
+Qt::ItemFlags QueueModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;

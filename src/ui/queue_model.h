@@ -14,25 +14,24 @@
 class SystemIconSource;
 class TransferQueue;
 
-class QueueModel : public QAbstractTableModel
-{
+class QueueModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { FromColumn = 0, ToColumn = 1, SizeColumn = 2, StatusColumn = 3, ColumnCount = 4 };
     // The state image of a row (kStateDownloadRunning ... ) under this role.
     static constexpr int StateImageRole = Qt::UserRole + 1;
 
-    QueueModel(TransferQueue &queue, SystemIconSource *images = nullptr, QObject *parent = nullptr);
+    QueueModel(TransferQueue& queue, SystemIconSource* images = nullptr, QObject* parent = nullptr);
 
-    TransferQueue &queue() const { return m_queue; }
+    TransferQueue& queue() const { return m_queue; }
     // Sizes as the panes show them (human-readable or whole bytes).
     void setHumanSizes(bool on);
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // The pictures of the states: a green arrow for a running transfer, a
     // grey one for a waiting one, pointing down for downloads and up for
@@ -48,13 +47,13 @@ signals:
 private:
     QIcon rowIcon(int stateImage, int imageIndex) const;
 
-    TransferQueue &m_queue;
-    SystemIconSource *m_images;
+    TransferQueue& m_queue;
+    SystemIconSource* m_images;
     // The number of rows the views know of; it trails the queue between a
     // change and the signal that announces it.
     int m_count = 0;
     int m_changedRow = -1;
-    int m_shift = 0; // +1 inside an insertion, -1 inside a removal
+    int m_shift = 0;  // +1 inside an insertion, -1 inside a removal
     bool m_humanSizes = false;
     mutable QHash<qint64, QIcon> m_icons;
 };

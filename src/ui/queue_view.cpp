@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QHeaderView>
 
-QueueView::QueueView(QWidget *parent) : QTreeView(parent)
+QueueView::QueueView(QWidget* parent) : QTreeView(parent)
 {
     setObjectName(QStringLiteral("qLv"));
     setRootIsDecorated(false);
@@ -17,21 +17,21 @@ QueueView::QueueView(QWidget *parent) : QTreeView(parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
-    setIconSize(QSize(34, 16)); // state image and file icon side by side
+    setIconSize(QSize(34, 16));  // state image and file icon side by side
     header()->setStretchLastSection(true);
     // Paths keep their beginning and their end (the file's name) in sight.
     setTextElideMode(Qt::ElideMiddle);
     showActivity(false);
 }
 
-void QueueView::setQueueModel(QueueModel *model)
+void QueueView::setQueueModel(QueueModel* model)
 {
-    for (const auto &connection : std::as_const(m_connections))
+    for (const auto& connection : std::as_const(m_connections))
         disconnect(connection);
     m_connections.clear();
-    const auto widths = columnWidths(); // they survive the change of model
+    const auto widths = columnWidths();  // they survive the change of model
     m_model = model;
-    QItemSelectionModel *old = selectionModel();
+    QItemSelectionModel* old = selectionModel();
     setModel(model);
     delete old;
     if (!model) {
@@ -39,37 +39,30 @@ void QueueView::setQueueModel(QueueModel *model)
         return;
     }
     setColumnWidths(widths);
-    TransferQueue &queue = model->queue();
-    m_connections << connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &QueueView::pushSelectionToQueue);
+    TransferQueue& queue = model->queue();
+    m_connections << connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                             &QueueView::pushSelectionToQueue);
     m_connections << connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (!m_syncing)
-                    m_model->queue().setFocused(current.isValid() ? current.row() : -1);
-            });
+                             [this](const QModelIndex& current) {
+                                 if (!m_syncing)
+                                     m_model->queue().setFocused(current.isValid() ? current.row() : -1);
+                             });
     m_connections << connect(&queue, &TransferQueue::rowChanged, this, &QueueView::pullSelectionFromQueue);
     m_connections << connect(model, &QueueModel::rowsSwapped, this, [this](int a, int b) {
         pullSelectionFromQueue(a);
         pullSelectionFromQueue(b);
     });
-    m_connections << connect(&queue, &TransferQueue::scrollTo, this, [this](int row) { scrollTo(m_model->index(row, 0)); });
+    m_connections << connect(&queue, &TransferQueue::scrollTo, this,
+                             [this](int row) { scrollTo(m_model->index(row, 0)); });
     m_connections << connect(&queue, &TransferQueue::activityChanged, this, &QueueView::showActivity);
     showActivity(queue.isActive());
 }
 
-QColor QueueView::backgroundColor() const
-{
-    return palette().color(QPalette::Active, QPalette::Base);
-}
+QColor QueueView::backgroundColor() const { return palette().color(QPalette::Active, QPalette::Base); }
 
-QColor QueueView::activeColor() const
-{
-    return QApplication::palette().color(QPalette::Active, QPalette::Base);
-}
+QColor QueueView::activeColor() const { return QApplication::palette().color(QPalette::Active, QPalette::Base); }
 
-QColor QueueView::inactiveColor() const
-{
-    return QApplication::palette().color(QPalette::Active, QPalette::Button);
-}
+QColor QueueView::inactiveColor() const { return QApplication::palette().color(QPalette::Active, QPalette::Button); }
 
 void QueueView::showActivity(bool active)
 {
@@ -88,7 +81,7 @@ std::array<qint32, ProgramData::QueueColumnCount> QueueView::columnWidths() cons
     return widths;
 }
 
-void QueueView::setColumnWidths(const std::array<qint32, ProgramData::QueueColumnCount> &widths)
+void QueueView::setColumnWidths(const std::array<qint32, ProgramData::QueueColumnCount>& widths)
 {
     for (int i = 0; i < int(m_widths.size()); ++i) {
         if (widths[size_t(i)] > 0)
@@ -98,16 +91,16 @@ void QueueView::setColumnWidths(const std::array<qint32, ProgramData::QueueColum
     }
 }
 
-void QueueView::pushSelectionToQueue(const QItemSelection &selected, const QItemSelection &deselected)
+void QueueView::pushSelectionToQueue(const QItemSelection& selected, const QItemSelection& deselected)
 {
     if (m_syncing || !m_model)
         return;
     m_syncing = true;
-    TransferQueue &queue = m_model->queue();
-    for (const QModelIndex &index : deselected.indexes())
+    TransferQueue& queue = m_model->queue();
+    for (const QModelIndex& index : deselected.indexes())
         if (index.column() == 0)
             queue.setSelected(index.row(), false);
-    for (const QModelIndex &index : selected.indexes())
+    for (const QModelIndex& index : selected.indexes())
         if (index.column() == 0)
             queue.setSelected(index.row(), true);
     m_syncing = false;
@@ -122,7 +115,7 @@ void QueueView::pullSelectionFromQueue(int row)
     if (selectionModel()->isRowSelected(row, QModelIndex()) == wanted)
         return;
     m_syncing = true;
-    selectionModel()->select(index, (wanted ? QItemSelectionModel::Select : QItemSelectionModel::Deselect)
-                                        | QItemSelectionModel::Rows);
+    selectionModel()->select(index, (wanted ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                                        QItemSelectionModel::Rows);
     m_syncing = false;
 }

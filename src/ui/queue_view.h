@@ -15,17 +15,16 @@
 class QueueModel;
 class TransferQueue;
 
-class QueueView : public QTreeView
-{
+class QueueView : public QTreeView {
     Q_OBJECT
 public:
     // Empty and inactive until a queue model is given.
-    explicit QueueView(QWidget *parent = nullptr);
+    explicit QueueView(QWidget* parent = nullptr);
 
     // Shows the model's queue from now on; the model must outlive the view
     // or be detached with nullptr first.
-    void setQueueModel(QueueModel *model);
-    QueueModel *queueModel() const { return m_model; }
+    void setQueueModel(QueueModel* model);
+    QueueModel* queueModel() const { return m_model; }
 
     // The colour the background shows now.
     QColor backgroundColor() const;
@@ -35,13 +34,13 @@ public:
     void showActivity(bool active);
 
     std::array<qint32, ProgramData::QueueColumnCount> columnWidths() const;
-    void setColumnWidths(const std::array<qint32, ProgramData::QueueColumnCount> &widths);
+    void setColumnWidths(const std::array<qint32, ProgramData::QueueColumnCount>& widths);
 
 private:
-    void pushSelectionToQueue(const QItemSelection &selected, const QItemSelection &deselected);
+    void pushSelectionToQueue(const QItemSelection& selected, const QItemSelection& deselected);
     void pullSelectionFromQueue(int row);
 
-    QueueModel *m_model = nullptr;
+    QueueModel* m_model = nullptr;
     QList<QMetaObject::Connection> m_connections;
     bool m_syncing = false;
     // The widths to give the columns while no model (and so no header

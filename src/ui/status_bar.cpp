@@ -9,11 +9,10 @@
 namespace {
 
 // A label that cuts its text with an ellipsis instead of growing the bar.
-class ElidedLabel : public QLabel
-{
+class ElidedLabel : public QLabel {
 public:
     using QLabel::QLabel;
-    void setFullText(const QString &text)
+    void setFullText(const QString& text)
     {
         m_full = text;
         setToolTip(text);
@@ -21,7 +20,7 @@ public:
     }
 
 protected:
-    void resizeEvent(QResizeEvent *event) override
+    void resizeEvent(QResizeEvent* event) override
     {
         QLabel::resizeEvent(event);
         refresh();
@@ -63,9 +62,9 @@ QPixmap padlock(bool closed, qreal ratio)
     return pixmap;
 }
 
-} // namespace
+}  // namespace
 
-StatusBar::StatusBar(QWidget *parent) : QWidget(parent), m_gauge(new QProgressBar(this))
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent), m_gauge(new QProgressBar(this))
 {
     setObjectName(QStringLiteral("stat"));
     for (int i = 0; i < PanelCount; ++i) {
@@ -76,7 +75,7 @@ StatusBar::StatusBar(QWidget *parent) : QWidget(parent), m_gauge(new QProgressBa
             m_panels[size_t(i)] = m_gauge;
             continue;
         }
-        auto *label = new ElidedLabel(this);
+        auto* label = new ElidedLabel(this);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setMargin(1);
         // Panel 0 and panel 6 are plain text; the transfer figures are centred.
@@ -90,7 +89,7 @@ StatusBar::StatusBar(QWidget *parent) : QWidget(parent), m_gauge(new QProgressBa
     layoutPanels();
 }
 
-void StatusBar::setSecurity(Security security, const QString &text)
+void StatusBar::setSecurity(Security security, const QString& text)
 {
     m_security = security;
     m_lock->setToolTip(text);
@@ -101,17 +100,14 @@ void StatusBar::setSecurity(Security security, const QString &text)
         m_lock->setPixmap(padlock(security == Security::Encrypted, devicePixelRatioF()));
 }
 
-QString StatusBar::securityText() const
-{
-    return m_lock->toolTip();
-}
+QString StatusBar::securityText() const { return m_lock->toolTip(); }
 
-void StatusBar::setPanelText(int panel, const QString &text)
+void StatusBar::setPanelText(int panel, const QString& text)
 {
     if (panel < 0 || panel >= PanelCount || panel == GaugePanel)
         return;
     m_texts[size_t(panel)] = text;
-    static_cast<ElidedLabel *>(m_panels[size_t(panel)])->setFullText(text);
+    static_cast<ElidedLabel*>(m_panels[size_t(panel)])->setFullText(text);
 }
 
 QString StatusBar::panelText(int panel) const
@@ -131,10 +127,7 @@ void StatusBar::setGauge(int percent)
         m_gauge->setValue(m_percent);
 }
 
-int StatusBar::gauge() const
-{
-    return m_percent;
-}
+int StatusBar::gauge() const { return m_percent; }
 
 void StatusBar::setGaugeStyle(GaugeStyle style)
 {
@@ -164,7 +157,7 @@ QSize StatusBar::sizeHint() const
     return QSize(width, fontMetrics().height() + 8);
 }
 
-void StatusBar::resizeEvent(QResizeEvent *event)
+void StatusBar::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     layoutPanels();

@@ -12,8 +12,7 @@
 class QLabel;
 class QProgressBar;
 
-class StatusBar : public QWidget
-{
+class StatusBar : public QWidget {
     Q_OBJECT
 public:
     static constexpr int PanelCount = 7;
@@ -23,10 +22,10 @@ public:
 
     enum class GaugeStyle { Percent, Indeterminate };
 
-    explicit StatusBar(QWidget *parent = nullptr);
+    explicit StatusBar(QWidget* parent = nullptr);
 
     // Texts of panels 0 and 2 to 6; the gauge panel has none.
-    void setPanelText(int panel, const QString &text);
+    void setPanelText(int panel, const QString& text);
     QString panelText(int panel) const;
     int panelWidth(int panel) const;
 
@@ -42,23 +41,23 @@ public:
     // one while it runs in clear text, nothing without a session; the text
     // (protocol, cipher, certificate) shows on hover.
     enum class Security { None, Plain, Encrypted };
-    void setSecurity(Security security, const QString &text);
+    void setSecurity(Security security, const QString& text);
     Security security() const { return m_security; }
     QString securityText() const;
 
     QSize sizeHint() const override;
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void layoutPanels();
 
-    std::array<QWidget *, PanelCount> m_panels{};
-    QProgressBar *m_gauge;
+    std::array<QWidget*, PanelCount> m_panels{};
+    QProgressBar* m_gauge;
     std::array<QString, PanelCount> m_texts;
     GaugeStyle m_style = GaugeStyle::Percent;
     int m_percent = 0;
-    QLabel *m_lock;
+    QLabel* m_lock;
     Security m_security = Security::None;
 };

@@ -26,9 +26,9 @@ extern "C" void onTerminationSignal(int number)
 }
 #endif
 
-} // namespace
+}  // namespace
 
-TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
 {
 #ifdef Q_OS_UNIX
     if (g_pair[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pair) != 0)

@@ -12,11 +12,10 @@
 
 class QSocketNotifier;
 
-class TerminationSignals : public QObject
-{
+class TerminationSignals : public QObject {
     Q_OBJECT
 public:
-    explicit TerminationSignals(QObject *parent = nullptr);
+    explicit TerminationSignals(QObject* parent = nullptr);
     // Puts the default handlers back.
     ~TerminationSignals() override;
 
@@ -26,5 +25,5 @@ signals:
 private:
     void readSignal();
 
-    QSocketNotifier *m_notifier = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
 };

@@ -11,12 +11,9 @@
 
 namespace {
 
-QByteArray statusLine(const QString& text)
-{
-    return QByteArray(1, kStatusMarker) + text.toUtf8();
-}
+QByteArray statusLine(const QString& text) { return QByteArray(1, kStatusMarker) + text.toUtf8(); }
 
-} // namespace
+}  // namespace
 
 std::optional<VersionDocument> parseVersionDocument(const QByteArray& body)
 {
@@ -46,14 +43,10 @@ std::optional<VersionDocument> parseVersionDocument(const QByteArray& body)
 }
 
 UpdateCheck::UpdateCheck(UserInteraction& ui, LogModel* log, QObject* parent)
-    : QObject(parent)
-    , m_ui(ui)
-    , m_log(log)
-    , m_network(new QNetworkAccessManager(this))
-    , m_current(QVersionNumber::fromString(QCoreApplication::applicationVersion()))
-    , m_open([](const QUrl& url) { return QDesktopServices::openUrl(url); })
-{
-}
+    : QObject(parent), m_ui(ui), m_log(log), m_network(new QNetworkAccessManager(this)),
+      m_current(QVersionNumber::fromString(QCoreApplication::applicationVersion())),
+      m_open([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+{}
 
 void UpdateCheck::start(bool automatic)
 {
@@ -75,8 +68,7 @@ void UpdateCheck::start(bool automatic)
     }
     QNetworkRequest request(m_url);
     request.setTransferTimeout(TimeoutMs);
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QStringLiteral("Glimmer FTP/%1").arg(m_current.toString()));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Glimmer FTP/%1").arg(m_current.toString()));
     m_reply = m_network->get(request);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::replyFinished);
     // A misdirected address could stream anything; the document is tiny.
@@ -113,8 +105,7 @@ void UpdateCheck::replyFinished()
     }
     finish(Outcome::UpToDate, doc->version.toString());
     if (!m_automatic)
-        m_ui.showMessage(QStringLiteral("You have the latest version of Glimmer FTP (%1).")
-                             .arg(m_current.toString()));
+        m_ui.showMessage(QStringLiteral("You have the latest version of Glimmer FTP (%1).").arg(m_current.toString()));
 }
 
 void UpdateCheck::finish(Outcome outcome, const QString& detail)

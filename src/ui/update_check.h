@@ -33,7 +33,7 @@ inline const QUrl DownloadPageUrl = QUrl(QStringLiteral("https://www.glimmerftp.
 
 struct VersionDocument {
     QVersionNumber version;
-    QUrl link; // http or https only; the download page when absent
+    QUrl link;  // http or https only; the download page when absent
 };
 
 // nullopt when the first line is not a version number.

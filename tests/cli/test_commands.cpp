@@ -88,8 +88,7 @@ private slots:
         QCOMPARE(readFile(in + "renamed.bin"), pattern(100, 'o'));
 
         QVERIFY(ok({"chmod", "600", s.url("/in/renamed.bin")}));
-        QCOMPARE(QFileInfo(in + "renamed.bin").permissions() & 0x0777,
-                 QFile::ReadUser | QFile::WriteUser);
+        QCOMPARE(QFileInfo(in + "renamed.bin").permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser);
 
         QVERIFY(ok({"rm", s.url("/in/renamed.bin")}));
         QVERIFY(!QFile::exists(in + "renamed.bin"));

@@ -19,10 +19,7 @@ bool setTime(const QString& path, const QDateTime& time)
     return f.open(QIODevice::ReadOnly) && f.setFileTime(time, QFileDevice::FileModificationTime);
 }
 
-QDateTime fileTime(const QString& path)
-{
-    return QFileInfo(path).lastModified().toUTC();
-}
+QDateTime fileTime(const QString& path) { return QFileInfo(path).lastModified().toUTC(); }
 
 QString url(const PyFtpServer& s, const QString& host, const QString& path)
 {

@@ -51,29 +51,47 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("isFolder");
         QTest::addColumn<QString>("local");
-        QTest::newRow("ls root") << QStringList{"ls", "ftp://h"} << "ftp://h" << "/" << "" << true << "";
+        QTest::newRow("ls root") << QStringList{"ls", "ftp://h"} << "ftp://h"
+                                 << "/"
+                                 << "" << true << "";
         QTest::newRow("ls without slash is the folder")
-            << QStringList{"ls", "ftp://u:p@h:2121/pub"} << "ftp://u:p@h:2121" << "/pub/" << "" << true << "";
-        QTest::newRow("get file") << QStringList{"get", "ftp://h/a/b/f.bin", "dl"} << "ftp://h" << "/a/b/" << "f.bin"
-                                  << false << "dl";
-        QTest::newRow("get tree") << QStringList{"get", "ftp://h/a/tree/", "dl"} << "ftp://h" << "/a/" << "tree"
-                                  << true << "dl";
-        QTest::newRow("percent-decoded path")
-            << QStringList{"get", "ftp://h/my%20dir/x%25y", "."} << "ftp://h" << "/my dir/" << "x%y" << false << ".";
+            << QStringList{"ls", "ftp://u:p@h:2121/pub"} << "ftp://u:p@h:2121"
+            << "/pub/"
+            << "" << true << "";
+        QTest::newRow("get file") << QStringList{"get", "ftp://h/a/b/f.bin", "dl"} << "ftp://h"
+                                  << "/a/b/"
+                                  << "f.bin" << false << "dl";
+        QTest::newRow("get tree") << QStringList{"get", "ftp://h/a/tree/", "dl"} << "ftp://h"
+                                  << "/a/"
+                                  << "tree" << true << "dl";
+        QTest::newRow("percent-decoded path") << QStringList{"get", "ftp://h/my%20dir/x%25y", "."} << "ftp://h"
+                                              << "/my dir/"
+                                              << "x%y" << false << ".";
         QTest::newRow("user with %40 stays encoded for the controller")
-            << QStringList{"ls", "ftp://me%40home:pw@h/"} << "ftp://me%40home:pw@h" << "/" << "" << true << "";
-        QTest::newRow("put into folder") << QStringList{"put", "up.bin", "ftp://h/in"} << "ftp://h" << "/in/" << ""
-                                         << true << "up.bin";
-        QTest::newRow("rm tree") << QStringList{"rm", "ftp://h/old/"} << "ftp://h" << "/" << "old" << true << "";
-        QTest::newRow("rm file") << QStringList{"rm", "ftp://h/old"} << "ftp://h" << "/" << "old" << false << "";
-        QTest::newRow("mkdir with slash") << QStringList{"mkdir", "ftp://h/a/new/"} << "ftp://h" << "/a/" << "new"
-                                          << true << "";
-        QTest::newRow("mkdir without slash") << QStringList{"mkdir", "ftp://h/a/new"} << "ftp://h" << "/a/" << "new"
-                                             << true << "";
-        QTest::newRow("chmod") << QStringList{"chmod", "0640", "ftp://h/x/f"} << "ftp://h" << "/x/" << "f" << false
-                               << "";
-        QTest::newRow("options after the command")
-            << QStringList{"mv", "ftp://h/x/f", "--log", "g"} << "ftp://h" << "/x/" << "f" << false << "";
+            << QStringList{"ls", "ftp://me%40home:pw@h/"} << "ftp://me%40home:pw@h"
+            << "/"
+            << "" << true << "";
+        QTest::newRow("put into folder") << QStringList{"put", "up.bin", "ftp://h/in"} << "ftp://h"
+                                         << "/in/"
+                                         << "" << true << "up.bin";
+        QTest::newRow("rm tree") << QStringList{"rm", "ftp://h/old/"} << "ftp://h"
+                                 << "/"
+                                 << "old" << true << "";
+        QTest::newRow("rm file") << QStringList{"rm", "ftp://h/old"} << "ftp://h"
+                                 << "/"
+                                 << "old" << false << "";
+        QTest::newRow("mkdir with slash") << QStringList{"mkdir", "ftp://h/a/new/"} << "ftp://h"
+                                          << "/a/"
+                                          << "new" << true << "";
+        QTest::newRow("mkdir without slash") << QStringList{"mkdir", "ftp://h/a/new"} << "ftp://h"
+                                             << "/a/"
+                                             << "new" << true << "";
+        QTest::newRow("chmod") << QStringList{"chmod", "0640", "ftp://h/x/f"} << "ftp://h"
+                               << "/x/"
+                               << "f" << false << "";
+        QTest::newRow("options after the command") << QStringList{"mv", "ftp://h/x/f", "--log", "g"} << "ftp://h"
+                                                   << "/x/"
+                                                   << "f" << false << "";
     }
     void commands()
     {
@@ -96,8 +114,7 @@ private slots:
     void optionValues()
     {
         const CliParse p = parseCliArguments({"--data-file=/tmp/x.dat", "--mode=socks", "--firewall=127.0.0.1:1080",
-                                              "--exists=resume", "--log", "--progress", "chmod", "755",
-                                              "ftp://h/f"});
+                                              "--exists=resume", "--log", "--progress", "chmod", "755", "ftp://h/f"});
         QVERIFY2(p.options, qPrintable(p.error));
         QCOMPARE(p.options->dataFile, QString("/tmp/x.dat"));
         QCOMPARE(p.options->firewallType, std::optional<int>(3));
@@ -119,10 +136,22 @@ private slots:
         QTest::addColumn<QString>("siteFolder");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("name");
-        QTest::newRow("absolute") << "/a/f" << "/pub/" << "/a/" << "f";
-        QTest::newRow("relative") << "sub/f" << "/pub/" << "/pub/sub/" << "f";
-        QTest::newRow("relative, folder without slash") << "f" << "/pub" << "/pub/" << "f";
-        QTest::newRow("relative, no site folder") << "f" << "" << "/" << "f";
+        QTest::newRow("absolute") << "/a/f"
+                                  << "/pub/"
+                                  << "/a/"
+                                  << "f";
+        QTest::newRow("relative") << "sub/f"
+                                  << "/pub/"
+                                  << "/pub/sub/"
+                                  << "f";
+        QTest::newRow("relative, folder without slash") << "f"
+                                                        << "/pub"
+                                                        << "/pub/"
+                                                        << "f";
+        QTest::newRow("relative, no site folder") << "f"
+                                                  << ""
+                                                  << "/"
+                                                  << "f";
     }
     void sitePaths()
     {
@@ -153,10 +182,9 @@ private slots:
         FolderEntry unknown;
         unknown.name = "a.bin";
         unknown.entry.date = entryDateFromParts(2001, 1, 2);
-        QCOMPARE(listingText({file, unknown, folder}),
-                 QByteArray("d\t0\t1999-12-31 23:59\t755\tA\n"
-                            "-\t0\t2001-01-02 00:00\t-1\ta.bin\n"
-                            "-\t5000000000\t2024-03-09 07:05\t644\tb.txt\n"));
+        QCOMPARE(listingText({file, unknown, folder}), QByteArray("d\t0\t1999-12-31 23:59\t755\tA\n"
+                                                                  "-\t0\t2001-01-02 00:00\t-1\ta.bin\n"
+                                                                  "-\t5000000000\t2024-03-09 07:05\t644\tb.txt\n"));
     }
 
     void escapedText_data()
@@ -170,7 +198,8 @@ private slots:
         QTest::newRow("title (OSC)") << "\x1b]0;owned\x07" << false << "\\x1b]0;owned\\a";
         QTest::newRow("NUL and DEL") << QString(QChar(0)) + "\x7f" << false << "\\x00\\x7f";
         QTest::newRow("C1 CSI") << QString(QChar(0x9B)) + "2J" << false << "\\u009b2J";
-        QTest::newRow("non-ASCII kept") << QString::fromUtf8("caf\xc3\xa9") << false << QString::fromUtf8("caf\xc3\xa9");
+        QTest::newRow("non-ASCII kept") << QString::fromUtf8("caf\xc3\xa9") << false
+                                        << QString::fromUtf8("caf\xc3\xa9");
         QTest::newRow("backslash kept") << "a\\b" << false << "a\\b";
         QTest::newRow("backslash escaped") << "a\\b\r" << true << "a\\\\b\\r";
     }

@@ -22,8 +22,7 @@ struct EngineProbe {
     EngineProbe()
     {
         QObject::connect(&ftp, &TFtpClient::OnDisplay, [this](QByteArray& m) { lines << m; });
-        QObject::connect(&ftp, &TFtpClient::OnRequestDone,
-                         [this](TFtpRequest rq, int e) { done << qMakePair(rq, e); });
+        QObject::connect(&ftp, &TFtpClient::OnRequestDone, [this](TFtpRequest rq, int e) { done << qMakePair(rq, e); });
         QObject::connect(&ftp, &TFtpClient::OnSessionClosed, [this](int e) { closed << e; });
         QObject::connect(&ftp, &TFtpClient::OnResponse, [this] { ++responses; });
         QObject::connect(&ftp, &TFtpClient::OnSessionConnected, [this](int) { ++connectedEvents; });
@@ -53,8 +52,7 @@ struct EngineProbe {
 
     int linesWith(const QByteArray& text) const
     {
-        return int(std::count_if(lines.begin(), lines.end(),
-                                 [&](const QByteArray& l) { return l.contains(text); }));
+        return int(std::count_if(lines.begin(), lines.end(), [&](const QByteArray& l) { return l.contains(text); }));
     }
 
     QByteArray dump() const { return lines.join('\n'); }

@@ -58,13 +58,13 @@ inline bool openOn(ScriptedFtpPeer& peer, EngineProbe& p)
 // Plays PASV (pointing at dataServer) for the transfer `command` and the
 // first reply; returns the server's end of the data connection.
 inline QTcpSocket* playPassive(ScriptedFtpPeer& peer, QTcpServer& dataServer, const QByteArray& command,
-                        const QByteArray& first = "150 Opening data connection")
+                               const QByteArray& first = "150 Opening data connection")
 {
     if (!peer.waitReceived("PASV\r\n"))
         return nullptr;
     const quint16 dp = dataServer.serverPort();
-    peer.write("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(dp / 256) + ","
-               + QByteArray::number(dp % 256) + ")\r\n");
+    peer.write("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(dp / 256) + "," +
+               QByteArray::number(dp % 256) + ")\r\n");
     if (!QTest::qWaitFor([&] { return dataServer.hasPendingConnections(); }, 10000))
         return nullptr;
     QTcpSocket* data = dataServer.nextPendingConnection();

@@ -16,10 +16,7 @@ using testsupport::PyFtpServer;
 class TestConnectionTypes : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-    }
+    void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.errorString())); }
 
     void throughFtpProxy()
     {
@@ -34,8 +31,7 @@ private slots:
         p.ftp.Connect();
         QVERIFY2(p.waitDone(), p.dump() + "\n" + proxy.logText());
         QCOMPARE(p.done.first(), qMakePair(TFtpRequest::ftpRqConnect, 0));
-        QVERIFY2(p.lines.contains("> USER test@127.0.0.1:" + QByteArray::number(m_server.port())),
-                 p.dump());
+        QVERIFY2(p.lines.contains("> USER test@127.0.0.1:" + QByteArray::number(m_server.port())), p.dump());
         p.ftp.Pwd();
         QVERIFY(p.waitDone(2));
         QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqPwd, 0));

@@ -210,10 +210,8 @@ private slots:
         QCOMPARE(p.done.size(), 1);
         QCOMPARE(p.done.first(), qMakePair(TFtpRequest::ftpRqConnect, 0));
 
-        QCOMPARE(EngineProbe::refusal([&] { p.ftp.Connect(); }),
-                 QByteArray("FTP component already connected"));
-        QCOMPARE(EngineProbe::refusal([&] { p.ftp.Open(); }),
-                 QByteArray("FTP component already connected"));
+        QCOMPARE(EngineProbe::refusal([&] { p.ftp.Connect(); }), QByteArray("FTP component already connected"));
+        QCOMPARE(EngineProbe::refusal([&] { p.ftp.Open(); }), QByteArray("FTP component already connected"));
         QCOMPARE(EngineProbe::refusal([&] { p.ftp.setConnectionType(TFtpConnectionType::ftpSocks5); }),
                  QByteArray("FTP component connected"));
         QCOMPARE(p.ftp.ConnectionType(), TFtpConnectionType::ftpDirect);
@@ -223,8 +221,7 @@ private slots:
         QCOMPARE(EngineProbe::refusal([&] { p.ftp.Cwd(); }), QByteArray("Command contains a line break"));
         p.ftp.setHostFileName("a\nb");
         QCOMPARE(EngineProbe::refusal([&] { p.ftp.Dele(); }), QByteArray("Command contains a line break"));
-        QCOMPARE(EngineProbe::refusal([&] { p.ftp.Rename(); }),
-                 QByteArray("FTP component already connected"));
+        QCOMPARE(EngineProbe::refusal([&] { p.ftp.Rename(); }), QByteArray("FTP component already connected"));
         QCOMPARE(EngineProbe::refusal([&] { p.ftp.Ren(); }), QByteArray("Command contains a line break"));
         QCOMPARE(p.sent("CWD"), 0);
         QCOMPARE(p.sent("DELE"), 0);

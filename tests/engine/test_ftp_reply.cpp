@@ -15,20 +15,20 @@ private slots:
         QTest::addColumn<bool>("hasLine");
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QByteArray>("rest");
-        QTest::newRow("crlf") << QByteArray("220 hi\r\n230 x") << false << false << true
-                              << QByteArray("220 hi") << QByteArray("230 x");
-        QTest::newRow("bare lf waits without acceptLF") << QByteArray("220 hi\n") << false << false
-                                                        << false << QByteArray() << QByteArray("220 hi\n");
-        QTest::newRow("bare lf with acceptLF") << QByteArray("220 hi\nnext") << true << false << true
-                                               << QByteArray("220 hi") << QByteArray("next");
-        QTest::newRow("lf then crlf keeps inner text") << QByteArray("220 hi\n\r\n") << false << false
-                                                       << true << QByteArray("220 hi") << QByteArray();
-        QTest::newRow("trailing crs stripped") << QByteArray("200 ok\r\r\n") << true << false << true
-                                               << QByteArray("200 ok") << QByteArray();
-        QTest::newRow("full buffer taken as it stands") << QByteArray("220 long") << false << true
-                                                        << true << QByteArray("220 long") << QByteArray();
-        QTest::newRow("empty buffer never a line") << QByteArray() << false << true << false
-                                                   << QByteArray() << QByteArray();
+        QTest::newRow("crlf") << QByteArray("220 hi\r\n230 x") << false << false << true << QByteArray("220 hi")
+                              << QByteArray("230 x");
+        QTest::newRow("bare lf waits without acceptLF")
+            << QByteArray("220 hi\n") << false << false << false << QByteArray() << QByteArray("220 hi\n");
+        QTest::newRow("bare lf with acceptLF")
+            << QByteArray("220 hi\nnext") << true << false << true << QByteArray("220 hi") << QByteArray("next");
+        QTest::newRow("lf then crlf keeps inner text")
+            << QByteArray("220 hi\n\r\n") << false << false << true << QByteArray("220 hi") << QByteArray();
+        QTest::newRow("trailing crs stripped")
+            << QByteArray("200 ok\r\r\n") << true << false << true << QByteArray("200 ok") << QByteArray();
+        QTest::newRow("full buffer taken as it stands")
+            << QByteArray("220 long") << false << true << true << QByteArray("220 long") << QByteArray();
+        QTest::newRow("empty buffer never a line")
+            << QByteArray() << false << true << false << QByteArray() << QByteArray();
     }
     void takeLine()
     {
@@ -72,8 +72,7 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QByteArray>("dir");
         QTest::newRow("plain") << QByteArray("257 \"/pub\" is current") << QByteArray("/pub");
-        QTest::newRow("doubled quotes") << QByteArray("257 \"/a \"\"b\"\" c\" created")
-                                        << QByteArray("/a \"b\" c");
+        QTest::newRow("doubled quotes") << QByteArray("257 \"/a \"\"b\"\" c\" created") << QByteArray("/a \"b\" c");
         QTest::newRow("no quotes") << QByteArray("250 CWD ok") << QByteArray();
         QTest::newRow("unterminated") << QByteArray("257 \"/x") << QByteArray("/x");
         QTest::newRow("digits in the code are not text") << QByteArray("257\"/d\"") << QByteArray("/d");

@@ -24,10 +24,7 @@ bool setTime(const QString& path, const QDateTime& time)
     return f.open(QIODevice::ReadOnly) && f.setFileTime(time, QFileDevice::FileModificationTime);
 }
 
-QDateTime fileTime(const QString& path)
-{
-    return QFileInfo(path).lastModified().toUTC();
-}
+QDateTime fileTime(const QString& path) { return QFileInfo(path).lastModified().toUTC(); }
 
 bool login(EngineProbe& p, const QByteArray& host, quint16 port, const QByteArray& user, const QByteArray& pass)
 {
@@ -180,9 +177,9 @@ private slots:
         QCOMPARE(p.sent("EPSV"), 1);
         QCOMPARE(readFile(dir.filePath("f.txt")), QByteArray("ok"));
 
-        for (const QByteArray& reply : {QByteArray("229 Entering (|||0|)"), QByteArray("229 (|||70000|)"),
-                                       QByteArray("229 (|||abc|)"), QByteArray("229 no port at all"),
-                                       QByteArray("229 (|||21)")}) {
+        for (const QByteArray& reply :
+             {QByteArray("229 Entering (|||0|)"), QByteArray("229 (|||70000|)"), QByteArray("229 (|||abc|)"),
+              QByteArray("229 no port at all"), QByteArray("229 (|||21)")}) {
             EngineProbe q;
             ScriptedFtpPeer peer2;
             q.ftp.setPassive(true);
@@ -192,7 +189,8 @@ private slots:
             peer2.write(reply + "\r\n");
             QVERIFY(q.waitDone(2));
             QCOMPARE(q.done.last(), qMakePair(TFtpRequest::ftpRqDir, 550));
-            QCOMPARE(q.ftp.LastResponse(), QByteArray("Unable to establish data connection, error #10049 (Address not available)"));
+            QCOMPARE(q.ftp.LastResponse(),
+                     QByteArray("Unable to establish data connection, error #10049 (Address not available)"));
             QCOMPARE(q.sent("LIST") + q.sent("MLSD"), 0);
         }
     }

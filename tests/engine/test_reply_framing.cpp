@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
 class TestReplyFraming : public QObject {
     Q_OBJECT
 private slots:
@@ -230,7 +229,8 @@ private slots:
         QVERIFY(p.waitDone(2));
         QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqGet, 550));
         QCOMPARE(p.ftp.StatusCode(), 550);
-        QCOMPARE(p.ftp.LastResponse(), QByteArray("Unable to establish data connection, error #10049 (Address not available)"));
+        QCOMPARE(p.ftp.LastResponse(),
+                 QByteArray("Unable to establish data connection, error #10049 (Address not available)"));
         QCOMPARE(p.linesWith("> RETR"), 0);
     }
 

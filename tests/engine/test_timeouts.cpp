@@ -32,8 +32,8 @@ struct TimedProbe : EngineProbe {
     }
     bool timedOut(int count = 1)
     {
-        return waitDone(count, 10000) && done.last().second == net::ErrTimedOut
-               && ftp.LastResponse() == "Connection timed out after 30 seconds of inactivity";
+        return waitDone(count, 10000) && done.last().second == net::ErrTimedOut &&
+               ftp.LastResponse() == "Connection timed out after 30 seconds of inactivity";
     }
 };
 

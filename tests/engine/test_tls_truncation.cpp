@@ -43,10 +43,7 @@ class ScriptedTlsServer : public QObject {
 public:
     ScriptedTlsServer(const QSslConfiguration& config, QByteArray payload, bool truncate,
                       QByteArray retrReply = "150 here it comes", qint64 storeLimit = 0)
-        : m_config(config),
-          m_payload(std::move(payload)),
-          m_truncate(truncate),
-          m_retrReply(std::move(retrReply)),
+        : m_config(config), m_payload(std::move(payload)), m_truncate(truncate), m_retrReply(std::move(retrReply)),
           m_storeLimit(storeLimit)
     {
         m_control.listen(QHostAddress::LocalHost, 0);
@@ -88,8 +85,8 @@ private:
                 reply("200 ok");
             } else if (verb == "PASV") {
                 const quint16 p = m_data.serverPort();
-                reply("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(p / 256) + ","
-                      + QByteArray::number(p % 256) + ")");
+                reply("227 Entering Passive Mode (127,0,0,1," + QByteArray::number(p / 256) + "," +
+                      QByteArray::number(p % 256) + ")");
             } else if (verb == "RETR") {
                 reply(m_retrReply);
                 m_retr = true;
@@ -243,8 +240,8 @@ private slots:
 
         QVERIFY(writeFile(local.filePath("up.bin"), QByteArray(20 << 20, 'u')));
         QCOMPARE(run(p, [&] { p.ftp.store(transferOf("up.bin", local.filePath("up.bin"))); }), 426);
-        QVERIFY2(p.ftp.LastResponse().startsWith("426 Transfer incomplete: ")
-                     && p.ftp.LastResponse().endsWith(" of 20971520 bytes"),
+        QVERIFY2(p.ftp.LastResponse().startsWith("426 Transfer incomplete: ") &&
+                     p.ftp.LastResponse().endsWith(" of 20971520 bytes"),
                  p.ftp.LastResponse().constData());
         QVERIFY(server.stored.size() >= (1 << 20) && server.stored.size() < (20 << 20));
         QCOMPARE(p.linesWith("! Direct data path"), 2);

@@ -17,9 +17,7 @@
 
 using testsupport::PyFtpServer;
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 class TestTransferFaults : public QObject {
     Q_OBJECT
@@ -39,16 +37,18 @@ private slots:
         QVERIFY(data);
         // The server takes 1 MiB, closes normally and says all is well.
         qint64 got = 0;
-        QVERIFY(QTest::qWaitFor([&] {
-            got += data->readAll().size();
-            return got >= (1 << 20);
-        }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                got += data->readAll().size();
+                return got >= (1 << 20);
+            },
+            10000));
         data->close();
         peer.write("226 Transfer complete\r\n");
         QVERIFY2(p.waitDone(2), p.dump());
         QCOMPARE(p.done.last(), qMakePair(TFtpRequest::ftpRqPut, 426));
-        QVERIFY2(p.ftp.LastResponse().startsWith("426 Transfer incomplete: ")
-                     && p.ftp.LastResponse().endsWith(" of 20971520 bytes"),
+        QVERIFY2(p.ftp.LastResponse().startsWith("426 Transfer incomplete: ") &&
+                     p.ftp.LastResponse().endsWith(" of 20971520 bytes"),
                  p.ftp.LastResponse());
     }
 
@@ -74,8 +74,8 @@ private slots:
         p.ftp.retrieve(t);
         QTcpSocket* data =
             playPassive(peer, dataServer, "RETR big.bin",
-                         sizeFromListing ? "150 Here it comes"
-                                         : "150 Opening BINARY mode data connection for big.bin (52428800 bytes).");
+                        sizeFromListing ? "150 Here it comes"
+                                        : "150 Opening BINARY mode data connection for big.bin (52428800 bytes).");
         QVERIFY(data);
         const QByteArray part(20 << 20, 'd');
         data->write(part);
@@ -140,9 +140,12 @@ private slots:
                    QStringLiteral("ftp://u:p@127.0.0.1:%1/f.bin").arg(peer.port()), dir.path()});
         QVERIFY(peer.accept());
         peer.write("220 ready\r\n");
-        for (const auto& [cmd, reply] : QList<QPair<QByteArray, QByteArray>>{
-                 {"USER u", "331 ok"}, {"PASS p", "230 in"}, {"FEAT", "500 no"}, {"TYPE A", "200 ok"},
-                 {"CWD /", "250 ok"}, {"PWD", "257 \"/\""}}) {
+        for (const auto& [cmd, reply] : QList<QPair<QByteArray, QByteArray>>{{"USER u", "331 ok"},
+                                                                             {"PASS p", "230 in"},
+                                                                             {"FEAT", "500 no"},
+                                                                             {"TYPE A", "200 ok"},
+                                                                             {"CWD /", "250 ok"},
+                                                                             {"PWD", "257 \"/\""}}) {
             QVERIFY2(peer.waitReceived(cmd + "\r\n"), cmd.constData());
             peer.write(reply + "\r\n");
         }

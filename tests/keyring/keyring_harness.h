@@ -68,8 +68,9 @@ inline CliRun runCli(const QStringList& arguments)
 inline QByteArray secretServiceEntry(const QByteArray& key)
 {
     QProcess p;
-    p.start(QStringLiteral("secret-tool"), {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("server"),
-                                            QStringLiteral("Glimmer FTP"), QStringLiteral("user"), QString::fromUtf8(key)});
+    p.start(QStringLiteral("secret-tool"),
+            {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("server"), QStringLiteral("Glimmer FTP"),
+             QStringLiteral("user"), QString::fromUtf8(key)});
     if (!p.waitForFinished(20000))
         return "<no answer>";
     // "secret = ..." and "attribute.type = ..." lines (on standard error for
@@ -158,7 +159,8 @@ public:
 private:
     static bool ownsSecrets()
     {
-        return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"));
+        return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+            QStringLiteral("org.freedesktop.secrets"));
     }
 
     QTemporaryDir m_home;

@@ -10,39 +10,38 @@ namespace {
 
 const ListingNow kNow = ListingNow::at(QDateTime(QDate(2026, 6, 15), QTime(12, 0)));
 
-QStringList names(const tFolderObject &folder)
+QStringList names(const tFolderObject& folder)
 {
     QStringList out;
-    for (const FolderEntry &row : folder.entries)
+    for (const FolderEntry& row : folder.entries)
         out.append(row.name);
     return out;
 }
 
-QByteArray fileLine(const char *name, const char *size = "5")
+QByteArray fileLine(const char* name, const char* size = "5")
 {
     return QByteArray("-rw-r--r-- 1 u g ") + size + " Jan 12 10:00 " + name;
 }
 
-RemoteFolderCache cacheWith(const QStringList &paths)
+RemoteFolderCache cacheWith(const QStringList& paths)
 {
     RemoteFolderCache cache;
-    for (const QString &path : paths)
+    for (const QString& path : paths)
         cache.store(path, tFolderObject());
     return cache;
 }
 
-QStringList keys(const RemoteFolderCache &cache)
+QStringList keys(const RemoteFolderCache& cache)
 {
     QStringList out;
-    for (const auto &[path, folder] : cache.folders())
+    for (const auto& [path, folder] : cache.folders())
         out.append(path);
     return out;
 }
 
-} // namespace
+}  // namespace
 
-class TestFolderCache : public QObject
-{
+class TestFolderCache : public QObject {
     Q_OBJECT
 
 private slots:
@@ -73,11 +72,12 @@ void TestFolderCache::storesListing_data()
         << fileLine("readme") + "\r\n" + fileLine("Readme") + "\r\n" + fileLine("b") + "\r\n"
         << QStringList{"Readme", "b", "readme"};
     QTest::newRow("bare LF inside a CR LF listing is part of a name")
-        << fileLine("two\nlines") + "\r\n" + fileLine("z") + "\r\n" << QStringList{"two\nlines", "z"};
+        << fileLine("two\nlines") + "\r\n" + fileLine("z") + "\r\n"
+        << QStringList{"two\nlines", "z"};
     QTest::newRow("a server ending lines with LF only")
         << fileLine("b") + "\n" + fileLine("a") + "\n" + fileLine("tail") << QStringList{"a", "b"};
-    QTest::newRow("garbage lines skipped")
-        << "\r\n\r\nhello world\r\n" + fileLine("a") + "\r\n\x01\x02\r\n" << QStringList{"a"};
+    QTest::newRow("garbage lines skipped") << "\r\n\r\nhello world\r\n" + fileLine("a") + "\r\n\x01\x02\r\n"
+                                           << QStringList{"a"};
     QTest::newRow("empty") << QByteArray() << QStringList{};
 }
 
@@ -87,7 +87,7 @@ void TestFolderCache::storesListing()
     QFETCH(QStringList, names);
 
     RemoteFolderCache cache;
-    const tFolderObject &folder = StoreRemoteListing(cache, QStringLiteral("/pub/"), text, kLayoutDetect, kNow);
+    const tFolderObject& folder = StoreRemoteListing(cache, QStringLiteral("/pub/"), text, kLayoutDetect, kNow);
     QCOMPARE(::names(folder), names);
     QVERIFY(!folder.stale);
     QCOMPARE(cache.find(QStringLiteral("/pub/")), &folder);
@@ -95,22 +95,22 @@ void TestFolderCache::storesListing()
 
 void TestFolderCache::storeCopiesFields()
 {
-    const QByteArray text = "drwxr-x--- 2 u g 4096 Jan 12 10:00 dir\r\n" + fileLine("dup", "6442450944") + "\r\n"
-        + fileLine("dup", "1") + "\r\n" + "01-12-99  10:00AM  <DIR>  dos dir\r\n";
+    const QByteArray text = "drwxr-x--- 2 u g 4096 Jan 12 10:00 dir\r\n" + fileLine("dup", "6442450944") + "\r\n" +
+                            fileLine("dup", "1") + "\r\n" + "01-12-99  10:00AM  <DIR>  dos dir\r\n";
     RemoteFolderCache cache;
-    const tFolderObject &folder = StoreRemoteListing(cache, QStringLiteral("/"), text, kLayoutDetect, kNow);
+    const tFolderObject& folder = StoreRemoteListing(cache, QStringLiteral("/"), text, kLayoutDetect, kNow);
     QCOMPARE(names(folder), (QStringList{"dir", "dos dir", "dup"}));
 
-    const FolderEntry *dir = folder.find(u"dir");
+    const FolderEntry* dir = folder.find(u"dir");
     QVERIFY(dir);
     QCOMPARE(dir->entry.kind, kEntryFolder);
     QCOMPARE(dir->entry.size, qint64(4096));
     QCOMPARE(dir->entry.attributes, 750);
 
-    const FolderEntry *dup = folder.find(u"dup");
+    const FolderEntry* dup = folder.find(u"dup");
     QVERIFY(dup);
     QCOMPARE(dup->entry.kind, kEntryFile);
-    QCOMPARE(dup->entry.size, qint64(6442450944)); // the first of two lines of one name wins
+    QCOMPARE(dup->entry.size, qint64(6442450944));  // the first of two lines of one name wins
     QCOMPARE(dup->entry.attributes, 644);
 
     QCOMPARE(folder.find(u"dos dir")->entry.size, qint64(-1));
@@ -123,8 +123,8 @@ void TestFolderCache::storeCopiesFields()
 void TestFolderCache::sortsBigListingByCodeUnits()
 {
     QRandomGenerator rng(7);
-    const QList<QByteArray> stems{"IMG_2024_0101_", "IMG_2024_0101", "img", "\xc3\xa9t\xc3\xa9", "\xf0\x9f\x98\x80 smile",
-                                  "a b", "A", "zz"};
+    const QList<QByteArray> stems{"IMG_2024_0101_",         "IMG_2024_0101", "img", "\xc3\xa9t\xc3\xa9",
+                                  "\xf0\x9f\x98\x80 smile", "a b",           "A",   "zz"};
     QByteArray text;
     QStringList expected;
     for (int i = 0; i < 2000; ++i) {

@@ -21,7 +21,7 @@ namespace {
 
 const QDateTime kOld(QDate(1971, 2, 3), QTime(4, 5, 6), Qt::UTC);
 
-bool putFile(const QString &path, const QByteArray &data, const QDateTime &modified = {})
+bool putFile(const QString& path, const QByteArray& data, const QDateTime& modified = {})
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.flush())
@@ -31,10 +31,10 @@ bool putFile(const QString &path, const QByteArray &data, const QDateTime &modif
 
 // The tree: blanks inside, in front and behind, unicode, an arrow in a plain
 // file's name, a folder, a link, a very old file, a sparse file above 4 GiB.
-bool makeTree(const QString &root, QString &why)
+bool makeTree(const QString& root, QString& why)
 {
     const QDir dir(root);
-    const auto put = [&](const QString &name, const QByteArray &data, const QDateTime &when = {}) {
+    const auto put = [&](const QString& name, const QByteArray& data, const QDateTime& when = {}) {
         if (!putFile(dir.filePath(name), data, when))
             why += QStringLiteral("cannot write \"%1\"; ").arg(name);
     };
@@ -56,7 +56,7 @@ bool makeTree(const QString &root, QString &why)
     return why.isEmpty();
 }
 
-std::unique_ptr<ServerProcess> makeServer(const QString &kind, QString &root, QByteArray &user, QByteArray &password)
+std::unique_ptr<ServerProcess> makeServer(const QString& kind, QString& root, QByteArray& user, QByteArray& password)
 {
     if (kind == QLatin1String("pyftpdlib")) {
         auto server = std::make_unique<PyFtpServer>();
@@ -72,10 +72,9 @@ std::unique_ptr<ServerProcess> makeServer(const QString &kind, QString &root, QB
     return server;
 }
 
-} // namespace
+}  // namespace
 
-class TestListingReal : public QObject
-{
+class TestListingReal : public QObject {
     Q_OBJECT
 
 private slots:
@@ -109,29 +108,29 @@ void TestListingReal::parsesServerListing()
     QVERIFY2(listing, qPrintable(probe.errorString()));
 
     RemoteFolderCache cache;
-    const tFolderObject &folder = StoreRemoteListing(cache, QStringLiteral("/"), *listing, kLayoutDetect,
+    const tFolderObject& folder = StoreRemoteListing(cache, QStringLiteral("/"), *listing, kLayoutDetect,
                                                      ListingNow::at(QDateTime::currentDateTimeUtc()));
 
     const std::optional<FolderEntries> disk = ListLocalFolder(root);
     QVERIFY(disk);
     QStringList expectedNames;
-    for (const FolderEntry &row : *disk)
+    for (const FolderEntry& row : *disk)
         expectedNames.append(row.name);
     expectedNames.sort();
     QStringList names;
-    for (const FolderEntry &row : folder.entries)
+    for (const FolderEntry& row : folder.entries)
         names.append(row.name);
-    QVERIFY2(names == expectedNames, qPrintable(QStringLiteral("listed: [%1]\nexpected: [%2]\nlisting:\n%3")
-                                                    .arg(names.join("|"), expectedNames.join("|"),
-                                                         QString::fromUtf8(*listing))));
+    QVERIFY2(names == expectedNames,
+             qPrintable(QStringLiteral("listed: [%1]\nexpected: [%2]\nlisting:\n%3")
+                            .arg(names.join("|"), expectedNames.join("|"), QString::fromUtf8(*listing))));
 
-    for (const FolderEntry &onDisk : *disk) {
-        const FolderEntry *listed = folder.find(onDisk.name);
+    for (const FolderEntry& onDisk : *disk) {
+        const FolderEntry* listed = folder.find(onDisk.name);
         QVERIFY(listed);
         const QString what = QStringLiteral("\"%1\"").arg(onDisk.name);
         const QFileInfo info(QDir(root).filePath(onDisk.name));
         if (info.isSymLink()) {
-            QVERIFY2(listed->entry.kind == kEntryFolder, qPrintable(what)); // links are entered like folders
+            QVERIFY2(listed->entry.kind == kEntryFolder, qPrintable(what));  // links are entered like folders
             continue;
         }
         QVERIFY2(listed->entry.kind == onDisk.entry.kind, qPrintable(what));

@@ -8,8 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestLocalListing : public QObject
-{
+class TestLocalListing : public QObject {
     Q_OBJECT
 
 private slots:
@@ -28,7 +27,7 @@ void TestLocalListing::listsFolder()
     QFile small(dir.filePath(QStringLiteral(" a b.txt")));
     QVERIFY(small.open(QIODevice::WriteOnly));
     small.write("abc");
-    QVERIFY(small.flush()); // a later write would move the time again
+    QVERIFY(small.flush());  // a later write would move the time again
     QVERIFY(small.setFileTime(stamp, QFileDevice::FileModificationTime));
     small.close();
 
@@ -46,7 +45,7 @@ void TestLocalListing::listsFolder()
     const std::optional<FolderEntries> rows = ListLocalFolder(tmp.path());
     QVERIFY(rows);
     QHash<QString, tEntry> byName;
-    for (const FolderEntry &row : *rows)
+    for (const FolderEntry& row : *rows)
         byName.insert(row.name, row.entry);
     QStringList names = byName.keys();
     names.sort();
@@ -61,7 +60,7 @@ void TestLocalListing::listsFolder()
     QCOMPARE(byName["to sub"].kind, kEntryFolder);
     QCOMPARE(byName["dangling"].kind, kEntryFile);
     QCOMPARE(byName["dangling"].date, 0.0);
-    for (const tEntry &entry : byName)
+    for (const tEntry& entry : byName)
         QCOMPARE(entry.attributes, -1);
 }
 
@@ -89,4 +88,3 @@ void TestLocalListing::fileOfTheFirstSecondOf1970()
 
 QTEST_GUILESS_MAIN(TestLocalListing)
 #include "test_local_listing.moc"
-

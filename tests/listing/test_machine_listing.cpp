@@ -34,14 +34,14 @@ private slots:
             << QByteArray("type=file;size=1; a; b=c ") << true << "a; b=c " << false << false << qint64(1) << -1 << "";
         QTest::newRow("the folder itself") << QByteArray("type=cdir;modify=20200101000000; .") << false << "" << false
                                            << false << qint64(0) << -1 << "";
-        QTest::newRow("its parent") << QByteArray("type=pdir; ..") << false << "" << false << false << qint64(0)
-                                    << -1 << "";
+        QTest::newRow("its parent") << QByteArray("type=pdir; ..") << false << "" << false << false << qint64(0) << -1
+                                    << "";
         QTest::newRow("no type fact") << QByteArray("size=1; a") << false << "" << false << false << qint64(0) << -1
                                       << "";
         QTest::newRow("a device") << QByteArray("type=OS.unix=chr-13/29; tty") << false << "" << false << false
                                   << qint64(0) << -1 << "";
-        QTest::newRow("no blank before the name") << QByteArray("type=file;size=1;") << false << "" << false << false
-                                                  << qint64(0) << -1 << "";
+        QTest::newRow("no blank before the name")
+            << QByteArray("type=file;size=1;") << false << "" << false << false << qint64(0) << -1 << "";
         QTest::newRow("slash in name") << QByteArray("type=file; a/b") << false << "" << false << false << qint64(0)
                                        << -1 << "";
         QTest::newRow("bad time and mode are left out")

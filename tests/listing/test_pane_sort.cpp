@@ -8,7 +8,7 @@
 
 namespace {
 
-FolderEntry row(const char *name, bool folder, qint64 size, double date)
+FolderEntry row(const char* name, bool folder, qint64 size, double date)
 {
     FolderEntry r;
     r.name = QString::fromUtf8(name);
@@ -22,24 +22,23 @@ FolderEntry row(const char *name, bool folder, qint64 size, double date)
 FolderEntries sample()
 {
     return {
-        row("b.txt", false, 300, 5),  row("src", true, 4096, 3),  row("a.zip", false, 100, 4),
-        row("Docs", true, 100, 1),    row("C.txt", false, 100, 4), row("readme", false, 50, 6),
+        row("b.txt", false, 300, 5),   row("src", true, 4096, 3),      row("a.zip", false, 100, 4),
+        row("Docs", true, 100, 1),     row("C.txt", false, 100, 4),    row("readme", false, 50, 6),
         row("bin.old", true, 8192, 2), row("x.tar.gz", false, 300, 1),
     };
 }
 
-QStringList names(const FolderEntries &rows)
+QStringList names(const FolderEntries& rows)
 {
     QStringList out;
-    for (const FolderEntry &r : rows)
+    for (const FolderEntry& r : rows)
         out.append(r.name);
     return out;
 }
 
-} // namespace
+}  // namespace
 
-class TestPaneSort : public QObject
-{
+class TestPaneSort : public QObject {
     Q_OBJECT
 
 private slots:
@@ -58,27 +57,27 @@ void TestPaneSort::sortsByKey_data()
     QTest::addColumn<QStringList>("order");
 
     QTest::newRow("name up") << 1
-        << QStringList{"bin.old", "Docs", "src", "a.zip", "b.txt", "C.txt", "readme", "x.tar.gz"};
-    QTest::newRow("name down") << -1
-        << QStringList{"src", "Docs", "bin.old", "x.tar.gz", "readme", "C.txt", "b.txt", "a.zip"};
+                             << QStringList{"bin.old", "Docs", "src", "a.zip", "b.txt", "C.txt", "readme", "x.tar.gz"};
+    QTest::newRow("name down") << -1 << QStringList{"src",    "Docs",  "bin.old", "x.tar.gz",
+                                                    "readme", "C.txt", "b.txt",   "a.zip"};
     // Folders by name, ascending in both directions; equal sizes by name.
     QTest::newRow("size up") << 2
-        << QStringList{"bin.old", "Docs", "src", "readme", "a.zip", "C.txt", "b.txt", "x.tar.gz"};
-    QTest::newRow("size down") << -2
-        << QStringList{"bin.old", "Docs", "src", "x.tar.gz", "b.txt", "C.txt", "a.zip", "readme"};
+                             << QStringList{"bin.old", "Docs", "src", "readme", "a.zip", "C.txt", "b.txt", "x.tar.gz"};
+    QTest::newRow("size down") << -2 << QStringList{"bin.old", "Docs",  "src",   "x.tar.gz",
+                                                    "b.txt",   "C.txt", "a.zip", "readme"};
     QTest::newRow("date up") << 3
-        << QStringList{"Docs", "bin.old", "src", "x.tar.gz", "a.zip", "C.txt", "b.txt", "readme"};
-    QTest::newRow("date down") << -3
-        << QStringList{"src", "bin.old", "Docs", "readme", "b.txt", "C.txt", "a.zip", "x.tar.gz"};
+                             << QStringList{"Docs", "bin.old", "src", "x.tar.gz", "a.zip", "C.txt", "b.txt", "readme"};
+    QTest::newRow("date down") << -3 << QStringList{"src",   "bin.old", "Docs",  "readme",
+                                                    "b.txt", "C.txt",   "a.zip", "x.tar.gz"};
     // Extension after the last ".", none sorting first; equal ones by name.
-    QTest::newRow("extension up") << 9
-        << QStringList{"Docs", "src", "bin.old", "readme", "x.tar.gz", "b.txt", "C.txt", "a.zip"};
-    QTest::newRow("extension down") << -9
-        << QStringList{"bin.old", "src", "Docs", "a.zip", "C.txt", "b.txt", "x.tar.gz", "readme"};
-    QTest::newRow("attributes column: folders first only") << 4
-        << QStringList{"src", "Docs", "bin.old", "b.txt", "a.zip", "C.txt", "readme", "x.tar.gz"};
-    QTest::newRow("attributes column down") << -4
-        << QStringList{"src", "Docs", "bin.old", "b.txt", "a.zip", "C.txt", "readme", "x.tar.gz"};
+    QTest::newRow("extension up") << 9 << QStringList{"Docs",     "src",   "bin.old", "readme",
+                                                      "x.tar.gz", "b.txt", "C.txt",   "a.zip"};
+    QTest::newRow("extension down") << -9 << QStringList{"bin.old", "src",   "Docs",     "a.zip",
+                                                         "C.txt",   "b.txt", "x.tar.gz", "readme"};
+    QTest::newRow("attributes column: folders first only")
+        << 4 << QStringList{"src", "Docs", "bin.old", "b.txt", "a.zip", "C.txt", "readme", "x.tar.gz"};
+    QTest::newRow("attributes column down")
+        << -4 << QStringList{"src", "Docs", "bin.old", "b.txt", "a.zip", "C.txt", "readme", "x.tar.gz"};
 }
 
 void TestPaneSort::sortsByKey()
@@ -101,8 +100,7 @@ void TestPaneSort::usesInjectedNameOrder()
 {
     FolderEntries rows = sample();
     sortPaneEntries(rows, 1, [](QStringView a, QStringView b) { return a.compare(b, Qt::CaseSensitive); });
-    QCOMPARE(names(rows),
-             (QStringList{"Docs", "bin.old", "src", "C.txt", "a.zip", "b.txt", "readme", "x.tar.gz"}));
+    QCOMPARE(names(rows), (QStringList{"Docs", "bin.old", "src", "C.txt", "a.zip", "b.txt", "readme", "x.tar.gz"}));
 }
 
 void TestPaneSort::fastSortAgreesWithComparison_data()
@@ -119,8 +117,17 @@ void TestPaneSort::fastSortAgreesWithComparison()
 {
     QFETCH(int, key);
     QRandomGenerator rng(42);
-    const QStringList stems{"IMG_2024_0101_", "img_2024_0101_", "Report", "report", "\u00c9t\u00e9", "\u00e9t\u00e9",
-                            "a", "A", "", "zz top", "_x"};
+    const QStringList stems{"IMG_2024_0101_",
+                            "img_2024_0101_",
+                            "Report",
+                            "report",
+                            "\u00c9t\u00e9",
+                            "\u00e9t\u00e9",
+                            "a",
+                            "A",
+                            "",
+                            "zz top",
+                            "_x"};
     const QStringList exts{"", ".txt", ".TXT", ".tar.gz", ".Jpg", ".\u00e9", "."};
     FolderEntries rows;
     for (int i = 0; i < 3000; ++i) {
@@ -130,8 +137,7 @@ void TestPaneSort::fastSortAgreesWithComparison()
         name += exts[rng.bounded(int(exts.size()))];
         if (name.isEmpty())
             name = QStringLiteral("x");
-        rows.append(row(name.toUtf8().constData(), rng.bounded(5) == 0, rng.bounded(4) * 100,
-                        double(rng.bounded(3))));
+        rows.append(row(name.toUtf8().constData(), rng.bounded(5) == 0, rng.bounded(4) * 100, double(rng.bounded(3))));
     }
     FolderEntries expected = rows;
     std::stable_sort(expected.begin(), expected.end(), PaneOrder(key));
@@ -142,8 +148,8 @@ void TestPaneSort::fastSortAgreesWithComparison()
 void TestPaneSort::changesKey_data()
 {
     QTest::addColumn<int>("key");
-    QTest::addColumn<int>("column");  // > 0: a click on that column
-    QTest::addColumn<int>("command"); // else: -1 - PaneSortCommand
+    QTest::addColumn<int>("column");   // > 0: a click on that column
+    QTest::addColumn<int>("command");  // else: -1 - PaneSortCommand
     QTest::addColumn<int>("result");
 
     QTest::newRow("click the sorted column") << 1 << 1 << 0 << -1;

@@ -32,8 +32,8 @@ struct SilentListener {
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof a;
-        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd, 0) != 0
-            || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd, 0) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
             return;
         port = ntohs(a.sin_port);
         filler.connectToHost(QHostAddress::LocalHost, port);

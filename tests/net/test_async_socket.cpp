@@ -147,8 +147,7 @@ void TestAsyncSocket::connectFailures_data()
     QTest::newRow("refused") << QStringLiteral("127.0.0.1") << int(testsupport::freePort())
                              << int(ErrConnectionRefused);
     // .invalid never resolves (RFC 6761); the answer comes from the local resolver.
-    QTest::newRow("unknown host") << QStringLiteral("no-such-host.glimmer.invalid") << 21
-                                  << int(ErrHostNotFound);
+    QTest::newRow("unknown host") << QStringLiteral("no-such-host.glimmer.invalid") << 21 << int(ErrHostNotFound);
     QTest::newRow("empty host") << QString() << 21 << int(ErrHostNotFound);
 }
 
@@ -292,10 +291,12 @@ void TestAsyncSocket::boundedReads()
     QTest::qWait(300);
     QVERIFY2(lazy.bytesAvailable() <= 16384, QByteArray::number(lazy.bytesAvailable()));
     QByteArray all;
-    QVERIFY(QTest::qWaitFor([&] {
-        all += lazy.receive();
-        return all.size() == payload.size();
-    }, kWait));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            all += lazy.receive();
+            return all.size() == payload.size();
+        },
+        kWait));
     QVERIFY(all == payload);
 }
 
@@ -439,24 +440,21 @@ void TestAsyncSocket::lineMode_data()
     QTest::addColumn<QByteArray>("rest");
     QTest::addColumn<int>("maxLine");
 
-    QTest::newRow("crlf, split line")
-        << QByteArray("\r\n") << QList<QByteArray>{"220-first\r\n220 sec", "ond\r\n230 x\r\n"}
-        << QList<QByteArray>{"220-first\r\n", "220 second\r\n", "230 x\r\n"} << QByteArray() << 0;
+    QTest::newRow("crlf, split line") << QByteArray("\r\n")
+                                      << QList<QByteArray>{"220-first\r\n220 sec", "ond\r\n230 x\r\n"}
+                                      << QList<QByteArray>{"220-first\r\n", "220 second\r\n", "230 x\r\n"}
+                                      << QByteArray() << 0;
     QTest::newRow("crlf split between cr and lf")
         << QByteArray("\r\n") << QList<QByteArray>{"331 pass\r", "\n200 ok\r\npartial"}
         << QList<QByteArray>{"331 pass\r\n", "200 ok\r\n"} << QByteArray("partial") << 0;
-    QTest::newRow("bare lf is no line end")
-        << QByteArray("\r\n") << QList<QByteArray>{"500 a\n500 b\r\n"}
-        << QList<QByteArray>{"500 a\n500 b\r\n"} << QByteArray() << 0;
-    QTest::newRow("lf")
-        << QByteArray("\n") << QList<QByteArray>{"a\nb\n", "c"} << QList<QByteArray>{"a\n", "b\n"}
-        << QByteArray("c") << 0;
-    QTest::newRow("long line cut at the limit")
-        << QByteArray("\r\n") << QList<QByteArray>{"0123456789ab\r\n"}
-        << QList<QByteArray>{"01234567", "89ab\r\n"} << QByteArray() << 8;
-    QTest::newRow("endless line cut at the limit")
-        << QByteArray("\r\n") << QList<QByteArray>{"abcdefghij"} << QList<QByteArray>{"abcdefgh"}
-        << QByteArray("ij") << 8;
+    QTest::newRow("bare lf is no line end") << QByteArray("\r\n") << QList<QByteArray>{"500 a\n500 b\r\n"}
+                                            << QList<QByteArray>{"500 a\n500 b\r\n"} << QByteArray() << 0;
+    QTest::newRow("lf") << QByteArray("\n") << QList<QByteArray>{"a\nb\n", "c"} << QList<QByteArray>{"a\n", "b\n"}
+                        << QByteArray("c") << 0;
+    QTest::newRow("long line cut at the limit") << QByteArray("\r\n") << QList<QByteArray>{"0123456789ab\r\n"}
+                                                << QList<QByteArray>{"01234567", "89ab\r\n"} << QByteArray() << 8;
+    QTest::newRow("endless line cut at the limit") << QByteArray("\r\n") << QList<QByteArray>{"abcdefghij"}
+                                                   << QList<QByteArray>{"abcdefgh"} << QByteArray("ij") << 8;
 }
 
 void TestAsyncSocket::lineMode()
@@ -537,8 +535,7 @@ void TestAsyncSocket::listenAccept()
     QCOMPARE(seconds, 3);
 
     QByteArray got;
-    connect(accepted.get(), &AsyncSocket::dataAvailable, accepted.get(),
-            [&] { got += accepted->receive(); });
+    connect(accepted.get(), &AsyncSocket::dataAvailable, accepted.get(), [&] { got += accepted->receive(); });
     client.write("abc");
     QVERIFY(QTest::qWaitFor([&] { return got == "abc"; }, kWait));
     accepted->send("xyz");

@@ -42,12 +42,14 @@ private slots:
         peer->flush();
         QByteArray got;
         char buffer[65536];
-        QVERIFY(QTest::qWaitFor([&] {
-            const qint64 n = raw->read(buffer, sizeof buffer);
-            if (n > 0)
-                got.append(buffer, n);
-            return got.size() == 300006;
-        }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const qint64 n = raw->read(buffer, sizeof buffer);
+                if (n > 0)
+                    got.append(buffer, n);
+                return got.size() == 300006;
+            },
+            10000));
         QVERIFY(got == "before" + QByteArray(300000, 'a'));
 
         // A file, straight from the disk.
@@ -63,11 +65,13 @@ private slots:
         qint64 offset = 1000;  // a restart offset
         QByteArray atPeer;
         QObject::connect(peer, &QTcpSocket::readyRead, [&] { atPeer += peer->readAll(); });
-        QVERIFY(QTest::qWaitFor([&] {
-            if (offset < content.size() && raw->sendFile(fd, &offset, content.size() - offset) < 0)
-                return true;
-            return offset == content.size();
-        }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                if (offset < content.size() && raw->sendFile(fd, &offset, content.size() - offset) < 0)
+                    return true;
+                return offset == content.size();
+            },
+            10000));
         ::close(fd);
         raw->close();
         QVERIFY(QTest::qWaitFor([&] { return peer->state() != QAbstractSocket::ConnectedState; }, 10000));
@@ -104,10 +108,12 @@ private slots:
             QVERIFY(readable.wait(5000));
             char c = 0;
             qint64 n = 0;
-            QVERIFY(QTest::qWaitFor([&] {
-                n = raw->read(&c, 1);
-                return n != 0;
-            }, 5000));
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    n = raw->read(&c, 1);
+                    return n != 0;
+                },
+                5000));
             if (!reset) {
                 QCOMPARE(n, qint64(1));
                 QVERIFY(QTest::qWaitFor([&] { return raw->read(&c, 1) == -1; }, 5000));

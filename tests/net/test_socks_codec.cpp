@@ -14,21 +14,23 @@ Q_DECLARE_METATYPE(net::socks::ParseResult)
 
 namespace {
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
+QByteArray hex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
 
 enum class Parser { Socks4, Method, MethodOfferedAuth, Auth, Connect };
 
 socks::Reply parse(Parser p, const QByteArray& data)
 {
     switch (p) {
-    case Parser::Socks4: return socks::parseSocks4Reply(data);
-    case Parser::Method: return socks::parseSocks5MethodReply(data, false);
-    case Parser::MethodOfferedAuth: return socks::parseSocks5MethodReply(data, true);
-    case Parser::Auth: return socks::parseSocks5AuthReply(data);
-    case Parser::Connect: return socks::parseSocks5ConnectReply(data);
+    case Parser::Socks4:
+        return socks::parseSocks4Reply(data);
+    case Parser::Method:
+        return socks::parseSocks5MethodReply(data, false);
+    case Parser::MethodOfferedAuth:
+        return socks::parseSocks5MethodReply(data, true);
+    case Parser::Auth:
+        return socks::parseSocks5AuthReply(data);
+    case Parser::Connect:
+        return socks::parseSocks5ConnectReply(data);
     }
     return {};
 }
@@ -54,36 +56,30 @@ void TestSocksCodec::requests_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("socks4 ip, user") << socks::buildSocks4Request(QHostAddress("127.0.0.1"), 21, "bob")
-                                      << hex("04 01 0015 7f000001 626f62 00");
+                                     << hex("04 01 0015 7f000001 626f62 00");
     QTest::newRow("socks4 no user") << socks::buildSocks4Request(QHostAddress("10.1.2.3"), 65535, "")
-                                     << hex("04 01 ffff 0a010203 00");
-    QTest::newRow("socks4 ipv6 refused") << socks::buildSocks4Request(QHostAddress("::1"), 21, "")
-                                          << QByteArray();
+                                    << hex("04 01 ffff 0a010203 00");
+    QTest::newRow("socks4 ipv6 refused") << socks::buildSocks4Request(QHostAddress("::1"), 21, "") << QByteArray();
     QTest::newRow("socks4 NUL in user") << socks::buildSocks4Request(QHostAddress("127.0.0.1"), 21,
                                                                      QByteArray("a\0b", 3))
-                                         << QByteArray();
+                                        << QByteArray();
     QTest::newRow("socks4a name") << socks::buildSocks4aRequest("ftp.example.org", 2121, "u")
-                                   << hex("04 01 0849 00000001 75 00") + "ftp.example.org" + '\0';
+                                  << hex("04 01 0849 00000001 75 00") + "ftp.example.org" + '\0';
     QTest::newRow("socks4a empty name") << socks::buildSocks4aRequest("", 21, "") << QByteArray();
     QTest::newRow("greeting") << socks::buildSocks5Greeting(false) << hex("05 01 00");
     QTest::newRow("greeting auth") << socks::buildSocks5Greeting(true) << hex("05 02 00 02");
     QTest::newRow("auth") << socks::buildSocks5AuthRequest("u", "pw") << hex("01 01 75 02 7077");
-    QTest::newRow("auth empty password") << socks::buildSocks5AuthRequest("u", "")
-                                          << hex("01 01 75 00");
-    QTest::newRow("auth user 255") << socks::buildSocks5AuthRequest(QByteArray(255, 'x'), "p").left(2)
-                                    << hex("01 ff");
-    QTest::newRow("auth user 256") << socks::buildSocks5AuthRequest(QByteArray(256, 'x'), "p")
-                                    << QByteArray();
-    QTest::newRow("auth password 256") << socks::buildSocks5AuthRequest("u", QByteArray(256, 'x'))
-                                        << QByteArray();
+    QTest::newRow("auth empty password") << socks::buildSocks5AuthRequest("u", "") << hex("01 01 75 00");
+    QTest::newRow("auth user 255") << socks::buildSocks5AuthRequest(QByteArray(255, 'x'), "p").left(2) << hex("01 ff");
+    QTest::newRow("auth user 256") << socks::buildSocks5AuthRequest(QByteArray(256, 'x'), "p") << QByteArray();
+    QTest::newRow("auth password 256") << socks::buildSocks5AuthRequest("u", QByteArray(256, 'x')) << QByteArray();
     QTest::newRow("connect ipv4") << socks::buildSocks5ConnectRequest("127.0.0.1", 21)
-                                   << hex("05 01 00 01 7f000001 0015");
+                                  << hex("05 01 00 01 7f000001 0015");
     QTest::newRow("connect name") << socks::buildSocks5ConnectRequest("localhost", 80)
-                                   << hex("05 01 00 03 09") + "localhost" + hex("0050");
+                                  << hex("05 01 00 03 09") + "localhost" + hex("0050");
     QTest::newRow("connect ipv6") << socks::buildSocks5ConnectRequest("::1", 21)
-                                   << hex("05 01 00 04 00000000000000000000000000000001 0015");
-    QTest::newRow("connect name 256") << socks::buildSocks5ConnectRequest(QByteArray(256, 'a'), 21)
-                                       << QByteArray();
+                                  << hex("05 01 00 04 00000000000000000000000000000001 0015");
+    QTest::newRow("connect name 256") << socks::buildSocks5ConnectRequest(QByteArray(256, 'a'), 21) << QByteArray();
 }
 
 void TestSocksCodec::requests()
@@ -136,12 +132,10 @@ void TestSocksCodec::replies_data()
     QTest::newRow("c ipv4 + data") << Parser::Connect << hex("05 00 00 01 7f000001 0015 32") << O << 10 << 0;
     QTest::newRow("c ipv4 partial") << Parser::Connect << hex("05 00 00 01 7f00") << N << 0 << 0;
     QTest::newRow("c header partial") << Parser::Connect << hex("05 00 00") << N << 0 << 0;
-    QTest::newRow("c name") << Parser::Connect << hex("05 00 00 03 09") + "localhost" + hex("0050")
-                            << O << 16 << 0;
+    QTest::newRow("c name") << Parser::Connect << hex("05 00 00 03 09") + "localhost" + hex("0050") << O << 16 << 0;
     QTest::newRow("c name length only") << Parser::Connect << hex("05 00 00 03") << N << 0 << 0;
     QTest::newRow("c name partial") << Parser::Connect << hex("05 00 00 03 09 6c6f") << N << 0 << 0;
-    QTest::newRow("c ipv6") << Parser::Connect << hex("05 00 00 04") + QByteArray(16, 0) + hex("0015")
-                            << O << 22 << 0;
+    QTest::newRow("c ipv6") << Parser::Connect << hex("05 00 00 04") + QByteArray(16, 0) + hex("0015") << O << 22 << 0;
     QTest::newRow("c refused") << Parser::Connect << hex("05 05") << R << 0 << 5;
     QTest::newRow("c not allowed") << Parser::Connect << hex("05 02 00 01 00000000 0000") << R << 0 << 2;
     QTest::newRow("c bad atyp") << Parser::Connect << hex("05 00 00 09 00000000 0000") << M << 0 << 0;
@@ -181,12 +175,10 @@ void TestSocksCodec::handshake_data()
     const QByteArray req5 = hex("05 01 00 01 7f000001 0015");
 
     QTest::newRow("4 granted") << SocksLevel::Socks4 << QByteArray("127.0.0.1") << QByteArray("me") << QByteArray()
-                               << QList<QByteArray>{grant4} << hex("04 01 0015 7f000001 6d65 00") << 0
-                               << QByteArray();
+                               << QList<QByteArray>{grant4} << hex("04 01 0015 7f000001 6d65 00") << 0 << QByteArray();
     QTest::newRow("4 banner in reply segment")
         << SocksLevel::Socks4 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
-        << QList<QByteArray>{grant4 + "220 hi\r\n"} << hex("04 01 0015 7f000001 00") << 0
-        << QByteArray("220 hi\r\n");
+        << QList<QByteArray>{grant4 + "220 hi\r\n"} << hex("04 01 0015 7f000001 00") << 0 << QByteArray("220 hi\r\n");
     QTest::newRow("4 reply byte by byte")
         << SocksLevel::Socks4 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
         << QList<QByteArray>{hex("00"), hex("5a"), hex("0000"), hex("000000"), hex("00")}
@@ -195,63 +187,55 @@ void TestSocksCodec::handshake_data()
                                          << QByteArray() << QList<QByteArray>{} << QByteArray()
                                          << int(ErrSocksHostUnresolvable) << QByteArray();
     QTest::newRow("4 refused") << SocksLevel::Socks4 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
-                               << QList<QByteArray>{hex("00 5b 0000 00000000")}
-                               << hex("04 01 0015 7f000001 00") << int(ErrSocksRejected) << QByteArray();
-    QTest::newRow("4 closed mid reply") << SocksLevel::Socks4 << QByteArray("127.0.0.1") << QByteArray()
-                                        << QByteArray() << QList<QByteArray>{hex("00 5a 00"), "close"}
-                                        << hex("04 01 0015 7f000001 00") << int(ErrSocksClosed)
+                               << QList<QByteArray>{hex("00 5b 0000 00000000")} << hex("04 01 0015 7f000001 00")
+                               << int(ErrSocksRejected) << QByteArray();
+    QTest::newRow("4 closed mid reply") << SocksLevel::Socks4 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
+                                        << QList<QByteArray>{hex("00 5a 00"), "close"} << hex("04 01 0015 7f000001 00")
+                                        << int(ErrSocksClosed) << QByteArray();
+    QTest::newRow("4 partial, waiting") << SocksLevel::Socks4 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
+                                        << QList<QByteArray>{hex("00 5a 00")} << hex("04 01 0015 7f000001 00") << -1
                                         << QByteArray();
-    QTest::newRow("4 partial, waiting") << SocksLevel::Socks4 << QByteArray("127.0.0.1") << QByteArray()
-                                        << QByteArray() << QList<QByteArray>{hex("00 5a 00")}
-                                        << hex("04 01 0015 7f000001 00") << -1 << QByteArray();
     QTest::newRow("4a name") << SocksLevel::Socks4A << QByteArray("ftp.test") << QByteArray("u") << QByteArray()
-                             << QList<QByteArray>{grant4}
-                             << hex("04 01 0015 00000001 75 00") + "ftp.test" + '\0' << 0 << QByteArray();
-    QTest::newRow("4a dotted address") << SocksLevel::Socks4A << QByteArray("127.0.0.1") << QByteArray()
-                                       << QByteArray() << QList<QByteArray>{grant4}
-                                       << hex("04 01 0015 7f000001 00") << 0 << QByteArray();
+                             << QList<QByteArray>{grant4} << hex("04 01 0015 00000001 75 00") + "ftp.test" + '\0' << 0
+                             << QByteArray();
+    QTest::newRow("4a dotted address") << SocksLevel::Socks4A << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
+                                       << QList<QByteArray>{grant4} << hex("04 01 0015 7f000001 00") << 0
+                                       << QByteArray();
     QTest::newRow("5 no auth") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
-                               << QList<QByteArray>{hex("05 00"), ok5} << hex("05 01 00") + req5 << 0
-                               << QByteArray();
-    QTest::newRow("5 split replies") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray()
-                                     << QByteArray()
-                                     << QList<QByteArray>{hex("05"), hex("00 05"), hex("00 00 01 7f"),
-                                                          hex("000001 00"), hex("15 3232")}
+                               << QList<QByteArray>{hex("05 00"), ok5} << hex("05 01 00") + req5 << 0 << QByteArray();
+    QTest::newRow("5 split replies") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
+                                     << QList<QByteArray>{hex("05"), hex("00 05"), hex("00 00 01 7f"), hex("000001 00"),
+                                                          hex("15 3232")}
                                      << hex("05 01 00") + req5 << 0 << QByteArray("22");
     QTest::newRow("5 user/password") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray("u")
-                                     << QByteArray("pw")
-                                     << QList<QByteArray>{hex("05 02"), hex("01 00"), ok5}
-                                     << hex("05 02 00 02") + hex("01 01 75 02 7077") + req5 << 0
-                                     << QByteArray();
+                                     << QByteArray("pw") << QList<QByteArray>{hex("05 02"), hex("01 00"), ok5}
+                                     << hex("05 02 00 02") + hex("01 01 75 02 7077") + req5 << 0 << QByteArray();
     QTest::newRow("5 user, server wants none")
         << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray("u") << QByteArray("pw")
         << QList<QByteArray>{hex("05 00"), ok5} << hex("05 02 00 02") + req5 << 0 << QByteArray();
     QTest::newRow("5 wrong password") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray("u")
                                       << QByteArray("bad") << QList<QByteArray>{hex("05 02"), hex("01 01")}
-                                      << hex("05 02 00 02") + hex("01 01 75 03 626164")
-                                      << int(ErrSocksAuthFailed) << QByteArray();
-    QTest::newRow("5 no acceptable method") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray()
-                                            << QByteArray() << QList<QByteArray>{hex("05 ff")}
-                                            << hex("05 01 00") << int(ErrSocksNoAcceptableMethod)
-                                            << QByteArray();
+                                      << hex("05 02 00 02") + hex("01 01 75 03 626164") << int(ErrSocksAuthFailed)
+                                      << QByteArray();
+    QTest::newRow("5 no acceptable method")
+        << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
+        << QList<QByteArray>{hex("05 ff")} << hex("05 01 00") << int(ErrSocksNoAcceptableMethod) << QByteArray();
     QTest::newRow("5 name, target refused")
         << SocksLevel::Socks5 << QByteArray("localhost") << QByteArray() << QByteArray()
         << QList<QByteArray>{hex("05 00"), hex("05 05 00 01 00000000 0000")}
-        << hex("05 01 00") + hex("05 01 00 03 09") + "localhost" + hex("0015")
-        << int(ErrConnectionRefused) << QByteArray();
-    QTest::newRow("5 ruleset refusal") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray()
-                                       << QByteArray() << QList<QByteArray>{hex("05 00"), hex("05 02")}
-                                       << hex("05 01 00") + req5 << int(ErrSocksRejected) << QByteArray();
+        << hex("05 01 00") + hex("05 01 00 03 09") + "localhost" + hex("0015") << int(ErrConnectionRefused)
+        << QByteArray();
+    QTest::newRow("5 ruleset refusal") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
+                                       << QList<QByteArray>{hex("05 00"), hex("05 02")} << hex("05 01 00") + req5
+                                       << int(ErrSocksRejected) << QByteArray();
     QTest::newRow("5 garbage") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
                                << QList<QByteArray>{"HTTP/1.0 400 Bad Request\r\n"} << hex("05 01 00")
                                << int(ErrSocksProtocol) << QByteArray();
-    QTest::newRow("5 closed after greeting") << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray()
-                                             << QByteArray() << QList<QByteArray>{hex("05 00"), "close"}
-                                             << hex("05 01 00") + req5 << int(ErrSocksClosed)
-                                             << QByteArray();
-    QTest::newRow("5 name too long") << SocksLevel::Socks5 << QByteArray(300, 'a') << QByteArray()
-                                     << QByteArray() << QList<QByteArray>{} << QByteArray()
-                                     << int(ErrSocksBadRequest) << QByteArray();
+    QTest::newRow("5 closed after greeting")
+        << SocksLevel::Socks5 << QByteArray("127.0.0.1") << QByteArray() << QByteArray()
+        << QList<QByteArray>{hex("05 00"), "close"} << hex("05 01 00") + req5 << int(ErrSocksClosed) << QByteArray();
+    QTest::newRow("5 name too long") << SocksLevel::Socks5 << QByteArray(300, 'a') << QByteArray() << QByteArray()
+                                     << QList<QByteArray>{} << QByteArray() << int(ErrSocksBadRequest) << QByteArray();
 }
 
 void TestSocksCodec::handshake()

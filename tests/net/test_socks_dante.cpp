@@ -5,10 +5,10 @@
 #include "support/dante_server.h"
 #include "support/ports.h"
 
+#include "greeting_echo_peer.h"
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include "greeting_echo_peer.h"
 
 #include <QTest>
 
@@ -130,26 +130,22 @@ void TestSocksDante::failures_data()
 
     const QString ip = QStringLiteral("127.0.0.1");
     const int closedPort = testsupport::freePort();
-    QTest::newRow("5 wrong password") << SocksLevel::Socks5 << ip << 0 << "auth"
-                                      << QByteArray("glimsocks") << QByteArray("wrong")
-                                      << int(ErrSocksAuthFailed);
-    QTest::newRow("5 unknown user") << SocksLevel::Socks5 << ip << 0 << "auth"
-                                    << QByteArray("nosuchuser-glim") << QByteArray("x")
-                                    << int(ErrSocksAuthFailed);
+    QTest::newRow("5 wrong password") << SocksLevel::Socks5 << ip << 0 << "auth" << QByteArray("glimsocks")
+                                      << QByteArray("wrong") << int(ErrSocksAuthFailed);
+    QTest::newRow("5 unknown user") << SocksLevel::Socks5 << ip << 0 << "auth" << QByteArray("nosuchuser-glim")
+                                    << QByteArray("x") << int(ErrSocksAuthFailed);
     QTest::newRow("5 no credentials, auth required")
-        << SocksLevel::Socks5 << ip << 0 << "auth" << QByteArray() << QByteArray()
-        << int(ErrSocksNoAcceptableMethod);
-    QTest::newRow("5 target refuses") << SocksLevel::Socks5 << ip << closedPort << "plain"
-                                      << QByteArray() << QByteArray() << int(ErrConnectionRefused);
-    QTest::newRow("4 target refuses") << SocksLevel::Socks4 << ip << closedPort << "plain"
-                                      << QByteArray() << QByteArray() << int(ErrSocksRejected);
-    QTest::newRow("4 target name unknown") << SocksLevel::Socks4 << "nothing.invalid" << 0
-                                           << "plain" << QByteArray() << QByteArray()
-                                           << int(ErrHostNotFound);
-    QTest::newRow("server down") << SocksLevel::Socks5 << ip << 0 << "down" << QByteArray()
-                                 << QByteArray() << int(ErrConnectionRefused);
-    QTest::newRow("server name unknown") << SocksLevel::Socks5 << ip << 0 << "socks.invalid"
-                                         << QByteArray() << QByteArray() << int(ErrHostNotFound);
+        << SocksLevel::Socks5 << ip << 0 << "auth" << QByteArray() << QByteArray() << int(ErrSocksNoAcceptableMethod);
+    QTest::newRow("5 target refuses") << SocksLevel::Socks5 << ip << closedPort << "plain" << QByteArray()
+                                      << QByteArray() << int(ErrConnectionRefused);
+    QTest::newRow("4 target refuses") << SocksLevel::Socks4 << ip << closedPort << "plain" << QByteArray()
+                                      << QByteArray() << int(ErrSocksRejected);
+    QTest::newRow("4 target name unknown") << SocksLevel::Socks4 << "nothing.invalid" << 0 << "plain" << QByteArray()
+                                           << QByteArray() << int(ErrHostNotFound);
+    QTest::newRow("server down") << SocksLevel::Socks5 << ip << 0 << "down" << QByteArray() << QByteArray()
+                                 << int(ErrConnectionRefused);
+    QTest::newRow("server name unknown") << SocksLevel::Socks5 << ip << 0 << "socks.invalid" << QByteArray()
+                                         << QByteArray() << int(ErrHostNotFound);
 }
 
 void TestSocksDante::failures()

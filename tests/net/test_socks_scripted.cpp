@@ -5,10 +5,10 @@
 #include "net/socket_errors.h"
 #include "support/scripted_socks_peer.h"
 
+#include "greeting_echo_peer.h"
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include "greeting_echo_peer.h"
 
 #include <QTest>
 
@@ -83,10 +83,10 @@ void TestSocksScripted::socks4a()
 
     // The name went to the server unresolved (0.0.0.1 form), or the address
     // in the plain SOCKS 4 form.
-    const QByteArray expected = nameSent
-        ? QByteArray("\x04\x01", 2) + portBytes(port) + QByteArray("\0\0\0\x01", 4) + user + '\0'
-              + target.toLatin1() + '\0'
-        : QByteArray("\x04\x01", 2) + portBytes(port) + QByteArray("\x7f\0\0\x01", 4) + user + '\0';
+    const QByteArray expected =
+        nameSent ? QByteArray("\x04\x01", 2) + portBytes(port) + QByteArray("\0\0\0\x01", 4) + user + '\0' +
+                       target.toLatin1() + '\0'
+                 : QByteArray("\x04\x01", 2) + portBytes(port) + QByteArray("\x7f\0\0\x01", 4) + user + '\0';
     QCOMPARE(relay.lastRequest().toHex(' '), expected.toHex(' '));
 
     QVERIFY(QTest::qWaitFor([&] { return got == "220 ready\r\n"; }, kWait));
@@ -106,8 +106,7 @@ void TestSocksScripted::dataInReplySegment()
     s.setLineMode(true);
     QStringList events;
     QList<QByteArray> lines;
-    connect(&s, &AsyncSocket::sessionConnected, &s,
-            [&](int e) { events << QStringLiteral("connected %1").arg(e); });
+    connect(&s, &AsyncSocket::sessionConnected, &s, [&](int e) { events << QStringLiteral("connected %1").arg(e); });
     connect(&s, &AsyncSocket::dataAvailable, &s, [&] {
         events << QStringLiteral("data");
         while (s.canReadLine())

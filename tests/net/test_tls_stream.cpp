@@ -190,7 +190,8 @@ private slots:
         // The peer sees our close_notify while the TCP connection is still
         // open.
         QVERIFY(QTest::qWaitFor([&] { return peerError; }, 20000));
-        QCOMPARE(peer->errorString(), QCoreApplication::translate("QSslSocket", "The TLS/SSL connection has been closed"));
+        QCOMPARE(peer->errorString(),
+                 QCoreApplication::translate("QSslSocket", "The TLS/SSL connection has been closed"));
         tls->close();
         QVERIFY(QTest::qWaitFor([&] { return peerEnded; }, 20000));
         atPeer += peer->readAll();
@@ -214,18 +215,19 @@ private slots:
         QVERIFY(ready.wait(10000));
         QVERIFY(QTest::qWaitFor([&] { return peer->isEncrypted(); }, 5000));
         peer->write(pattern(100000));
-        QVERIFY(QTest::qWaitFor([&] { return peer->encryptedBytesToWrite() == 0 && peer->bytesToWrite() == 0; },
-                                5000));
+        QVERIFY(QTest::qWaitFor([&] { return peer->encryptedBytesToWrite() == 0 && peer->bytesToWrite() == 0; }, 5000));
         peer->abort();
         QByteArray got;
         char buffer[65536];
         qint64 n = 0;
-        QVERIFY(QTest::qWaitFor([&] {
-            n = tls->read(buffer, sizeof buffer);
-            if (n > 0)
-                got.append(buffer, n);
-            return n < 0;
-        }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                n = tls->read(buffer, sizeof buffer);
+                if (n > 0)
+                    got.append(buffer, n);
+                return n < 0;
+            },
+            10000));
         QCOMPARE(got, pattern(100000));
         QCOMPARE(tls->error(), int(ErrTlsTruncated));
     }

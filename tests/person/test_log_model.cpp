@@ -42,16 +42,12 @@ private slots:
         QTest::addColumn<LogColor>("color");
         QTest::newRow("command") << QByteArray(">CWD /pub") << "FTP Cmd\t:> CWD /pub" << logcolors::Green;
         QTest::newRow("reply") << QByteArray("<250 ok") << "\t:> 250 ok" << logcolors::Black;
-        QTest::newRow("230 reply is black") << QByteArray("<230 Logged in") << "\t:> 230 Logged in"
-                                            << logcolors::Black;
-        QTest::newRow("220 wins over the command colour") << QByteArray(">220 x") << "\t:> 220 x"
-                                                          << logcolors::Black;
-        QTest::newRow("engine note") << QByteArray("!Abort requested") << "\t:> Abort requested"
-                                     << logcolors::Red;
-        QTest::newRow("status") << QByteArray("\xA7Logged Off.") << "Status\t:> Logged Off."
-                                << logcolors::Blue;
-        QTest::newRow("status, utf-8 section sign") << QByteArray("\xC2\xA7Logged Off.")
-                                                    << "Status\t:> Logged Off." << logcolors::Blue;
+        QTest::newRow("230 reply is black") << QByteArray("<230 Logged in") << "\t:> 230 Logged in" << logcolors::Black;
+        QTest::newRow("220 wins over the command colour") << QByteArray(">220 x") << "\t:> 220 x" << logcolors::Black;
+        QTest::newRow("engine note") << QByteArray("!Abort requested") << "\t:> Abort requested" << logcolors::Red;
+        QTest::newRow("status") << QByteArray("\xA7Logged Off.") << "Status\t:> Logged Off." << logcolors::Blue;
+        QTest::newRow("status, utf-8 section sign")
+            << QByteArray("\xC2\xA7Logged Off.") << "Status\t:> Logged Off." << logcolors::Blue;
         QTest::newRow("other marker") << QByteArray("#plain") << "\t:> plain" << logcolors::Black;
     }
     void prefixesAndColours()
@@ -101,8 +97,8 @@ private slots:
         QTest::newRow("command") << QByteArray("> CWD /pub") << QByteArray(">CWD /pub");
         QTest::newRow("reply") << QByteArray("< 250 ok") << QByteArray("<250 ok");
         QTest::newRow("password") << QByteArray("> PASS secret") << QByteArray(">PASS [** password not shown **]");
-        QTest::newRow("password, any case") << QByteArray("> pass secret")
-                                            << QByteArray(">PASS [** password not shown **]");
+        QTest::newRow("password, any case")
+            << QByteArray("> pass secret") << QByteArray(">PASS [** password not shown **]");
         QTest::newRow("engine note hidden") << QByteArray("! 12 bytes received") << QByteArray();
         QTest::newRow("passive is no password") << QByteArray("> PASV") << QByteArray(">PASV");
     }

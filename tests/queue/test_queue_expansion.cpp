@@ -2,8 +2,8 @@
 // deletion and download of a listed remote tree, and the upload of a local
 // tree on real temporary folders.
 
-#include "queue/queue_expansion.h"
 #include "person/user_interaction.h"
+#include "queue/queue_expansion.h"
 #include "support/command_text.h"
 
 #include <QDateTime>
@@ -65,10 +65,7 @@ struct LogRecorder {
     }
 };
 
-QString sep()
-{
-    return QDir::separator();
-}
+QString sep() { return QDir::separator(); }
 
 void writeFile(const QString& path, int size)
 {
@@ -109,10 +106,9 @@ private slots:
 
         // "/" would list "/pub/" again and again.
         QueueRecursiveListing(folderOf({"B/", "a.txt", "A/", "//", "../"}), current, cache, queue, log.sink());
-        QCOMPARE(commandTexts(queue), (QStringList{"cwd|/pub/B", "list|recursive|1", "cwd|/pub/A",
-                                            "list|recursive|1", "cwd|/", "list"}));
-        QCOMPARE(log.lines, (QStringList{"Skipped unsafe remote name: ..", "Skipped unsafe remote name: /", "A",
-                                         "B"}));
+        QCOMPARE(commandTexts(queue),
+                 (QStringList{"cwd|/pub/B", "list|recursive|1", "cwd|/pub/A", "list|recursive|1", "cwd|/", "list"}));
+        QCOMPARE(log.lines, (QStringList{"Skipped unsafe remote name: ..", "Skipped unsafe remote name: /", "A", "B"}));
         QVERIFY(cache.find("/pub/A/")->stale);
         QVERIFY(!cache.contains("/pub/B/"));  // marking does not add
     }
@@ -122,7 +118,7 @@ private slots:
     void recursiveWalkIsDepthFirst()
     {
         const std::map<QString, QStringList> server = {
-            {"/t/", {"A/", "B/", "f"}}, {"/t/A/", {"A1/"}}, {"/t/A/A1/", {}},
+            {"/t/", {"A/", "B/", "f"}}, {"/t/A/", {"A1/"}},  {"/t/A/A1/", {}},
             {"/t/B/", {"B1/", "B2/"}},  {"/t/B/B1/", {"x"}}, {"/t/B/B2/", {}},
         };
         RemoteFolderCache cache;
@@ -180,8 +176,8 @@ private slots:
         cache.store("/d/b/", folderOf({"f2"}));
         CommandQueue queue;
         QueueBufferedFolderDeletion(cache, queue, "/d/", {}, {"/d/a/x/"});
-        QCOMPARE(commandTexts(queue), (QStringList{"deletefile|/d/b/f2", "deletefolder|/d/b/", "deletefile|/d/a/f1",
-                                            "deletefile|/d/f0"}));
+        QCOMPARE(commandTexts(queue),
+                 (QStringList{"deletefile|/d/b/f2", "deletefolder|/d/b/", "deletefile|/d/a/f1", "deletefile|/d/f0"}));
     }
 
     void deletionOrder_data()
@@ -200,23 +196,23 @@ private slots:
         cache.store("/pub/a/x/", folderOf({"f2", "f3", "y/"}));
         cache.store("/pub/a/x/y/", folderOf({}));
         cache.store("/pub/a/x-1/", folderOf({"g"}));
-        cache.store("/pub/ab/", folderOf({"sibling"}));    // begins with "/pub/a" too
+        cache.store("/pub/ab/", folderOf({"sibling"}));  // begins with "/pub/a" too
         cache.store("/pub/a-b/", folderOf({"sibling"}));
         CommandQueue queue;
         queue.append(QueuedCommand::pwd());
 
         QueueBufferedFolderDeletion(cache, queue, folder);
         QCOMPARE(commandTexts(queue), (QStringList{
-                                   "pwd",
-                                   "deletefolder|/pub/a/x/y/",
-                                   "deletefile|/pub/a/x/f2",
-                                   "deletefile|/pub/a/x/f3",
-                                   "deletefolder|/pub/a/x/",
-                                   "deletefile|/pub/a/x-1/g",
-                                   "deletefolder|/pub/a/x-1/",
-                                   "deletefile|/pub/a/f1",
-                                   "deletefolder|/pub/a/",
-                               }));
+                                          "pwd",
+                                          "deletefolder|/pub/a/x/y/",
+                                          "deletefile|/pub/a/x/f2",
+                                          "deletefile|/pub/a/x/f3",
+                                          "deletefolder|/pub/a/x/",
+                                          "deletefile|/pub/a/x-1/g",
+                                          "deletefolder|/pub/a/x-1/",
+                                          "deletefile|/pub/a/f1",
+                                          "deletefolder|/pub/a/",
+                                      }));
     }
 
     // Names that would leave their folder on the server are never sent.
@@ -363,8 +359,7 @@ private slots:
         transfers.AddToTransferQueue("/r/a", "elsewhere", 1, false, false, false);
         ui.answers = {false};
 
-        const FolderDownloadResult result =
-            QueueBufferedFolderDownload(cache, transfers, tmp.path() + "/", "/r/", {});
+        const FolderDownloadResult result = QueueBufferedFolderDownload(cache, transfers, tmp.path() + "/", "/r/", {});
         QVERIFY(result.ok());
         QCOMPARE(result.queued, 1);
         QCOMPARE(ui.questions.size(), 1);
@@ -399,8 +394,7 @@ private slots:
         // Every file, in the file system's own order at the top level, the
         // first one it returns included.
         QStringList expected;
-        const QStringList top =
-            QDir(root).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
+        const QStringList top = QDir(root).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
         QStringList got = queuedPairs(transfers);
         QStringList topGot;
         for (const QString& pair : got)
@@ -482,8 +476,7 @@ private slots:
                            "-rw-r--r-- 1 u g 5 Jan 01 2020 f.txt\r\n",
                            kLayoutDetect, now);
         StoreRemoteListing(cache, "/pub/sub/", "-rw-r--r-- 1 u g 3 Jan 01 2020 s.txt\r\n", kLayoutDetect, now);
-        StoreRemoteListing(cache, "/pub/other/", "-rw-r--r-- 1 u g 6 Jan 01 2020 passwd\r\n", kLayoutDetect,
-                           now);
+        StoreRemoteListing(cache, "/pub/other/", "-rw-r--r-- 1 u g 6 Jan 01 2020 passwd\r\n", kLayoutDetect, now);
         const tFolderObject* pub = cache.find("/pub/");
         QVERIFY(pub && pub->find(u"loop") && pub->find(u"loop")->entry.isFolder());
         QVERIFY(pub->find(u"loop")->entry.isLink);
@@ -496,9 +489,9 @@ private slots:
 
         CommandQueue deletion;
         QueueBufferedFolderDeletion(cache, deletion, "/pub/");
-        QCOMPARE(commandTexts(deletion), (QStringList{"deletefile|/pub/sub/s.txt", "deletefolder|/pub/sub/",
-                                               "deletefile|/pub/f.txt", "deletefile|/pub/loop",
-                                               "deletefile|/pub/other", "deletefolder|/pub/"}));
+        QCOMPARE(commandTexts(deletion),
+                 (QStringList{"deletefile|/pub/sub/s.txt", "deletefolder|/pub/sub/", "deletefile|/pub/f.txt",
+                              "deletefile|/pub/loop", "deletefile|/pub/other", "deletefolder|/pub/"}));
 
         QTemporaryDir target;
         TransferQueue transfers;

@@ -3,8 +3,8 @@
 // the wildcard masks of the ASCII test.
 
 #include "listing/icon_cache.h"
-#include "queue/transfer_queue.h"
 #include "person/user_interaction.h"
+#include "queue/transfer_queue.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -352,8 +352,8 @@ private slots:
         TransferQueue queue(&ui);
         const int n = 100000;
         for (int i = 0; i < n; ++i)
-            QVERIFY(queue.AddToTransferQueue(QStringLiteral("/pub/tree/f%1").arg(i),
-                                             QStringLiteral("/l/f%1").arg(i), i, false, false, false));
+            QVERIFY(queue.AddToTransferQueue(QStringLiteral("/pub/tree/f%1").arg(i), QStringLiteral("/l/f%1").arg(i), i,
+                                             false, false, false));
         QCOMPARE(queue.count(), n);
         QVERIFY(ui.questions.isEmpty());
         QCOMPARE(queue.row(n - 1).caption(), QString("/pub/tree/f99999"));
@@ -369,26 +369,46 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("match");
 
-        QTest::newRow("star suffix") << "*.txt" << "a.txt" << true;
-        QTest::newRow("trailing text allowed") << "*.txt" << "a.txt.bak" << true;
-        QTest::newRow("star matches none") << "*.txt" << ".txt" << true;
-        QTest::newRow("no match") << "*.txt" << "a.tx" << false;
-        QTest::newRow("case kept") << "*.txt" << "A.TXT" << false;
-        QTest::newRow("anchored at the first character") << "a.txt" << "ba.txt" << false;
-        QTest::newRow("plain prefix") << "read" << "readme" << true;
-        QTest::newRow("htm mask on html") << "*.*htm*" << "index.html" << true;
-        QTest::newRow("htm mask on shtml") << "*.*htm*" << "page.shtml" << true;
-        QTest::newRow("htm mask without dot") << "*.*htm*" << "htmlfile" << false;
-        QTest::newRow("hash is a digit") << "log#.txt" << "log7.txt" << true;
-        QTest::newRow("hash is one digit only") << "log#.txt" << "log17.txt" << false;
-        QTest::newRow("hash is not a letter") << "log#" << "logx" << false;
-        QTest::newRow("hash needs a character") << "log#" << "log" << false;
-        QTest::newRow("hashes") << "##-##" << "12-34-56" << true;
-        QTest::newRow("star then hash") << "*#" << "abc9" << true;
-        QTest::newRow("backtracking past a false start") << "*ab#" << "aab aab7" << true;
-        QTest::newRow("empty mask") << "" << "anything" << true;
-        QTest::newRow("empty name") << "*" << "" << true;
-        QTest::newRow("empty name, literal") << "a" << "" << false;
+        QTest::newRow("star suffix") << "*.txt"
+                                     << "a.txt" << true;
+        QTest::newRow("trailing text allowed") << "*.txt"
+                                               << "a.txt.bak" << true;
+        QTest::newRow("star matches none") << "*.txt"
+                                           << ".txt" << true;
+        QTest::newRow("no match") << "*.txt"
+                                  << "a.tx" << false;
+        QTest::newRow("case kept") << "*.txt"
+                                   << "A.TXT" << false;
+        QTest::newRow("anchored at the first character") << "a.txt"
+                                                         << "ba.txt" << false;
+        QTest::newRow("plain prefix") << "read"
+                                      << "readme" << true;
+        QTest::newRow("htm mask on html") << "*.*htm*"
+                                          << "index.html" << true;
+        QTest::newRow("htm mask on shtml") << "*.*htm*"
+                                           << "page.shtml" << true;
+        QTest::newRow("htm mask without dot") << "*.*htm*"
+                                              << "htmlfile" << false;
+        QTest::newRow("hash is a digit") << "log#.txt"
+                                         << "log7.txt" << true;
+        QTest::newRow("hash is one digit only") << "log#.txt"
+                                                << "log17.txt" << false;
+        QTest::newRow("hash is not a letter") << "log#"
+                                              << "logx" << false;
+        QTest::newRow("hash needs a character") << "log#"
+                                                << "log" << false;
+        QTest::newRow("hashes") << "##-##"
+                                << "12-34-56" << true;
+        QTest::newRow("star then hash") << "*#"
+                                        << "abc9" << true;
+        QTest::newRow("backtracking past a false start") << "*ab#"
+                                                         << "aab aab7" << true;
+        QTest::newRow("empty mask") << ""
+                                    << "anything" << true;
+        QTest::newRow("empty name") << "*"
+                                    << "" << true;
+        QTest::newRow("empty name, literal") << "a"
+                                             << "" << false;
     }
 
     void wildcard()
@@ -419,8 +439,7 @@ private slots:
         QTest::newRow("default, txt") << defaults << "notes.txt" << true;
         QTest::newRow("default, htm") << defaults << "a.htm" << true;
         QTest::newRow("default, binary") << defaults << "a.zip" << false;
-        QTest::newRow("empty pieces dropped")
-            << QByteArray("\xFF\xFF*.c\xFF") << "main.c" << true;
+        QTest::newRow("empty pieces dropped") << QByteArray("\xFF\xFF*.c\xFF") << "main.c" << true;
         QTest::newRow("empty pieces match nothing") << QByteArray("\xFF\xFF") << "main.c" << false;
         QTest::newRow("no masks") << QByteArray() << "a.txt" << false;
         QTest::newRow("second mask") << QByteArray("*.c\xFF*.h") << "a.h" << true;

@@ -105,7 +105,7 @@ struct Harness {
     ScriptedPlatform platform;
     QTemporaryDir dir;  // the data file and the local side of transfers
     std::unique_ptr<Session> s;
-    QStringList log;    // every log line as shown, never trimmed to 500
+    QStringList log;  // every log line as shown, never trimmed to 500
 
     explicit Harness(const QStringList& arguments = {}, bool start = true, PasswordKeyring* keyring = nullptr)
     {
@@ -162,9 +162,9 @@ struct Harness {
 
     bool idle() const
     {
-        return !s->isConnectIdle() && s->engineReady()
-               && !s->hasQueuedCommands() && !s->currentRemoteFolder().isEmpty()
-               && (!s->transferQueue().hasPending() || !s->transferQueue().isActive());
+        return !s->isConnectIdle() && s->engineReady() && !s->hasQueuedCommands() &&
+               !s->currentRemoteFolder().isEmpty() &&
+               (!s->transferQueue().hasPending() || !s->transferQueue().isActive());
     }
     bool waitIdle(int ms = 30000)
     {

@@ -203,12 +203,14 @@ private slots:
         QCOMPARE(h.s->transferQueue().count(), 1);
         QVERIFY(h.s->transferQueue().row(0).isFolder());
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->transferQueue().isEmpty(); }, 60000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->transferQueue().isEmpty(); }, 60000),
+                 qPrintable(h.dump()));
 
         for (const char* file : {"top.bin", "a/one.bin", "a/sub/two.bin"})
             QCOMPARE(readFile(h.local("tree/") + file), readFile(server.root() + "/tree/" + file));
         // The text file came in ASCII mode: its lines end the local way.
-        QCOMPARE(readFile(h.local("tree/b/three.txt")), readFile(server.root() + "/tree/b/three.txt").replace("\r\n", "\n"));
+        QCOMPARE(readFile(h.local("tree/b/three.txt")),
+                 readFile(server.root() + "/tree/b/three.txt").replace("\r\n", "\n"));
         QVERIFY(QDir(h.local("tree/b/empty")).exists());
         QCOMPARE(h.s->currentRemoteFolder(), start);
         // Depth first, siblings in reverse name order.
@@ -275,7 +277,8 @@ private slots:
         const QString start = h.s->currentRemoteFolder();
         h.s->send({folderRow("up")});
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->transferQueue().isEmpty(); }, 60000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->transferQueue().isEmpty(); }, 60000),
+                 qPrintable(h.dump()));
         for (const char* file : {"f1.bin", "s/f2.bin"})
             QCOMPARE(readFile(server.root() + "/up/" + file), readFile(h.local("up/") + file));
         // Sent in ASCII mode: the server may store its own line ends.

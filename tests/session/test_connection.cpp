@@ -147,8 +147,8 @@ private slots:
         h.s->acConnectExecute(true);
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 20000), qPrintable(h.dump()));
         QVERIFY(!SessionInspector::engine(*h.s).ControlSocketOpen());
-        QCOMPARE(h.status().last(), "Could not connect to 127.0.0.1:" + QString::number(server.port())
-                                        + ": 530 Authentication failed.");
+        QCOMPARE(h.status().last(),
+                 "Could not connect to 127.0.0.1:" + QString::number(server.port()) + ": 530 Authentication failed.");
         QCOMPARE(h.s->panel(0), h.status().last());
         QVERIFY(!h.s->hasQueuedCommands());
         QVERIFY(h.ui.bugReports.isEmpty());
@@ -169,14 +169,13 @@ private slots:
                                          << "Connection to h:21 lost: Connection timed out";
         QTest::newRow("attempt timed out") << true << false << int(net::ErrTimedOut) << QByteArray()
                                            << "Could not connect to h:21: Connection timed out";
-        QTest::newRow("an earlier reply is no reason") << true << true << 0 << QByteArray("226 Done.")
-                                                       << "Disconnected by Server.";
-        QTest::newRow("a time-out reply") << true << true << 426 << QByteArray("426 Timeout")
-                                          << "Disconnected by Server. (426 Timeout)";
-        QTest::newRow("closed before the banner") << true << false << 0 << QByteArray()
-                                                  << "Could not connect to h:21: the server closed the connection";
-        QTest::newRow("the person") << false << true << int(net::ErrConnectionReset) << QByteArray()
-                                    << "Logged Off.";
+        QTest::newRow("an earlier reply is no reason")
+            << true << true << 0 << QByteArray("226 Done.") << "Disconnected by Server.";
+        QTest::newRow("a time-out reply")
+            << true << true << 426 << QByteArray("426 Timeout") << "Disconnected by Server. (426 Timeout)";
+        QTest::newRow("closed before the banner")
+            << true << false << 0 << QByteArray() << "Could not connect to h:21: the server closed the connection";
+        QTest::newRow("the person") << false << true << int(net::ErrConnectionReset) << QByteArray() << "Logged Off.";
     }
 
     void sessionEndTexts()
@@ -295,12 +294,15 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("logLine");
         QTest::addColumn<QString>("dataCommand");
-        QTest::newRow("active") << 0 << "Connecting to FTP site. Please wait ..." << "PORT ";
+        QTest::newRow("active") << 0 << "Connecting to FTP site. Please wait ..."
+                                << "PORT ";
         // pyftpdlib offers EPSV; the proxy answers FEAT with nothing, so PASV.
-        QTest::newRow("passive") << 1 << "Connecting to FTP site in passive mode. Please wait ..." << "EPSV";
+        QTest::newRow("passive") << 1 << "Connecting to FTP site in passive mode. Please wait ..."
+                                 << "EPSV";
         QTest::newRow("proxy") << 2 << "Connecting to FTP site through standard proxy server. Please wait ..."
                                << "PASV";
-        QTest::newRow("socks5") << 3 << "Connecting to FTP site through SOCKS. Please wait ..." << "EPSV";
+        QTest::newRow("socks5") << 3 << "Connecting to FTP site through SOCKS. Please wait ..."
+                                << "EPSV";
     }
 
     void connectionModes()

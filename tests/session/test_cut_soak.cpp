@@ -79,8 +79,8 @@ class TestCutSoak : public QObject {
     // the session reconnects by itself or, when the entry failed on a
     // session that stayed, the person retries it. `queued` adds the entry,
     // `whole` compares the target with the source.
-    void soak(Harness& h, FaultRelay& relay, QRandomGenerator& rng, bool upload,
-              const std::function<void()>& queued, const std::function<bool()>& whole)
+    void soak(Harness& h, FaultRelay& relay, QRandomGenerator& rng, bool upload, const std::function<void()>& queued,
+              const std::function<bool()>& whole)
     {
         queued();
         h.s->acQueueTransfer();
@@ -117,10 +117,13 @@ class TestCutSoak : public QObject {
                 armedAt = relay.events().size();
                 relay.setRules({randomCut(rng, upload)});
             }
-            QVERIFY2(QTest::qWaitFor([&] {
-                         return (armedAt >= 0 && relay.events().size() > armedAt) || h.s->transferQueue().isEmpty()
-                                || h.s->isConnectIdle() || h.s->transferQueue().failedCount() > 0;
-                     }, 60000),
+            QVERIFY2(QTest::qWaitFor(
+                         [&] {
+                             return (armedAt >= 0 && relay.events().size() > armedAt) ||
+                                    h.s->transferQueue().isEmpty() || h.s->isConnectIdle() ||
+                                    h.s->transferQueue().failedCount() > 0;
+                         },
+                         60000),
                      qPrintable(h.dump()));
         }
         disarmIfFired();
@@ -159,13 +162,17 @@ private slots:
         QVERIFY(writeFile(h.local("up.bin"), up));
         QRandomGenerator rng(m_seed);
 
-        soak(h, relay, rng, false, [&] { h.s->receive({fileRow("down.bin", down.size())}); },
-             [&] { return readFile(h.local("down.bin")) == down; });
+        soak(
+            h, relay, rng, false, [&] { h.s->receive({fileRow("down.bin", down.size())}); },
+            [&] { return readFile(h.local("down.bin")) == down; });
         if (QTest::currentTestFailed())
             return;
-        soak(h, relay, rng, true,
-             [&] { h.s->transferQueue().AddToTransferQueue(h.local("up.bin"), "/up.bin", up.size(), false, false, true); },
-             [&] { return readFile(server.root() + "/up.bin") == up; });
+        soak(
+            h, relay, rng, true,
+            [&] {
+                h.s->transferQueue().AddToTransferQueue(h.local("up.bin"), "/up.bin", up.size(), false, false, true);
+            },
+            [&] { return readFile(server.root() + "/up.bin") == up; });
         qInfo("%s", qPrintable(relay.events().join("\n")));
     }
 };

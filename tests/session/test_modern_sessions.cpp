@@ -96,7 +96,8 @@ private slots:
 
         ::kill(pid_t(server.pid()), SIGCONT);
         h.platform.advance(2);  // the reconnection delay passes
-        QVERIFY2(QTest::qWaitFor([&] { return h.s->transferQueue().count() == 1 && h.idle(); }, 60000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->transferQueue().count() == 1 && h.idle(); }, 60000),
+                 qPrintable(h.dump()));
         QVERIFY(h.s->transferQueue().row(0).isFailed());
         if (h.sent().filter("REST ").size() != 1)
             fprintf(stderr, "%s\n", qPrintable(h.dump()));
@@ -137,7 +138,9 @@ private slots:
         QVERIFY(writeRaw(rootBytes + "/" + folder + "/inner.txt", "inner"));
         QVERIFY(vsftpd ? vs->start() : py->start());
         if (vs)  // with the names Qt cannot spell
-            QCOMPARE(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QString::fromUtf8(vs->user()), root}), 0);
+            QCOMPARE(
+                QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QString::fromUtf8(vs->user()), root}),
+                0);
         Harness h;
         const quint16 port = vsftpd ? vs->port() : py->port();
         const QByteArray user = vsftpd ? vs->user() : QByteArray("test");
@@ -156,7 +159,8 @@ private slots:
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
         h.s->receive({fileRow(QStringLiteral("café.txt"), 5)});
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return h.s->transferQueue().isEmpty() && h.idle(); }, 20000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->transferQueue().isEmpty() && h.idle(); }, 20000),
+                 qPrintable(h.dump()));
         QCOMPARE(readFile(h.local(QStringLiteral("café.txt"))), QByteArray("latin"));
 
         // Renamed (to a UTF-8 name) and deleted.

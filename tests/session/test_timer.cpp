@@ -111,8 +111,8 @@ private slots:
         h.ui.yesNo << false << true;
         h.platform.clipboard = address;
         QVERIFY(QTest::qWaitFor([&] { return h.ui.questions.size() == 1; }, 5000));
-        QCOMPARE(h.ui.questions[0], "A URL has been detected in Clipboard.\r\r\nURL: " + address
-                                        + "\r\r\nDisconnect from current site, and connect to URL?");
+        QCOMPARE(h.ui.questions[0], "A URL has been detected in Clipboard.\r\r\nURL: " + address +
+                                        "\r\r\nDisconnect from current site, and connect to URL?");
         QVERIFY(h.platform.clipboard.isEmpty());
         QTest::qWait(300);
         QCOMPARE(h.ui.questions.size(), 1);  // one copy is acted on once
@@ -133,7 +133,7 @@ private slots:
         QDir().mkpath(server.root() + "/sub");
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         Harness h;
-        QVERIFY(h.s->queueAlwaysActive()); // the default of a new data file
+        QVERIFY(h.s->queueAlwaysActive());  // the default of a new data file
         h.s->setQueueAlwaysActive(false);
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
         FolderEntry f;
@@ -142,7 +142,8 @@ private slots:
         h.s->receive({f});
         h.s->acQueueTransfer();
         h.s->changeRemoteFolder("sub");
-        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->transferQueue().isEmpty(); }, 20000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.idle() && h.s->transferQueue().isEmpty(); }, 20000),
+                 qPrintable(h.dump()));
         const QStringList sent = h.sent();
         QVERIFY(sent.indexOf("CWD sub") < sent.indexOf("RETR /f.bin"));
         QVERIFY(sent.lastIndexOf("MLSD") >= 0 && sent.lastIndexOf("MLSD") < sent.indexOf("RETR /f.bin"));
@@ -156,7 +157,8 @@ private slots:
         QCOMPARE(h.s->transferQueue().count(), 1);
         QVERIFY(!h.sent().contains("RETR /g.bin"));
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return h.s->transferQueue().isEmpty() && h.idle(); }, 20000), qPrintable(h.dump()));
+        QVERIFY2(QTest::qWaitFor([&] { return h.s->transferQueue().isEmpty() && h.idle(); }, 20000),
+                 qPrintable(h.dump()));
         QCOMPARE(readFile(h.local("g.bin")), QByteArray("g"));
 
         // "Always active" keeps it active when empty.

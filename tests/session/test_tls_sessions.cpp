@@ -69,7 +69,9 @@ private slots:
         QCOMPARE(SessionInspector::engine(*h.s).TlsMode(), FtpTlsMode::Require);
         // The certificate was judged before the log-in.
         const QStringList sent = h.sent();
-        QVERIFY2(sent.indexOf("AUTH TLS") >= 0 && sent.indexOf("AUTH TLS") < sent.indexOf(QRegularExpression("USER .*")), qPrintable(sent.join(" | ")));
+        QVERIFY2(sent.indexOf("AUTH TLS") >= 0 &&
+                     sent.indexOf("AUTH TLS") < sent.indexOf(QRegularExpression("USER .*")),
+                 qPrintable(sent.join(" | ")));
         QVERIFY2(anyStartsWith(h.status(), "TLS connection established (TLS 1."), qPrintable(h.dump()));
         QCOMPARE(h.s->security(), Session::Security::Encrypted);
         QVERIFY(h.s->securityText().contains(h.ui.certificates.first().fingerprint()));

@@ -94,11 +94,11 @@ private slots:
             // the dates that are known) to judge the answer by.
             const QStringList lines = h.ui.prompts[0].split(QRegularExpression("\r+\n"));
             QCOMPARE(lines.value(0), "The file \"" + h.local("f.bin") + "\" already exists locally.");
-            QCOMPARE(lines.value(1), "Source (server): " + QLocale().toString(50000) + " bytes (48"
-                                         + QLocale().decimalPoint() + "8 KB), "
-                                         + FormatEntryDate(entryDateFromParts(2021, 3, 4, 5, 6)));
-            QVERIFY2(lines.value(2).startsWith("Target (local): " + QLocale().toString(20000) + " bytes (19"
-                                               + QLocale().decimalPoint() + "5 KB), "),
+            QCOMPARE(lines.value(1), "Source (server): " + QLocale().toString(50000) + " bytes (48" +
+                                         QLocale().decimalPoint() + "8 KB), " +
+                                         FormatEntryDate(entryDateFromParts(2021, 3, 4, 5, 6)));
+            QVERIFY2(lines.value(2).startsWith("Target (local): " + QLocale().toString(20000) + " bytes (19" +
+                                               QLocale().decimalPoint() + "5 KB), "),
                      qPrintable(lines.value(2)));
         }
         QCOMPARE(h.sent().contains("REST 20000"), action == 1);
@@ -186,8 +186,8 @@ private slots:
             else
                 moded << type + " " + c;
         }
-        QCOMPARE(moded, QStringList({"TYPE I SIZE /a.bin", "TYPE I STOR /a.bin", "TYPE I SIZE /b.txt",
-                                     "TYPE A STOR /b.txt"}));
+        QCOMPARE(moded,
+                 QStringList({"TYPE I SIZE /a.bin", "TYPE I STOR /a.bin", "TYPE I SIZE /b.txt", "TYPE A STOR /b.txt"}));
     }
 
     void duplicateAndMoveRules()
@@ -237,7 +237,8 @@ private slots:
         // cleared.
         QCOMPARE(h.s->transferQueue().count(), 1);
         QVERIFY(h.s->transferQueue().row(0).isFailed());
-        QVERIFY2(h.s->transferQueue().row(0).failureReason().startsWith("550"), qPrintable(h.s->transferQueue().row(0).failureReason()));
+        QVERIFY2(h.s->transferQueue().row(0).failureReason().startsWith("550"),
+                 qPrintable(h.s->transferQueue().row(0).failureReason()));
         QCOMPARE(h.s->transferQueue().headIndex(), -1);
         QCOMPARE(h.s->panel(2), QString());
         QCOMPARE(h.s->gaugeValue(), 0);

@@ -85,8 +85,8 @@ private slots:
         QVERIFY2(box.startsWith("Error:\r\n  -  Could not download all of /tree/\r\r\nReason:"), qPrintable(box));
         QVERIFY2(box.contains("Could not list FTP folder. (/tree/locked/): 550 Permission denied."), qPrintable(box));
         QVERIFY2(box.contains("Could not change FTP folder. (/tree/closed): 550 Permission denied."), qPrintable(box));
-        QVERIFY2(box.contains("Could not create local folder: " + h.local("tree/blocked/") + ": \""
-                              + h.local("tree/blocked") + "\" is a file, not a folder"),
+        QVERIFY2(box.contains("Could not create local folder: " + h.local("tree/blocked/") + ": \"" +
+                              h.local("tree/blocked") + "\" is a file, not a folder"),
                  qPrintable(box));
         // Each failure is in the log as it happens.
         QVERIFY(h.status().contains("Could not list FTP folder. (/tree/locked/): 550 Permission denied."));
@@ -190,7 +190,8 @@ private slots:
         QCOMPARE(h.s->transferQueue().count(), 1);
         QVERIFY(h.s->transferQueue().row(0).isFailed());
         QCOMPARE(h.s->transferQueue().row(0).entry.from, h.local("line\nbreak.bin"));
-        QVERIFY2(h.s->transferQueue().row(0).failureReason().contains("line break"), qPrintable(h.s->transferQueue().row(0).failureReason()));
+        QVERIFY2(h.s->transferQueue().row(0).failureReason().contains("line break"),
+                 qPrintable(h.s->transferQueue().row(0).failureReason()));
     }
 
     void cutSessionNamesTheTransfer()
@@ -202,8 +203,8 @@ private slots:
         QVERIFY(relay.start(server.port()));
         // The download stops half-way and stays open; then the control
         // connection goes.
-        relay.setRules({{FaultRelay::Channel::Data, FaultRelay::Direction::ToClient, 100000, FaultRelay::Fault::Stall,
-                         -1}});
+        relay.setRules(
+            {{FaultRelay::Channel::Data, FaultRelay::Direction::ToClient, 100000, FaultRelay::Fault::Stall, -1}});
         Harness h;
         QVERIFY2(h.connect(relay.port(), "test", "secret"), qPrintable(h.dump()));
         h.s->receive({row("big.bin", 8 * 1024 * 1024)});
@@ -211,7 +212,8 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return !relay.events().isEmpty(); }, 30000), qPrintable(h.dump()));
         relay.closeAll(FaultRelay::Channel::Control);
         QVERIFY2(QTest::qWaitFor([&] { return h.s->isConnectIdle(); }, 30000), qPrintable(h.dump()));
-        QVERIFY2(h.status().contains("Disconnected by Server. (during the transfer of /big.bin)"), qPrintable(h.dump()));
+        QVERIFY2(h.status().contains("Disconnected by Server. (during the transfer of /big.bin)"),
+                 qPrintable(h.dump()));
         relay.release();
     }
 };

@@ -25,7 +25,7 @@ QStringList sitePaths(const SiteTree& tree)
     return paths;
 }
 
-} // namespace
+}  // namespace
 
 class TestSiteEditing : public QObject {
     Q_OBJECT
@@ -38,10 +38,10 @@ private slots:
         QCOMPARE(newFolderPrompt().label, QString("New Site Manager Folder"));
         SiteNode* alpha = tree.findSiteByPath("/Work/Alpha");
 
-        SiteResult made = tree.newFolder(alpha, "Sub"); // a site: its folder
+        SiteResult made = tree.newFolder(alpha, "Sub");  // a site: its folder
         QVERIFY(made.ok());
         QCOMPARE(SiteTree::treePath(made.node), QString("/Work/Sub/"));
-        QCOMPARE(tree.root()->child(0)->child(0), made.node); // sorted before the site
+        QCOMPARE(tree.root()->child(0)->child(0), made.node);  // sorted before the site
         QCOMPARE(SiteTree::treePath(tree.newFolder(nullptr, "Top").node), QString("/Top/"));
 
         const SiteResult cancelled = tree.newFolder(alpha, "");
@@ -87,20 +87,23 @@ private slots:
 
     void move_data()
     {
-        QTest::addColumn<QString>("node");   // tree path of the dragged node
-        QTest::addColumn<QString>("target"); // tree path of the drop target
+        QTest::addColumn<QString>("node");    // tree path of the dragged node
+        QTest::addColumn<QString>("target");  // tree path of the drop target
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QStringList>("paths");
         const QStringList unchanged{"/A/Sub/Deep", "/A/One", "/B/Two", "/Top"};
-        QTest::newRow("site into folder")
-            << "/Top" << "/B/" << true << QStringList{"/A/Sub/Deep", "/A/One", "/B/Top", "/B/Two"};
-        QTest::newRow("folder into folder")
-            << "/A/Sub/" << "/B/" << true << QStringList{"/A/One", "/B/Sub/Deep", "/B/Two", "/Top"};
-        QTest::newRow("site to the top")
-            << "/B/Two" << "/" << true << QStringList{"/A/Sub/Deep", "/A/One", "/Top", "/Two"};
-        QTest::newRow("onto a site") << "/A/One" << "/Top" << false << unchanged;
-        QTest::newRow("folder into itself") << "/A/" << "/A/" << false << unchanged;
-        QTest::newRow("folder into its child") << "/A/" << "/A/Sub/" << false << unchanged;
+        QTest::newRow("site into folder") << "/Top"
+                                          << "/B/" << true << QStringList{"/A/Sub/Deep", "/A/One", "/B/Top", "/B/Two"};
+        QTest::newRow("folder into folder") << "/A/Sub/"
+                                            << "/B/" << true << QStringList{"/A/One", "/B/Sub/Deep", "/B/Two", "/Top"};
+        QTest::newRow("site to the top") << "/B/Two"
+                                         << "/" << true << QStringList{"/A/Sub/Deep", "/A/One", "/Top", "/Two"};
+        QTest::newRow("onto a site") << "/A/One"
+                                     << "/Top" << false << unchanged;
+        QTest::newRow("folder into itself") << "/A/"
+                                            << "/A/" << false << unchanged;
+        QTest::newRow("folder into its child") << "/A/"
+                                               << "/A/Sub/" << false << unchanged;
     }
 
     void move()
@@ -196,13 +199,20 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("lower") << "ftp://host" << "host";
-        QTest::newRow("upper") << "FTP://host" << "host";
-        QTest::newRow("mixed") << "fTp://host:21" << "host:21";
-        QTest::newRow("only once") << "ftp://ftp://host" << "ftp://host";
-        QTest::newRow("no prefix") << "ftp.host" << "ftp.host";
-        QTest::newRow("not leading") << "x ftp://host" << "x ftp://host";
-        QTest::newRow("other scheme") << "sftp://host" << "sftp://host";
+        QTest::newRow("lower") << "ftp://host"
+                               << "host";
+        QTest::newRow("upper") << "FTP://host"
+                               << "host";
+        QTest::newRow("mixed") << "fTp://host:21"
+                               << "host:21";
+        QTest::newRow("only once") << "ftp://ftp://host"
+                                   << "ftp://host";
+        QTest::newRow("no prefix") << "ftp.host"
+                                   << "ftp.host";
+        QTest::newRow("not leading") << "x ftp://host"
+                                     << "x ftp://host";
+        QTest::newRow("other scheme") << "sftp://host"
+                                      << "sftp://host";
     }
 
     void ftpPrefix()

@@ -15,10 +15,7 @@ tSiteObject record(const QByteArray& path, const QByteArray& host = "h", const Q
     return s;
 }
 
-QByteArray stream(const QList<tSiteObject>& sites)
-{
-    return encodeFavorites(sites);
-}
+QByteArray stream(const QList<tSiteObject>& sites) { return encodeFavorites(sites); }
 
 // The tree as text, one node per line, indented by depth; folders end in "/".
 QString shape(const SiteTree& tree)
@@ -41,7 +38,7 @@ QStringList storedNames(const QByteArray& favorites)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 class TestSiteTree : public QObject {
     Q_OBJECT
@@ -49,8 +46,8 @@ private slots:
     void loadsFolderChains()
     {
         SiteTree tree;
-        tree.load(stream({record("/Work/Servers/Alpha", "alpha"), record("/Work/Beta", "beta"),
-                          record("Top"), record("//Work//Gamma/")}));
+        tree.load(stream({record("/Work/Servers/Alpha", "alpha"), record("/Work/Beta", "beta"), record("Top"),
+                          record("//Work//Gamma/")}));
         QCOMPARE(shape(tree), QString("Glimmer FTP Site Manager\n"
                                       "  Work/\n"
                                       "    Servers/\n"
@@ -61,7 +58,7 @@ private slots:
         QVERIFY(tree.root()->isExpanded());
         SiteNode* alpha = tree.findSiteByPath("/Work/Servers/Alpha");
         QVERIFY(alpha);
-        QCOMPARE(alpha->site()->SiteName, QByteArray("Alpha")); // display name in memory
+        QCOMPARE(alpha->site()->SiteName, QByteArray("Alpha"));  // display name in memory
         QCOMPARE(alpha->site()->SiteHost, QByteArray("alpha"));
         QCOMPARE(alpha->imageIndex(), SiteNode::SiteImageIndex);
         QCOMPARE(alpha->parent()->imageIndex(), SiteNode::FolderImageIndex);
@@ -74,8 +71,8 @@ private slots:
                                        record("/Home/Deep/Er/Site", "d"), record("/Loose", "l")};
         tree.load(stream(sites));
         const QByteArray saved = tree.save();
-        QCOMPARE(storedNames(saved), (QStringList{"/Home/Deep/Er/Site", "/Work/Servers/Alpha", "/Work/Beta",
-                                                  "/Loose"}));
+        QCOMPARE(storedNames(saved),
+                 (QStringList{"/Home/Deep/Er/Site", "/Work/Servers/Alpha", "/Work/Beta", "/Loose"}));
         SiteTree again;
         again.load(saved);
         QCOMPARE(shape(again), shape(tree));
@@ -143,8 +140,8 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QByteArray, host);
         SiteTree tree;
-        tree.load(stream({record("/Work/Servers/Alpha", "alpha"), record("/Beta", "beta1"),
-                          record("/Work/Dup", "dup1"), record("/Work/Dup", "dup2")}));
+        tree.load(stream({record("/Work/Servers/Alpha", "alpha"), record("/Beta", "beta1"), record("/Work/Dup", "dup1"),
+                          record("/Work/Dup", "dup2")}));
         SiteNode* found = tree.findSiteByPath(path);
         QCOMPARE(found ? found->site()->SiteHost : QByteArray(), host);
     }
@@ -152,10 +149,11 @@ private slots:
     void connectionLookup()
     {
         SiteTree tree;
-        tree.load(stream({record("/B/One", "h1", "ann"), record("/A/Two", "h1", "ann"), record("/Three", "h2", "bob")}));
+        tree.load(
+            stream({record("/B/One", "h1", "ann"), record("/A/Two", "h1", "ann"), record("/Three", "h2", "bob")}));
         SiteNode* found = tree.findSite("h1", "21", "ann", "");
         QVERIFY(found);
-        QCOMPARE(found->text(), QString("Two")); // first in tree order, not in stored order
+        QCOMPARE(found->text(), QString("Two"));  // first in tree order, not in stored order
         QVERIFY(!tree.findSite("h1", "2121", "ann", ""));
         QVERIFY(!tree.findSite("h2", "21", "bob", "secret"));
     }

@@ -46,7 +46,7 @@ QByteArray noise(int size)
     return b;
 }
 
-} // namespace
+}  // namespace
 
 class TestDataFile : public QObject {
     Q_OBJECT
@@ -77,12 +77,12 @@ private slots:
         const QByteArray favorites = noise(2 * 4206);
         QVERIFY(saveDataFile(strm, path, settings, favorites).ok());
         QCOMPARE(settings.saveCounter, 1u);
-        QVERIFY(strm.streamNames().isEmpty()); // cleared after saving
+        QVERIFY(strm.streamNames().isEmpty());  // cleared after saving
 #ifdef Q_OS_UNIX
         QCOMPARE(posixMode(path), 0600);
         // An old file readable by others does not pass that on.
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                                        | QFileDevice::ReadOther);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                        QFileDevice::ReadOther);
         QVERIFY(saveDataFile(strm, path, settings, favorites).ok());
         QCOMPARE(posixMode(path), 0600);
 #endif
@@ -227,8 +227,7 @@ private slots:
                 status = saveDataFile(strm, path, settings, favorites);
             if (immutable)
                 QProcess::execute("chattr", {"-i", dir.path()});
-            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                  | QFileDevice::ExeOwner);
+            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             if (!refused)
                 QSKIP("this user may write into read-only folders; the disk-full row covers it");
         }
@@ -290,8 +289,7 @@ private slots:
                  QString("/tmp/other.dat"));
         QCOMPARE(dataFilePath({"prog", "-DataFile=rel.dat"}, program.path(), user.path()),
                  QDir::current().absoluteFilePath("rel.dat"));
-        QCOMPARE(dataFilePath({"prog", "-DataFile="}, program.path(), user.path()),
-                 program.filePath("glimmerftp.dat"));
+        QCOMPARE(dataFilePath({"prog", "-DataFile="}, program.path(), user.path()), program.filePath("glimmerftp.dat"));
         QVERIFY(QDir(program.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 };

@@ -25,11 +25,11 @@ private slots:
         QCOMPARE(back->integer("On"), std::optional<qint64>(1));
         QCOMPARE(back->text("Name"), std::optional<QByteArray>(QByteArray("a\0b\xFF", 4)));
         QVERIFY(!back->integer("Missing"));
-        QVERIFY(!back->integer("Name")); // text is not a number
+        QVERIFY(!back->integer("Name"));  // text is not a number
 
-        QVERIFY(KeyedRecord::decode(QByteArray("GKR1")));       // empty is fine
-        QVERIFY(!KeyedRecord::decode(QByteArray("GKR")));       // no magic
-        QVERIFY(!KeyedRecord::decode(bytes + "x"));             // trailing byte
+        QVERIFY(KeyedRecord::decode(QByteArray("GKR1")));  // empty is fine
+        QVERIFY(!KeyedRecord::decode(QByteArray("GKR")));  // no magic
+        QVERIFY(!KeyedRecord::decode(bytes + "x"));        // trailing byte
         // A cut inside an entry is refused; a cut between entries is a
         // shorter record (the container's checksums catch real truncation).
         for (int cut = 5; cut < bytes.size(); ++cut) {

@@ -166,15 +166,12 @@ void compareBytes(const QByteArray& actual, const QByteArray& expected)
     }
 }
 
-} // namespace
+}  // namespace
 
 class TestProgramData : public QObject {
     Q_OBJECT
 private slots:
-    void encodesEveryFieldAtItsOffset()
-    {
-        compareBytes(sample().encode(), sampleBytes());
-    }
+    void encodesEveryFieldAtItsOffset() { compareBytes(sample().encode(), sampleBytes()); }
 
     void decodesEveryFieldFromItsOffset()
     {
@@ -189,14 +186,14 @@ private slots:
     {
         QByteArray b(13424, '\0');
         str(b, 0x0000, defaultLocalFolder());
-        b[0x2B03] = 1; // auto scroll on
-        b[0x2102] = 1; // the queue always active: a transfer starts when asked for
-        b[0x304D] = 1; // ask before deleting remote files
+        b[0x2B03] = 1;  // auto scroll on
+        b[0x2102] = 1;  // the queue always active: a transfer starts when asked for
+        b[0x304D] = 1;  // ask before deleting remote files
         le(b, 0x2E28, 0x80000005, 4);
         str(b, 0x2E30, "MS Sans Serif");
         le(b, 0x2F30, 10, 4);
         str(b, 0x3058, "*.txt\xFF*.*htm*");
-        b[0x3468] = 1; // update check on
+        b[0x3468] = 1;  // update check on
         compareBytes(ProgramData::defaults().encode(), b);
         QVERIFY(defaultLocalFolder().endsWith(QDir::separator().toLatin1()));
         QCOMPARE(ProgramData().asciiMasks(), (QList<QByteArray>{"*.txt", "*.*htm*"}));
@@ -243,7 +240,7 @@ private slots:
         QCOMPARE(int(quint8(b[0x0594])), 8);
         QCOMPARE(b.mid(0x0595, 9), QString(4, QChar(0x00E9)).toUtf8() + '\0');
         QCOMPARE(int(quint8(b[0x2F4C])), 255);
-        QCOMPARE(b[0x304C], '\0'); // the next field is untouched
+        QCOMPARE(b[0x304C], '\0');  // the next field is untouched
         // A length byte beyond the field's capacity never reads past it.
         QByteArray damaged = b;
         damaged[0x0594] = char(200);
@@ -284,7 +281,7 @@ private slots:
             QCOMPARE(d.fontName, QByteArray("DejaVu Sans"));
             QVERIFY(!d.sCheckForNewVersion);
         }
-        QCOMPARE(d.sRetries, 7); // nothing else is touched
+        QCOMPARE(d.sRetries, 7);  // nothing else is touched
     }
 };
 

@@ -12,9 +12,9 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("max");
         QTest::addColumn<QByteArray>("expected");
-        const QByteArray e = "\xC3\xA9";          // é, 2 bytes
-        const QByteArray euro = "\xE2\x82\xAC";   // €, 3 bytes
-        const QByteArray clef = "\xF0\x9D\x84\x9E"; // 𝄞, 4 bytes
+        const QByteArray e = "\xC3\xA9";             // é, 2 bytes
+        const QByteArray euro = "\xE2\x82\xAC";      // €, 3 bytes
+        const QByteArray clef = "\xF0\x9D\x84\x9E";  // 𝄞, 4 bytes
         QTest::newRow("fits") << QByteArray("abc") << 3 << QByteArray("abc");
         QTest::newRow("ascii cut") << QByteArray("abcdef") << 4 << QByteArray("abcd");
         QTest::newRow("inside 2-byte") << "ab" + e << 3 << QByteArray("ab");

@@ -102,7 +102,7 @@ constexpr int FromAt = ActionAt + 4;  // length 1, "a"
 constexpr int ToAt = FromAt + 3;      // length 1, "b"
 constexpr int ReasonAt = ToAt + 3 + 2;
 
-} // namespace
+}  // namespace
 
 class TestSavedQueue : public QObject {
     Q_OBJECT
@@ -121,7 +121,10 @@ private slots:
         QCOMPARE(one.size(), ReasonAt + 2 + 4);
         QCOMPARE(one.mid(FlagsAt, 1 + 8), QByteArray("\x00\x07\x00\x00\x00\x00\x00\x00\x00", 9));
         QCOMPARE(one.mid(ActionAt, 4), QByteArray("\xFF\xFF\xFF\xFF"));
-        QCOMPARE(one.mid(FromAt, 6), QByteArray("\x01\x00" "a\x01\x00" "b", 6));
+        QCOMPARE(one.mid(FromAt, 6), QByteArray("\x01\x00"
+                                                "a\x01\x00"
+                                                "b",
+                                                6));
     }
 
     void whatCannotBeKeptIsMadeSound()
@@ -227,7 +230,8 @@ private slots:
 
     void filesBesideTheDataFile()
     {
-        QCOMPARE(savedqueue::pathBesideDataFile(QStringLiteral("/a/glimmerftp.dat")), QStringLiteral("/a/glimmerftp.queue"));
+        QCOMPARE(savedqueue::pathBesideDataFile(QStringLiteral("/a/glimmerftp.dat")),
+                 QStringLiteral("/a/glimmerftp.queue"));
         QCOMPARE(savedqueue::pathBesideDataFile(QStringLiteral("/a/settings")), QStringLiteral("/a/settings.queue"));
         QCOMPARE(savedqueue::pathBesideDataFile(QStringLiteral("/a/x.queue")), QStringLiteral("/a/x.queue.queue"));
 

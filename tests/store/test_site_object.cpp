@@ -43,23 +43,20 @@ QByteArray sampleBytes()
     return b;
 }
 
-} // namespace
+}  // namespace
 
 class TestSiteObject : public QObject {
     Q_OBJECT
 private slots:
-    void encodesEveryFieldAtItsOffset()
-    {
-        QCOMPARE(sample().encode(), sampleBytes());
-    }
+    void encodesEveryFieldAtItsOffset() { QCOMPARE(sample().encode(), sampleBytes()); }
 
     void decodesAndKeepsReservedBytes()
     {
         QByteArray image = sampleBytes();
-        image[1671] = 'r';      // reserved block (after the keyring and options keys)
+        image[1671] = 'r';  // reserved block (after the keyring and options keys)
         image[4104] = 'r';
-        image[4106] = 1;        // reserved flag
-        image[4205] = 'z';      // reserved tail
+        image[4106] = 1;    // reserved flag
+        image[4205] = 'z';  // reserved tail
         auto decoded = tSiteObject::decode(image);
         QVERIFY(decoded);
         tSiteObject expected = sample();
@@ -99,7 +96,7 @@ private slots:
         const QByteArray b = s.encode();
         QCOMPARE(int(b[1024]), 6);
         QCOMPARE(b.mid(1025, 6), QByteArray("123456"));
-        QCOMPARE(int(b[1031]), 0); // the local folder's length byte is untouched
+        QCOMPARE(int(b[1031]), 0);  // the local folder's length byte is untouched
     }
 
     void twentySitesMakeTwentyRecords()

@@ -16,7 +16,8 @@ private slots:
         site.SiteOptionsKey = "0b6f";
         const QByteArray bytes = site.encode();
         QCOMPARE(bytes.size(), tSiteObject::RecordSize);
-        QCOMPARE(bytes.mid(1607, 5), QByteArray("\x04" "0b6f"));
+        QCOMPARE(bytes.mid(1607, 5), QByteArray("\x04"
+                                                "0b6f"));
         QCOMPARE(bytes.mid(1543, 7), QByteArray("\x06site/k"));
         const tSiteObject back = *tSiteObject::decode(bytes);
         QCOMPARE(back.SiteOptionsKey, QByteArray("0b6f"));

@@ -52,7 +52,7 @@ constexpr int FirstOriginalSize = FirstStoredSize + 4;
 constexpr int FirstCrc = FirstOriginalSize + 4;
 constexpr int FirstData = FirstCrc + 4;
 
-} // namespace
+}  // namespace
 
 class TestStreamContainer : public QObject {
     Q_OBJECT
@@ -64,7 +64,7 @@ private slots:
         c.putStream("ProgramData", QByteArray(13424, '\0'));
         c.putStream("Empty", QByteArray());
         c.putStream("Big", big);
-        c.putStream("ProgramData", "replaced"); // same name: replaced in place
+        c.putStream("ProgramData", "replaced");  // same name: replaced in place
         QByteArray bytes;
         QVERIFY(c.toBytes(bytes).ok());
         QVERIFY(bytes.size() < 300000 + 1000);
@@ -133,7 +133,7 @@ private slots:
         twice.putStream("B", "2");
         QByteArray t;
         QVERIFY(twice.toBytes(t).ok());
-        t[12 + 2] = 'B'; // the first name becomes "B" as well
+        t[12 + 2] = 'B';  // the first name becomes "B" as well
         QTest::newRow("duplicate name") << resealed(t);
     }
 
@@ -153,8 +153,8 @@ private slots:
     {
         QByteArray flipped = sampleFile();
         flipped[0] = char(flipped[0] ^ 0x40);
-        for (const QByteArray& bytes : {QByteArray(), QByteArray("PK\x03\x04 not ours at all"),
-                                        QByteArray("GLMRDAT"), flipped}) {
+        for (const QByteArray& bytes :
+             {QByteArray(), QByteArray("PK\x03\x04 not ours at all"), QByteArray("GLMRDAT"), flipped}) {
             StreamContainer c;
             QCOMPARE(c.loadFromBytes(bytes).code, StoreCode::Foreign);
         }

@@ -12,10 +12,18 @@ inline QString commandText(const QueuedCommand& c)
     using Verb = QueuedCommand::Verb;
     QStringList f;
     switch (c.verb) {
-    case Verb::LoginMessageOff: f << "internal-loginmsgoff"; break;
-    case Verb::Cwd: f << "cwd" << c.path; break;
-    case Verb::Pwd: f << "pwd"; break;
-    case Verb::Rename: f << "rename" << c.path << c.newName; break;
+    case Verb::LoginMessageOff:
+        f << "internal-loginmsgoff";
+        break;
+    case Verb::Cwd:
+        f << "cwd" << c.path;
+        break;
+    case Verb::Pwd:
+        f << "pwd";
+        break;
+    case Verb::Rename:
+        f << "rename" << c.path << c.newName;
+        break;
     case Verb::NewFolder:
         f << "newfolder" << c.path;
         if (c.ignoreError)
@@ -28,11 +36,21 @@ inline QString commandText(const QueuedCommand& c)
         if (c.depth > 0)
             f << QString::number(c.depth);
         break;
-    case Verb::DeleteFile: f << "deletefile" << c.path; break;
-    case Verb::DeleteFolder: f << "deletefolder" << c.path; break;
-    case Verb::Type: f << "type" << (c.ascii ? "ascii" : "binary"); break;
-    case Verb::Chmod: f << "chmod" << c.mode << c.path; break;
-    case Verb::DeleteBufferedFolder: f << "deletebufferedfolder" << c.path; break;
+    case Verb::DeleteFile:
+        f << "deletefile" << c.path;
+        break;
+    case Verb::DeleteFolder:
+        f << "deletefolder" << c.path;
+        break;
+    case Verb::Type:
+        f << "type" << (c.ascii ? "ascii" : "binary");
+        break;
+    case Verb::Chmod:
+        f << "chmod" << c.mode << c.path;
+        break;
+    case Verb::DeleteBufferedFolder:
+        f << "deletebufferedfolder" << c.path;
+        break;
     case Verb::DownloadBufferedFolder:
         f << "downloadbufferedfolder" << c.localFolder << c.path;
         if (c.activateQueue)

@@ -14,8 +14,7 @@ namespace {
 constexpr char kDanted[] = "/usr/sbin/danted";
 
 // Runs a short helper program to its end; false when it fails.
-bool runTool(const QString& program, const QStringList& args, const QByteArray& input,
-             QString* output)
+bool runTool(const QString& program, const QStringList& args, const QByteArray& input, QString* output)
 {
     QProcess p;
     p.start(program, args);
@@ -53,10 +52,7 @@ DanteServer::DanteServer(Options options) : m_options(std::move(options))
         m_options.password = "glimsocks-secret";
 }
 
-DanteServer::~DanteServer()
-{
-    stop();
-}
+DanteServer::~DanteServer() { stop(); }
 
 bool DanteServer::ensureSystemUser()
 {
@@ -64,16 +60,14 @@ bool DanteServer::ensureSystemUser()
     QString out;
     if (!runTool(QStringLiteral("/usr/bin/id"), {user}, {}, nullptr)) {
         if (!runTool(QStringLiteral("/usr/sbin/useradd"),
-                     {QStringLiteral("-M"), QStringLiteral("-s"),
-                      QStringLiteral("/usr/sbin/nologin"), user},
-                     {}, &out)) {
+                     {QStringLiteral("-M"), QStringLiteral("-s"), QStringLiteral("/usr/sbin/nologin"), user}, {},
+                     &out)) {
             m_error = QStringLiteral("useradd %1 failed: %2").arg(user, out);
             return false;
         }
     }
     // Always set the password: an older run may have left another one.
-    if (!runTool(QStringLiteral("/usr/sbin/chpasswd"), {},
-                 m_options.user + ':' + m_options.password + '\n', &out)) {
+    if (!runTool(QStringLiteral("/usr/sbin/chpasswd"), {}, m_options.user + ':' + m_options.password + '\n', &out)) {
         m_error = QStringLiteral("chpasswd for %1 failed: %2").arg(user, out);
         return false;
     }
@@ -85,8 +79,7 @@ bool DanteServer::start()
     stop();
     m_error.clear();
     if (!QFile::exists(QString::fromLatin1(kDanted))) {
-        m_error = QStringLiteral("%1 is missing (Debian package dante-server)")
-                      .arg(QString::fromLatin1(kDanted));
+        m_error = QStringLiteral("%1 is missing (Debian package dante-server)").arg(QString::fromLatin1(kDanted));
         return false;
     }
     if (m_options.requireUsername && !ensureSystemUser())
@@ -130,8 +123,7 @@ bool DanteServer::startOnce(quint16 port)
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->start(QString::fromLatin1(kDanted),
-                     {QStringLiteral("-f"), conf, QStringLiteral("-p"),
-                      m_dir->filePath(QStringLiteral("danted.pid"))});
+                     {QStringLiteral("-f"), conf, QStringLiteral("-p"), m_dir->filePath(QStringLiteral("danted.pid"))});
     if (!m_process->waitForStarted(5000)) {
         m_error = QStringLiteral("cannot start danted: %1").arg(m_process->errorString());
         return false;
@@ -146,11 +138,11 @@ bool DanteServer::startOnce(quint16 port)
         }
         QTest::qWait(50);
     }
-    m_error = QStringLiteral("danted did not take connections on port %1 (%2)\noutput: %3\nlog: %4")
-                  .arg(port)
-                  .arg(m_process->state() == QProcess::Running ? QStringLiteral("still running")
-                                                               : QStringLiteral("exited"))
-                  .arg(QString::fromLocal8Bit(m_process->readAll()), logText());
+    m_error =
+        QStringLiteral("danted did not take connections on port %1 (%2)\noutput: %3\nlog: %4")
+            .arg(port)
+            .arg(m_process->state() == QProcess::Running ? QStringLiteral("still running") : QStringLiteral("exited"))
+            .arg(QString::fromLocal8Bit(m_process->readAll()), logText());
     return false;
 }
 

@@ -12,10 +12,9 @@ namespace testsupport {
 
 // Lives in the relay's thread: the control listener, the data listeners made
 // for 227/229 replies and PORT/EPRT commands, and the pipes.
-class RelayWorker : public QObject
-{
+class RelayWorker : public QObject {
 public:
-    RelayWorker(RelayShared &shared, quint16 serverPort) : m_shared(shared), m_serverPort(serverPort) {}
+    RelayWorker(RelayShared& shared, quint16 serverPort) : m_shared(shared), m_serverPort(serverPort) {}
 
     quint16 listen()
     {
@@ -24,11 +23,11 @@ public:
         if (!m_control->listen(QHostAddress::LocalHost, 0))
             return 0;
         connect(m_control, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *client = m_control->nextPendingConnection()) {
-                auto *server = new QTcpSocket;
+            while (QTcpSocket* client = m_control->nextPendingConnection()) {
+                auto* server = new QTcpSocket;
                 server->connectToHost(QHostAddress::LocalHost, m_serverPort);
-                RelayPipe *pipe = adopt(new RelayPipe(m_shared, FaultRelay::Channel::Control, client, server, this));
-                pipe->setFilter([this](FaultRelay::Direction d, QByteArray &pending, const QByteArray &in) {
+                RelayPipe* pipe = adopt(new RelayPipe(m_shared, FaultRelay::Channel::Control, client, server, this));
+                pipe->setFilter([this](FaultRelay::Direction d, QByteArray& pending, const QByteArray& in) {
                     return filterControl(d, pending, in);
                 });
             }
@@ -36,15 +35,15 @@ public:
         return m_control->serverPort();
     }
 
-    void forEachPipe(const std::function<void(RelayPipe &)> &f)
+    void forEachPipe(const std::function<void(RelayPipe&)>& f)
     {
-        for (const QPointer<RelayPipe> &pipe : std::as_const(m_pipes))
+        for (const QPointer<RelayPipe>& pipe : std::as_const(m_pipes))
             if (pipe)
                 f(*pipe);
     }
 
 private:
-    RelayPipe *adopt(RelayPipe *pipe)
+    RelayPipe* adopt(RelayPipe* pipe)
     {
         m_pipes.removeAll(nullptr);
         m_pipes << pipe;
@@ -54,7 +53,7 @@ private:
     // Complete lines are looked at (and rewritten where they name a data
     // port); an incomplete one is held back only while it may still become
     // such a line, so a server that never ends a line is relayed as it sends.
-    QByteArray filterControl(FaultRelay::Direction d, QByteArray &pending, const QByteArray &in)
+    QByteArray filterControl(FaultRelay::Direction d, QByteArray& pending, const QByteArray& in)
     {
         pending += in;
         QByteArray out;
@@ -66,8 +65,8 @@ private:
             {
                 QMutexLocker lock(&m_shared.mutex);
                 m_shared.controlLines << (d == FaultRelay::Direction::ToServer ? QStringLiteral("> ")
-                                                                                 : QStringLiteral("< "))
-                                             + QString::fromUtf8(line.trimmed());
+                                                                               : QStringLiteral("< ")) +
+                                             QString::fromUtf8(line.trimmed());
             }
             out += line;
         }
@@ -78,18 +77,18 @@ private:
         return out;
     }
 
-    static bool mayBeRewritten(FaultRelay::Direction d, const QByteArray &start)
+    static bool mayBeRewritten(FaultRelay::Direction d, const QByteArray& start)
     {
-        const QList<QByteArray> heads = d == FaultRelay::Direction::ToClient ? QList<QByteArray>{"227", "229"}
-                                                                               : QList<QByteArray>{"PORT", "EPRT"};
+        const QList<QByteArray> heads =
+            d == FaultRelay::Direction::ToClient ? QList<QByteArray>{"227", "229"} : QList<QByteArray>{"PORT", "EPRT"};
         const QByteArray upper = start.toUpper();
-        for (const QByteArray &head : heads)
+        for (const QByteArray& head : heads)
             if (upper.startsWith(head) || head.startsWith(upper))
                 return true;
         return false;
     }
 
-    QByteArray rewrite(FaultRelay::Direction d, const QByteArray &line)
+    QByteArray rewrite(FaultRelay::Direction d, const QByteArray& line)
     {
         static const QRegularExpression six(QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
         static const QRegularExpression epsv(QStringLiteral("\\(\\|\\|\\|(\\d+)\\|\\)"));
@@ -98,21 +97,23 @@ private:
         QString text = QString::fromLatin1(line);
         const QString upper = text.toUpper();
         QRegularExpressionMatch m;
-        if (d == FaultRelay::Direction::ToClient && text.startsWith(QLatin1String("227"))
-            && (m = six.match(text, 3)).hasMatch()) {
+        if (d == FaultRelay::Direction::ToClient && text.startsWith(QLatin1String("227")) &&
+            (m = six.match(text, 3)).hasMatch()) {
             const quint16 port = quint16(m.captured(5).toInt() * 256 + m.captured(6).toInt());
             const quint16 ours = dataListener(QHostAddress(QHostAddress::LocalHost), port, true);
             text.replace(m.capturedStart(), m.capturedLength(),
                          QStringLiteral("127,0,0,1,%1,%2").arg(ours / 256).arg(ours % 256));
-        } else if (d == FaultRelay::Direction::ToClient && text.startsWith(QLatin1String("229"))
-                   && (m = epsv.match(text)).hasMatch()) {
-            const quint16 ours = dataListener(QHostAddress(QHostAddress::LocalHost), quint16(m.captured(1).toInt()), true);
+        } else if (d == FaultRelay::Direction::ToClient && text.startsWith(QLatin1String("229")) &&
+                   (m = epsv.match(text)).hasMatch()) {
+            const quint16 ours =
+                dataListener(QHostAddress(QHostAddress::LocalHost), quint16(m.captured(1).toInt()), true);
             text.replace(m.capturedStart(1), m.capturedLength(1), QString::number(ours));
-        } else if (d == FaultRelay::Direction::ToServer && upper.startsWith(QLatin1String("PORT "))
-                   && (m = six.match(text, 5)).hasMatch()) {
-            const QHostAddress host(QStringLiteral("%1.%2.%3.%4")
-                                        .arg(m.captured(1), m.captured(2), m.captured(3), m.captured(4)));
-            const quint16 ours = dataListener(host, quint16(m.captured(5).toInt() * 256 + m.captured(6).toInt()), false);
+        } else if (d == FaultRelay::Direction::ToServer && upper.startsWith(QLatin1String("PORT ")) &&
+                   (m = six.match(text, 5)).hasMatch()) {
+            const QHostAddress host(
+                QStringLiteral("%1.%2.%3.%4").arg(m.captured(1), m.captured(2), m.captured(3), m.captured(4)));
+            const quint16 ours =
+                dataListener(host, quint16(m.captured(5).toInt() * 256 + m.captured(6).toInt()), false);
             text.replace(m.capturedStart(), m.capturedLength(),
                          QStringLiteral("127,0,0,1,%1,%2").arg(ours / 256).arg(ours % 256));
         } else if (d == FaultRelay::Direction::ToServer && (m = eprt.match(text)).hasMatch()) {
@@ -128,20 +129,20 @@ private:
     // A one-shot listener for one data connection. Passive: the client
     // connects here and the relay to the server's data port. Active: the
     // server connects here and the relay to the client's.
-    quint16 dataListener(const QHostAddress &target, quint16 targetPort, bool passive)
+    quint16 dataListener(const QHostAddress& target, quint16 targetPort, bool passive)
     {
-        auto *listener = new QTcpServer(this);
+        auto* listener = new QTcpServer(this);
         if (!listener->listen(QHostAddress::LocalHost, 0)) {
             delete listener;
             return 0;
         }
         connect(listener, &QTcpServer::newConnection, this, [=, this] {
-            QTcpSocket *accepted = listener->nextPendingConnection();
+            QTcpSocket* accepted = listener->nextPendingConnection();
             listener->close();
             listener->deleteLater();
             if (!accepted)
                 return;
-            auto *dialled = new QTcpSocket;
+            auto* dialled = new QTcpSocket;
             dialled->connectToHost(target, targetPort);
             adopt(passive ? new RelayPipe(m_shared, FaultRelay::Channel::Data, accepted, dialled, this)
                           : new RelayPipe(m_shared, FaultRelay::Channel::Data, dialled, accepted, this));
@@ -149,18 +150,15 @@ private:
         return listener->serverPort();
     }
 
-    RelayShared &m_shared;
+    RelayShared& m_shared;
     quint16 m_serverPort;
-    QTcpServer *m_control = nullptr;
+    QTcpServer* m_control = nullptr;
     QList<QPointer<RelayPipe>> m_pipes;
 };
 
 FaultRelay::FaultRelay() : m_shared(std::make_unique<RelayShared>()) {}
 
-FaultRelay::~FaultRelay()
-{
-    stop();
-}
+FaultRelay::~FaultRelay() { stop(); }
 
 bool FaultRelay::start(quint16 serverPort)
 {
@@ -170,7 +168,8 @@ bool FaultRelay::start(quint16 serverPort)
     m_worker->moveToThread(m_thread);
     QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread->start();
-    QMetaObject::invokeMethod(m_worker, [this] { m_port = m_worker->listen(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [this] { m_port = m_worker->listen(); }, Qt::BlockingQueuedConnection);
     if (m_port == 0) {
         m_error = QStringLiteral("the relay could not listen on 127.0.0.1");
         stop();
@@ -191,13 +190,13 @@ void FaultRelay::stop()
     m_port = 0;
 }
 
-void FaultRelay::setRules(const QList<Rule> &rules)
+void FaultRelay::setRules(const QList<Rule>& rules)
 {
     QMutexLocker lock(&m_shared->mutex);
     m_shared->rules = rules;
 }
 
-void FaultRelay::addRule(const Rule &rule)
+void FaultRelay::addRule(const Rule& rule)
 {
     QMutexLocker lock(&m_shared->mutex);
     m_shared->rules << rule;
@@ -207,7 +206,7 @@ void FaultRelay::release()
 {
     if (m_worker)
         QMetaObject::invokeMethod(
-            m_worker, [w = m_worker] { w->forEachPipe([](RelayPipe &p) { p.release(); }); },
+            m_worker, [w = m_worker] { w->forEachPipe([](RelayPipe& p) { p.release(); }); },
             Qt::BlockingQueuedConnection);
 }
 
@@ -217,7 +216,7 @@ void FaultRelay::closeAll(Channel channel)
         QMetaObject::invokeMethod(
             m_worker,
             [w = m_worker, channel] {
-                w->forEachPipe([channel](RelayPipe &p) {
+                w->forEachPipe([channel](RelayPipe& p) {
                     if (p.channel() == channel)
                         p.closeBoth();
                 });
@@ -235,7 +234,7 @@ qint64 FaultRelay::bytesRelayed(Channel channel, Direction direction, int connec
 {
     QMutexLocker lock(&m_shared->mutex);
     qint64 total = 0;
-    const auto &all = m_shared->bytes[int(channel)];
+    const auto& all = m_shared->bytes[int(channel)];
     for (int i = 0; i < all.size(); ++i)
         if (connection < 0 || connection == i)
             total += all[i][int(direction)];

@@ -29,8 +29,7 @@ struct RelayShared;
 // everything else is relayed byte for byte. It runs in a thread of its own,
 // so a test may block (say, waitForFinished on glimmerftp-cli) while it works;
 // all functions below may be called from the test's thread at any time.
-class FaultRelay
-{
+class FaultRelay {
 public:
     enum class Channel { Control, Data };
     enum class Direction { ToClient, ToServer };
@@ -48,8 +47,7 @@ public:
         // all arrived. A 226 after a short download or a short upload.
         Truncate,
     };
-    struct Rule
-    {
+    struct Rule {
         Channel channel = Channel::Data;
         Direction direction = Direction::ToClient;
         qint64 atByte = 0;  // bytes of that direction relayed before the fault
@@ -62,8 +60,8 @@ public:
 
     FaultRelay();
     ~FaultRelay();
-    FaultRelay(const FaultRelay &) = delete;
-    FaultRelay &operator=(const FaultRelay &) = delete;
+    FaultRelay(const FaultRelay&) = delete;
+    FaultRelay& operator=(const FaultRelay&) = delete;
 
     // Listens on 127.0.0.1 (a free port) and relays to 127.0.0.1:serverPort.
     bool start(quint16 serverPort);
@@ -72,8 +70,8 @@ public:
     QString errorString() const { return m_error; }
 
     // The rules apply to the bytes not yet relayed, of open connections too.
-    void setRules(const QList<Rule> &rules);
-    void addRule(const Rule &rule);
+    void setRules(const QList<Rule>& rules);
+    void addRule(const Rule& rule);
     // Stalled connections go on.
     void release();
     // Closes (FIN) every open connection of the channel now.
@@ -92,8 +90,8 @@ public:
 
 private:
     std::unique_ptr<RelayShared> m_shared;
-    QThread *m_thread = nullptr;
-    RelayWorker *m_worker = nullptr;
+    QThread* m_thread = nullptr;
+    RelayWorker* m_worker = nullptr;
     quint16 m_port = 0;
     QString m_error;
 };

@@ -8,7 +8,7 @@ namespace testsupport {
 
 namespace {
 
-bool hasCode(const QByteArray &line)
+bool hasCode(const QByteArray& line)
 {
     if (line.size() < 3)
         return false;
@@ -20,12 +20,9 @@ bool hasCode(const QByteArray &line)
 
 }  // namespace
 
-FtpProbe::FtpProbe(int timeoutMs)
-    : m_timeoutMs(timeoutMs)
-{
-}
+FtpProbe::FtpProbe(int timeoutMs) : m_timeoutMs(timeoutMs) {}
 
-bool FtpProbe::fail(const QString &why)
+bool FtpProbe::fail(const QString& why)
 {
     m_error = why;
     return false;
@@ -35,10 +32,13 @@ bool FtpProbe::connectTo(quint16 port)
 {
     m_error.clear();
     m_socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!QTest::qWaitFor([this] { return m_socket.state() == QAbstractSocket::ConnectedState
-                                         || m_socket.state() == QAbstractSocket::UnconnectedState; },
-                         m_timeoutMs)
-        || !isConnected())
+    if (!QTest::qWaitFor(
+            [this] {
+                return m_socket.state() == QAbstractSocket::ConnectedState ||
+                       m_socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            m_timeoutMs) ||
+        !isConnected())
         return fail(QStringLiteral("connect to port %1: %2").arg(port).arg(m_socket.errorString()));
     return true;
 }
@@ -56,8 +56,8 @@ FtpProbe::Reply FtpProbe::readReply()
             while (line.endsWith('\n') || line.endsWith('\r'))
                 line.chop(1);
             reply.lines << line;
-            const bool final = open.isEmpty() ? hasCode(line) && (line.size() == 3 || line[3] != '-')
-                                              : line.startsWith(open);
+            const bool final =
+                open.isEmpty() ? hasCode(line) && (line.size() == 3 || line[3] != '-') : line.startsWith(open);
             if (open.isEmpty() && hasCode(line) && !final)
                 open = line.left(3) + ' ';
             if (final) {
@@ -68,7 +68,7 @@ FtpProbe::Reply FtpProbe::readReply()
         if (!isConnected() || deadline.hasExpired())
             break;
         (void)QTest::qWaitFor([this] { return m_socket.canReadLine() || !isConnected(); },
-                        int(qMax<qint64>(1, deadline.remainingTime())));
+                              int(qMax<qint64>(1, deadline.remainingTime())));
     }
     m_error = QStringLiteral("no complete reply (%1): %2")
                   .arg(isConnected() ? QStringLiteral("timed out") : QStringLiteral("closed"),
@@ -76,13 +76,13 @@ FtpProbe::Reply FtpProbe::readReply()
     return reply;
 }
 
-FtpProbe::Reply FtpProbe::command(const QByteArray &line)
+FtpProbe::Reply FtpProbe::command(const QByteArray& line)
 {
     m_socket.write(line + "\r\n");
     return readReply();
 }
 
-FtpProbe::Reply FtpProbe::login(const QByteArray &user, const QByteArray &password)
+FtpProbe::Reply FtpProbe::login(const QByteArray& user, const QByteArray& password)
 {
     Reply reply = command("USER " + user);
     if (reply.code / 100 == 3)
@@ -90,10 +90,9 @@ FtpProbe::Reply FtpProbe::login(const QByteArray &user, const QByteArray &passwo
     return reply;
 }
 
-quint16 FtpProbe::passivePort(const QByteArray &reply227)
+quint16 FtpProbe::passivePort(const QByteArray& reply227)
 {
-    static const QRegularExpression numbers(
-        QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
+    static const QRegularExpression numbers(QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
     const QRegularExpressionMatch m = numbers.match(QString::fromLatin1(reply227));
     if (!m.hasMatch())
         return 0;
@@ -101,7 +100,7 @@ quint16 FtpProbe::passivePort(const QByteArray &reply227)
     return port > 0 && port < 65536 ? quint16(port) : 0;
 }
 
-std::optional<QByteArray> FtpProbe::passiveTransfer(const QByteArray &command)
+std::optional<QByteArray> FtpProbe::passiveTransfer(const QByteArray& command)
 {
     const Reply pasv = this->command("PASV");
     const quint16 port = pasv.code == 227 ? passivePort(pasv.text()) : 0;
@@ -111,10 +110,13 @@ std::optional<QByteArray> FtpProbe::passiveTransfer(const QByteArray &command)
     }
     QTcpSocket data;
     data.connectToHost(QHostAddress::LocalHost, port);
-    if (!QTest::qWaitFor([&data] { return data.state() == QAbstractSocket::ConnectedState
-                                          || data.state() == QAbstractSocket::UnconnectedState; },
-                         m_timeoutMs)
-        || data.state() != QAbstractSocket::ConnectedState) {
+    if (!QTest::qWaitFor(
+            [&data] {
+                return data.state() == QAbstractSocket::ConnectedState ||
+                       data.state() == QAbstractSocket::UnconnectedState;
+            },
+            m_timeoutMs) ||
+        data.state() != QAbstractSocket::ConnectedState) {
         fail(QStringLiteral("data connection to %1: %2").arg(port).arg(data.errorString()));
         return std::nullopt;
     }
@@ -124,10 +126,12 @@ std::optional<QByteArray> FtpProbe::passiveTransfer(const QByteArray &command)
         return std::nullopt;
     }
     QByteArray received;
-    (void)QTest::qWaitFor([&] {
-        received += data.readAll();
-        return data.state() == QAbstractSocket::UnconnectedState;
-    }, m_timeoutMs);
+    (void)QTest::qWaitFor(
+        [&] {
+            received += data.readAll();
+            return data.state() == QAbstractSocket::UnconnectedState;
+        },
+        m_timeoutMs);
     received += data.readAll();
     const Reply done = readReply();
     if (done.code != 226 && done.code != 250) {
@@ -139,8 +143,7 @@ std::optional<QByteArray> FtpProbe::passiveTransfer(const QByteArray &command)
 
 bool FtpProbe::waitForClosed()
 {
-    return QTest::qWaitFor([this] { return m_socket.state() == QAbstractSocket::UnconnectedState; },
-                           m_timeoutMs);
+    return QTest::qWaitFor([this] { return m_socket.state() == QAbstractSocket::UnconnectedState; }, m_timeoutMs);
 }
 
 }  // namespace testsupport

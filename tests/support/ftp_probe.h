@@ -11,12 +11,10 @@ namespace testsupport {
 // A bare FTP control connection for checking servers and fixtures in tests:
 // send a line, collect one reply. Deliberately not the product's client, so
 // a fixture can be proved without the code under test.
-class FtpProbe
-{
+class FtpProbe {
 public:
-    struct Reply
-    {
-        int code = 0;  // 0: no complete reply (closed or timed out)
+    struct Reply {
+        int code = 0;             // 0: no complete reply (closed or timed out)
         QList<QByteArray> lines;  // as received, without CR LF
         QByteArray text() const { return lines.join('\n'); }
     };
@@ -25,12 +23,12 @@ public:
 
     bool connectTo(quint16 port);
     Reply readReply();
-    Reply command(const QByteArray &line);
+    Reply command(const QByteArray& line);
     // USER, then PASS when USER asked for it; the last reply (230 on success).
-    Reply login(const QByteArray &user, const QByteArray &password);
+    Reply login(const QByteArray& user, const QByteArray& password);
     // PASV, then `command` (LIST, NLST, RETR x) over the passive data
     // connection: what came over it, or nothing with errorString().
-    std::optional<QByteArray> passiveTransfer(const QByteArray &command = "LIST");
+    std::optional<QByteArray> passiveTransfer(const QByteArray& command = "LIST");
     // True once the server has closed the connection.
     bool waitForClosed();
     bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
@@ -38,10 +36,10 @@ public:
     QString errorString() const { return m_error; }
 
     // "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)": the port, 0 if none.
-    static quint16 passivePort(const QByteArray &reply227);
+    static quint16 passivePort(const QByteArray& reply227);
 
 private:
-    bool fail(const QString &why);
+    bool fail(const QString& why);
 
     QTcpSocket m_socket;
     int m_timeoutMs;

@@ -9,25 +9,21 @@
 
 namespace testsupport {
 
-FtpProxyServer::FtpProxyServer()
-    : ServerProcess(QStringLiteral("ftp-proxy"))
-{
-}
+FtpProxyServer::FtpProxyServer() : ServerProcess(QStringLiteral("ftp-proxy")) {}
 
-bool FtpProxyServer::prepare(quint16 port, Launch &launch, QString &error)
+bool FtpProxyServer::prepare(quint16 port, Launch& launch, QString& error)
 {
     // The proxy switches to nobody before it opens its log, and it removes
     // and recreates the file, so the log lives in a folder nobody owns.
     const QString logDir = filePath(QStringLiteral("log"));
-    const struct passwd *nobody = ::getpwnam("nobody");
-    const struct group *nogroup = ::getgrnam("nogroup");
+    const struct passwd* nobody = ::getpwnam("nobody");
+    const struct group* nogroup = ::getgrnam("nogroup");
     if (!nobody || !nogroup) {
         error = QStringLiteral("user nobody or group nogroup missing");
         return false;
     }
-    if (!QDir().mkpath(logDir)
-        || (::geteuid() == 0
-            && ::chown(QFile::encodeName(logDir).constData(), nobody->pw_uid, nogroup->gr_gid) != 0)) {
+    if (!QDir().mkpath(logDir) ||
+        (::geteuid() == 0 && ::chown(QFile::encodeName(logDir).constData(), nobody->pw_uid, nogroup->gr_gid) != 0)) {
         error = QStringLiteral("cannot prepare %1").arg(logDir);
         return false;
     }
@@ -36,14 +32,20 @@ bool FtpProxyServer::prepare(quint16 port, Launch &launch, QString &error)
     QByteArray conf = "[-Global-]\n"
                       "ServerType standalone\n"
                       "Listen 127.0.0.1\n"
-                      "Port " + QByteArray::number(port) + "\n"
+                      "Port " +
+                      QByteArray::number(port) +
+                      "\n"
                       // Where a USER without "@host" goes.
                       "DestinationAddress 127.0.0.1\n"
                       "AllowMagicUser yes\n"
                       "User nobody\n"
                       "Group nogroup\n"
-                      "PidFile " + QFile::encodeName(filePath(QStringLiteral("ftp-proxy.pid"))) + "\n"
-                      "LogDestination " + QFile::encodeName(logFile) + "\n"
+                      "PidFile " +
+                      QFile::encodeName(filePath(QStringLiteral("ftp-proxy.pid"))) +
+                      "\n"
+                      "LogDestination " +
+                      QFile::encodeName(logFile) +
+                      "\n"
                       "LogLevel DBG\n"
                       // Its default of 40 connections a minute would refuse
                       // a busy test.

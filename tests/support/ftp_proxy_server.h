@@ -9,13 +9,12 @@ namespace testsupport {
 // its passive data connections to that server. "USER name@host" always
 // goes to port 21 of that host (a DestinationPort setting does not change
 // it), so that form needs a server on 127.0.0.1:21.
-class FtpProxyServer : public ServerProcess
-{
+class FtpProxyServer : public ServerProcess {
 public:
     FtpProxyServer();
 
 protected:
-    bool prepare(quint16 port, Launch &launch, QString &error) override;
+    bool prepare(quint16 port, Launch& launch, QString& error) override;
 };
 
 }  // namespace testsupport

@@ -7,25 +7,17 @@ namespace testsupport {
 
 // Options' member defaults are not usable in a default argument inside
 // the class, hence the separate default constructor.
-PyFtpServer::PyFtpServer()
-    : PyFtpServer(Options{})
-{
-}
+PyFtpServer::PyFtpServer() : PyFtpServer(Options{}) {}
 
-PyFtpServer::PyFtpServer(Options options)
-    : ServerProcess(QStringLiteral("pyftpdlib"))
-    , m_options(std::move(options))
+PyFtpServer::PyFtpServer(Options options) : ServerProcess(QStringLiteral("pyftpdlib")), m_options(std::move(options))
 {
     // Made now, so that a test can fill it before start().
     QDir().mkpath(root());
 }
 
-QString PyFtpServer::root() const
-{
-    return filePath(QStringLiteral("root"));
-}
+QString PyFtpServer::root() const { return filePath(QStringLiteral("root")); }
 
-bool PyFtpServer::prepare(quint16 port, Launch &launch, QString &error)
+bool PyFtpServer::prepare(quint16 port, Launch& launch, QString& error)
 {
     const QString script = sourcePath(QStringLiteral("tests/support/pyftpd_launcher.py"));
     if (!QFileInfo::exists(script)) {
@@ -40,10 +32,10 @@ bool PyFtpServer::prepare(quint16 port, Launch &launch, QString &error)
     // Arguments go to the process as they are (no shell), so banners with
     // newlines arrive intact; "--name=value" keeps a value that starts with
     // "-" from being read as a flag.
-    auto opt = [](const char *name, const QString &value) {
+    auto opt = [](const char* name, const QString& value) {
         return QStringLiteral("--%1=%2").arg(QLatin1String(name), value);
     };
-    auto text = [](const QByteArray &b) { return QString::fromUtf8(b); };
+    auto text = [](const QByteArray& b) { return QString::fromUtf8(b); };
     QStringList args{script,
                      opt("port", QString::number(port)),
                      opt("root", root()),
@@ -58,9 +50,9 @@ bool PyFtpServer::prepare(quint16 port, Launch &launch, QString &error)
         args << opt("login-message", text(m_options.loginMessage));
     if (!m_options.userReply230.isEmpty())
         args << opt("user-reply-230", text(m_options.userReply230));
-    for (const QString &command : m_options.disabledCommands)
+    for (const QString& command : m_options.disabledCommands)
         args << opt("disable", command);
-    for (const QString &command : m_options.unansweredCommands)
+    for (const QString& command : m_options.unansweredCommands)
         args << opt("unanswered", command);
     if (m_options.silent)
         args << QStringLiteral("--silent");
@@ -77,9 +69,8 @@ bool PyFtpServer::prepare(quint16 port, Launch &launch, QString &error)
     if (!m_options.unenterableFolder.isEmpty())
         args << opt("unenterable", text(m_options.unenterableFolder));
     if (m_options.passivePorts)
-        args << opt("passive-ports", QStringLiteral("%1-%2")
-                                         .arg(m_options.passivePorts->first)
-                                         .arg(m_options.passivePorts->second));
+        args << opt("passive-ports",
+                    QStringLiteral("%1-%2").arg(m_options.passivePorts->first).arg(m_options.passivePorts->second));
     if (m_options.idleTimeout > 0)
         args << opt("idle-timeout", QString::number(m_options.idleTimeout));
 

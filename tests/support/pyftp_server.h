@@ -9,11 +9,9 @@ namespace testsupport {
 
 // pyftpdlib, run by our launcher (pyftpd_launcher.py), serving root() with
 // one user. The options shape its behaviour for the tests.
-class PyFtpServer : public ServerProcess
-{
+class PyFtpServer : public ServerProcess {
 public:
-    struct Options
-    {
+    struct Options {
         QByteArray user = "test";
         QByteArray password = "secret";
         QByteArray perm = "elradfmwMT";  // pyftpdlib permission letters
@@ -26,8 +24,8 @@ public:
         bool silent = false;             // accepts connections, never sends a byte
         QByteArray masqueradeAddress;    // the address PASV replies name
         std::optional<std::pair<int, int>> passivePorts;
-        double idleTimeout = 0;          // > 0: the server drops an idle session after these seconds (421)
-        quint16 port = 0;  // 0: a free port; else exactly this one (e.g. 21)
+        double idleTimeout = 0;  // > 0: the server drops an idle session after these seconds (421)
+        quint16 port = 0;        // 0: a free port; else exactly this one (e.g. 21)
         bool ipv6 = false;       // listen on ::1 instead of 127.0.0.1
         bool rawNames = false;   // names travel as the file system's bytes, UTF-8 or not
         // Scripted file system behaviour, for what no real tree on disk can
@@ -46,10 +44,10 @@ public:
     QString root() const;  // the served folder: exists from construction, writable
     QByteArray user() const { return m_options.user; }
     QByteArray password() const { return m_options.password; }
-    const Options &options() const { return m_options; }
+    const Options& options() const { return m_options; }
 
 protected:
-    bool prepare(quint16 port, Launch &launch, QString &error) override;
+    bool prepare(quint16 port, Launch& launch, QString& error) override;
     bool greets() const override { return !m_options.silent; }
     quint16 fixedPort() const override { return m_options.port; }
     QHostAddress listenAddress() const override

@@ -11,13 +11,17 @@ namespace {
 constexpr qint64 kHighWater = 1024 * 1024;
 constexpr qint64 kChunk = 64 * 1024;
 
-const char *faultName(FaultRelay::Fault fault)
+const char* faultName(FaultRelay::Fault fault)
 {
     switch (fault) {
-    case FaultRelay::Fault::Close: return "close";
-    case FaultRelay::Fault::Reset: return "reset";
-    case FaultRelay::Fault::Stall: return "stall";
-    case FaultRelay::Fault::Truncate: return "truncate";
+    case FaultRelay::Fault::Close:
+        return "close";
+    case FaultRelay::Fault::Reset:
+        return "reset";
+    case FaultRelay::Fault::Stall:
+        return "stall";
+    case FaultRelay::Fault::Truncate:
+        return "truncate";
     }
     return "?";
 }
@@ -38,19 +42,15 @@ void RelayShared::count(FaultRelay::Channel channel, int connection, FaultRelay:
     bytes[int(channel)][connection][int(direction)] += n;
 }
 
-void RelayShared::event(const QString &text)
+void RelayShared::event(const QString& text)
 {
     QMutexLocker lock(&mutex);
     events << text;
 }
 
-RelayPipe::RelayPipe(RelayShared &shared, Channel channel, QTcpSocket *client, QTcpSocket *server, QObject *parent)
-    : QObject(parent)
-    , m_shared(shared)
-    , m_channel(channel)
-    , m_index(shared.open(channel))
-    , m_client(client)
-    , m_server(server)
+RelayPipe::RelayPipe(RelayShared& shared, Channel channel, QTcpSocket* client, QTcpSocket* server, QObject* parent)
+    : QObject(parent), m_shared(shared), m_channel(channel), m_index(shared.open(channel)), m_client(client),
+      m_server(server)
 {
     m_toServer.direction = Direction::ToServer;
     m_toServer.from = client;
@@ -58,11 +58,11 @@ RelayPipe::RelayPipe(RelayShared &shared, Channel channel, QTcpSocket *client, Q
     m_toClient.direction = Direction::ToClient;
     m_toClient.from = server;
     m_toClient.to = client;
-    for (QTcpSocket *socket : {client, server}) {
+    for (QTcpSocket* socket : {client, server}) {
         socket->setParent(this);
         socket->setReadBufferSize(kChunk * 4);
-        Way &out = socket == client ? m_toServer : m_toClient;  // what this socket sends
-        Way &in = socket == client ? m_toClient : m_toServer;   // what it receives
+        Way& out = socket == client ? m_toServer : m_toClient;  // what this socket sends
+        Way& in = socket == client ? m_toClient : m_toServer;   // what it receives
         connect(socket, &QTcpSocket::readyRead, this, [this, &out] { pump(out); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, &in] { pump(in); });
         connect(socket, &QTcpSocket::connected, this, [this] {
@@ -91,7 +91,7 @@ RelayPipe::RelayPipe(RelayShared &shared, Channel channel, QTcpSocket *client, Q
     forward(m_toClient, {});
 }
 
-QString RelayPipe::name(const Way &way) const
+QString RelayPipe::name(const Way& way) const
 {
     return QStringLiteral("%1#%2 %3")
         .arg(m_channel == Channel::Control ? QStringLiteral("control") : QStringLiteral("data"))
@@ -99,7 +99,7 @@ QString RelayPipe::name(const Way &way) const
         .arg(way.direction == Direction::ToClient ? QStringLiteral("to client") : QStringLiteral("to server"));
 }
 
-void RelayPipe::pump(Way &way)
+void RelayPipe::pump(Way& way)
 {
     if (m_finished || way.stalled || way.ended)
         return;
@@ -123,7 +123,7 @@ void RelayPipe::pump(Way &way)
         end(way);
 }
 
-void RelayPipe::forward(Way &way, QByteArray bytes)
+void RelayPipe::forward(Way& way, QByteArray bytes)
 {
     for (;;) {
         if (way.dropping || way.ended)
@@ -147,7 +147,7 @@ void RelayPipe::forward(Way &way, QByteArray bytes)
     }
 }
 
-void RelayPipe::deliver(Way &way, const QByteArray &bytes)
+void RelayPipe::deliver(Way& way, const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         return;
@@ -156,14 +156,14 @@ void RelayPipe::deliver(Way &way, const QByteArray &bytes)
     m_shared.count(m_channel, m_index, way.direction, bytes.size());
 }
 
-bool RelayPipe::nextRule(const Way &way, int &index, FaultRelay::Rule &rule) const
+bool RelayPipe::nextRule(const Way& way, int& index, FaultRelay::Rule& rule) const
 {
     QMutexLocker lock(&m_shared.mutex);
     index = -1;
     for (int i = 0; i < m_shared.rules.size(); ++i) {
-        const FaultRelay::Rule &r = m_shared.rules[i];
-        if (r.channel != m_channel || r.direction != way.direction || way.fired.contains(i)
-            || (r.connection >= 0 && r.connection != m_index))
+        const FaultRelay::Rule& r = m_shared.rules[i];
+        if (r.channel != m_channel || r.direction != way.direction || way.fired.contains(i) ||
+            (r.connection >= 0 && r.connection != m_index))
             continue;
         if (index < 0 || r.atByte < rule.atByte) {
             index = i;
@@ -173,9 +173,10 @@ bool RelayPipe::nextRule(const Way &way, int &index, FaultRelay::Rule &rule) con
     return index >= 0;
 }
 
-void RelayPipe::fire(Way &way, const FaultRelay::Rule &rule)
+void RelayPipe::fire(Way& way, const FaultRelay::Rule& rule)
 {
-    m_shared.event(QStringLiteral("%1: %2 at %3").arg(name(way), QLatin1String(faultName(rule.fault))).arg(way.relayed));
+    m_shared.event(
+        QStringLiteral("%1: %2 at %3").arg(name(way), QLatin1String(faultName(rule.fault))).arg(way.relayed));
     switch (rule.fault) {
     case FaultRelay::Fault::Close:
         m_toServer.ended = m_toClient.ended = true;
@@ -199,7 +200,7 @@ void RelayPipe::fire(Way &way, const FaultRelay::Rule &rule)
     finishIfDone();
 }
 
-void RelayPipe::end(Way &way)
+void RelayPipe::end(Way& way)
 {
     if (way.ended)
         return;
@@ -219,7 +220,7 @@ void RelayPipe::end(Way &way)
 
 void RelayPipe::release()
 {
-    for (Way *way : {&m_toServer, &m_toClient}) {
+    for (Way* way : {&m_toServer, &m_toClient}) {
         if (!way->stalled)
             continue;
         way->stalled = false;
@@ -232,12 +233,12 @@ void RelayPipe::release()
 
 void RelayPipe::closeBoth()
 {
-    for (QTcpSocket *socket : {m_client, m_server})
+    for (QTcpSocket* socket : {m_client, m_server})
         if (socket->state() != QAbstractSocket::UnconnectedState)
             socket->disconnectFromHost();
 }
 
-void RelayPipe::resetSocket(QTcpSocket *socket)
+void RelayPipe::resetSocket(QTcpSocket* socket)
 {
     if (socket->state() == QAbstractSocket::UnconnectedState)
         return;
@@ -250,8 +251,8 @@ void RelayPipe::resetSocket(QTcpSocket *socket)
 
 void RelayPipe::finishIfDone()
 {
-    if (m_finished || m_client->state() != QAbstractSocket::UnconnectedState
-        || m_server->state() != QAbstractSocket::UnconnectedState)
+    if (m_finished || m_client->state() != QAbstractSocket::UnconnectedState ||
+        m_server->state() != QAbstractSocket::UnconnectedState)
         return;
     m_finished = true;
     deleteLater();

@@ -17,8 +17,7 @@
 namespace testsupport {
 
 // Everything the test's thread reads or sets, behind one mutex.
-struct RelayShared
-{
+struct RelayShared {
     mutable QMutex mutex;
     QList<FaultRelay::Rule> rules;
     int connections[2] = {0, 0};  // by Channel
@@ -29,22 +28,20 @@ struct RelayShared
 
     int open(FaultRelay::Channel channel);
     void count(FaultRelay::Channel channel, int connection, FaultRelay::Direction direction, qint64 n);
-    void event(const QString &text);
+    void event(const QString& text);
 };
 
-class RelayPipe : public QObject
-{
+class RelayPipe : public QObject {
 public:
     using Channel = FaultRelay::Channel;
     using Direction = FaultRelay::Direction;
     // Rewrites a relayed stretch of bytes (the control connection's 227, 229,
     // PORT and EPRT lines); may hold back an incomplete line.
-    using Filter = std::function<QByteArray(Direction, QByteArray &pending, const QByteArray &in)>;
+    using Filter = std::function<QByteArray(Direction, QByteArray& pending, const QByteArray& in)>;
 
     // Takes both sockets over. The server side may still be connecting: what
     // arrives from the client meanwhile waits.
-    RelayPipe(RelayShared &shared, Channel channel, QTcpSocket *client, QTcpSocket *server,
-              QObject *parent = nullptr);
+    RelayPipe(RelayShared& shared, Channel channel, QTcpSocket* client, QTcpSocket* server, QObject* parent = nullptr);
 
     void setFilter(Filter filter) { m_filter = std::move(filter); }
     Channel channel() const { return m_channel; }
@@ -55,13 +52,12 @@ public:
     void closeBoth();
 
 private:
-    struct Way
-    {
+    struct Way {
         Direction direction;
-        QTcpSocket *from = nullptr;
-        QTcpSocket *to = nullptr;
+        QTcpSocket* from = nullptr;
+        QTcpSocket* to = nullptr;
         qint64 relayed = 0;
-        QList<int> fired;  // indexes of rules already applied
+        QList<int> fired;    // indexes of rules already applied
         QByteArray pending;  // held by the filter
         QByteArray held;     // read, but not yet relayed because of a stall
         bool stalled = false;
@@ -69,26 +65,26 @@ private:
         bool ended = false;     // nothing more goes this way
     };
 
-    void pump(Way &way);
-    void forward(Way &way, QByteArray bytes);
-    void deliver(Way &way, const QByteArray &bytes);
+    void pump(Way& way);
+    void forward(Way& way, QByteArray bytes);
+    void deliver(Way& way, const QByteArray& bytes);
     // The rule of this way that comes next (the lowest atByte not applied).
-    bool nextRule(const Way &way, int &index, FaultRelay::Rule &rule) const;
-    void fire(Way &way, const FaultRelay::Rule &rule);
-    void end(Way &way);
+    bool nextRule(const Way& way, int& index, FaultRelay::Rule& rule) const;
+    void fire(Way& way, const FaultRelay::Rule& rule);
+    void end(Way& way);
     void finishIfDone();
-    static void resetSocket(QTcpSocket *socket);
-    QString name(const Way &way) const;
+    static void resetSocket(QTcpSocket* socket);
+    QString name(const Way& way) const;
 
-    RelayShared &m_shared;
+    RelayShared& m_shared;
     Channel m_channel;
     int m_index;
-    QTcpSocket *m_client;
-    QTcpSocket *m_server;
+    QTcpSocket* m_client;
+    QTcpSocket* m_server;
     Way m_toServer;
     Way m_toClient;
     Filter m_filter;
-    QTcpSocket *m_truncated = nullptr;  // the side a Truncate closed
+    QTcpSocket* m_truncated = nullptr;  // the side a Truncate closed
     bool m_finished = false;
 };
 

@@ -16,9 +16,9 @@
 struct ScriptedKeyring : PasswordKeyring {
     QMap<QString, QByteArray> entries;
     QStringList requests;
-    bool available = true;     // false: every request answers Unavailable
-    bool refuseWrites = false; // a locked keyring the person does not unlock
-    bool silent = false;       // requests are never answered
+    bool available = true;      // false: every request answers Unavailable
+    bool refuseWrites = false;  // a locked keyring the person does not unlock
+    bool silent = false;        // requests are never answered
     QString reason = QStringLiteral("no session bus");
 
     void read(const QString& key, QObject* context, Done done) override

@@ -60,10 +60,7 @@ int ScriptedSocksPeer::openClients() const
     return n;
 }
 
-bool ScriptedSocksPeer::listen()
-{
-    return m_server.listen(QHostAddress::LocalHost, 0);
-}
+bool ScriptedSocksPeer::listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
 
 void ScriptedSocksPeer::onNewConnection()
 {
@@ -143,8 +140,7 @@ bool ScriptedSocksPeer::handleSocks4(Link* link)
 
     const quint16 port = quint16((quint8(request.at(2)) << 8) | quint8(request.at(3)));
     QHostAddress address;
-    const bool is4A = request.at(4) == 0 && request.at(5) == 0 && request.at(6) == 0
-                      && request.at(7) != 0;
+    const bool is4A = request.at(4) == 0 && request.at(5) == 0 && request.at(6) == 0 && request.at(7) != 0;
     if (is4A) {
         const int userEnd = request.indexOf('\0', 8);
         const QString host = QString::fromLatin1(request.mid(userEnd + 1, length - userEnd - 2));
@@ -157,8 +153,8 @@ bool ScriptedSocksPeer::handleSocks4(Link* link)
             }
         }
     } else {
-        address = QHostAddress(quint32((quint8(request.at(4)) << 24) | (quint8(request.at(5)) << 16)
-                                       | (quint8(request.at(6)) << 8) | quint8(request.at(7))));
+        address = QHostAddress(quint32((quint8(request.at(4)) << 24) | (quint8(request.at(5)) << 16) |
+                                       (quint8(request.at(6)) << 8) | quint8(request.at(7))));
     }
     if (address.isNull() || !address.isLoopback()) {
         client->write(kRefusal);

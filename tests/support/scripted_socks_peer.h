@@ -20,12 +20,12 @@ class ScriptedSocksPeer : public QObject {
     Q_OBJECT
 public:
     enum class Mode {
-        Relay4A,        // grant SOCKS 4 / 4A requests and relay to the target
-        GrantWithData,  // grant at once and send `extraData` in the same write
-        Refuse,         // answer a SOCKS 4 refusal (91) and close
-        Garbage,        // answer bytes that are no SOCKS reply, stay open
-        CloseOnRequest, // close as soon as the request arrives
-        Silent,         // read the request, never answer
+        Relay4A,         // grant SOCKS 4 / 4A requests and relay to the target
+        GrantWithData,   // grant at once and send `extraData` in the same write
+        Refuse,          // answer a SOCKS 4 refusal (91) and close
+        Garbage,         // answer bytes that are no SOCKS reply, stay open
+        CloseOnRequest,  // close as soon as the request arrives
+        Silent,          // read the request, never answer
     };
 
     explicit ScriptedSocksPeer(Mode mode, QObject* parent = nullptr);

@@ -50,7 +50,7 @@ PortOwner listenerOwner(qint64 pid, quint16 port)
     const QStringList fds = QDir(fdDir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     if (fds.isEmpty())
         return PortOwner::Unknown;  // not ours to read: do not judge
-    for (const QString &fd : fds) {
+    for (const QString& fd : fds) {
         char target[128];
         const QByteArray link = QFile::encodeName(fdDir + QLatin1Char('/') + fd);
         const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
@@ -72,7 +72,7 @@ namespace {
 
 // The last line of a reply is "ddd text" (or just "ddd"); the lines before
 // it in a multi-line reply are "ddd-text" or free text.
-bool isFinalReplyLine(const QByteArray &line)
+bool isFinalReplyLine(const QByteArray& line)
 {
     if (line.size() < 3)
         return false;
@@ -82,14 +82,11 @@ bool isFinalReplyLine(const QByteArray &line)
     return line.size() == 3 || line[3] == ' ';
 }
 
-qint64 remaining(const QDeadlineTimer &deadline)
-{
-    return qMax<qint64>(0, deadline.remainingTime());
-}
+qint64 remaining(const QDeadlineTimer& deadline) { return qMax<qint64>(0, deadline.remainingTime()); }
 
 }  // namespace
 
-QString sourcePath(const QString &relative)
+QString sourcePath(const QString& relative)
 {
     QString root = qEnvironmentVariable("GLIMMER_SOURCE_DIR");
 #ifdef GLIMMER_SOURCE_DIR_DEFAULT
@@ -99,23 +96,18 @@ QString sourcePath(const QString &relative)
     return QDir(root).filePath(relative);
 }
 
-ServerProcess::ServerProcess(QString name)
-    : m_name(std::move(name))
+ServerProcess::ServerProcess(QString name) : m_name(std::move(name))
 {
     // QTemporaryDir makes the folder private (700); servers that switch to
     // an unprivileged user must still reach their root and log folders.
     if (m_dir.isValid())
-        QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                | QFile::ReadGroup | QFile::ExeGroup
-                                                | QFile::ReadOther | QFile::ExeOther);
+        QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                                QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
 }
 
-ServerProcess::~ServerProcess()
-{
-    endProcess();
-}
+ServerProcess::~ServerProcess() { endProcess(); }
 
-bool ServerProcess::dirValid(QString &error) const
+bool ServerProcess::dirValid(QString& error) const
 {
     if (m_dir.isValid())
         return true;
@@ -123,15 +115,9 @@ bool ServerProcess::dirValid(QString &error) const
     return false;
 }
 
-bool ServerProcess::isRunning() const
-{
-    return m_process && m_process->state() != QProcess::NotRunning;
-}
+bool ServerProcess::isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
 
-qint64 ServerProcess::pid() const
-{
-    return m_process ? m_process->processId() : 0;
-}
+qint64 ServerProcess::pid() const { return m_process ? m_process->processId() : 0; }
 
 bool ServerProcess::start()
 {
@@ -179,8 +165,8 @@ bool ServerProcess::start()
         case Wait::Refused:
             break;  // m_error names the reply
         case Wait::TimedOut:
-            m_error = QStringLiteral("%1: no greeting on port %2 within %3 s")
-                          .arg(m_name).arg(port).arg(limitMs / 1000);
+            m_error =
+                QStringLiteral("%1: no greeting on port %2 within %3 s").arg(m_name).arg(port).arg(limitMs / 1000);
             break;
         case Wait::Ready:
         case Wait::Closed:
@@ -189,23 +175,25 @@ bool ServerProcess::start()
         m_error += QStringLiteral("\n--- server log ---\n") + QString::fromUtf8(logTail());
         return false;
     }
-    const QString what = fixed ? QStringLiteral("port %1 stayed busy, or the server exited").arg(fixed)
-                               : QStringLiteral("the server exited %1 times (port taken, or it cannot start)")
-                                     .arg(kAttempts);
-    m_error = m_name + QStringLiteral(": ") + what + QStringLiteral("\n--- server log ---\n")
-              + QString::fromUtf8(logTail());
+    const QString what =
+        fixed ? QStringLiteral("port %1 stayed busy, or the server exited").arg(fixed)
+              : QStringLiteral("the server exited %1 times (port taken, or it cannot start)").arg(kAttempts);
+    m_error =
+        m_name + QStringLiteral(": ") + what + QStringLiteral("\n--- server log ---\n") + QString::fromUtf8(logTail());
     return false;
 }
 
-bool ServerProcess::launch(quint16 port, const Launch &how, int attempt)
+bool ServerProcess::launch(quint16 port, const Launch& how, int attempt)
 {
     const QString output = filePath(QStringLiteral("server-output.log"));
     {
         QFile f(output);
         if (f.open(QIODevice::Append))
             f.write(QStringLiteral("--- attempt %1: %2 %3 (port %4)\n")
-                        .arg(attempt).arg(how.program, how.arguments.join(QLatin1Char(' ')))
-                        .arg(port).toUtf8());
+                        .arg(attempt)
+                        .arg(how.program, how.arguments.join(QLatin1Char(' ')))
+                        .arg(port)
+                        .toUtf8());
     }
     m_process = std::make_unique<QProcess>();
     m_process->setProgram(how.program);
@@ -218,15 +206,14 @@ bool ServerProcess::launch(quint16 port, const Launch &how, int attempt)
     m_process->setStandardOutputFile(output, QIODevice::Append);
     m_process->start();
     if (!m_process->waitForStarted(5000)) {
-        m_error = QStringLiteral("%1: cannot run %2: %3")
-                      .arg(m_name, how.program, m_process->errorString());
+        m_error = QStringLiteral("%1: cannot run %2: %3").arg(m_name, how.program, m_process->errorString());
         m_process.reset();
         return false;
     }
     return true;
 }
 
-ServerProcess::Wait ServerProcess::waitUntilReady(quint16 port, const QDeadlineTimer &deadline)
+ServerProcess::Wait ServerProcess::waitUntilReady(quint16 port, const QDeadlineTimer& deadline)
 {
     while (remaining(deadline) > 0) {
         if (m_process->state() == QProcess::NotRunning)
@@ -251,7 +238,7 @@ ServerProcess::Wait ServerProcess::waitUntilReady(quint16 port, const QDeadlineT
 
 // Reads the whole greeting. A connection closed without one is probed
 // again until the server exits or the deadline passes.
-ServerProcess::Wait ServerProcess::readGreeting(QTcpSocket &socket, const QDeadlineTimer &deadline)
+ServerProcess::Wait ServerProcess::readGreeting(QTcpSocket& socket, const QDeadlineTimer& deadline)
 {
     QByteArray text;
     while (remaining(deadline) > 0) {
@@ -266,8 +253,7 @@ ServerProcess::Wait ServerProcess::readGreeting(QTcpSocket &socket, const QDeadl
                 m_greeting = text;
                 return Wait::Ready;
             }
-            m_error = QStringLiteral("%1: the server greeted with: %2")
-                          .arg(m_name, QString::fromUtf8(text.trimmed()));
+            m_error = QStringLiteral("%1: the server greeted with: %2").arg(m_name, QString::fromUtf8(text.trimmed()));
             return Wait::Refused;
         }
         if (socket.state() != QAbstractSocket::ConnectedState)
@@ -302,7 +288,7 @@ QByteArray ServerProcess::logText() const
     QByteArray text;
     QStringList files{filePath(QStringLiteral("server-output.log"))};
     files += m_logFiles;
-    for (const QString &name : files) {
+    for (const QString& name : files) {
         QFile f(name);
         if (!f.open(QIODevice::ReadOnly))
             continue;

@@ -17,7 +17,7 @@ namespace testsupport {
 
 // Absolute path of a file in the source tree: $GLIMMER_SOURCE_DIR when the
 // test runner sets it, else the tree this library was configured from.
-QString sourcePath(const QString &relative);
+QString sourcePath(const QString& relative);
 
 // Whether the socket listening on 127.0.0.1:`port` belongs to process
 // `pid` (Linux; Unknown elsewhere, or when nothing listens there).
@@ -33,12 +33,11 @@ PortOwner listenerOwner(qint64 pid, quint16 port);
 // server binds it; the server then exits, or another program answers on
 // that port. Both are detected (the listening socket must belong to our
 // process) and start() retries on a new port.
-class ServerProcess
-{
+class ServerProcess {
 public:
     virtual ~ServerProcess();
-    ServerProcess(const ServerProcess &) = delete;
-    ServerProcess &operator=(const ServerProcess &) = delete;
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
 
     // Starts the server and waits (at most ~15 s) until it answers. False
     // with errorString() (which carries the server's log) when it cannot.
@@ -58,8 +57,7 @@ public:
 protected:
     explicit ServerProcess(QString name);
 
-    struct Launch
-    {
+    struct Launch {
         QString program;
         QStringList arguments;
         // Log files the server writes itself, shown by logText().
@@ -68,7 +66,7 @@ protected:
 
     // Writes whatever the server needs to run on `port` (configuration,
     // folders) and says how to run it. False with `error` when it cannot.
-    virtual bool prepare(quint16 port, Launch &launch, QString &error) = 0;
+    virtual bool prepare(quint16 port, Launch& launch, QString& error) = 0;
     // False for a server that accepts connections but never sends a byte.
     virtual bool greets() const { return true; }
     // Non-zero: the server must listen on exactly this port (say 21).
@@ -80,15 +78,15 @@ protected:
     // The fixture's own temporary folder (mode 755 so that servers which
     // drop privileges can reach what lies inside).
     QString dirPath() const { return m_dir.path(); }
-    QString filePath(const QString &name) const { return m_dir.filePath(name); }
-    bool dirValid(QString &error) const;
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    bool dirValid(QString& error) const;
 
 private:
     enum class Wait { Ready, Exited, Foreign, Refused, TimedOut, Closed };
 
-    bool launch(quint16 port, const Launch &how, int attempt);
-    Wait waitUntilReady(quint16 port, const QDeadlineTimer &deadline);
-    Wait readGreeting(QTcpSocket &socket, const QDeadlineTimer &deadline);
+    bool launch(quint16 port, const Launch& how, int attempt);
+    Wait waitUntilReady(quint16 port, const QDeadlineTimer& deadline);
+    Wait readGreeting(QTcpSocket& socket, const QDeadlineTimer& deadline);
     void endProcess();
     QByteArray logTail() const;
 

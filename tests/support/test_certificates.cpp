@@ -50,22 +50,27 @@ TestCertificates::Pair TestCertificates::make(Kind kind)
     const QString cn = wrongHost ? QStringLiteral("wrong.example.org") : QStringLiteral("localhost");
     const QString san = wrongHost ? QStringLiteral("subjectAltName=DNS:wrong.example.org")
                                   : QStringLiteral("subjectAltName=DNS:localhost,IP:127.0.0.1");
-    const QStringList keyArgs{QStringLiteral("-newkey"), QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
-                              QStringLiteral("-keyout"), QStringLiteral("key.pem"), QStringLiteral("-subj"),
+    const QStringList keyArgs{QStringLiteral("-newkey"),
+                              QStringLiteral("rsa:2048"),
+                              QStringLiteral("-nodes"),
+                              QStringLiteral("-keyout"),
+                              QStringLiteral("key.pem"),
+                              QStringLiteral("-subj"),
                               QStringLiteral("/CN=") + cn + QStringLiteral("/O=Glimmer FTP tests"),
-                              QStringLiteral("-addext"), san};
+                              QStringLiteral("-addext"),
+                              san};
     if (kind != Kind::Expired) {
         if (!run(QStringList{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-days"),
-                             QStringLiteral("30"), QStringLiteral("-out"), QStringLiteral("cert.pem")}
-                     + keyArgs,
+                             QStringLiteral("30"), QStringLiteral("-out"), QStringLiteral("cert.pem")} +
+                     keyArgs,
                  dir))
             return {};
     } else {
         QFile config(dir + QStringLiteral("/ca.cnf"));
         QFile index(dir + QStringLiteral("/index.txt"));
         QFile serial(dir + QStringLiteral("/serial"));
-        if (!config.open(QIODevice::WriteOnly) || config.write(kCaConfig) < 0 || !index.open(QIODevice::WriteOnly)
-            || !serial.open(QIODevice::WriteOnly) || serial.write("01\n") < 0) {
+        if (!config.open(QIODevice::WriteOnly) || config.write(kCaConfig) < 0 || !index.open(QIODevice::WriteOnly) ||
+            !serial.open(QIODevice::WriteOnly) || serial.write("01\n") < 0) {
             m_error = QStringLiteral("cannot write the files of openssl ca in %1").arg(dir);
             return {};
         }
@@ -73,15 +78,15 @@ TestCertificates::Pair TestCertificates::make(Kind kind)
         index.close();
         serial.close();
         if (!run(QStringList{QStringLiteral("req"), QStringLiteral("-new"), QStringLiteral("-out"),
-                             QStringLiteral("req.csr")}
-                     + keyArgs,
-                 dir)
-            || !run({QStringLiteral("ca"), QStringLiteral("-batch"), QStringLiteral("-config"), QStringLiteral("ca.cnf"),
-                     QStringLiteral("-selfsign"), QStringLiteral("-keyfile"), QStringLiteral("key.pem"),
-                     QStringLiteral("-in"), QStringLiteral("req.csr"), QStringLiteral("-out"),
-                     QStringLiteral("cert.pem"), QStringLiteral("-startdate"), QStringLiteral("20200101000000Z"),
-                     QStringLiteral("-enddate"), QStringLiteral("20200201000000Z")},
-                    dir))
+                             QStringLiteral("req.csr")} +
+                     keyArgs,
+                 dir) ||
+            !run({QStringLiteral("ca"), QStringLiteral("-batch"), QStringLiteral("-config"), QStringLiteral("ca.cnf"),
+                  QStringLiteral("-selfsign"), QStringLiteral("-keyfile"), QStringLiteral("key.pem"),
+                  QStringLiteral("-in"), QStringLiteral("req.csr"), QStringLiteral("-out"), QStringLiteral("cert.pem"),
+                  QStringLiteral("-startdate"), QStringLiteral("20200101000000Z"), QStringLiteral("-enddate"),
+                  QStringLiteral("20200201000000Z")},
+                 dir))
             return {};
     }
     // The servers read them after dropping privileges.

@@ -8,8 +8,7 @@
 
 namespace testsupport {
 
-class TestCertificates
-{
+class TestCertificates {
 public:
     enum class Kind {
         SelfSigned,  // for "localhost" and 127.0.0.1, valid now
@@ -17,8 +16,7 @@ public:
         Expired,     // for localhost and 127.0.0.1, valid in January 2020
     };
 
-    struct Pair
-    {
+    struct Pair {
         QString certificate;  // PEM
         QString key;          // PEM, unencrypted
         bool ok() const { return !certificate.isEmpty(); }

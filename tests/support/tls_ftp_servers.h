@@ -12,8 +12,7 @@ namespace testsupport {
 
 QString testServersDir();
 
-class ProftpdServer : public ServerProcess
-{
+class ProftpdServer : public ServerProcess {
 public:
     // TLS required for log-ins and data, with ProFTPD's default of requiring
     // data connections to resume the control connection's TLS session.
@@ -26,7 +25,7 @@ public:
     bool handRootToUser() const;
 
 protected:
-    bool prepare(quint16 port, Launch &launch, QString &error) override;
+    bool prepare(quint16 port, Launch& launch, QString& error) override;
 
 private:
     QString m_certificate;
@@ -34,8 +33,7 @@ private:
     bool m_tls12Only;
 };
 
-class PureFtpdServer : public ServerProcess
-{
+class PureFtpdServer : public ServerProcess {
 public:
     // TLS required for the control connection and the data connections.
     PureFtpdServer(QString certificate, QString key);
@@ -46,7 +44,7 @@ public:
     bool handRootToUser() const;
 
 protected:
-    bool prepare(quint16 port, Launch &launch, QString &error) override;
+    bool prepare(quint16 port, Launch& launch, QString& error) override;
 
 private:
     QString m_certificate;

@@ -24,7 +24,7 @@ constexpr char kUser[] = "glimftp";
 constexpr char kPassword[] = "Glimmer-ftp-7";
 constexpr char kHome[] = "/var/lib/glimftp";
 
-bool run(const QString &program, const QStringList &args, const QByteArray &input, QString &error)
+bool run(const QString& program, const QStringList& args, const QByteArray& input, QString& error)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -45,7 +45,7 @@ bool run(const QString &program, const QStringList &args, const QByteArray &inpu
     return true;
 }
 
-bool shellListed(const QByteArray &shell)
+bool shellListed(const QByteArray& shell)
 {
     QFile shells(QStringLiteral("/etc/shells"));
     if (!shells.open(QIODevice::ReadOnly))
@@ -56,12 +56,12 @@ bool shellListed(const QByteArray &shell)
     return false;
 }
 
-bool passwordMatches(const char *hash)
+bool passwordMatches(const char* hash)
 {
     if (!hash || hash[0] != '$')  // "!", "*" or empty: no usable password
         return false;
     auto data = std::make_unique<crypt_data>();
-    const char *again = ::crypt_r(kPassword, hash, data.get());
+    const char* again = ::crypt_r(kPassword, hash, data.get());
     return again && std::strcmp(again, hash) == 0;
 }
 
@@ -71,7 +71,7 @@ bool passwordMatches(const char *hash)
 // vsftpd itself changes into the home folder before local_root.
 }  // namespace
 
-bool ensureFtpTestUser(QString &error)
+bool ensureFtpTestUser(QString& error)
 {
     // Tests run in parallel; useradd and chpasswd must not race on
     // /etc/passwd and /etc/shadow.
@@ -83,16 +83,20 @@ bool ensureFtpTestUser(QString &error)
 
     bool setPassword = false;
     if (!::getpwnam(kUser)) {
-        QStringList args{QStringLiteral("--no-create-home"), QStringLiteral("--home-dir"), QLatin1String(kHome),
-                         QStringLiteral("--shell"), QStringLiteral("/bin/bash"),
-                         QStringLiteral("--comment"), QStringLiteral("Glimmer FTP test user")};
+        QStringList args{QStringLiteral("--no-create-home"),
+                         QStringLiteral("--home-dir"),
+                         QLatin1String(kHome),
+                         QStringLiteral("--shell"),
+                         QStringLiteral("/bin/bash"),
+                         QStringLiteral("--comment"),
+                         QStringLiteral("Glimmer FTP test user")};
         if (::getgrnam(kUser))  // left behind by an earlier account of that name
             args << QStringLiteral("--gid") << QLatin1String(kUser);
         if (!run(QStringLiteral("useradd"), args << QLatin1String(kUser), {}, error))
             return false;
         setPassword = true;
     }
-    const struct passwd *pw = ::getpwnam(kUser);
+    const struct passwd* pw = ::getpwnam(kUser);
     if (!pw) {
         error = QStringLiteral("user %1 missing after useradd").arg(QLatin1String(kUser));
         return false;
@@ -100,8 +104,9 @@ bool ensureFtpTestUser(QString &error)
     const uid_t uid = pw->pw_uid;
     const gid_t gid = pw->pw_gid;
     const QString home = QFile::decodeName(pw->pw_dir);
-    if (!shellListed(pw->pw_shell)
-        && !run(QStringLiteral("usermod"), {QStringLiteral("--shell"), QStringLiteral("/bin/bash"), QLatin1String(kUser)}, {}, error))
+    if (!shellListed(pw->pw_shell) &&
+        !run(QStringLiteral("usermod"), {QStringLiteral("--shell"), QStringLiteral("/bin/bash"), QLatin1String(kUser)},
+             {}, error))
         return false;
     if (!QFileInfo(home).isDir()) {
         if (!QDir().mkpath(home) || ::chown(QFile::encodeName(home).constData(), uid, gid) != 0) {
@@ -111,18 +116,17 @@ bool ensureFtpTestUser(QString &error)
     }
     // The account may predate this fixture or an earlier set-up may have
     // stopped after useradd: set the password unless it already is ours.
-    const struct spwd *sp = ::getspnam(kUser);
+    const struct spwd* sp = ::getspnam(kUser);
     if (!sp || !passwordMatches(sp->sp_pwdp))
         setPassword = true;
-    if (setPassword
-        && !run(QStringLiteral("chpasswd"), {}, QByteArray(kUser) + ':' + kPassword + '\n', error))
+    if (setPassword && !run(QStringLiteral("chpasswd"), {}, QByteArray(kUser) + ':' + kPassword + '\n', error))
         return false;
     return true;
 }
 
-bool giveTreeToFtpTestUser(const QString &path)
+bool giveTreeToFtpTestUser(const QString& path)
 {
-    const struct passwd *pw = ::getpwnam(kUser);
+    const struct passwd* pw = ::getpwnam(kUser);
     if (!pw)
         return false;
     const uid_t uid = pw->pw_uid;
@@ -137,7 +141,7 @@ bool giveTreeToFtpTestUser(const QString &path)
 
 namespace {
 
-bool writeFile(const QString &name, const QByteArray &data, QString &error)
+bool writeFile(const QString& name, const QByteArray& data, QString& error)
 {
     QFile f(name);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(data) != data.size()) {
@@ -151,40 +155,23 @@ bool writeFile(const QString &name, const QByteArray &data, QString &error)
 
 // Options' member defaults are not usable in a default argument inside
 // the class, hence the separate default constructor.
-VsftpdServer::VsftpdServer()
-    : VsftpdServer(Options{})
-{
-}
+VsftpdServer::VsftpdServer() : VsftpdServer(Options{}) {}
 
-VsftpdServer::VsftpdServer(Options options)
-    : ServerProcess(QStringLiteral("vsftpd"))
-    , m_options(std::move(options))
+VsftpdServer::VsftpdServer(Options options) : ServerProcess(QStringLiteral("vsftpd")), m_options(std::move(options))
 {
     // Made now, so that a test can fill it before start().
     QDir().mkpath(root());
 }
 
-QString VsftpdServer::root() const
-{
-    return filePath(QStringLiteral("root"));
-}
+QString VsftpdServer::root() const { return filePath(QStringLiteral("root")); }
 
-QByteArray VsftpdServer::user() const
-{
-    return kUser;
-}
+QByteArray VsftpdServer::user() const { return kUser; }
 
-QByteArray VsftpdServer::password() const
-{
-    return kPassword;
-}
+QByteArray VsftpdServer::password() const { return kPassword; }
 
-bool VsftpdServer::handRootToUser() const
-{
-    return giveTreeToFtpTestUser(root());
-}
+bool VsftpdServer::handRootToUser() const { return giveTreeToFtpTestUser(root()); }
 
-bool VsftpdServer::prepare(quint16 port, Launch &launch, QString &error)
+bool VsftpdServer::prepare(quint16 port, Launch& launch, QString& error)
 {
     if (::geteuid() != 0) {
         error = QStringLiteral("vsftpd in standalone mode must be started as root");
@@ -194,10 +181,9 @@ bool VsftpdServer::prepare(quint16 port, Launch &launch, QString &error)
         return false;
     // secure_chroot_dir: empty, owned by root, not writable by others.
     const QString empty = filePath(QStringLiteral("empty"));
-    if (!QDir().mkpath(empty) || !QDir().mkpath(root())
-        || !QFile::setPermissions(empty, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                             | QFile::ReadGroup | QFile::ExeGroup
-                                             | QFile::ReadOther | QFile::ExeOther)) {
+    if (!QDir().mkpath(empty) || !QDir().mkpath(root()) ||
+        !QFile::setPermissions(empty, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
         error = QStringLiteral("cannot create the folders under %1").arg(dirPath());
         return false;
     }
@@ -213,11 +199,11 @@ bool VsftpdServer::prepare(quint16 port, Launch &launch, QString &error)
     return true;
 }
 
-bool VsftpdServer::writeConfig(quint16 port, QString &error) const
+bool VsftpdServer::writeConfig(quint16 port, QString& error) const
 {
     const auto [pasvMin, pasvMax] = m_options.passivePorts.value_or(std::pair<int, int>{0, 0});
     QByteArray conf;
-    auto set = [&conf](const char *key, const QString &value) {
+    auto set = [&conf](const char* key, const QString& value) {
         conf += key;
         conf += '=';
         conf += QFile::encodeName(value);

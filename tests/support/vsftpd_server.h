@@ -9,17 +9,15 @@ namespace testsupport {
 
 // The local system account the real servers log in ("glimftp"), created on
 // first use with a known password; the tests' servers share it.
-bool ensureFtpTestUser(QString &error);
+bool ensureFtpTestUser(QString& error);
 // Gives path and everything under it to that account.
-bool giveTreeToFtpTestUser(const QString &path);
+bool giveTreeToFtpTestUser(const QString& path);
 
 // vsftpd in standalone mode, run as root, with one local system user
 // (created on first use) whose log-in lands in root().
-class VsftpdServer : public ServerProcess
-{
+class VsftpdServer : public ServerProcess {
 public:
-    struct Options
-    {
+    struct Options {
         // Empty: any free port for passive data connections.
         std::optional<std::pair<int, int>> passivePorts;
         // FTP over TLS with this certificate and key (PEM files).
@@ -45,12 +43,12 @@ public:
     bool handRootToUser() const;
 
 protected:
-    bool prepare(quint16 port, Launch &launch, QString &error) override;
+    bool prepare(quint16 port, Launch& launch, QString& error) override;
     // Implicit TLS: the greeting comes only after a handshake.
     bool greets() const override { return m_options.tls != Options::Tls::Implicit; }
 
 private:
-    bool writeConfig(quint16 port, QString &error) const;
+    bool writeConfig(quint16 port, QString& error) const;
 
     Options m_options;
 };

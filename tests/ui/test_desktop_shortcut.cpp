@@ -67,7 +67,7 @@ QString keyOf(const QString& text, const QString& key)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 class TestDesktopShortcut : public QObject {
     Q_OBJECT
@@ -93,8 +93,8 @@ private slots:
         QTest::newRow("plain") << QStringLiteral("/usr/bin/glimmerftp") << QStringLiteral("/Work/Alpha");
         QTest::newRow("blanks") << QStringLiteral("/opt/Glimmer FTP/glimmerftp") << QStringLiteral("/My Sites/A B");
         QTest::newRow("quotes") << QStringLiteral("/usr/bin/glimmerftp") << QStringLiteral("/\"Quoted\" 'site'");
-        QTest::newRow("shell characters") << QStringLiteral("/usr/bin/glimmerftp")
-                                          << QStringLiteral("/$HOME `id` ; rm -rf ~ | & <x> (y) *?#");
+        QTest::newRow("shell characters")
+            << QStringLiteral("/usr/bin/glimmerftp") << QStringLiteral("/$HOME `id` ; rm -rf ~ | & <x> (y) *?#");
         QTest::newRow("backslashes") << QStringLiteral("/usr/bin/glimmerftp") << QStringLiteral("/a\\b\\\\c\\");
         QTest::newRow("field codes") << QStringLiteral("/usr/bin/glimmerftp") << QStringLiteral("/100% %f %%u");
         QTest::newRow("leading blank") << QStringLiteral("/usr/bin/glimmerftp") << QStringLiteral(" /x");
@@ -112,8 +112,8 @@ private slots:
 
     void valuesStayOnTheirLine()
     {
-        DesktopShortcut s = siteShortcut(QStringLiteral("two\nlines\\"), QStringLiteral("/x"),
-                                         QStringLiteral("/usr/bin/glimmerftp"));
+        DesktopShortcut s =
+            siteShortcut(QStringLiteral("two\nlines\\"), QStringLiteral("/x"), QStringLiteral("/usr/bin/glimmerftp"));
         const QString text = desktopEntryText(s);
         QCOMPARE(unescapeValue(keyOf(text, QStringLiteral("Name"))), QStringLiteral("two\nlines\\"));
         QCOMPARE(text.count(u'\n'), desktopEntryText(siteShortcut(QStringLiteral("x"), QStringLiteral("/x"),

@@ -19,7 +19,7 @@ QString boxesOf(const TFormChMod& form)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 class TestFormChMod : public QObject {
     Q_OBJECT
@@ -158,7 +158,14 @@ private slots:
         });
         const QList<ChModChange> changes =
             toChMod(nullptr, ui, {QStringLiteral("bin"), QStringLiteral("notes")}, {755, 640});
-        QCOMPARE(shown, (QStringList{"++?+-?" "?-?", "?" "?" "?", "?" "?" "?"}));
+        QCOMPARE(shown, (QStringList{"++?+-?"
+                                     "?-?",
+                                     "?"
+                                     "?"
+                                     "?",
+                                     "?"
+                                     "?"
+                                     "?"}));
         QCOMPARE(changes, (QList<ChModChange>{{"bin", "775"}, {"notes", "660"}}));
 
         // A typed mode is one mode for all again.

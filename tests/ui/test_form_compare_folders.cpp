@@ -14,22 +14,19 @@ FolderEntry file(const char* name, qint64 size, double date = 45000.5)
     return {QString::fromUtf8(name), tEntry{kEntryFile, size, -1, date}};
 }
 
-FolderEntry folder(const char* name)
-{
-    return {QString::fromUtf8(name), tEntry{kEntryFolder, -1, -1, 45000.0}};
-}
+FolderEntry folder(const char* name) { return {QString::fromUtf8(name), tEntry{kEntryFolder, -1, -1, 45000.0}}; }
 
 // "name:l r d" per row: l/r whether the side has it, d whether it differs.
 QStringList describe(const QList<CompareRow>& rows)
 {
     QStringList out;
     for (const CompareRow& r : rows)
-        out.append(QStringLiteral("%1:%2%3%4").arg(r.name, r.local ? "L" : "-", r.remote ? "R" : "-",
-                                                   r.differs ? "!" : "="));
+        out.append(
+            QStringLiteral("%1:%2%3%4").arg(r.name, r.local ? "L" : "-", r.remote ? "R" : "-", r.differs ? "!" : "="));
     return out;
 }
 
-} // namespace
+}  // namespace
 
 class TestFormCompareFolders : public QObject {
     Q_OBJECT
@@ -52,15 +49,15 @@ private slots:
         QTest::newRow("date compared") << FolderEntries{file("a", 1, 45000.0)}
                                        << FolderEntries{file("a", 1, 45000.0 + 2 * minute)} << true
                                        << QStringList{"a:LR!"};
-        QTest::newRow("seconds within the minute") << FolderEntries{file("a", 1, 45000.0 + 10.0 / 86400)}
-                                                   << FolderEntries{file("a", 1, 45000.0 + 50.0 / 86400)} << true
-                                                   << QStringList{"a:LR="};
+        QTest::newRow("seconds within the minute")
+            << FolderEntries{file("a", 1, 45000.0 + 10.0 / 86400)}
+            << FolderEntries{file("a", 1, 45000.0 + 50.0 / 86400)} << true << QStringList{"a:LR="};
         QTest::newRow("folders") << FolderEntries{folder("d")} << FolderEntries{folder("d")} << true
                                  << QStringList{"d:LR="};
-        QTest::newRow("file against folder") << FolderEntries{file("x", 0)} << FolderEntries{folder("x")} << false
-                                             << QStringList{"x:LR!"};
-        QTest::newRow("case matters") << FolderEntries{file("Read.me", 1)} << FolderEntries{file("read.me", 1)}
-                                      << false << QStringList{"Read.me:L-!", "read.me:-R!"};
+        QTest::newRow("file against folder")
+            << FolderEntries{file("x", 0)} << FolderEntries{folder("x")} << false << QStringList{"x:LR!"};
+        QTest::newRow("case matters") << FolderEntries{file("Read.me", 1)} << FolderEntries{file("read.me", 1)} << false
+                                      << QStringList{"Read.me:L-!", "read.me:-R!"};
         QTest::newRow("way up left out") << FolderEntries{folder(".."), file("a", 1)}
                                          << FolderEntries{folder("."), folder(".."), file("a", 1)} << false
                                          << QStringList{"a:LR="};

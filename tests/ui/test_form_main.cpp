@@ -25,7 +25,7 @@
 
 namespace {
 
-ProgramData throughTheFile(const ProgramData &data)
+ProgramData throughTheFile(const ProgramData& data)
 {
     const auto decoded = ProgramData::decode(data.encode());
     if (!decoded)
@@ -49,7 +49,7 @@ ProgramData storedLayout()
     data.bottomPanelHeight = 180;
     data.leftPanelWidth = 350;
     data.localFolderHistory[0] = "/home/me/";
-    data.localFolderHistory[1] = ""; // a gap is skipped, not kept
+    data.localFolderHistory[1] = "";  // a gap is skipped, not kept
     data.localFolderHistory[2] = "/tmp/";
     data.localFolderHistory[3] = "/srv/ftp/";
     data.lastLocalFolder = "/home/me/";
@@ -63,10 +63,9 @@ ProgramData storedLayout()
     return data;
 }
 
-} // namespace
+}  // namespace
 
-class TestFormMain : public QObject
-{
+class TestFormMain : public QObject {
     Q_OBJECT
 private slots:
     void componentsByName();
@@ -83,19 +82,19 @@ private slots:
 void TestFormMain::componentsByName()
 {
     TFormMain window;
-    for (const char *name : {"llv", "rlv", "logwin", "qLv", "stat"})
-        QVERIFY2(window.findChild<QWidget *>(QLatin1String(name)), name);
-    for (const char *name : {"tbAddress", "tbusername", "tbPassword", "tbPort"})
-        QVERIFY2(window.findChild<QLineEdit *>(QLatin1String(name)), name);
-    for (const char *name : {"lCombo", "rCombo"})
-        QVERIFY2(window.findChild<PathCombo *>(QLatin1String(name)), name);
-    for (const char *name : {"lGoUp", "rGoUp", "tbAnonymous"})
-        QVERIFY2(window.findChild<QToolButton *>(QLatin1String(name)), name);
-    for (const char *name : {"acConnect", "acStop", "acSiteMgr", "acRefresh", "acQueueTransfer", "acQueueAlwaysActive",
-                             "acLogClear", "acLogCopyToClipboard", "acLogSelectAll", "acLogAutoScroll", "acOpen",
-                             "acView", "acSend", "acReceive", "acRename", "acFolderNew", "acDelete",
-                             "acViewSwitchBrowsers", "acViewLoginMsg"}) {
-        auto *action = window.findChild<QAction *>(QLatin1String(name));
+    for (const char* name : {"llv", "rlv", "logwin", "qLv", "stat"})
+        QVERIFY2(window.findChild<QWidget*>(QLatin1String(name)), name);
+    for (const char* name : {"tbAddress", "tbusername", "tbPassword", "tbPort"})
+        QVERIFY2(window.findChild<QLineEdit*>(QLatin1String(name)), name);
+    for (const char* name : {"lCombo", "rCombo"})
+        QVERIFY2(window.findChild<PathCombo*>(QLatin1String(name)), name);
+    for (const char* name : {"lGoUp", "rGoUp", "tbAnonymous"})
+        QVERIFY2(window.findChild<QToolButton*>(QLatin1String(name)), name);
+    for (const char* name :
+         {"acConnect", "acStop", "acSiteMgr", "acRefresh", "acQueueTransfer", "acQueueAlwaysActive", "acLogClear",
+          "acLogCopyToClipboard", "acLogSelectAll", "acLogAutoScroll", "acOpen", "acView", "acSend", "acReceive",
+          "acRename", "acFolderNew", "acDelete", "acViewSwitchBrowsers", "acViewLoginMsg"}) {
+        auto* action = window.findChild<QAction*>(QLatin1String(name));
         QVERIFY2(action, name);
         QVERIFY2(!action->icon().isNull(), name);
     }
@@ -105,7 +104,7 @@ void TestFormMain::componentsByName()
     QCOMPARE(window.acQueueTransfer->text(), QStringLiteral("Transfer queue"));
     QCOMPARE(window.acQueueAlwaysActive->text(), QStringLiteral("Always active"));
     QVERIFY(window.acQueueAlwaysActive->isCheckable());
-    QVERIFY(window.acLogAutoScroll->isChecked()); // on by default
+    QVERIFY(window.acLogAutoScroll->isChecked());  // on by default
 
     window.setConnectAction(QStringLiteral("Disconnect"), 32);
     QCOMPARE(window.acConnect->text(), QStringLiteral("Disconnect"));
@@ -209,20 +208,20 @@ void TestFormMain::narrowLeftPanelGetsFifty()
 void TestFormMain::paneSettings()
 {
     ProgramData data;
-    data.sWinColor = 0x00FF0000; // blue in the stored byte order
-    data.fontColor = 0x000000FF; // red
+    data.sWinColor = 0x00FF0000;  // blue in the stored byte order
+    data.fontColor = 0x000000FF;  // red
     data.fontSize = 14;
     data.sShowFTPAttrs = true;
     data.sLvFullRowSelect = true;
     TFormMain window;
     window.applyPaneSettings(data);
-    for (PaneView *pane : {window.llv, window.rlv}) {
+    for (PaneView* pane : {window.llv, window.rlv}) {
         QCOMPARE(pane->detailsView()->palette().color(QPalette::Base), QColor(0, 0, 255));
         QCOMPARE(pane->detailsView()->palette().color(QPalette::Text), QColor(255, 0, 0));
         QCOMPARE(pane->detailsView()->font().pointSize(), 14);
         QVERIFY(pane->fullRowSelect());
     }
-    QCOMPARE(window.rlv->model()->columnCount(), 4); // only the remote pane has "Attr"
+    QCOMPARE(window.rlv->model()->columnCount(), 4);  // only the remote pane has "Attr"
     QCOMPARE(window.llv->model()->columnCount(), 3);
 
     window.applyPaneSettings(ProgramData::defaults());
@@ -242,7 +241,7 @@ void TestFormMain::switchedBrowsers()
     QVERIFY(window.panesSwitched());
     // The remote pane now stands left, the local pane keeps its width.
     QVERIFY(window.rlv->mapTo(&window, QPoint()).x() < window.llv->mapTo(&window, QPoint()).x());
-    auto *splitter = qobject_cast<QSplitter *>(window.llv->parentWidget()->parentWidget());
+    auto* splitter = qobject_cast<QSplitter*>(window.llv->parentWidget()->parentWidget());
     QVERIFY(splitter);
     QCOMPARE(splitter->sizes().value(1), localWidth);
     ProgramData saved;
@@ -258,7 +257,7 @@ void TestFormMain::quickConnectEnter()
     TFormMain window;
     QSignalSpy enter(&window, &TFormMain::quickConnectEnter);
     int expected = 0;
-    for (QLineEdit *field : {window.tbAddress, window.tbusername, window.tbPassword, window.tbPort}) {
+    for (QLineEdit* field : {window.tbAddress, window.tbusername, window.tbPassword, window.tbPort}) {
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(enter.count(), ++expected);
     }

@@ -88,7 +88,7 @@ private slots:
         for (QCheckBox* box : second.findChildren<QCheckBox*>())
             QCOMPARE(box->isChecked(), first.findChild<QCheckBox*>(box->objectName())->isChecked());
         for (QLineEdit* edit : second.findChildren<QLineEdit*>())
-            if (!qobject_cast<QAbstractSpinBox*>(edit->parent())) // not a spin box's own edit
+            if (!qobject_cast<QAbstractSpinBox*>(edit->parent()))  // not a spin box's own edit
                 QCOMPARE(edit->text(), first.findChild<QLineEdit*>(edit->objectName())->text());
         for (QComboBox* box : second.findChildren<QComboBox*>())
             QCOMPARE(box->currentIndex(), first.findChild<QComboBox*>(box->objectName())->currentIndex());

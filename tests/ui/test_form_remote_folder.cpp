@@ -7,15 +7,9 @@
 
 namespace {
 
-FolderEntry dir(const char* name)
-{
-    return {QString::fromUtf8(name), tEntry{kEntryFolder, -1, -1, 0.0}};
-}
+FolderEntry dir(const char* name) { return {QString::fromUtf8(name), tEntry{kEntryFolder, -1, -1, 0.0}}; }
 
-FolderEntry file(const char* name)
-{
-    return {QString::fromUtf8(name), tEntry{kEntryFile, 1, -1, 0.0}};
-}
+FolderEntry file(const char* name) { return {QString::fromUtf8(name), tEntry{kEntryFile, 1, -1, 0.0}}; }
 
 QStringList childTexts(const QTreeWidgetItem* item)
 {
@@ -25,7 +19,7 @@ QStringList childTexts(const QTreeWidgetItem* item)
     return texts;
 }
 
-} // namespace
+}  // namespace
 
 class TestFormRemoteFolder : public QObject {
     Q_OBJECT
@@ -34,12 +28,18 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("normal");
-        QTest::newRow("root") << "/" << "/";
-        QTest::newRow("empty") << "" << "/";
-        QTest::newRow("no slashes") << "pub" << "/pub/";
-        QTest::newRow("doubled") << "//pub///incoming" << "/pub/incoming/";
-        QTest::newRow("dots") << "/pub/./a/../b/" << "/pub/b/";
-        QTest::newRow("above the root") << "/../../etc" << "/etc/";
+        QTest::newRow("root") << "/"
+                              << "/";
+        QTest::newRow("empty") << ""
+                               << "/";
+        QTest::newRow("no slashes") << "pub"
+                                    << "/pub/";
+        QTest::newRow("doubled") << "//pub///incoming"
+                                 << "/pub/incoming/";
+        QTest::newRow("dots") << "/pub/./a/../b/"
+                              << "/pub/b/";
+        QTest::newRow("above the root") << "/../../etc"
+                                        << "/etc/";
     }
 
     void normalPaths()

@@ -42,7 +42,7 @@ QString shape(const QTreeWidgetItem* item)
     return text + u'[' + children.join(u',') + u']';
 }
 
-} // namespace
+}  // namespace
 
 class TestFormSites : public QObject {
     Q_OBJECT
@@ -99,7 +99,7 @@ private slots:
         QFETCH(QString, name);
         // Start from a site so that a folder or the root must clear its values.
         m_form->selectNode(node("/Work/Servers/Alpha"));
-        SiteNode* target = select.isEmpty()       ? m_tree.root()
+        SiteNode* target = select.isEmpty()          ? m_tree.root()
                            : select.startsWith(u'/') ? m_tree.findSiteByPath(select)
                                                      : folder(select);
         m_form->selectNode(target);
@@ -183,8 +183,7 @@ private slots:
             QTreeWidgetItem* target = m_form->tv->itemOf(onto);
             m_form->tv->scrollToItem(target);
             const QPoint at = m_form->tv->visualItemRect(target).center();
-            std::unique_ptr<QMimeData> mime(
-                m_form->tv->model()->mimeData({m_form->tv->currentIndex()}));
+            std::unique_ptr<QMimeData> mime(m_form->tv->model()->mimeData({m_form->tv->currentIndex()}));
             // The events a drag delivers, in order: the view takes a drop only
             // after it has accepted the drag's entry.
             QDragEnterEvent enter(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
@@ -358,8 +357,7 @@ private slots:
         m_form->setShortcutTarget(desktop.path(), QStringLiteral("/opt/glimmer/glimmerftp"));
         m_form->selectNode(node("/Work/Servers/Alpha"));
         QTest::mouseClick(m_form->makeShortcut, Qt::LeftButton);
-        QCOMPARE(m_ui.messages,
-                 QStringList{QStringLiteral("A shortcut to Alpha has been created on the desktop.")});
+        QCOMPARE(m_ui.messages, QStringList{QStringLiteral("A shortcut to Alpha has been created on the desktop.")});
         QFile file(QDir(desktop.path()).filePath(QStringLiteral("Alpha.desktop")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("\nExec=/opt/glimmer/glimmerftp \"-ConnectTo=/Work/Servers/Alpha\"\n"));

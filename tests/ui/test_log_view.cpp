@@ -10,8 +10,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-class TestLogView : public QObject
-{
+class TestLogView : public QObject {
     Q_OBJECT
 private slots:
     void lineInItsColour_data();
@@ -30,22 +29,25 @@ void TestLogView::lineInItsColour_data()
 
     QTest::newRow("command") << QByteArray(">CWD /pub") << QStringLiteral("FTP Cmd\t:> CWD /pub") << QColor(0, 128, 0);
     QTest::newRow("reply") << QByteArray("<250 OK") << QStringLiteral("\t:> 250 OK") << QColor(0, 0, 0);
-    QTest::newRow("230 reply stays black") << QByteArray("<230 Logged in") << QStringLiteral("\t:> 230 Logged in")
-                                           << QColor(0, 0, 0);
-    QTest::newRow("220 note stays black") << QByteArray("!220 ready") << QStringLiteral("\t:> 220 ready")
-                                          << QColor(0, 0, 0);
+    QTest::newRow("230 reply stays black")
+        << QByteArray("<230 Logged in") << QStringLiteral("\t:> 230 Logged in") << QColor(0, 0, 0);
+    QTest::newRow("220 note stays black")
+        << QByteArray("!220 ready") << QStringLiteral("\t:> 220 ready") << QColor(0, 0, 0);
     QTest::newRow("engine note") << QByteArray("!timed out") << QStringLiteral("\t:> timed out") << QColor(255, 0, 0);
     QTest::newRow("status") << QByteArray("\xA7Logged Off.") << QStringLiteral("Status\t:> Logged Off.")
                             << QColor(0, 0, 255);
     QTest::newRow("other marker") << QByteArray("?odd") << QStringLiteral("\t:> odd") << QColor(0, 0, 0);
     // Control characters from the server are shown, never obeyed: a CR or
     // LF would split the line (and the 500-line count), ESC would vanish.
-    QTest::newRow("controls in a reply")
-        << QByteArray("<550 a\rb\nc\x1b[2J\td\x7f\xc2\x9b") << QString::fromUtf8("\t:> 550 a\xe2\x90\x8d" "b\xe2\x90\x8a" "c\xe2\x90\x9b[2J\xe2\x90\x89" "d\xe2\x90\xa1\xef\xbf\xbd")
-        << QColor(0, 0, 0);
+    QTest::newRow("controls in a reply") << QByteArray("<550 a\rb\nc\x1b[2J\td\x7f\xc2\x9b")
+                                         << QString::fromUtf8("\t:> 550 a\xe2\x90\x8d"
+                                                              "b\xe2\x90\x8a"
+                                                              "c\xe2\x90\x9b[2J\xe2\x90\x89"
+                                                              "d\xe2\x90\xa1\xef\xbf\xbd")
+                                         << QColor(0, 0, 0);
     QTest::newRow("controls in a status line")
-        << QByteArray("\xA7Skipped unsafe remote name: x\ry") << QString::fromUtf8("Status\t:> Skipped unsafe remote name: x\xe2\x90\x8dy")
-        << QColor(0, 0, 255);
+        << QByteArray("\xA7Skipped unsafe remote name: x\ry")
+        << QString::fromUtf8("Status\t:> Skipped unsafe remote name: x\xe2\x90\x8dy") << QColor(0, 0, 255);
 }
 
 void TestLogView::lineInItsColour()
@@ -58,7 +60,8 @@ void TestLogView::lineInItsColour()
     LogView view;
     view.setModel(&log);
     // A line of another colour on each side: every line keeps its own.
-    log.WriteLog("\xA7" "before");
+    log.WriteLog("\xA7"
+                 "before");
     log.WriteLog(marked);
     log.WriteLog(">after");
     QCOMPARE(view.lineCount(), 3);
@@ -73,7 +76,7 @@ void TestLogView::fiveHundredLines()
     LogModel log;
     LogView view;
     view.setModel(&log);
-    log.WriteLog(""); // adds nothing
+    log.WriteLog("");  // adds nothing
     QCOMPARE(view.lineCount(), 0);
     for (int i = 1; i <= 501; ++i)
         log.WriteLog((i % 2 ? QByteArray(">line ") : QByteArray("!line ")) + QByteArray::number(i));
@@ -92,7 +95,7 @@ void TestLogView::autoScroll()
     view.setModel(&log);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QScrollBar *bar = view.verticalScrollBar();
+    QScrollBar* bar = view.verticalScrollBar();
     for (int i = 0; i < 100; ++i)
         log.WriteLog("<line " + QByteArray::number(i));
     QVERIFY(bar->maximum() > 0);
@@ -115,14 +118,14 @@ void TestLogView::clearCopyAndSelectAll()
 
     view.selectAllLines();
     view.copySelected();
-    QCOMPARE(QApplication::clipboard()->text(),
-             QStringLiteral("FTP Cmd\t:> USER anonymous\n\t:> 331 Password please"));
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("FTP Cmd\t:> USER anonymous\n\t:> 331 Password please"));
 
     view.clearLog();
     QCOMPARE(view.lineCount(), 0);
     QCOMPARE(log.count(), 0);
     // The log goes on after a Clear, from the first line again.
-    log.WriteLog("\xA7" "Connected");
+    log.WriteLog("\xA7"
+                 "Connected");
     QCOMPARE(view.lineCount(), 1);
     QCOMPARE(view.lineText(0), QStringLiteral("Status\t:> Connected"));
 }
@@ -137,7 +140,7 @@ void TestLogView::attachingShowsWhatTheLogHolds()
     QCOMPARE(view.lineCount(), 2);
     QCOMPARE(view.lineColor(0), QColor(0, 128, 0));
     view.setModel(nullptr);
-    log.WriteLog(">QUIT"); // no longer followed
+    log.WriteLog(">QUIT");  // no longer followed
     QCOMPARE(view.lineCount(), 0);
 }
 

@@ -21,7 +21,7 @@
 
 namespace {
 
-FolderEntry row(const char *name, bool folder, qint64 size, double date, qint32 attributes = -1)
+FolderEntry row(const char* name, bool folder, qint64 size, double date, qint32 attributes = -1)
 {
     FolderEntry r;
     r.name = QString::fromUtf8(name);
@@ -40,7 +40,7 @@ FolderEntries sample()
     };
 }
 
-QStringList shownNames(const PaneModel &model)
+QStringList shownNames(const PaneModel& model)
 {
     QStringList out;
     for (int i = 0; i < model.rowCount(); ++i)
@@ -48,17 +48,16 @@ QStringList shownNames(const PaneModel &model)
     return out;
 }
 
-void clickHeader(QTreeView *view, int section)
+void clickHeader(QTreeView* view, int section)
 {
-    QHeaderView *header = view->header();
+    QHeaderView* header = view->header();
     const QPoint at(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
 }
 
-} // namespace
+}  // namespace
 
-class TestPaneModel : public QObject
-{
+class TestPaneModel : public QObject {
     Q_OBJECT
 private slots:
     void sortSteps_data();
@@ -83,29 +82,29 @@ void TestPaneModel::sortSteps_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<QStringList>("order");
 
-    QTest::newRow("no key: folders first, as listed") << QStringList{} << 0
-                                                      << QStringList{"src", "Docs", "b.txt", "a.zip", "c.gif"};
+    QTest::newRow("no key: folders first, as listed")
+        << QStringList{} << 0 << QStringList{"src", "Docs", "b.txt", "a.zip", "c.gif"};
     QTest::newRow("name column") << QStringList{"h0"} << 1 << QStringList{"Docs", "src", "a.zip", "b.txt", "c.gif"};
     QTest::newRow("name column twice") << QStringList{"h0", "h0"} << -1
                                        << QStringList{"src", "Docs", "c.gif", "b.txt", "a.zip"};
-    QTest::newRow("size column, folders by name") << QStringList{"h1"} << 2
-                                                  << QStringList{"Docs", "src", "a.zip", "c.gif", "b.txt"};
-    QTest::newRow("size descending keeps folders ascending") << QStringList{"h1", "h1"} << -2
-                                                             << QStringList{"Docs", "src", "b.txt", "c.gif", "a.zip"};
+    QTest::newRow("size column, folders by name")
+        << QStringList{"h1"} << 2 << QStringList{"Docs", "src", "a.zip", "c.gif", "b.txt"};
+    QTest::newRow("size descending keeps folders ascending")
+        << QStringList{"h1", "h1"} << -2 << QStringList{"Docs", "src", "b.txt", "c.gif", "a.zip"};
     QTest::newRow("date column") << QStringList{"h2"} << 3 << QStringList{"Docs", "src", "a.zip", "b.txt", "c.gif"};
     QTest::newRow("By Extension") << QStringList{"mBy Extension"} << 9
                                   << QStringList{"Docs", "src", "c.gif", "b.txt", "a.zip"};
-    QTest::newRow("By Extension then Descending") << QStringList{"mBy Extension", "mDescending"} << -9
-                                                  << QStringList{"src", "Docs", "a.zip", "b.txt", "c.gif"};
+    QTest::newRow("By Extension then Descending")
+        << QStringList{"mBy Extension", "mDescending"} << -9 << QStringList{"src", "Docs", "a.zip", "b.txt", "c.gif"};
     QTest::newRow("Descending then By Size reverses to ascending")
         << QStringList{"mBy Size", "mDescending", "mBy Size"} << 2
         << QStringList{"Docs", "src", "a.zip", "c.gif", "b.txt"};
-    QTest::newRow("By Name on a descending name key") << QStringList{"h0", "mDescending", "mBy Name"} << 1
-                                                      << QStringList{"Docs", "src", "a.zip", "b.txt", "c.gif"};
-    QTest::newRow("Ascending after a click on date twice") << QStringList{"h2", "h2", "mAscending"} << 3
-                                                           << QStringList{"Docs", "src", "a.zip", "b.txt", "c.gif"};
-    QTest::newRow("By Date on the size key") << QStringList{"h1", "mBy Date"} << 3
-                                             << QStringList{"Docs", "src", "a.zip", "b.txt", "c.gif"};
+    QTest::newRow("By Name on a descending name key")
+        << QStringList{"h0", "mDescending", "mBy Name"} << 1 << QStringList{"Docs", "src", "a.zip", "b.txt", "c.gif"};
+    QTest::newRow("Ascending after a click on date twice")
+        << QStringList{"h2", "h2", "mAscending"} << 3 << QStringList{"Docs", "src", "a.zip", "b.txt", "c.gif"};
+    QTest::newRow("By Date on the size key")
+        << QStringList{"h1", "mBy Date"} << 3 << QStringList{"Docs", "src", "a.zip", "b.txt", "c.gif"};
 }
 
 void TestPaneModel::sortSteps()
@@ -123,15 +122,15 @@ void TestPaneModel::sortSteps()
     window.rlv->currentView()->setFocus();
     QTRY_VERIFY(!window.localPaneFocused());
 
-    const QList<QAction *> menu{window.acSortByName,      window.acSortBySize,    window.acSortByDate,
-                                window.acSortByExtension, window.acSortAscending, window.acSortDescending};
-    for (const QString &step : steps) {
+    const QList<QAction*> menu{window.acSortByName,      window.acSortBySize,    window.acSortByDate,
+                               window.acSortByExtension, window.acSortAscending, window.acSortDescending};
+    for (const QString& step : steps) {
         if (step.startsWith(u'h')) {
             clickHeader(window.rlv->detailsView(), step.mid(1).toInt());
             continue;
         }
-        QAction *item = nullptr;
-        for (QAction *action : menu)
+        QAction* item = nullptr;
+        for (QAction* action : menu)
             if (action->text() == step.mid(1))
                 item = action;
         QVERIFY2(item, qPrintable(step));
@@ -139,18 +138,18 @@ void TestPaneModel::sortSteps()
     }
     QCOMPARE(window.rlv->model()->sortKey(), key);
     QCOMPARE(shownNames(*window.rlv->model()), order);
-    QCOMPARE(window.llv->model()->sortKey(), 0); // the other pane is untouched
+    QCOMPARE(window.llv->model()->sortKey(), 0);  // the other pane is untouched
 }
 
 void TestPaneModel::headerShowsTheKey()
 {
     PaneModel model;
     PaneView pane(&model);
-    QHeaderView *header = pane.detailsView()->header();
+    QHeaderView* header = pane.detailsView()->header();
     model.setSortKey(-2);
     QCOMPARE(header->sortIndicatorSection(), 1);
     QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
-    model.setSortKey(9); // the extension has no column of its own
+    model.setSortKey(9);  // the extension has no column of its own
     QVERIFY(header->sortIndicatorSection() < 0 || header->sortIndicatorSection() >= model.columnCount());
 }
 
@@ -161,8 +160,9 @@ void TestPaneModel::selectionFollowsItsRowAcrossASort()
     PaneView pane(&model);
     model.setSortKey(1);
     model.setEntries(sample());
-    auto *selection = pane.detailsView()->selectionModel();
-    selection->select(model.index(model.rowOfName("b.txt"), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    auto* selection = pane.detailsView()->selectionModel();
+    selection->select(model.index(model.rowOfName("b.txt"), 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
     selection->setCurrentIndex(model.index(model.rowOfName("Docs"), 0), QItemSelectionModel::NoUpdate);
     model.setSortKey(-1);
     QCOMPARE(pane.selectedEntries().size(), 1);
@@ -181,8 +181,8 @@ void TestPaneModel::attrColumnComesAndGoes()
     QCOMPARE(model.columnCount(), 4);
     QCOMPARE(model.headerData(PaneModel::AttrColumn, Qt::Horizontal).toString(), QStringLiteral("Attr"));
     // As wide as its caption and its numbers need.
-    QVERIFY(pane.detailsView()->columnWidth(PaneModel::AttrColumn)
-            >= pane.detailsView()->header()->sectionSizeHint(PaneModel::AttrColumn));
+    QVERIFY(pane.detailsView()->columnWidth(PaneModel::AttrColumn) >=
+            pane.detailsView()->header()->sectionSizeHint(PaneModel::AttrColumn));
     const QModelIndex attr = model.index(model.rowOfName("b.txt"), PaneModel::AttrColumn);
     QCOMPARE(attr.data().toString(), QStringLiteral("644"));
     QVERIFY(attr.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
@@ -210,10 +210,11 @@ void TestPaneModel::rowTexts()
              QStringLiteral("4") + locale.decimalPoint() + "8 MB");
     QCOMPARE(model.index(model.rowOfName("empty"), PaneModel::SizeColumn).data().toString(), QStringLiteral("0 B"));
     // The date without a time zone (entry dates have none).
-    const QString expected = locale.toString(QDate(1999, 1, 12), QLocale::ShortFormat) + u' '
-                             + locale.toString(QTime(10, 30, 15), QLocale::ShortFormat);
+    const QString expected = locale.toString(QDate(1999, 1, 12), QLocale::ShortFormat) + u' ' +
+                             locale.toString(QTime(10, 30, 15), QLocale::ShortFormat);
     QCOMPARE(model.index(big, PaneModel::DateColumn).data().toString(), expected);
-    QVERIFY(model.index(big, PaneModel::SizeColumn).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    QVERIFY(model.index(big, PaneModel::SizeColumn).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+            Qt::AlignRight);
 }
 
 void TestPaneModel::firstRowSelectedWhenShown()
@@ -234,7 +235,7 @@ void TestPaneModel::firstRowSelectedWhenShown()
     pane.selectFirstRow();
     QCOMPARE(pane.selectedEntries().first().name, QStringLiteral("only"));
     model.setEntries({});
-    pane.selectFirstRow(); // nothing to select, nothing breaks
+    pane.selectFirstRow();  // nothing to select, nothing breaks
     QVERIFY(pane.selectedRows().isEmpty());
 }
 
@@ -247,12 +248,12 @@ void TestPaneModel::viewStylesShareOneSelection()
     for (quint8 style : {ListStyleIcon, ListStyleSmallIcon, ListStyleList}) {
         pane.setViewStyle(style);
         QCOMPARE(pane.viewStyle(), style);
-        QCOMPARE(pane.currentView(), static_cast<QAbstractItemView *>(pane.listView()));
+        QCOMPARE(pane.currentView(), static_cast<QAbstractItemView*>(pane.listView()));
         QVERIFY(pane.listView()->selectionModel()->isRowSelected(0, {}));
     }
     pane.setViewStyle(ListStyleReport);
-    QCOMPARE(pane.currentView(), static_cast<QAbstractItemView *>(pane.detailsView()));
-    pane.setViewStyle(200); // an unknown stored style shows the details
+    QCOMPARE(pane.currentView(), static_cast<QAbstractItemView*>(pane.detailsView()));
+    pane.setViewStyle(200);  // an unknown stored style shows the details
     QCOMPARE(pane.viewStyle(), quint8(ListStyleReport));
 }
 
@@ -269,7 +270,7 @@ void TestPaneModel::iconsAndTypeNames()
     }
     QCOMPARE(model.index(model.rowOfName("dir"), 0).data(Qt::ToolTipRole).toString(), QStringLiteral("File Folder"));
     // One lookup per extension, however many rows carry it.
-    QCOMPARE(icons.count(), 3); // "txt", "TXT", ""
+    QCOMPARE(icons.count(), 3);  // "txt", "TXT", ""
     QCOMPARE(images.icon(-1).isNull(), true);
     QCOMPARE(images.typeName(images.count()), QString());
 }

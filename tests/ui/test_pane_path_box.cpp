@@ -10,8 +10,7 @@
 #include <QTest>
 #include <QToolButton>
 
-class TestPanePathBox : public QObject
-{
+class TestPanePathBox : public QObject {
     Q_OBJECT
 private slots:
     void historyOfTen();

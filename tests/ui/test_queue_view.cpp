@@ -12,8 +12,7 @@
 #include <QLocale>
 #include <QTest>
 
-class TestQueueView : public QObject
-{
+class TestQueueView : public QObject {
     Q_OBJECT
 private slots:
     void columnsAndTexts();
@@ -46,7 +45,7 @@ void TestQueueView::columnsAndTexts()
     model.setHumanSizes(true);
     QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("1") + QLocale().decimalPoint() + "2 KB");
     QVERIFY(model.index(0, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
-    QCOMPARE(model.index(1, 2).data().toString(), QString()); // a folder entry has no size text
+    QCOMPARE(model.index(1, 2).data().toString(), QString());  // a folder entry has no size text
     queue.RemoveQueueEntry(0);
     QCOMPARE(model.rowCount(), 1);
     queue.clear();
@@ -87,7 +86,7 @@ void TestQueueView::colourIsTheActivity()
     TransferQueue queue;
     QueueModel model(queue);
     QueueView view;
-    QCOMPARE(view.backgroundColor(), view.inactiveColor()); // no queue yet: nothing runs
+    QCOMPARE(view.backgroundColor(), view.inactiveColor());  // no queue yet: nothing runs
     view.setQueueModel(&model);
     QCOMPARE(view.activeColor(), QApplication::palette().color(QPalette::Base));
     QCOMPARE(view.inactiveColor(), QApplication::palette().color(QPalette::Button));
@@ -105,7 +104,7 @@ void TestQueueView::colourIsTheActivity()
     QueueModel runningModel(running);
     view.setQueueModel(&runningModel);
     QCOMPARE(view.backgroundColor(), view.activeColor());
-    queue.setActive(true); // the old queue no longer paints the view
+    queue.setActive(true);  // the old queue no longer paints the view
     running.setActive(false);
     QCOMPARE(view.backgroundColor(), view.inactiveColor());
     view.setQueueModel(nullptr);
@@ -118,21 +117,21 @@ void TestQueueView::selectionFollowsMovesAndRemovals()
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QueueView view;
     view.setQueueModel(&model);
-    for (const char *name : {"/a", "/b", "/c", "/d"})
+    for (const char* name : {"/a", "/b", "/c", "/d"})
         queue.AddToTransferQueue(name, QString::fromLatin1(name) + "x", 1, false, false, false);
 
-    auto *selection = view.selectionModel();
+    auto* selection = view.selectionModel();
     selection->select(model.index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QVERIFY(queue.row(2).selected);
     QVERIFY(!queue.row(0).selected);
 
-    queue.moveUp(); // "/c" to row 1
+    queue.moveUp();  // "/c" to row 1
     QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("/c"));
     QVERIFY(selection->isRowSelected(1, {}));
     QVERIFY(!selection->isRowSelected(2, {}));
 
     queue.moveDown();
-    queue.moveDown(); // "/c" to the end
+    queue.moveDown();  // "/c" to the end
     QCOMPARE(model.index(3, 0).data().toString(), QStringLiteral("/c"));
     QVERIFY(selection->isRowSelected(3, {}));
 
@@ -151,7 +150,7 @@ void TestQueueView::columnWidthsKeptWithoutModel()
     QueueView view;
     std::array<qint32, ProgramData::QueueColumnCount> widths{};
     widths[0] = 310;
-    widths[2] = 61; // the To column keeps its design width
+    widths[2] = 61;  // the To column keeps its design width
     view.setColumnWidths(widths);
     TransferQueue queue;
     QueueModel model(queue);

@@ -6,8 +6,7 @@
 #include <QProgressBar>
 #include <QTest>
 
-class TestStatusBar : public QObject
-{
+class TestStatusBar : public QObject {
     Q_OBJECT
 private slots:
     void panelWidthsOnResize_data();
@@ -17,7 +16,7 @@ private slots:
 
 void TestStatusBar::panelWidthsOnResize_data()
 {
-    QTest::addColumn<QList<int>>("widths"); // the bar resized to each in turn
+    QTest::addColumn<QList<int>>("widths");  // the bar resized to each in turn
     // 100 + 52 + 85 + 46 + 131 + 25 = 439 for panels 1 to 6.
     QTest::newRow("wide") << QList<int>{1000};
     QTest::newRow("grows and shrinks") << QList<int>{800, 1200, 600};
@@ -44,20 +43,20 @@ void TestStatusBar::panelWidthsOnResize()
 void TestStatusBar::textsAndGauge()
 {
     StatusBar bar;
-    auto *gauge = bar.findChild<QProgressBar *>();
+    auto* gauge = bar.findChild<QProgressBar*>();
     QVERIFY(gauge);
     bar.setPanelText(0, QStringLiteral("Connected to a very long host name that will not fit into the panel"));
     bar.setPanelText(2, QStringLiteral("70.00%"));
     bar.setPanelText(5, QStringLiteral("100.0 of 1000.0 KB"));
-    bar.setPanelText(1, QStringLiteral("ignored")); // the gauge has no text
-    bar.setPanelText(7, QStringLiteral("ignored")); // no such panel
+    bar.setPanelText(1, QStringLiteral("ignored"));  // the gauge has no text
+    bar.setPanelText(7, QStringLiteral("ignored"));  // no such panel
     QCOMPARE(bar.panelText(0), QStringLiteral("Connected to a very long host name that will not fit into the panel"));
     QCOMPARE(bar.panelText(2), QStringLiteral("70.00%"));
     QCOMPARE(bar.panelText(1), QString());
 
     bar.setGauge(70);
     QCOMPARE(gauge->value(), 70);
-    bar.setGauge(250); // a resumed file can report more than it expected
+    bar.setGauge(250);  // a resumed file can report more than it expected
     QCOMPARE(bar.gauge(), 100);
 
     bar.setGaugeStyle(StatusBar::GaugeStyle::Indeterminate);
@@ -72,7 +71,7 @@ void TestStatusBar::textsAndGauge()
     QCOMPARE(gauge->value(), 0);
     for (int i = 2; i <= 5; ++i)
         QCOMPARE(bar.panelText(i), QString());
-    QVERIFY(!bar.panelText(0).isEmpty()); // the general status stays
+    QVERIFY(!bar.panelText(0).isEmpty());  // the general status stays
 }
 
 QTEST_MAIN(TestStatusBar)

@@ -52,10 +52,12 @@ private slots:
                             QStringLiteral("--directory"), m_root.path()});
             QVERIFY(m_server.waitForStarted(30000));
             QByteArray said;
-            QVERIFY(QTest::qWaitFor([&] {
-                said += m_server.readAll();
-                return said.contains("Serving HTTP") || m_server.state() != QProcess::Running;
-            }, 30000));
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    said += m_server.readAll();
+                    return said.contains("Serving HTTP") || m_server.state() != QProcess::Running;
+                },
+                30000));
         }
         QCOMPARE(m_server.state(), QProcess::Running);
     }
@@ -124,8 +126,9 @@ private slots:
         QCOMPARE(run(check, automatic), UpdateCheck::Outcome::UpToDate);
         QVERIFY(ui.questions.isEmpty());
         QCOMPARE(ui.messages,
-                 automatic ? QStringList{}
-                           : QStringList{QStringLiteral("You have the latest version of Glimmer FTP (%1).").arg(current)});
+                 automatic
+                     ? QStringList{}
+                     : QStringList{QStringLiteral("You have the latest version of Glimmer FTP (%1).").arg(current)});
         QCOMPARE(log.count(), 0);
     }
 

@@ -14,9 +14,9 @@
 #include "ui/form_preferences.h"
 #include "ui/form_sites.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -198,7 +198,7 @@ private slots:
     {
         WindowHarness h;
         QVERIFY(!h.w->rlv->model()->showsAttributes());
-        QVERIFY(h.w->rlv->model()->humanSizes()); // a new data file
+        QVERIFY(h.w->rlv->model()->humanSizes());  // a new data file
         onModal([](QWidget* modal) {
             auto* preferences = qobject_cast<TFormPreferences*>(modal);
             QVERIFY(preferences);

@@ -56,10 +56,13 @@ private slots:
     void localRenameNewFolderAndDelete_data()
     {
         QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("message"); // empty: it worked
-        QTest::newRow("plain") << "new.txt" << "";
-        QTest::newRow("into another folder") << "../new.txt" << "Could not Rename File";
-        QTest::newRow("parent") << ".." << "Could not Rename File";
+        QTest::addColumn<QString>("message");  // empty: it worked
+        QTest::newRow("plain") << "new.txt"
+                               << "";
+        QTest::newRow("into another folder") << "../new.txt"
+                                             << "Could not Rename File";
+        QTest::newRow("parent") << ".."
+                                << "Could not Rename File";
     }
     void localRenameNewFolderAndDelete()
     {
@@ -86,7 +89,7 @@ private slots:
         h.w->acFolderNew->trigger();
         QVERIFY(QFileInfo(h.local("New Folder")).isDir());
         QCOMPARE(WindowHarness::names(h.w->llv), QStringList{"New Folder"});
-        h.w->acFolderNew->trigger(); // it exists already
+        h.w->acFolderNew->trigger();  // it exists already
         QCOMPARE(h.ui.messages, QStringList{"Could not Create Folder"});
 
         h.s->settings().sWarnLocalDelete = true;
@@ -109,7 +112,7 @@ private slots:
         QVERIFY(QDir().mkpath(h.local("zdir")));
         QVERIFY(QDir().mkpath(h.local("adir")));
         h.showLocal(h.local());
-        h.w->acViewDetails->trigger(); // the columns' headers are in this view only
+        h.w->acViewDetails->trigger();  // the columns' headers are in this view only
         QHeaderView* header = h.w->llv->detailsView()->header();
         const auto click = [&](int section) {
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
@@ -133,7 +136,8 @@ private slots:
 
         click(PaneModel::SizeColumn);
         const QStringList bySize = WindowHarness::names(h.w->llv).mid(2);
-        QVERIFY2(bySize == (QStringList{"a.doc", "c.bin", "b.txt"}) || bySize == (QStringList{"b.txt", "c.bin", "a.doc"}),
+        QVERIFY2(bySize == (QStringList{"a.doc", "c.bin", "b.txt"}) ||
+                     bySize == (QStringList{"b.txt", "c.bin", "a.doc"}),
                  qPrintable(bySize.join(u',')));
         click(PaneModel::SizeColumn);
         QStringList reversed = bySize;

@@ -102,7 +102,7 @@ private slots:
         QTRY_COMPARE(h.s->currentLocalFolder(), h.local());
 
         QVERIFY2(connect(h), qPrintable(h.dump()));
-        QCOMPARE(h.w->rlv->model()->hasUpRow(), false); // the top of the server
+        QCOMPARE(h.w->rlv->model()->hasUpRow(), false);  // the top of the server
         h.doubleClick(h.w->rlv, QStringLiteral("docs"));
         QTRY_COMPARE(h.w->rCombo->currentText(), QStringLiteral("/docs/"));
         QVERIFY(h.waitIdle());
@@ -126,7 +126,7 @@ private slots:
         const auto highlight = [](PaneView* pane) {
             return pane->currentView()->palette().color(QPalette::Active, QPalette::Highlight);
         };
-        QVERIFY(highlight(h.w->llv) != highlight(h.w->rlv)); // the other pane's selection is dimmed
+        QVERIFY(highlight(h.w->llv) != highlight(h.w->rlv));  // the other pane's selection is dimmed
 
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(h.w->rlv->currentView()));
@@ -139,7 +139,7 @@ private slots:
     void deleteKeyInTheQueue()
     {
         WindowHarness h;
-        h.w->acQueueAlwaysActive->setChecked(false); // not connected anyway
+        h.w->acQueueAlwaysActive->setChecked(false);  // not connected anyway
         h.s->transferQueue().AddToTransferQueue(QStringLiteral("/a"), h.local("a"), 1, false, false, false);
         h.s->transferQueue().AddToTransferQueue(QStringLiteral("/b"), h.local("b"), 1, false, false, false);
         h.w->qLv->setFocus();

@@ -54,7 +54,7 @@ private slots:
         WindowHarness h;
         h.showLocal(h.local());
         QVERIFY2(connect(h), qPrintable(h.dump()));
-        QVERIFY(h.w->acQueueAlwaysActive->isChecked()); // a new data file
+        QVERIFY(h.w->acQueueAlwaysActive->isChecked());  // a new data file
         h.select(h.w->rlv, {QStringLiteral("readme.txt")});
         h.w->acReceive->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(readFile(h.local("readme.txt")) == "hello", 20000);
@@ -66,7 +66,7 @@ private slots:
         WindowHarness h;
         h.showLocal(h.local());
         QVERIFY2(connect(h), qPrintable(h.dump()));
-        QVERIFY(QFile::remove(served("gone.txt"))); // listed, then gone
+        QVERIFY(QFile::remove(served("gone.txt")));  // listed, then gone
         h.select(h.w->rlv, {QStringLiteral("gone.txt")});
         h.w->acReceive->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(drained(h) && h.s->transferQueue().failedCount() == 1, 20000);
@@ -106,7 +106,7 @@ private slots:
         QVERIFY(writeFile(h.local("photo.jpg"), "jpeg"));
         QVERIFY(writeFile(h.local("album/one.jpg"), "one"));
         QVERIFY2(connect(h), qPrintable(h.dump()));
-        h.w->acQueueAlwaysActive->setChecked(false); // look at the entries first
+        h.w->acQueueAlwaysActive->setChecked(false);  // look at the entries first
         QTRY_VERIFY(!h.s->queueActive());
 
         const auto drop = [&](const QList<QUrl>& urls, QWidget* onto) {
@@ -116,8 +116,8 @@ private slots:
             QApplication::sendEvent(onto, &enter);
             if (!enter.isAccepted())
                 return false;
-            QDropEvent dropped(QPointF(onto->rect().center()), Qt::CopyAction | Qt::MoveAction, &mime,
-                               Qt::LeftButton, {});
+            QDropEvent dropped(QPointF(onto->rect().center()), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                               {});
             QApplication::sendEvent(onto, &dropped);
             // Sent, never moved: the local files stay.
             return dropped.isAccepted() && dropped.dropAction() == Qt::CopyAction;

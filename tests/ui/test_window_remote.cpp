@@ -11,12 +11,12 @@
 #include "ui/form_chmod.h"
 #include "ui/queue_view.h"
 
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QDropEvent>
-#include <QMimeData>
 
 using testsupport::PyFtpServer;
 
@@ -225,9 +225,9 @@ private slots:
         WindowHarness h;
         QVERIFY2(connect(h), qPrintable(h.dump()));
         // A folder opens with its own 755: OK changes nothing about it.
-        QVERIFY(QFile::setPermissions(served("docs"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                          | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
-                                                          | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(served("docs"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                                          QFile::ExeOther));
         h.w->acRefresh->trigger();
         QVERIFY(h.waitIdle());
         h.select(h.w->rlv, {QStringLiteral("docs")});
@@ -320,7 +320,7 @@ private slots:
         QCOMPARE(h.s->transferQueue().row(1).entry.to, h.local("deep"));
         QCOMPARE(h.s->transferQueue().row(1).entry.size, -1);
         QCOMPARE(h.s->transferQueue().row(2).entry.from, QStringLiteral("/docs/guide.txt"));
-        QCOMPARE(h.ui.messages.size(), 1); // "docs/../" names no folder of its own
+        QCOMPARE(h.ui.messages.size(), 1);  // "docs/../" names no folder of its own
     }
 };
 

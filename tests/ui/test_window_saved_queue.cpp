@@ -32,10 +32,7 @@ QByteArray randomBytes(qint64 size)
     return data;
 }
 
-void answerRestore(WindowHarness& h, bool yes)
-{
-    h.ui.yesNo = {yes};
-}
+void answerRestore(WindowHarness& h, bool yes) { h.ui.yesNo = {yes}; }
 
 }  // namespace
 
@@ -253,8 +250,9 @@ private slots:
         h.reset();
 
         h = start(true);
-        QCOMPARE(h->ui.questions, QStringList{upload ? QStringLiteral("Restore 2 transfers left from the last session?")
-                                                     : QStringLiteral("Restore 1 transfer left from the last session?")});
+        QCOMPARE(h->ui.questions,
+                 QStringList{upload ? QStringLiteral("Restore 2 transfers left from the last session?")
+                                    : QStringLiteral("Restore 1 transfer left from the last session?")});
         QVERIFY2(connect(*h), qPrintable(h->dump()));
         h->w->acQueueTransfer->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(drained(*h) && !h->s->hasQueuedCommands() && h->s->transferQueue().isEmpty(), 20000);
@@ -294,8 +292,10 @@ private slots:
 
         QVERIFY2(connect(*h), qPrintable(h->dump()));
         QVERIFY(h->s->transferQueue().isEmpty());
-        QVERIFY2(!h->log.filter(QStringLiteral("Removed 2 transfers left from the last session: they belong to "
-                                               "other@127.0.0.1:%1").arg(m_server->port()))
+        QVERIFY2(!h->log
+                      .filter(QStringLiteral("Removed 2 transfers left from the last session: they belong to "
+                                             "other@127.0.0.1:%1")
+                                  .arg(m_server->port()))
                       .isEmpty(),
                  qPrintable(h->dump()));
         QVERIFY(!QFile::exists(local("a.txt")));

@@ -26,15 +26,14 @@ struct WindowHarness {
     std::unique_ptr<TFormMain> w;
     std::unique_ptr<Session> s;
     QStringList log;
-    QList<std::optional<QString>> inputs; // answers of the input box, in order
-    QStringList inputTitles;              // what it was asked
+    QList<std::optional<QString>> inputs;  // answers of the input box, in order
+    QStringList inputTitles;               // what it was asked
 
     // keyring: the desktop keyring when it should outlive this window (as it
     // outlives a run of the program), or answer otherwise than the platform's.
     // prepare: runs before the start-up (answers to questions it asks).
     explicit WindowHarness(const QStringList& arguments = {}, const QString& dataFile = QString(),
-                           PasswordKeyring* keyring = nullptr,
-                           const std::function<void(WindowHarness&)>& prepare = {})
+                           PasswordKeyring* keyring = nullptr, const std::function<void(WindowHarness&)>& prepare = {})
     {
         platform.realKeyring = keyring;
         w = std::make_unique<TFormMain>();
@@ -74,8 +73,9 @@ struct WindowHarness {
 
     bool connected() const
     {
-        return !s->isConnectIdle() && s->engineReady() && !s->hasQueuedCommands()
-               && !s->currentRemoteFolder().isEmpty() && (!s->transferQueue().hasPending() || !s->transferQueue().isActive());
+        return !s->isConnectIdle() && s->engineReady() && !s->hasQueuedCommands() &&
+               !s->currentRemoteFolder().isEmpty() &&
+               (!s->transferQueue().hasPending() || !s->transferQueue().isActive());
     }
     bool waitIdle(int ms = 30000)
     {
