@@ -100,6 +100,7 @@ void CliRunner::applyOverrides()
     s.sRetries = 0;
     s.sRetryTillConnected = false;
     m_session->setQueueAlwaysActive(false);
+    m_session->setListsAfterUploads(false);
     if (m_options.firewallType)
         s.sFirewallType = quint8(*m_options.firewallType);
     if (m_options.firewallGiven) {

@@ -298,6 +298,10 @@ public:
     void QueueStop();
     void acQueueTransfer();
     void setQueueAlwaysActive(bool on);
+    // Whether a finished upload lists the remote folder again to show the
+    // new file (the window); without a pane to show it (the command line) the
+    // folder is only marked stale and the session ends at the upload's reply.
+    void setListsAfterUploads(bool on) { m_listsAfterUploads = on; }
     // acQueueDelete: Yes to the running-row question runs Stop.
     void acQueueDelete();
     // "Retry failed": every failed entry waits again at the end of the queue,
@@ -498,5 +502,6 @@ private:
     std::optional<QueueServer> m_restoredServer;  // restored entries wait for a log-in to it
     bool m_offeringQueue = false;                 // the question is open
     bool m_ended = false;                         // FormDestroy has run
+    bool m_listsAfterUploads = true;
     StoreStatus m_dataFileStatus;
 };

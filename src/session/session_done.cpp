@@ -246,7 +246,7 @@ void Session::uploadFinished(int error)
 {
     transferEnded(qLv.headIndex(), (error & 0xFFFF) == 0, lastReply(ftp).trimmed());
     const QString folder = folderPart(decodeRemoteName(ftp.HostFileName()), QStringLiteral("/"));
-    if (folder != CurrentRemoteFolder)
+    if (folder != CurrentRemoteFolder || !m_listsAfterUploads)
         MarkFolderStale(RemoteFolderCache, folder);
     else
         refreshRemote();

@@ -76,6 +76,16 @@ private slots:
         };
         QVERIFY(ok({"put", local.filePath("up/top.bin"), s.url("/in/")}));
         QCOMPARE(readFile(in + "top.bin"), readFile(local.filePath("up/top.bin")));
+        {
+            // The command line ends at the upload's reply: nothing shows the
+            // folder, so it is not listed again after the file.
+            const QStringList args{"--log", "--exists=overwrite", "put", local.filePath("up/top.bin"), s.url("/in/")};
+            const CliResult r = runCli(args);
+            QVERIFY2(r.exitCode == 0, qPrintable(r.dump(args)));
+            const QByteArray after = r.err.mid(r.err.lastIndexOf(":> STOR "));
+            QVERIFY2(r.err.contains(":> STOR ") && !after.contains(":> LIST") && !after.contains(":> MLSD"),
+                     qPrintable(r.dump(args)));
+        }
 
         QVERIFY(ok({"put", local.filePath("up"), s.url("/in")}));
         QCOMPARE(treeContents(in + "up"), treeContents(local.filePath("up")));
