@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -89,6 +90,18 @@ inline QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Bytes that do not compress or repeat, the same for the same seed.
+inline QByteArray randomBytes(qint64 size, quint32 seed = 17)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    QRandomGenerator gen(seed);
+    for (qint64 i = 0; i + 4 <= size; i += 4) {
+        const quint32 v = gen.generate();
+        memcpy(data.data() + i, &v, 4);
+    }
+    return data;
 }
 
 // The session's own state, for the tests that check what the session did

@@ -23,17 +23,6 @@ namespace {
 constexpr qint64 kFileSize = 20 << 20;
 constexpr int kCutsEach = 25;
 
-QByteArray randomBytes(qint64 size, quint32 seed)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    QRandomGenerator gen(seed);
-    for (qint64 i = 0; i + 4 <= size; i += 4) {
-        const quint32 v = gen.generate();
-        memcpy(data.data() + i, &v, 4);
-    }
-    return data;
-}
-
 FolderEntry fileRow(const QString& name, qint64 size)
 {
     FolderEntry f;

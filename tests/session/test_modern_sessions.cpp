@@ -22,17 +22,6 @@ using testsupport::PyFtpServer;
 
 namespace {
 
-QByteArray randomBytes(qint64 size)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    QRandomGenerator gen(17);
-    for (qint64 i = 0; i + 4 <= size; i += 4) {
-        const quint32 v = gen.generate();
-        memcpy(data.data() + i, &v, 4);
-    }
-    return data;
-}
-
 // File names as bytes: Qt would turn what is not UTF-8 into U+FFFD.
 bool writeRaw(const QByteArray& path, const QByteArray& bytes)
 {

@@ -21,17 +21,6 @@ using testsupport::PyFtpServer;
 
 namespace {
 
-QByteArray randomBytes(qint64 size)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    QRandomGenerator gen(23);
-    for (qint64 i = 0; i + 4 <= size; i += 4) {
-        const quint32 v = gen.generate();
-        memcpy(data.data() + i, &v, 4);
-    }
-    return data;
-}
-
 void answerRestore(WindowHarness& h, bool yes) { h.ui.yesNo = {yes}; }
 
 }  // namespace
@@ -166,7 +155,7 @@ private slots:
     void partialDownloadResumes()
     {
         QFETCH(bool, changedMeanwhile);
-        const QByteArray data = randomBytes(64 << 20);
+        const QByteArray data = randomBytes(64 << 20, 23);
         QVERIFY(writeFile(served("big.bin"), data));
         auto h = start(false);
         QVERIFY2(connect(*h), qPrintable(h->dump()));
