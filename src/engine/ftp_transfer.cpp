@@ -313,7 +313,11 @@ void TransferOp::firstReply(bool ok)
         m_expectedSize = announcedSize(c.lastResponse);
     if (m_localFile) {
         const qint64 start = c.resumeAt > 0 ? c.resumeAt : 0;
-        if (!m_localFile->resize(start) || !m_localFile->seek(start))
+        // A file already of that size (a new one) is not cut: on ext4 a file
+        // cut to 0 and then written is forced to disk when it is closed,
+        // which held a 1 GiB download's end for over half a second.
+        const bool sized = m_localFile->size() == start || m_localFile->resize(start);
+        if (!sized || !m_localFile->seek(start))
             localFailure("Error writing local file", m_localFile->errorString());
     }
     maybeGoDirect();
