@@ -23,10 +23,7 @@ private slots:
     {
         const TestCertificates::Pair pair = m_certificates.make(TestCertificates::Kind::SelfSigned);
         QVERIFY2(pair.ok(), qPrintable(m_certificates.errorString()));
-        VsftpdServer::Options o;
-        o.tls = VsftpdServer::Options::Tls::Explicit;
-        o.certificate = pair.certificate;
-        o.key = pair.key;
+        auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Explicit, pair.certificate, pair.key);
         VsftpdServer server(o);
         QVERIFY(writeFile(server.root() + "/secret.txt", "encrypted on the way\n"));
         QVERIFY2(server.start(), qPrintable(server.errorString()));

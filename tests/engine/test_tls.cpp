@@ -119,10 +119,8 @@ private slots:
     // data connection that did not resume the control session is refused.
     void vsftpdExplicitPassiveAndActive()
     {
-        VsftpdServer::Options o;
-        o.tls = VsftpdServer::Options::Tls::Explicit;
-        o.certificate = m_selfSigned.certificate;
-        o.key = m_selfSigned.key;
+        auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Explicit, m_selfSigned.certificate,
+                                                m_selfSigned.key);
         VsftpdServer server(o);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
 
@@ -160,10 +158,8 @@ private slots:
 
     void vsftpdImplicit()
     {
-        VsftpdServer::Options o;
-        o.tls = VsftpdServer::Options::Tls::Implicit;
-        o.certificate = m_selfSigned.certificate;
-        o.key = m_selfSigned.key;
+        auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Implicit, m_selfSigned.certificate,
+                                                m_selfSigned.key);
         VsftpdServer server(o);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
 
@@ -222,10 +218,8 @@ private slots:
     // which the session goes on and moves whole files again.
     void vsftpdRestartAndStop()
     {
-        VsftpdServer::Options o;
-        o.tls = VsftpdServer::Options::Tls::Explicit;
-        o.certificate = m_selfSigned.certificate;
-        o.key = m_selfSigned.key;
+        auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Explicit, m_selfSigned.certificate,
+                                                m_selfSigned.key);
         VsftpdServer server(o);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         EngineProbe p;
@@ -274,10 +268,8 @@ private slots:
     // USER, whatever the mode; so does one nobody judges.
     void rejectedCertificateSendsNoUser()
     {
-        VsftpdServer::Options o;
-        o.tls = VsftpdServer::Options::Tls::Explicit;
-        o.certificate = m_selfSigned.certificate;
-        o.key = m_selfSigned.key;
+        auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Explicit, m_selfSigned.certificate,
+                                                m_selfSigned.key);
         VsftpdServer server(o);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
 
@@ -305,10 +297,7 @@ private slots:
         for (const auto kind : {TestCertificates::Kind::WrongHost, TestCertificates::Kind::Expired}) {
             const TestCertificates::Pair pair = m_certificates.make(kind);
             QVERIFY2(pair.ok(), qPrintable(m_certificates.errorString()));
-            VsftpdServer::Options o;
-            o.tls = VsftpdServer::Options::Tls::Explicit;
-            o.certificate = pair.certificate;
-            o.key = pair.key;
+            auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Explicit, pair.certificate, pair.key);
             VsftpdServer server(o);
             QVERIFY2(server.start(), qPrintable(server.errorString()));
             EngineProbe p;
@@ -373,10 +362,8 @@ private slots:
     void throughSocks()
     {
         QFETCH(int, type);
-        VsftpdServer::Options o;
-        o.tls = VsftpdServer::Options::Tls::Explicit;
-        o.certificate = m_selfSigned.certificate;
-        o.key = m_selfSigned.key;
+        auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Explicit, m_selfSigned.certificate,
+                                                m_selfSigned.key);
         VsftpdServer server(o);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         testsupport::DanteServer dante;

@@ -52,10 +52,7 @@ private slots:
     {
         const TestCertificates::Pair first = m_certificates.make(TestCertificates::Kind::SelfSigned);
         QVERIFY2(first.ok(), qPrintable(m_certificates.errorString()));
-        VsftpdServer::Options o;
-        o.tls = VsftpdServer::Options::Tls::Explicit;
-        o.certificate = first.certificate;
-        o.key = first.key;
+        auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Explicit, first.certificate, first.key);
         VsftpdServer server(o);
         QVERIFY(writeFile(server.root() + "/hello.txt", "over TLS\n"));
         QVERIFY2(server.start(), qPrintable(server.errorString()));
@@ -115,10 +112,7 @@ private slots:
     {
         const TestCertificates::Pair pair = m_certificates.make(TestCertificates::Kind::SelfSigned);
         QVERIFY2(pair.ok(), qPrintable(m_certificates.errorString()));
-        VsftpdServer::Options o;
-        o.tls = VsftpdServer::Options::Tls::Implicit;
-        o.certificate = pair.certificate;
-        o.key = pair.key;
+        auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Implicit, pair.certificate, pair.key);
         VsftpdServer server(o);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
 

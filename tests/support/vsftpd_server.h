@@ -30,6 +30,15 @@ public:
         bool forceTls = true;
         // Data connections must resume the control connection's TLS session.
         bool requireReuse = true;
+
+        static Options withTls(Tls mode, QString certificatePem, QString keyPem)
+        {
+            Options o;
+            o.tls = mode;
+            o.certificate = std::move(certificatePem);
+            o.key = std::move(keyPem);
+            return o;
+        }
     };
 
     VsftpdServer();

@@ -27,15 +27,7 @@ private:
 
     QString served(const QString& name) const { return m_server->root() + u'/' + name; }
 
-    bool connect(WindowHarness& h)
-    {
-        h.s->setQuickConnectAddress(QStringLiteral("127.0.0.1"));
-        h.s->setQuickConnectPort(QString::number(m_server->port()));
-        h.s->setQuickConnectUser(QStringLiteral("test"));
-        h.s->setQuickConnectPassword(QStringLiteral("secret"));
-        h.s->acConnectExecute(true);
-        return h.waitIdle();
-    }
+    bool connect(WindowHarness& h) { return h.connect(m_server->port()); }
 
     static bool drained(WindowHarness& h) { return h.connected() && !h.s->transferQueue().hasPending(); }
 

@@ -48,12 +48,7 @@ private:
 
     bool connect(WindowHarness& h, const QString& user = QStringLiteral("test"), quint16 port = 0)
     {
-        h.s->setQuickConnectAddress(QStringLiteral("127.0.0.1"));
-        h.s->setQuickConnectPort(QString::number(port ? port : m_server->port()));
-        h.s->setQuickConnectUser(user);
-        h.s->setQuickConnectPassword(QStringLiteral("secret"));
-        h.s->acConnectExecute(true);
-        return h.waitIdle();
+        return h.connect(port ? port : m_server->port(), user);
     }
 
     static bool drained(WindowHarness& h) { return h.connected() && !h.s->transferQueue().hasPending(); }

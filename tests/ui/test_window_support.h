@@ -81,6 +81,17 @@ struct WindowHarness {
     {
         return QTest::qWaitFor([&] { return connected(); }, ms);
     }
+    // Connects through the quick-connect fields and waits for the log-in.
+    bool connect(quint16 port, const QString& user = QStringLiteral("test"),
+                 const QString& password = QStringLiteral("secret"))
+    {
+        s->setQuickConnectAddress(QStringLiteral("127.0.0.1"));
+        s->setQuickConnectPort(QString::number(port));
+        s->setQuickConnectUser(user);
+        s->setQuickConnectPassword(password);
+        s->acConnectExecute(true);
+        return waitIdle();
+    }
 
     static QStringList names(const PaneView* pane)
     {

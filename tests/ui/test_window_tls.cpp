@@ -32,10 +32,7 @@ private slots:
         TestCertificates certificates;
         const TestCertificates::Pair pair = certificates.make(TestCertificates::Kind::SelfSigned);
         QVERIFY2(pair.ok(), qPrintable(certificates.errorString()));
-        VsftpdServer::Options o;
-        o.tls = VsftpdServer::Options::Tls::Explicit;
-        o.certificate = pair.certificate;
-        o.key = pair.key;
+        auto o = VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Explicit, pair.certificate, pair.key);
         VsftpdServer server(o);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
 
