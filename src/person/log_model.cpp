@@ -55,7 +55,7 @@ std::optional<QByteArray> protocolLineForLog(const QByteArray& engineLine)
 
 LogModel::LogModel(UserInteraction* ui, QObject* parent) : QObject(parent), m_ui(ui) {}
 
-void LogModel::WriteLog(const QByteArray& text)
+void LogModel::WriteLog(const QByteArray& text, int connection)
 {
     if (text.isEmpty() || !m_visible)
         return;
@@ -65,6 +65,7 @@ void LogModel::WriteLog(const QByteArray& text)
             emit firstLineRemoved();
         }
         m_lines.push_back(formatLogLine(text));
+        m_lines.back().connection = connection;
         emit lineAdded(m_lines.back());
         if (m_autoScroll)
             emit scrollToEnd();

@@ -35,7 +35,14 @@ struct LogLine {
     QString prefix;
     QString text;
     LogColor color;
-    QString shown() const { return prefix + text; }
+    // The connection the line belongs to: 0 the browsing connection (or the
+    // program itself), 1 and up a transfer connection, shown as "[1] ".
+    int connection = 0;
+    QString shown() const { return connectionTag(connection) + prefix + text; }
+    static QString connectionTag(int connection)
+    {
+        return connection > 0 ? QLatin1Char('[') + QString::number(connection) + QStringLiteral("] ") : QString();
+    }
 };
 
 // The section sign that marks the program's own status lines.
@@ -56,9 +63,9 @@ public:
 
     explicit LogModel(UserInteraction* ui = nullptr, QObject* parent = nullptr);
 
-    // Appends one marked line (see above). Empty text, or a log that is not
-    // visible, adds nothing.
-    void WriteLog(const QByteArray& text);
+    // Appends one marked line (see above) of a connection (see LogLine).
+    // Empty text, or a log that is not visible, adds nothing.
+    void WriteLog(const QByteArray& text, int connection = 0);
 
     void clear();
     const std::deque<LogLine>& lines() const { return m_lines; }

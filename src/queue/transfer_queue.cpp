@@ -69,6 +69,36 @@ void TransferQueue::RemoveQueueEntry(int index)
     emit rowRemoved(index);
 }
 
+void TransferQueue::completeEntry(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    const QueueRow& row = m_rows[size_t(index)];
+    if (!row.isFolder()) {
+        ++m_filesDone;
+        m_bytesDone += row.entry.size >= 0 ? row.entry.size : row.resumeAt + row.bytesMoved;
+    }
+    RemoveQueueEntry(index);
+}
+
+void TransferQueue::setProgress(int index, qint64 bytesMoved, qint64 resumeAt)
+{
+    if (index < 0 || index >= count())
+        return;
+    QueueRow& row = m_rows[size_t(index)];
+    if (row.bytesMoved == bytesMoved && row.resumeAt == resumeAt)
+        return;
+    row.bytesMoved = bytesMoved;
+    row.resumeAt = resumeAt;
+    emit progressChanged(index);
+}
+
+void TransferQueue::resetTotals()
+{
+    m_filesDone = 0;
+    m_bytesDone = 0;
+}
+
 void TransferQueue::clear()
 {
     m_rows.clear();
@@ -83,6 +113,9 @@ void TransferQueue::setStateImage(int index, int stateImage)
         return;
     QueueRow& row = m_rows[size_t(index)];
     m_failed += int(stateImage == kStateFailed) - int(row.isFailed());
+    // A new start counts its progress afresh.
+    row.bytesMoved = 0;
+    row.resumeAt = 0;
     row.stateImage = stateImage;
     emit rowChanged(index);
 }

@@ -40,6 +40,11 @@ struct QueueRow {
     // Restored from the last run and not yet claimed by a log-in to the
     // server it was queued on (see Session::claimRestoredTransfers).
     bool restored = false;
+    // While running: the connection that moves it (0 the browsing one) and
+    // its progress, bytes moved by this transfer after the restart offset.
+    int connection = 0;
+    qint64 bytesMoved = 0;
+    qint64 resumeAt = 0;
 
     const QString& caption() const { return entry.from; }  // "Transfer From"
     const QString& toText() const { return entry.to; }     // "Transfer To"
@@ -66,6 +71,15 @@ public:
     bool AddToTransferQueue(const QString& from, const QString& to, qint64 size, bool openAfter, bool viewAfter,
                             bool upload, const QString& serverAddress = QString(), double date = 0.0);
     void RemoveQueueEntry(int index);
+    // A transfer that succeeded leaves the queue and counts in the totals.
+    void completeEntry(int index);
+    // The running entry's progress (see QueueRow); emits progressChanged.
+    void setProgress(int index, qint64 bytesMoved, qint64 resumeAt);
+    // What the queue has done since its totals were last reset: files and
+    // bytes of the entries that completed.
+    int filesDone() const { return m_filesDone; }
+    qint64 bytesDone() const { return m_bytesDone; }
+    void resetTotals();
     void clear();
     // Puts back a row kept from the last run, as it was: no duplicate
     // question (it was answered when the entry was first added). A row
@@ -119,6 +133,7 @@ signals:
     void rowInserted(int index);
     void rowRemoved(int index);
     void rowChanged(int index);
+    void progressChanged(int index);
     void rowsSwapped(int a, int b);
     void cleared();
     void activityChanged(bool active);
@@ -130,6 +145,8 @@ private:
     std::deque<QueueRow> m_rows;    // the head leaves in constant time
     QHash<QString, int> m_sources;  // lower-cased source -> number of rows with it
     int m_failed = 0;               // rows in kStateFailed
+    int m_filesDone = 0;
+    qint64 m_bytesDone = 0;
     bool m_active = false;
     bool m_alwaysActive = false;
 };

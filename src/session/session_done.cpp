@@ -206,7 +206,9 @@ void Session::transferEnded(int head, bool ok, const QString& reason)
     // its entries along.
     if (head < 0 || !qLv.row(head).isRunning())
         return;
-    if (ok || qLv.row(head).removeWhenDone) {
+    if (ok) {
+        qLv.completeEntry(head);
+    } else if (qLv.row(head).removeWhenDone) {
         qLv.RemoveQueueEntry(head);
     } else {
         // The queue's row keeps the reason; the status bar says it now.

@@ -97,6 +97,7 @@ void Session::progressDisplay()
     const QueueRow& head = qLv.row(index);
     if (head.entry.startTime == -1.0 || !head.isRunning())
         return;
+    qLv.setProgress(index, ftp.ByteCount(), ftp.ResumeAt());
     const double elapsed = (m_platform.now() - head.entry.startTime) * kSecondsPerDay;
     const TransferPanels p = transferPanels(head.entry.size, ftp.ByteCount(), ftp.ResumeAt(), elapsed);
     setGauge(p.gauge, m_gaugeStyle);

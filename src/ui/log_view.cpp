@@ -98,7 +98,7 @@ void LogView::appendLine(const LogLine& line)
     cursor.movePosition(QTextCursor::End);
     if (!document()->isEmpty())
         cursor.insertBlock(QTextBlockFormat(), format);
-    cursor.insertText(line.prefix + visibleLogText(line.text), format);
+    cursor.insertText(LogLine::connectionTag(line.connection) + line.prefix + visibleLogText(line.text), format);
 }
 
 void LogView::removeFirstLine()

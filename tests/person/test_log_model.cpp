@@ -113,6 +113,16 @@ private slots:
         QCOMPARE(protocolLineForLog("< " + QByteArray(2000, 'x'))->size(), 1000);
     }
 
+    void connectionTags()
+    {
+        LogModel log;
+        log.WriteLog(">RETR a", 2);
+        log.WriteLog(QByteArray(1, kStatusMarker) + "Connected");
+        QCOMPARE(log.lines()[0].connection, 2);
+        QCOMPARE(log.lines()[0].shown(), QString("[2] FTP Cmd\t:> RETR a"));
+        QCOMPARE(log.lines()[1].shown(), QString("Status\t:> Connected"));
+    }
+
     void errorBoxAndBugReport()
     {
         RecordingUi ui;

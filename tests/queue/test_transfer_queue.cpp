@@ -320,6 +320,33 @@ private slots:
         }
     }
 
+    void totalsCountCompletedFilesOnly()
+    {
+        TransferQueue queue;
+        QVERIFY(queue.AddToTransferQueue("/a", "/l/a", 100, false, false, false));
+        QVERIFY(queue.AddToTransferQueue("/b", "/l/b", 50, false, false, false));
+        QVERIFY(queue.AddToTransferQueue("/dir", "/l/dir", -1, false, false, false));
+        QSignalSpy progress(&queue, &TransferQueue::progressChanged);
+        queue.setStateImage(0, kStateDownloadRunning);
+        queue.setProgress(0, 40, 10);
+        queue.setProgress(0, 40, 10);
+        QCOMPARE(progress.size(), 1);
+        QCOMPARE(queue.row(0).bytesMoved, qint64(40));
+        // Back to waiting: the next start counts afresh.
+        queue.setStateImage(0, kStateDownloadWaiting);
+        QCOMPARE(queue.row(0).bytesMoved, qint64(0));
+
+        queue.completeEntry(0);
+        queue.completeEntry(1);  // the folder entry: no file, no bytes
+        QCOMPARE(queue.filesDone(), 1);
+        QCOMPARE(queue.bytesDone(), qint64(100));
+        queue.RemoveQueueEntry(0);  // removed, not done
+        QCOMPARE(queue.filesDone(), 1);
+        queue.resetTotals();
+        QCOMPARE(queue.filesDone(), 0);
+        QCOMPARE(queue.bytesDone(), qint64(0));
+    }
+
     void applyActionToAllSparesTheAsker()
     {
         TransferQueue queue;
