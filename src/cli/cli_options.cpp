@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "session/address.h"
+#include "store/program_data.h"
 
 #include <QUrl>
 
@@ -141,6 +142,13 @@ CliParse parseCliArguments(const QStringList& arguments)
             if (!ok || seconds < 0 || seconds > 86400)
                 return usageError(QStringLiteral("--timeout must be a number of seconds (0 for none)"));
             o.timeout = seconds;
+        } else if (optionValue(arg, "--parallel", value)) {
+            bool ok = false;
+            const int n = value.toInt(&ok);
+            if (!ok || n < 1 || n > ProgramData::MaxSimultaneousTransfers)
+                return usageError(QStringLiteral("--parallel must be a number of simultaneous transfers from 1 to %1")
+                                      .arg(ProgramData::MaxSimultaneousTransfers));
+            o.parallel = n;
         } else if (optionValue(arg, "--tls", value)) {
             FtpTlsMode mode;
             if (!parseTlsMode(value, &mode))
@@ -290,6 +298,8 @@ QString cliUsage()
         "                       what happens to existing targets (no prompt)\n"
         "  --timeout=SECONDS    give up on a server silent this long (default: the settings,\n"
         "                       30; 0 waits for ever)\n"
+        "  --parallel=N         files transferred at once, each on a connection of its own\n"
+        "                       (1 to 10, default 2; 1 uses the one connection)\n"
         "  --no-keep-times      downloads and uploads get the time of the transfer instead of\n"
         "                       the source file's modification time\n"
         "  --tls=off|auto|require|implicit\n"

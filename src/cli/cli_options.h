@@ -46,6 +46,7 @@ struct CliOptions {
     QString netrcFile;  // --netrc-file=PATH; empty: ~/.netrc
     bool passwordStdin = false;
     std::optional<int> timeout;  // --timeout=SECONDS; 0 never
+    int parallel = 2;            // --parallel=N: files transferred at once, 1 to 10
     bool keepTimes = true;       // --no-keep-times turns it off
     // --tls=off|auto|require|implicit; else the URL's scheme (ftpes://
     // require, ftps:// implicit) or the site's; else auto.

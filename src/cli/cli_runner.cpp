@@ -110,6 +110,7 @@ void CliRunner::applyOverrides()
     if (m_options.timeout)
         s.sTimeout = *m_options.timeout;
     s.sKeepFileTimes = m_options.keepTimes;
+    s.sSimultaneousTransfers = m_options.parallel;
     m_session->setTrustForRun(m_options.trust);
     // --tls, else the URL's scheme (with --site the site's mode stays).
     bool schemeKnown = false;
@@ -129,7 +130,7 @@ void CliRunner::onLogLine(const LogLine& line)
     // Replies, names and the server's own texts reach the terminal escaped.
     const QString text = escapeControls(line.text);
     if (m_options.log)
-        m_ui.write(line.prefix + text);
+        m_ui.write(LogLine::connectionTag(line.connection) + line.prefix + text);
     if (!line.prefix.startsWith(QStringLiteral("Status")))
         return;
     if (line.text.startsWith(QStringLiteral("Disconnected by Server.")) ||

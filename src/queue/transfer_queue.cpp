@@ -132,6 +132,24 @@ int TransferQueue::headIndex() const
     return -1;
 }
 
+int TransferQueue::nextWaiting(int from) const
+{
+    for (int i = std::max(from, 0); i < count(); ++i)
+        if (m_rows[size_t(i)].isWaiting())
+            return i;
+    return -1;
+}
+
+int TransferQueue::runningOn(int connection) const
+{
+    for (int i = 0; i < count(); ++i) {
+        const QueueRow& row = m_rows[size_t(i)];
+        if (row.isRunning() && row.connection == connection)
+            return i;
+    }
+    return -1;
+}
+
 void TransferQueue::markFailed(int index, const QString& reason)
 {
     if (index < 0 || index >= count())

@@ -96,6 +96,11 @@ public:
     // one; -1 when only failed entries (or none) are left. Failed entries may
     // stand above it, waiting ones never do (see retryFailed and moveUp).
     int headIndex() const;
+    // With several connections more than one entry runs at once: the first
+    // waiting entry at or after `from` (-1: none), and the entry running on
+    // a connection (0 the browsing one; -1: none).
+    int nextWaiting(int from = 0) const;
+    int runningOn(int connection) const;
     // Entries still to transfer (waiting or running).
     bool hasPending() const { return count() > m_failed; }
     int failedCount() const { return m_failed; }

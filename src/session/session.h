@@ -31,7 +31,10 @@
 #include "store/stream_container.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -41,7 +44,12 @@
 #include <optional>
 
 class IconCache;
+class TransferConnection;
 class UserInteraction;
+
+// Whether the client's last request was a transfer that moved bytes (its
+// target now holds the start of the file).
+bool movedBytes(const TFtpClient& client);
 
 // The TLS mode an address's scheme names: "ftp" explicit if offered,
 // "ftpes" explicit required, "ftps" implicit. `known` is false for any other
@@ -213,6 +221,11 @@ public:
     bool isConnected() const { return ftp.ControlSocketOpen(); }
     // The server's last reply, as the person reads it.
     QString lastServerReply() const { return QString::fromUtf8(ftp.LastResponse()).trimmed(); }
+    // Files the queue moves at once now: the preference, lowered for this
+    // session when the server refused further connections.
+    int simultaneousTransfers() const;
+    // Transfer connections open (connecting, idle or working).
+    int openTransferConnections() const;
     // The host the engine talks to, as the transfer queue records it.
     QString serverHost() const { return QString::fromUtf8(ftp.HostName()); }
 
@@ -393,13 +406,24 @@ private:
     // An entry the engine refused to start: marked failed with the reason,
     // and the queue goes on.
     void failQueueEntry(int index, const QString& reason);
-    void startDownloadFile(int head);
-    void startUploadFile(int head);
+    // Starting a file entry on a connection (the browsing one or a transfer
+    // connection): what the start needs next from the caller.
+    enum class FileStart {
+        Started,    // the transfer runs
+        NeedsType,  // switch TYPE, then start again
+        NeedsSize,  // SIZE was sent for the upload's target; start again after it
+        Deferred,   // a question about another entry is open: try again later
+        Ended,      // skipped, failed or given back: the connection is free
+    };
+    enum class Settle { Decided, Deferred, GivenUp };
+    FileStart startFile(int& index, TFtpClient& client);
+    FileStart startDownloadFile(int& index, TFtpClient& client);
+    FileStart startUploadFile(int& index, TFtpClient& client);
     void startDownloadFolder(int head);
-    bool settleAction(int index, const QString& prompt);
-    void backToWaiting(const QString& from, int waitingState);
+    Settle settleAction(int& index, const QString& prompt);
+    void backToWaiting(int connection, const QString& from);
     double remoteFileDate(const QString& remotePath) const;
-    bool modeFits(const QString& name) const;
+    bool modeFits(const TFtpClient& client, const QString& name) const;
     // A remote path or name (as the panes and the queue hold it) in the bytes
     // the server knows it by.
     QByteArray wire(const QString& remotePath) const { return remoteNames.encode(remotePath); }
@@ -408,14 +432,39 @@ private:
     void pushTypeSwitch();
 
     // session_done.cpp
-    void downloadFinished(int error);
-    void uploadFinished(int error);
+    // The end of a file transfer on a connection (0 the browsing one).
+    void fileTransferEnded(int index, const TFtpClient& client, int error, int connection, bool stopped);
+    void downloadFinished(int index, const TFtpClient& client, int error, int connection);
+    void uploadFinished(int index, const TFtpClient& client, int error, int connection);
     // The running entry after its transfer: removed when it succeeded (or
     // the person deleted it), kept as failed with the reason otherwise.
     void transferEnded(int head, bool ok, const QString& reason);
     void resetTransferPanels();
     void completionSound();
     void stopRoutineWithError(const QString& message);
+
+    // session_parallel.cpp: the transfer connections
+    int transferConnectionLimit() const;  // 0: files run on the browsing connection
+    TransferConnection* transferConnection(int number) const;
+    void logOn(int connection, const QString& text);
+    bool folderStillToMake(const QString& remotePath) const;
+    void dispatchTransfers();
+    void openTransferConnection();
+    void removeTransferConnection(TransferConnection* lane);
+    void assignEntry(TransferConnection* lane, int index);
+    void releaseTransferConnection(TransferConnection* lane);
+    void runOnTransferConnection(TransferConnection* lane);
+    void transferConnectionDone(int number, TFtpRequest rqType, int error);
+    void transferConnectionClosed(int number, int error);
+    void transferConnectionRefused(TransferConnection* lane);
+    void transferConnectionDropped(TransferConnection* lane);
+    // The browsing connection ended: every transfer connection goes, its
+    // entry waiting again.
+    void closeTransferConnections();
+    void stopTransferConnections();
+    void transferConnectionsTick();
+    // A running entry waits again (resumed when resume is set).
+    void giveBack(int index, bool resume);
 
     // session_saved_queue.cpp
     void loadSavedQueue();
@@ -504,4 +553,14 @@ private:
     bool m_ended = false;                         // FormDestroy has run
     bool m_listsAfterUploads = true;
     StoreStatus m_dataFileStatus;
+
+    // Simultaneous transfers (session_parallel.cpp).
+    QMap<int, QPointer<TransferConnection>> m_transferConnections;  // by number
+    int m_connectionCap = -1;     // the server's limit found this session; -1 none
+    int m_refusedLogins = 0;      // failed log-ins of transfer connections in a row
+    bool m_asking = false;        // the overwrite / resume / skip question is open
+    bool m_browsingStopRequested = false;
+    QString m_sizeEntry;          // the upload whose SIZE the browsing connection asks
+    QString m_folderBeingMade;    // the MKD running on the browsing connection
+    QHash<QString, int> m_drops;  // connections lost under an entry, by source
 };

@@ -39,6 +39,7 @@ void Session::ProcessCommandQueue()
             break;
         case Verb::NewFolder:
             IgnoreMkdirError = cmd.ignoreError;
+            m_folderBeingMade = cmd.path;
             setCaptionWorking(QStringLiteral("Making new FTP folder ... - "));
             ftp.setHostFileName(wire(cmd.path));
             ftp.Mkd();

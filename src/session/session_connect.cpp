@@ -68,6 +68,9 @@ void Session::acConnectExecute(bool bySender)
             RetryCount = -1;
         ConnectWanted = true;
         m_loggedIn = false;
+        // A new session finds out again how many connections the server allows.
+        m_connectionCap = -1;
+        m_refusedLogins = 0;
 
         m_quickConnectAddress.replace(QStringLiteral("%20"), QStringLiteral(" "));
         const ParsedAddress url = splitAddress(m_quickConnectAddress);
@@ -252,12 +255,14 @@ void Session::ftpSessionClosed(int error)
     QString text = sessionEndText(end);
     // A session that ends under a transfer names it, so that the person
     // knows what to fetch or send again.
-    const int running = qLv.headIndex();
-    if (end.wanted && end.established && running >= 0 && qLv.row(running).isRunning()) {
+    const int running = qLv.runningOn(0);
+    if (end.wanted && end.established && running >= 0) {
         const tQueueEntry& entry = qLv.row(running).entry;
         text +=
             QStringLiteral(" (during the transfer of ") + (entry.upload ? entry.to : entry.from) + QStringLiteral(")");
     }
+    // The transfer connections end with the session; their entries wait again.
+    closeTransferConnections();
     if (ConnectWanted) {
         ++RetryCount;
         DisconnectTime = m_platform.now();
@@ -293,24 +298,7 @@ void Session::ftpSessionClosed(int error)
 
 void Session::keepQueueForReconnection()
 {
-    // Failed entries may stand above the running one.
-    const int index = qLv.headIndex();
-    if (index < 0 || !qLv.row(index).isRunning())
-        return;
-    QueueRow& head = qLv.row(index);
-    const bool upload = head.stateImage == kStateUploadRunning;
-    // Bytes moved mean the target is the start of this very file: resume
-    // it. Before the first byte the target is still what it was (an older
-    // file, for instance) and the action stays as decided. The byte count
-    // is this transfer's only when the transfer is the last request.
-    const TFtpRequest rq = ftp.RequestType();
-    const bool transferRan = rq == TFtpRequest::ftpRqGet || rq == TFtpRequest::ftpRqRestGet ||
-                             rq == TFtpRequest::ftpRqPut || rq == TFtpRequest::ftpRqRestPut;
-    if (transferRan && ftp.ByteCount() > 0)
-        head.entry.action = kActionResume;
-    if (upload)
-        head.entry.remoteSizeKnown = false;  // asked again after the log-in
-    qLv.setStateImage(index, upload ? kStateUploadWaiting : kStateDownloadWaiting);
+    giveBack(qLv.runningOn(0), movedBytes(ftp));
     resetTransferPanels();
 }
 
@@ -334,9 +322,12 @@ void Session::acStopExecute()
         setQueueAlwaysActive(false);
         qLv.setActive(false);
         CommandQueue.clear();
+        // Every connection's transfer ends; its entry waits again, to resume.
+        m_browsingStopRequested = qLv.runningOn(0) >= 0;
         try {
             ftp.closeDataSocket();
         } catch (...) {}
+        stopTransferConnections();
         // A log-in that has not finished is ended; an idle session is not
         // started by Stop.
         if (CurrentRemoteFolder.isEmpty() && !isConnectIdle())

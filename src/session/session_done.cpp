@@ -14,7 +14,7 @@
 
 namespace {
 
-QString lastReply(const TFtpClient& ftp) { return QString::fromUtf8(ftp.LastResponse()); }
+QString lastReply(const TFtpClient& client) { return QString::fromUtf8(client.LastResponse()); }
 
 // The folder part of a path, separator included ("" when there is none).
 QString folderPart(const QString& path, const QString& separators)
@@ -114,31 +114,28 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
         break;
     case TFtpRequest::ftpRqGet:
     case TFtpRequest::ftpRqRestGet:
-        guardedRoutine(m_ui, "RD10", [&] { downloadFinished(error); });
+        guardedRoutine(m_ui, "RD10", [&] { fileTransferEnded(qLv.runningOn(0), ftp, error, 0, m_browsingStopRequested); });
         break;
     case TFtpRequest::ftpRqSize: {
-        const int head = qLv.headIndex();
-        if (head < 0)
+        // The entry the SIZE was asked for is still the first waiting one
+        // of that source (nothing starts on this connection meanwhile).
+        int index = qLv.nextWaiting(0);
+        while (index >= 0 && qLv.row(index).entry.from != m_sizeEntry)
+            index = qLv.nextWaiting(index + 1);
+        m_sizeEntry.clear();
+        if (index < 0)
             return;
-        qLv.row(head).entry.remoteSizeKnown = true;
-        qLv.row(head).entry.remoteSize = ok ? ftp.SizeResult() : -1;
+        qLv.row(index).entry.remoteSizeKnown = true;
+        qLv.row(index).entry.remoteSize = ok ? ftp.SizeResult() : -1;
         break;
     }
     case TFtpRequest::ftpRqPut:
     case TFtpRequest::ftpRqAppend:
     case TFtpRequest::ftpRqRestPut:
-        guardedRoutine(m_ui, "RD17", [&] {
-            if (!ok) {
-                CommandQueue.clear();
-                ShowErrorBox(m_ui,
-                             QStringLiteral("Could not send file. (") + decodeRemoteName(ftp.HostFileName()) +
-                                 QStringLiteral(")"),
-                             lastReply(ftp));
-            }
-            uploadFinished(error);
-        });
+        guardedRoutine(m_ui, "RD17", [&] { fileTransferEnded(qLv.runningOn(0), ftp, error, 0, m_browsingStopRequested); });
         break;
     case TFtpRequest::ftpRqMkd:
+        m_folderBeingMade.clear();
         if (ok) {
             QString made = decodeRemoteName(ftp.HostFileName());
             if (!made.startsWith(QLatin1Char('/')))
@@ -219,37 +216,77 @@ void Session::transferEnded(int head, bool ok, const QString& reason)
     completionSound();
 }
 
-void Session::downloadFinished(int error)
+void Session::fileTransferEnded(int index, const TFtpClient& client, int error, int connection, bool stopped)
 {
-    const int head = qLv.headIndex();
-    if (head < 0) {
+    if (connection == 0)
+        m_browsingStopRequested = false;
+    if (index < 0) {
         resetTransferPanels();
         return;
     }
-    const tQueueEntry entry = qLv.row(head).entry;
-    const QString local = QFile::decodeName(ftp.LocalFileName());
+    const bool ok = (error & 0xFFFF) == 0;
+    if (!ok && stopped) {
+        // Stopped is not failed: the entry waits again and resumes what
+        // reached the target.
+        logOn(connection, QStringLiteral("Transfer stopped: ") + qLv.row(index).entry.from);
+        resetTransferPanels();
+        giveBack(index, movedBytes(client));
+        return;
+    }
+    if (qLv.row(index).entry.upload)
+        uploadFinished(index, client, error, connection);
+    else
+        downloadFinished(index, client, error, connection);
+}
+
+void Session::downloadFinished(int index, const TFtpClient& client, int error, int connection)
+{
+    const tQueueEntry entry = qLv.row(index).entry;
+    const QString local = QFile::decodeName(client.LocalFileName());
     const bool ok = (error & 0xFFFF) == 0;
     if (!ok) {
         // Kept on disk: a later resume continues the partial file.
-        log(QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + lastReply(ftp) +
-            QStringLiteral(")"));
+        logOn(connection, QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + lastReply(client) +
+                              QStringLiteral(")"));
     } else {
         if (entry.openAfter)
             m_platform.openWithAssociatedProgram(local);
         if (entry.viewAfter)
             m_platform.openInTextViewer(local);
+        m_drops.remove(entry.from);
     }
-    transferEnded(head, ok, lastReply(ftp).trimmed());
+    transferEnded(index, ok, lastReply(client).trimmed());
     if (folderPart(local, QStringLiteral("/") + QDir::separator()) == CurrentLocalFolder)
         emit localPaneRefresh();
 }
 
-void Session::uploadFinished(int error)
+void Session::uploadFinished(int index, const TFtpClient& client, int error, int connection)
 {
-    transferEnded(qLv.headIndex(), (error & 0xFFFF) == 0, lastReply(ftp).trimmed());
-    const QString folder = folderPart(decodeRemoteName(ftp.HostFileName()), QStringLiteral("/"));
-    if (folder != CurrentRemoteFolder || !m_listsAfterUploads)
+    const bool ok = (error & 0xFFFF) == 0;
+    if (!ok) {
+        // On the browsing connection the work queued behind the upload
+        // stops with it; a transfer connection's failure is its file's alone.
+        if (connection == 0)
+            CommandQueue.clear();
+        ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + decodeRemoteName(client.HostFileName()) +
+                               QStringLiteral(")"),
+                     lastReply(client));
+        // The question ran a nested event loop: the entry may have moved.
+        index = qLv.runningOn(connection);
+    } else {
+        m_drops.remove(qLv.row(index).entry.from);
+    }
+    transferEnded(index, ok, lastReply(client).trimmed());
+    const QString folder = folderPart(decodeRemoteName(client.HostFileName()), QStringLiteral("/"));
+    if (connection != 0) {
+        // Many files end at once: the folder is listed again once, when the
+        // queue has run empty.
         MarkFolderStale(RemoteFolderCache, folder);
-    else
+        if (folder == CurrentRemoteFolder && m_listsAfterUploads && !qLv.hasPending())
+            refreshRemote();
+    } else if (folder != CurrentRemoteFolder || !m_listsAfterUploads) {
+        MarkFolderStale(RemoteFolderCache, folder);
+    } else {
         refreshRemote();
+    }
 }

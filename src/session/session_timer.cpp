@@ -4,6 +4,7 @@
 // clipboard and keeps idle sessions alive.
 
 #include "session/session.h"
+#include "session/transfer_connection.h"
 
 #include "listing/entry_date.h"
 #include "person/user_interaction.h"
@@ -66,6 +67,7 @@ void Session::timerTimer()
             StartQueueHead();
         else if (!qLv.hasPending() && !qLv.alwaysActive())
             qLv.setActive(false);
+        dispatchTransfers();
         // Work that needed no request (a buffered folder expanded, a type
         // switch queued, an entry skipped) goes on at once instead of after
         // the next 200 ms.
@@ -75,6 +77,7 @@ void Session::timerTimer()
         progressDisplay();
         clipboardMonitor();
         keepAlive();
+        transferConnectionsTick();
     });
 }
 
@@ -91,15 +94,30 @@ void Session::scheduleExtraTick()
 
 void Session::progressDisplay()
 {
-    const int index = qLv.headIndex();
+    // The panels follow the first running entry; every running entry's row
+    // has its own progress (transferConnectionsTick for the other connections).
+    int index = qLv.runningOn(0);
+    const TFtpClient* client = &ftp;
+    if (index < 0) {
+        for (int i = 0; i < qLv.count(); ++i) {
+            const QueueRow& row = qLv.row(i);
+            if (!row.isRunning() || row.connection == 0)
+                continue;
+            if (const TransferConnection* lane = transferConnection(row.connection)) {
+                index = i;
+                client = &lane->ftp();
+            }
+            break;
+        }
+    }
     if (index < 0)
         return;
     const QueueRow& head = qLv.row(index);
     if (head.entry.startTime == -1.0 || !head.isRunning())
         return;
-    qLv.setProgress(index, ftp.ByteCount(), ftp.ResumeAt());
+    qLv.setProgress(index, client->ByteCount(), client->ResumeAt());
     const double elapsed = (m_platform.now() - head.entry.startTime) * kSecondsPerDay;
-    const TransferPanels p = transferPanels(head.entry.size, ftp.ByteCount(), ftp.ResumeAt(), elapsed);
+    const TransferPanels p = transferPanels(head.entry.size, client->ByteCount(), client->ResumeAt(), elapsed);
     setGauge(p.gauge, m_gaugeStyle);
     setPanel(2, p.percent);
     const QString title = p.percent + QStringLiteral(" done transferring ... - ") + BaseTitle;

@@ -3,6 +3,7 @@
 // queue's activity.
 
 #include "session/session.h"
+#include "session/transfer_connection.h"
 
 #include "listing/local_listing.h"
 #include "listing/size_format.h"
@@ -93,49 +94,93 @@ void Session::QueueUploadFolder(const QString& localFolder, const QString& remot
                         [this](const QByteArray& line) { logwin.WriteLog(line); });
 }
 
-bool Session::modeFits(const QString& name) const { return ftp.Binary() == !IsAsciiFile(name, m_settings.sASCIIFiles); }
+bool Session::modeFits(const TFtpClient& client, const QString& name) const
+{
+    return client.Binary() == !IsAsciiFile(name, m_settings.sASCIIFiles);
+}
 
 void Session::pushTypeSwitch() { CommandQueue.prepend(QueuedCommand::type(ftp.Binary())); }
 
-// Decides the head entry's action for an existing target. False when the
-// queue changed under a modal prompt (the session may have closed meanwhile)
-// and the start must be given up.
-bool Session::settleAction(int index, const QString& prompt)
+// Decides the action of the entry at index (running on its connection) for
+// an existing target. The question runs a nested event loop: other
+// connections go on meanwhile, so the entry is found again afterwards, and
+// index follows it. Only one question is open at a time; an entry that
+// needs one while another is open is deferred.
+Session::Settle Session::settleAction(int& index, const QString& prompt)
 {
     QueueRow& row = qLv.row(index);
     if (!m_settings.sXferPromptForAction) {
         row.entry.action = m_settings.sXferAction;
-        return true;
+        return Settle::Decided;
     }
+    if (m_asking)
+        return Settle::Deferred;
     const QString from = row.entry.from;
-    const UserInteraction::TransferActionAnswer answer =
-        m_ui.askTransferAction(prompt, m_settings.sXferAction, m_settings.sXferClosePromptForAction,
-                               m_settings.sXferClosePromptForActionSecs + 1);
-    const int head = qLv.headIndex();
-    if (head != index || qLv.row(head).entry.from != from)
-        return false;
+    const int connection = row.connection;
+    m_asking = true;
+    UserInteraction::TransferActionAnswer answer;
+    try {
+        answer = m_ui.askTransferAction(prompt, m_settings.sXferAction, m_settings.sXferClosePromptForAction,
+                                        m_settings.sXferClosePromptForActionSecs + 1);
+    } catch (...) {
+        m_asking = false;
+        throw;
+    }
+    m_asking = false;
+    index = qLv.runningOn(connection);
+    if (index < 0 || qLv.row(index).entry.from != from)
+        return Settle::GivenUp;
     qLv.row(index).entry.action = answer.action;
     if (answer.applyToEntireQueue)
         qLv.applyActionToAll(answer.action, index);
-    return engineReady();
+    if (!qLv.isActive())
+        return Settle::GivenUp;  // Stop was chosen meanwhile
+    if (connection == 0)
+        return engineReady() ? Settle::Decided : Settle::GivenUp;
+    const TransferConnection* lane = transferConnection(connection);
+    return lane && lane->entryFrom == from && !lane->stopRequested ? Settle::Decided : Settle::GivenUp;
 }
 
 void Session::StartQueueHead()
 {
     guardedRoutine(m_ui, "TQ01", [&] {
-        const int head = qLv.headIndex();
-        if (head < 0 || !qLv.row(head).isWaiting())
+        // One entry at a time on the browsing connection, and none while a
+        // question about another is open.
+        if (m_asking || qLv.runningOn(0) >= 0)
+            return;
+        // With transfer connections the browsing one takes only folder entries.
+        const bool files = transferConnectionLimit() == 0;
+        int head = qLv.nextWaiting(0);
+        while (head >= 0 && !files && !qLv.row(head).isFolder())
+            head = qLv.nextWaiting(head + 1);
+        if (head < 0)
             return;
         const QueueRow& row = qLv.row(head);
         const bool upload = row.stateImage == kStateUploadWaiting;
         try {
-            if (!upload && !row.isFolder())
-                startDownloadFile(head);
-            else if (!upload)
+            if (!row.isFolder()) {
+                m_browsingStopRequested = false;
+                qLv.row(head).connection = 0;
+                const QString from = row.entry.from;
+                int index = head;
+                switch (startFile(index, ftp)) {
+                case FileStart::NeedsType:
+                    backToWaiting(0, from);
+                    pushTypeSwitch();
+                    break;
+                case FileStart::NeedsSize:
+                    m_sizeEntry = from;
+                    break;
+                case FileStart::Deferred:
+                    backToWaiting(0, from);
+                    break;
+                case FileStart::Started:
+                case FileStart::Ended:
+                    break;
+                }
+            } else if (!upload) {
                 startDownloadFolder(head);
-            else if (!row.isFolder())
-                startUploadFile(head);
-            else {
+            } else {
                 const QString from = row.entry.from;
                 const QString to = row.entry.to;
                 QueueUploadFolder(from, to);
@@ -144,7 +189,8 @@ void Session::StartQueueHead()
         } catch (const FtpException& e) {
             // The engine refused to start this entry (a name it cannot
             // send, say): it fails alone and the rest of the queue goes on.
-            failQueueEntry(head, QString::fromUtf8(e.what()));
+            const int running = qLv.runningOn(0);
+            failQueueEntry(running >= 0 ? running : head, QString::fromUtf8(e.what()));
         }
     });
 }
@@ -154,58 +200,71 @@ void Session::failQueueEntry(int index, const QString& reason)
     if (index < 0 || index >= qLv.count())
         return;
     const tQueueEntry entry = qLv.row(index).entry;
+    const int connection = qLv.row(index).isRunning() ? qLv.row(index).connection : 0;
     if (entry.upload)
         ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + entry.to + QStringLiteral(")"), reason);
     else
-        log(QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + reason + QStringLiteral(")"));
+        logOn(connection,
+              QStringLiteral("Download failed: ") + entry.from + QStringLiteral(" (") + reason + QStringLiteral(")"));
     resetTransferPanels();
     setPanel(0, QStringLiteral("Transfer failed: ") + entry.from + QStringLiteral(" (") + reason + QLatin1Char(')'));
     qLv.markFailed(index, reason);
 }
 
-// Gives up a start that a modal prompt interrupted: the entry, when it is
-// still the head, waits again.
-void Session::backToWaiting(const QString& from, int waitingState)
+// Gives up a start that a question interrupted or deferred: the entry, when
+// it still runs on that connection, waits again.
+void Session::backToWaiting(int connection, const QString& from)
 {
-    const int head = qLv.headIndex();
-    if (head >= 0 && qLv.row(head).entry.from == from)
-        qLv.setStateImage(head, waitingState);
+    const int index = qLv.runningOn(connection);
+    if (index >= 0 && qLv.row(index).entry.from == from) {
+        qLv.row(index).connection = 0;
+        qLv.setStateImage(index, qLv.row(index).entry.upload ? kStateUploadWaiting : kStateDownloadWaiting);
+    }
 }
 
-void Session::startDownloadFile(int head)
+Session::FileStart Session::startFile(int& index, TFtpClient& client)
 {
-    const QString from = qLv.row(head).entry.from;
-    const QString to = qLv.row(head).entry.to;
+    return qLv.row(index).entry.upload ? startUploadFile(index, client) : startDownloadFile(index, client);
+}
+
+Session::FileStart Session::startDownloadFile(int& index, TFtpClient& client)
+{
+    const QString from = qLv.row(index).entry.from;
+    const QString to = qLv.row(index).entry.to;
     const QString name = remoteName(from);
     if (!isSafeRemoteName(name)) {
-        log(QStringLiteral("Skipped unsafe remote name: ") + name);
-        qLv.markFailed(head, QStringLiteral("Unsafe remote name: ") + name);
-        return;
+        logOn(qLv.row(index).connection, QStringLiteral("Skipped unsafe remote name: ") + name);
+        qLv.markFailed(index, QStringLiteral("Unsafe remote name: ") + name);
+        return FileStart::Ended;
     }
     const QFileInfo target(to);
     const bool exists = target.isFile();
-    qLv.setStateImage(head, kStateDownloadRunning);
-    if (exists && qLv.row(head).entry.action == kActionUndecided &&
-        !settleAction(head, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists locally.") +
-                                transferPromptDetails(qLv.row(head).entry, false, target.size(),
-                                                      LocalModificationDate(target)))) {
-        backToWaiting(from, kStateDownloadWaiting);
-        return;
+    qLv.setStateImage(index, kStateDownloadRunning);
+    if (exists && qLv.row(index).entry.action == kActionUndecided) {
+        const int connection = qLv.row(index).connection;
+        switch (settleAction(index, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists locally.") +
+                                        transferPromptDetails(qLv.row(index).entry, false, target.size(),
+                                                              LocalModificationDate(target)))) {
+        case Settle::Decided:
+            break;
+        case Settle::Deferred:
+            return FileStart::Deferred;
+        case Settle::GivenUp:
+            backToWaiting(connection, from);
+            return FileStart::Ended;
+        }
     }
-    if (exists && qLv.row(head).entry.action == kActionSkip) {
-        qLv.RemoveQueueEntry(head);
-        return;
+    if (exists && qLv.row(index).entry.action == kActionSkip) {
+        qLv.RemoveQueueEntry(index);
+        return FileStart::Ended;
     }
-    if (!modeFits(to)) {
-        qLv.setStateImage(head, kStateDownloadWaiting);
-        pushTypeSwitch();
-        return;
-    }
-    qLv.row(head).entry.startTime = m_platform.now();
+    if (!modeFits(client, to))
+        return FileStart::NeedsType;
+    qLv.row(index).entry.startTime = m_platform.now();
     FtpTransfer transfer;
     transfer.remote = wire(from);
     transfer.local = QFile::encodeName(to);
-    transfer.restart = exists && qLv.row(head).entry.action != kActionOverwrite;
+    transfer.restart = exists && qLv.row(index).entry.action != kActionOverwrite;
     // What the listing says of the file: its exact time, and its size, so
     // that a download the server ends early is not taken for the file.
     if (const FolderEntry* listed = listedEntry(from); listed && !listed->entry.isFolder()) {
@@ -213,7 +272,8 @@ void Session::startDownloadFile(int head)
             transfer.remoteTime = QDateTime::fromSecsSinceEpoch(listed->entry.exactTime, Qt::UTC);
         transfer.size = listed->entry.size;
     }
-    ftp.retrieve(transfer);
+    client.retrieve(transfer);
+    return FileStart::Started;
 }
 
 const FolderEntry* Session::listedEntry(const QString& remotePath) const
@@ -223,9 +283,9 @@ const FolderEntry* Session::listedEntry(const QString& remotePath) const
     return folder ? folder->find(QStringView(remotePath).sliced(slash + 1)) : nullptr;
 }
 
-void Session::startUploadFile(int head)
+Session::FileStart Session::startUploadFile(int& index, TFtpClient& client)
 {
-    QueueRow& row = qLv.row(head);
+    QueueRow& row = qLv.row(index);
     const QString from = row.entry.from;
     const QString to = row.entry.to;
     if (!row.entry.remoteSizeKnown && m_createdFolders.contains(to.left(to.lastIndexOf(QLatin1Char('/')) + 1))) {
@@ -239,39 +299,44 @@ void Session::startUploadFile(int head)
         // Servers refuse SIZE in ASCII mode (the size would depend on line
         // ends); refused, it would read as "absent" and an existing file
         // would be overwritten without the action being asked for.
-        if (!ftp.Binary()) {
-            pushTypeSwitch();
-            return;
-        }
-        ftp.setHostFileName(wire(to));
-        ftp.Size();
-        return;
+        if (!client.Binary())
+            return FileStart::NeedsType;
+        client.setHostFileName(wire(to));
+        client.Size();
+        return FileStart::NeedsSize;
     }
     const bool exists = row.entry.remoteSize >= 0;
-    qLv.setStateImage(head, kStateUploadRunning);
-    if (exists && row.entry.action == kActionUndecided &&
-        !settleAction(head, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists on FTP server.") +
-                                transferPromptDetails(row.entry, true, row.entry.remoteSize, remoteFileDate(to)))) {
-        backToWaiting(from, kStateUploadWaiting);
-        return;
+    qLv.setStateImage(index, kStateUploadRunning);
+    if (exists && row.entry.action == kActionUndecided) {
+        const int connection = row.connection;
+        switch (settleAction(index, QStringLiteral("The file \"") + to +
+                                        QStringLiteral("\" already exists on FTP server.") +
+                                        transferPromptDetails(row.entry, true, row.entry.remoteSize,
+                                                              remoteFileDate(to)))) {
+        case Settle::Decided:
+            break;
+        case Settle::Deferred:
+            return FileStart::Deferred;
+        case Settle::GivenUp:
+            backToWaiting(connection, from);
+            return FileStart::Ended;
+        }
     }
-    QueueRow& settled = qLv.row(head);
+    QueueRow& settled = qLv.row(index);
     if (exists && settled.entry.action == kActionSkip) {
-        qLv.RemoveQueueEntry(head);
-        return;
+        qLv.RemoveQueueEntry(index);
+        return FileStart::Ended;
     }
-    if (!modeFits(from)) {
-        qLv.setStateImage(head, kStateUploadWaiting);
-        pushTypeSwitch();
-        return;
-    }
+    if (!modeFits(client, from))
+        return FileStart::NeedsType;
     settled.entry.startTime = m_platform.now();
     FtpTransfer transfer;
     transfer.remote = wire(to);
     transfer.local = QFile::encodeName(from);
     transfer.restart = exists && settled.entry.action != kActionOverwrite;
     transfer.offset = settled.entry.remoteSize;
-    ftp.store(transfer);
+    client.store(transfer);
+    return FileStart::Started;
 }
 
 void Session::startDownloadFolder(int head)

@@ -103,6 +103,10 @@ struct ProgramData {
     qint32 sTimeout = 30;           // seconds without a byte before a request fails; 0 never
     bool sKeepFileTimes = true;     // transferred files keep their modification time
     qint32 sFolderDepthLimit = 64;  // folder levels a recursive download or delete descends
+    // Files the queue moves at once, each on a connection of its own beside
+    // the browsing one (1: the queue runs on the browsing connection).
+    qint32 sSimultaneousTransfers = 2;
+    static constexpr qint32 MaxSimultaneousTransfers = 10;
     // Sizes in B, KB, MB, GB and TB with one decimal; off, the panes show
     // whole kilobytes (the KB column). Files from before the setting keep
     // the KB column (applyLegacyDefaults).

@@ -23,6 +23,7 @@ struct TextField {
 const std::array intFields{
     IntField{"Timeout", &ProgramData::sTimeout},
     IntField{"FolderDepthLimit", &ProgramData::sFolderDepthLimit},
+    IntField{"SimultaneousTransfers", &ProgramData::sSimultaneousTransfers},
 };
 const std::array flagFields{
     FlagField{"KeepFileTimes", &ProgramData::sKeepFileTimes},

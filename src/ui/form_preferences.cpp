@@ -168,6 +168,11 @@ QWidget* TFormPreferences::transfersPage()
     sFolderDepthLimit->setSuffix(QStringLiteral(" levels"));
     sFolderDepthLimit->setToolTip(
         QStringLiteral("How deep a folder download or delete descends below the folder it starts with"));
+    sSimultaneousTransfers = named(new QSpinBox(page), "sSimultaneousTransfers");
+    sSimultaneousTransfers->setRange(1, ProgramData::MaxSimultaneousTransfers);
+    sSimultaneousTransfers->setToolTip(
+        QStringLiteral("Files transferred at once, each on a connection of its own; 1 transfers on the browsing "
+                       "connection"));
     auto* close = new QHBoxLayout;
     close->addWidget(sXferClosePromptForAction);
     close->addWidget(sXferClosePromptForActionSecs);
@@ -179,6 +184,7 @@ QWidget* TFormPreferences::transfersPage()
     form->addRow(sKeepFileTimes);
     form->addRow(QStringLiteral("ASCII &mode for:"), sASCIIFiles);
     form->addRow(QStringLiteral("Folder &depth limit:"), sFolderDepthLimit);
+    form->addRow(QStringLiteral("Simultaneous &transfers:"), sSimultaneousTransfers);
     connect(sXferPromptForAction, &QCheckBox::toggled, this, &TFormPreferences::updateEnabling);
     connect(sXferClosePromptForAction, &QCheckBox::toggled, this, &TFormPreferences::updateEnabling);
     return page;

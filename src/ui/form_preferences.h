@@ -64,6 +64,7 @@ public:
     QLineEdit* sXferClosePromptForActionSecs = nullptr;
     QPlainTextEdit* sASCIIFiles = nullptr;
     QSpinBox* sFolderDepthLimit = nullptr;
+    QSpinBox* sSimultaneousTransfers = nullptr;
     // Sounds
     QLineEdit* sSndConnect = nullptr;
     QLineEdit* sSndDisconnect = nullptr;

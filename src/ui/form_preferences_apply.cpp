@@ -108,6 +108,7 @@ void TFormPreferences::load()
     sXferClosePromptForActionSecs->setText(QString::number(s.sXferClosePromptForActionSecs));
     sASCIIFiles->setPlainText(asciiMasksToText(s.sASCIIFiles));
     sFolderDepthLimit->setValue(s.sFolderDepthLimit);
+    sSimultaneousTransfers->setValue(s.sSimultaneousTransfers);
 
     sSndConnect->setText(text(s.sSndConnect));
     sSndDisconnect->setText(text(s.sSndDisconnect));
@@ -154,6 +155,7 @@ void TFormPreferences::apply()
     s.sXferClosePromptForActionSecs = closePromptSecondsFromText(sXferClosePromptForActionSecs->text());
     s.sASCIIFiles = asciiMasksFromText(sASCIIFiles->toPlainText());
     s.sFolderDepthLimit = sFolderDepthLimit->value();
+    s.sSimultaneousTransfers = sSimultaneousTransfers->value();
 
     s.sSndConnect = bytes(sSndConnect);
     s.sSndDisconnect = bytes(sSndDisconnect);
