@@ -563,4 +563,6 @@ private:
     QString m_sizeEntry;          // the upload whose SIZE the browsing connection asks
     QString m_folderBeingMade;    // the MKD running on the browsing connection
     QHash<QString, int> m_drops;  // connections lost under an entry, by source
+    // Files whose transfer connection was lost since the last log-in of one.
+    QStringList m_lostTransfers;
 };

@@ -255,12 +255,17 @@ void Session::ftpSessionClosed(int error)
     QString text = sessionEndText(end);
     // A session that ends under a transfer names it, so that the person
     // knows what to fetch or send again.
-    const int running = qLv.runningOn(0);
-    if (end.wanted && end.established && running >= 0) {
-        const tQueueEntry& entry = qLv.row(running).entry;
-        text +=
-            QStringLiteral(" (during the transfer of ") + (entry.upload ? entry.to : entry.from) + QStringLiteral(")");
+    // Transfer connections usually see the server go a moment earlier.
+    QStringList cut = m_lostTransfers;
+    for (int i = 0; i < qLv.count(); ++i) {
+        const QueueRow& row = qLv.row(i);
+        if (row.isRunning())
+            cut << (row.entry.upload ? row.entry.to : row.entry.from);
     }
+    cut.removeDuplicates();
+    m_lostTransfers.clear();
+    if (end.wanted && end.established && !cut.isEmpty())
+        text += QStringLiteral(" (during the transfer of ") + cut.join(QStringLiteral(", ")) + QStringLiteral(")");
     // The transfer connections end with the session; their entries wait again.
     closeTransferConnections();
     if (ConnectWanted) {

@@ -270,6 +270,7 @@ void Session::transferConnectionDone(int number, TFtpRequest rqType, int error)
         if (rq == TFtpRequest::ftpRqConnect) {
             if (ok && client.ControlSocketOpen()) {
                 m_refusedLogins = 0;
+                m_lostTransfers.clear();
                 releaseTransferConnection(lane);
             } else {
                 transferConnectionRefused(lane);
@@ -346,6 +347,7 @@ void Session::transferConnectionDropped(TransferConnection* lane)
     logOn(number, QStringLiteral("Transfer connection %1 lost: %2").arg(number).arg(reason));
     if (index >= 0) {
         const QString from = qLv.row(index).entry.from;
+        m_lostTransfers << (qLv.row(index).entry.upload ? qLv.row(index).entry.to : from);
         if (++m_drops[from] >= kDropsPerEntry) {
             m_drops.remove(from);
             transferEnded(index, false, reason);

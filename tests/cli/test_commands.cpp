@@ -108,6 +108,35 @@ private slots:
         QVERIFY(QFile::exists(in + "top.bin"));
     }
 
+    // A tree down and up with three files at once: every file arrives, and
+    // the log says which connection moved which.
+    void parallelTrees_data() { servers_data(); }
+    void parallelTrees()
+    {
+        QFETCH(QString, server);
+        Served s(server);
+        for (int d = 0; d < 3; ++d)
+            for (int f = 0; f < 15; ++f)
+                writeFile(s.root() + QStringLiteral("/tree/d%1/f%2.bin").arg(d).arg(f), pattern(1000 + 333 * f, char('a' + d)));
+        QDir().mkpath(s.root() + "/up");
+        QVERIFY2(s.start(), qPrintable(s.why()));
+        QTemporaryDir local;
+        QStringList args{"--mode=passive", "--parallel=3", "--log", "get", s.url("/tree/"), local.path()};
+        CliResult r = runCli(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.dump(args)));
+        QCOMPARE(treeContents(local.filePath("tree")), treeContents(s.root() + "/tree"));
+        QVERIFY2(r.err.contains("[1] FTP Cmd\t:> RETR ") && r.err.contains("[2] FTP Cmd\t:> RETR ") &&
+                     !r.err.contains("[4] "),
+                 qPrintable(r.dump(args)));
+        QVERIFY(!r.err.contains("\nFTP Cmd\t:> RETR "));
+
+        args = QStringList{"--mode=passive", "--parallel=3", "--log", "put", local.filePath("tree"), s.url("/up")};
+        r = runCli(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.dump(args)));
+        QCOMPARE(treeContents(s.root() + "/up/tree"), treeContents(s.root() + "/tree"));
+        QVERIFY2(r.err.contains("] FTP Cmd\t:> STOR "), qPrintable(r.dump(args)));
+    }
+
     // A name is a name, whatever it looks like.
     void namesThatLookLikeFlags_data() { servers_data(); }
     void namesThatLookLikeFlags()

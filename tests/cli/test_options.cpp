@@ -34,6 +34,10 @@ private slots:
         QTest::newRow("mv the root") << QStringList{"mv", "ftp://h/", "x"};
         QTest::newRow("password twice") << QStringList{"--password-stdin", "ls", "ftp://u:p@h/"};
         QTest::newRow("netrc file without a name") << QStringList{"--netrc-file=", "ls", "ftp://h/"};
+        QTest::newRow("parallel 0") << QStringList{"--parallel=0", "ls", "ftp://h/"};
+        QTest::newRow("parallel 11") << QStringList{"--parallel=11", "ls", "ftp://h/"};
+        QTest::newRow("parallel not a number") << QStringList{"--parallel=four", "ls", "ftp://h/"};
+        QTest::newRow("parallel empty") << QStringList{"--parallel=", "ls", "ftp://h/"};
     }
     void usageErrors()
     {
@@ -123,6 +127,14 @@ private slots:
         QCOMPARE(p.options->existsAction, std::optional<int>(1));
         QVERIFY(p.options->log && p.options->progress);
         QCOMPARE(p.options->mode, QString("755"));
+
+        QCOMPARE(p.options->parallel, 2);  // the default
+        for (int n : {1, 10}) {
+            const CliParse parallel = parseCliArguments({QStringLiteral("--parallel=%1").arg(n), "ls", "ftp://h/"});
+            QVERIFY2(parallel.options, qPrintable(parallel.error));
+            QCOMPARE(parallel.options->parallel, n);
+        }
+        QVERIFY(parseCliArguments({"--parallel=0", "ls", "ftp://h/"}).error.contains("--parallel"));
 
         const CliParse help = parseCliArguments({"--help"});
         QVERIFY(help.options && help.options->help);

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,9 +38,13 @@ struct ScriptedInteraction : UserInteraction {
             whileAsking(text);
         return yesNo.isEmpty() ? false : yesNo.takeFirst();
     }
+    // Runs while an overwrite / resume / skip question is open.
+    std::function<void(const QString&)> whileAskingAction;
     TransferActionAnswer askTransferAction(const QString& text, int preselected, bool, int) override
     {
         prompts << text;
+        if (whileAskingAction)
+            whileAskingAction(text);
         if (actions.isEmpty())
             return {preselected, false};
         return actions.takeFirst();
@@ -143,20 +148,36 @@ struct Harness {
             s->setCurrentLocalFolder(local());  // unless a site's local folder came first
     }
 
-    // The commands sent to the server, in order.
+    // A log line without its connection's tag ("[2] ").
+    static QString untagged(const QString& line)
+    {
+        static const QRegularExpression tag(QStringLiteral("^\\[\\d+\\] "));
+        return QString(line).remove(tag);
+    }
+    // The commands sent to the server on every connection, in order.
     QStringList sent() const
     {
         QStringList out;
-        for (const QString& l : log)
-            if (l.startsWith(QStringLiteral("FTP Cmd\t:> ")))
+        for (const QString& line : log)
+            if (const QString l = untagged(line); l.startsWith(QStringLiteral("FTP Cmd\t:> ")))
                 out << l.mid(11);
+        return out;
+    }
+    // The commands sent on one connection (0 the browsing one), in order.
+    QStringList sentOn(int connection) const
+    {
+        const QString tag = LogLine::connectionTag(connection) + QStringLiteral("FTP Cmd\t:> ");
+        QStringList out;
+        for (const QString& l : log)
+            if (l.startsWith(tag))
+                out << l.mid(tag.size());
         return out;
     }
     QStringList status() const
     {
         QStringList out;
-        for (const QString& l : log)
-            if (l.startsWith(QStringLiteral("Status\t:> ")))
+        for (const QString& line : log)
+            if (const QString l = untagged(line); l.startsWith(QStringLiteral("Status\t:> ")))
                 out << l.mid(10);
         return out;
     }

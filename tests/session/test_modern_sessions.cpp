@@ -60,6 +60,8 @@ private slots:
         Harness h;
         qint64 engineNow = 0;
         SessionInspector::engine(*h.s).setClock([&] { return engineNow; });
+        // The browsing connection's clock is the one injected: the queue runs there.
+        h.s->settings().sSimultaneousTransfers = 1;
         h.s->settings().sRetries = 1;
         h.s->settings().sRetryDelay = 1;
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));

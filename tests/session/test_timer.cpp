@@ -135,6 +135,8 @@ private slots:
         Harness h;
         QVERIFY(h.s->queueAlwaysActive());  // the default of a new data file
         h.s->setQueueAlwaysActive(false);
+        // The order of commands and transfers on the one browsing connection.
+        h.s->settings().sSimultaneousTransfers = 1;
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
         FolderEntry f;
         f.name = "f.bin";

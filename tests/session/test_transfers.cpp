@@ -170,24 +170,28 @@ private slots:
         writeFile(h.local("b.txt"), "txt\r\n");
         h.s->send({fileRow("a.bin", 3), fileRow("b.txt", 5)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
-        // SIZE is asked in binary mode; the text file travels in ASCII mode.
-        QStringList steps;
-        const QStringList sent = h.sent();
-        QVERIFY(sent.indexOf("MLSD") >= 0);
-        for (const QString& c : sent.mid(sent.indexOf("MLSD") + 1))
-            if (c.startsWith("TYPE ") || c.startsWith("SIZE ") || c.startsWith("STOR "))
-                steps << c;
-        // Each step with the transfer type in force when it was sent.
+        // SIZE is asked in binary mode; the text file travels in ASCII mode,
+        // on whichever connection each file went.
         QStringList moded;
-        QString type = "TYPE A";
-        for (const QString& c : steps) {
-            if (c.startsWith("TYPE "))
-                type = c;
-            else
-                moded << type + " " + c;
+        for (int connection = 0; connection <= ProgramData::MaxSimultaneousTransfers; ++connection) {
+            QStringList sent = h.sentOn(connection);
+            if (connection == 0) {
+                QVERIFY(sent.indexOf("MLSD") >= 0);
+                sent = sent.mid(sent.indexOf("MLSD") + 1);
+            }
+            // Each step with the transfer type in force when it was sent
+            // (ASCII after a listing, and on a new connection).
+            QString type = "TYPE A";
+            for (const QString& c : sent) {
+                if (c.startsWith("TYPE "))
+                    type = c;
+                else if (c.startsWith("SIZE ") || c.startsWith("STOR "))
+                    moded << type + " " + c;
+            }
         }
+        moded.sort();
         QCOMPARE(moded,
-                 QStringList({"TYPE I SIZE /a.bin", "TYPE I STOR /a.bin", "TYPE I SIZE /b.txt", "TYPE A STOR /b.txt"}));
+                 QStringList({"TYPE A STOR /b.txt", "TYPE I SIZE /a.bin", "TYPE I SIZE /b.txt", "TYPE I STOR /a.bin"}));
     }
 
     void duplicateAndMoveRules()
@@ -270,6 +274,9 @@ private slots:
         writeFile(c.server.root() + "/big.bin", big);
         QVERIFY2(c.start(), qPrintable(c.server.errorString()));
         Harness& h = *c.h;
+        // The queue on the browsing connection (the transfer connections'
+        // Stop is tested with them).
+        h.s->settings().sSimultaneousTransfers = 1;
         h.s->setQueueAlwaysActive(true);
         bool stopped = false;
         QObject::connect(&SessionInspector::engine(*h.s), &TFtpClient::OnProgress, [&](qint64 count, bool&) {
@@ -280,20 +287,29 @@ private slots:
         });
         h.s->receive({fileRow("big.bin", big.size())});
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return stopped && h.idle() && !h.s->transferQueue().hasPending(); }, 30000),
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         return stopped && h.idle() && h.s->transferQueue().count() == 1 &&
+                                h.s->transferQueue().row(0).isWaiting();
+                     },
+                     30000),
                  qPrintable(h.dump()));
         QVERIFY(!h.s->queueAlwaysActive());
         QVERIFY(!h.s->queueActive());
-        QCOMPARE(h.status().filter("Download failed: /big.bin (426").size(), 1);
-        // Stopped is not done: the entry stays to be retried (resumed).
-        QCOMPARE(h.s->transferQueue().failedCount(), 1);
-        QVERIFY(h.s->transferQueue().row(0).failureReason().startsWith("426"));
+        // Stopped is neither done nor failed: the entry waits again, to resume.
+        QCOMPARE(h.status().filter("Transfer stopped: /big.bin").size(), 1);
+        QCOMPARE(h.s->transferQueue().failedCount(), 0);
+        QCOMPARE(h.s->transferQueue().row(0).entry.action, kActionResume);
         // The bytes received before the stop stay (on a fast loopback they may be all of them).
         const QByteArray partial = readFile(h.local("big.bin"));
         QVERIFY(!partial.isEmpty() && partial.size() <= big.size());
         QCOMPARE(partial, big.left(partial.size()));
         QCOMPARE(h.s->panel(2), QString());
         QCOMPARE(h.s->connectCaption(), QString("Disconnect"));
+        // Started again, it continues where it stopped.
+        QVERIFY2(c.runQueue(), qPrintable(h.dump()));
+        QCOMPARE(h.sent().filter(QRegularExpression("^REST ")).size(), 1);
+        QVERIFY(readFile(h.local("big.bin")) == big);
     }
 
     void unsafeRemoteNamesNeverBecomeLocalPaths()

@@ -27,8 +27,9 @@ public:
                 auto* server = new QTcpSocket;
                 server->connectToHost(QHostAddress::LocalHost, m_serverPort);
                 RelayPipe* pipe = adopt(new RelayPipe(m_shared, FaultRelay::Channel::Control, client, server, this));
-                pipe->setFilter([this](FaultRelay::Direction d, QByteArray& pending, const QByteArray& in) {
-                    return filterControl(d, pending, in);
+                const int index = pipe->index();
+                pipe->setFilter([this, index](FaultRelay::Direction d, QByteArray& pending, const QByteArray& in) {
+                    return filterControl(index, d, pending, in);
                 });
             }
         });
@@ -53,7 +54,7 @@ private:
     // Complete lines are looked at (and rewritten where they name a data
     // port); an incomplete one is held back only while it may still become
     // such a line, so a server that never ends a line is relayed as it sends.
-    QByteArray filterControl(FaultRelay::Direction d, QByteArray& pending, const QByteArray& in)
+    QByteArray filterControl(int connection, FaultRelay::Direction d, QByteArray& pending, const QByteArray& in)
     {
         pending += in;
         QByteArray out;
@@ -64,9 +65,11 @@ private:
             line = rewrite(d, line);
             {
                 QMutexLocker lock(&m_shared.mutex);
-                m_shared.controlLines << (d == FaultRelay::Direction::ToServer ? QStringLiteral("> ")
-                                                                               : QStringLiteral("< ")) +
-                                             QString::fromUtf8(line.trimmed());
+                const QString shown =
+                    (d == FaultRelay::Direction::ToServer ? QStringLiteral("> ") : QStringLiteral("< ")) +
+                    QString::fromUtf8(line.trimmed());
+                m_shared.controlLines << shown;
+                m_shared.controlLinesOf[connection] << shown;
             }
             out += line;
         }
@@ -210,14 +213,16 @@ void FaultRelay::release()
             Qt::BlockingQueuedConnection);
 }
 
-void FaultRelay::closeAll(Channel channel)
+void FaultRelay::closeAll(Channel channel) { closeConnection(channel, -1); }
+
+void FaultRelay::closeConnection(Channel channel, int connection)
 {
     if (m_worker)
         QMetaObject::invokeMethod(
             m_worker,
-            [w = m_worker, channel] {
-                w->forEachPipe([channel](RelayPipe& p) {
-                    if (p.channel() == channel)
+            [w = m_worker, channel, connection] {
+                w->forEachPipe([channel, connection](RelayPipe& p) {
+                    if (p.channel() == channel && (connection < 0 || p.index() == connection))
                         p.closeBoth();
                 });
             },
@@ -251,6 +256,12 @@ QStringList FaultRelay::controlLines() const
 {
     QMutexLocker lock(&m_shared->mutex);
     return m_shared->controlLines;
+}
+
+QStringList FaultRelay::controlLines(int connection) const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->controlLinesOf.value(connection);
 }
 
 }  // namespace testsupport

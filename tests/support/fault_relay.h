@@ -76,6 +76,9 @@ public:
     void release();
     // Closes (FIN) every open connection of the channel now.
     void closeAll(Channel channel);
+    // Closes (FIN) one connection of the channel now (counted as in
+    // Rule::connection).
+    void closeConnection(Channel channel, int connection);
 
     int connectionCount(Channel channel) const;
     // Bytes relayed in that direction, over all connections of the channel,
@@ -87,6 +90,8 @@ public:
     // The control dialogue as relayed, "> " for the client's lines and "< "
     // for the server's.
     QStringList controlLines() const;
+    // The same for one control connection (counted as in Rule::connection).
+    QStringList controlLines(int connection) const;
 
 private:
     std::unique_ptr<RelayShared> m_shared;

@@ -73,6 +73,8 @@ bool PyFtpServer::prepare(quint16 port, Launch& launch, QString& error)
                     QStringLiteral("%1-%2").arg(m_options.passivePorts->first).arg(m_options.passivePorts->second));
     if (m_options.idleTimeout > 0)
         args << opt("idle-timeout", QString::number(m_options.idleTimeout));
+    if (m_options.maxConsPerIp > 0)
+        args << opt("max-cons-per-ip", QString::number(m_options.maxConsPerIp));
 
     // Debian's pyftpdlib lives in the system interpreter, not in whatever
     // python3 comes first on PATH.

@@ -25,6 +25,7 @@ public:
         QByteArray masqueradeAddress;    // the address PASV replies name
         std::optional<std::pair<int, int>> passivePorts;
         double idleTimeout = 0;  // > 0: the server drops an idle session after these seconds (421)
+        int maxConsPerIp = 0;    // > 0: more connections from one address are refused with 421
         quint16 port = 0;        // 0: a free port; else exactly this one (e.g. 21)
         bool ipv6 = false;       // listen on ::1 instead of 127.0.0.1
         bool rawNames = false;   // names travel as the file system's bytes, UTF-8 or not

@@ -168,6 +168,7 @@ def main():
     p.add_argument('--masquerade', default='')
     p.add_argument('--passive-ports', default='')
     p.add_argument('--idle-timeout', type=float, default=0)
+    p.add_argument('--max-cons-per-ip', type=int, default=0)
     p.add_argument('--address', default='127.0.0.1')
     p.add_argument('--raw-names', action='store_true')
     p.add_argument('--endless-folder', default='')
@@ -223,6 +224,9 @@ def main():
     handler.auth_failed_timeout = 0
 
     server = FTPServer((args.address, args.port), handler)
+    if args.max_cons_per_ip > 0:
+        # "421 Too many connections from the same IP address." to the next.
+        server.max_cons_per_ip = args.max_cons_per_ip
     print('ready %d' % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
 

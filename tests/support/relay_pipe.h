@@ -6,6 +6,7 @@
 
 #include "support/fault_relay.h"
 
+#include <QHash>
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
@@ -25,6 +26,7 @@ struct RelayShared {
     QList<std::array<qint64, 2>> bytes[2];
     QStringList events;
     QStringList controlLines;
+    QHash<int, QStringList> controlLinesOf;  // by control connection
 
     int open(FaultRelay::Channel channel);
     void count(FaultRelay::Channel channel, int connection, FaultRelay::Direction direction, qint64 n);

@@ -232,6 +232,8 @@ bool VsftpdServer::writeConfig(quint16 port, QString& error) const
     set("local_root", root());
     // A failed log-in is answered at once; the tests want the 530 now.
     set("delay_failed_login", QStringLiteral("0"));
+    if (m_options.maxPerIp > 0)
+        set("max_per_ip", QString::number(m_options.maxPerIp));
     set("xferlog_enable", QStringLiteral("YES"));
     set("log_ftp_protocol", QStringLiteral("YES"));
     set("vsftpd_log_file", filePath(QStringLiteral("vsftpd.log")));

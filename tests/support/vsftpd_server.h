@@ -30,6 +30,8 @@ public:
         bool forceTls = true;
         // Data connections must resume the control connection's TLS session.
         bool requireReuse = true;
+        // > 0: more control connections from one address are refused (421).
+        int maxPerIp = 0;
 
         static Options withTls(Tls mode, QString certificatePem, QString keyPem)
         {
