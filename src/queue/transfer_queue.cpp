@@ -250,9 +250,10 @@ bool TransferQueue::deleteSelected()
             RemoveQueueEntry(i);
         } else if (!stop && m_ui &&
                    m_ui->askYesNo(QStringLiteral("Delete file entry that is currently being transfered?"), true)) {
-            // The question ran a nested event loop; the row may have moved.
+            // The question ran a nested event loop; the rows may have moved.
+            // Several entries may run at once: only the selected ones go.
             for (int r = 0; r < count(); ++r)
-                if (m_rows[size_t(r)].isRunning())
+                if (m_rows[size_t(r)].isRunning() && m_rows[size_t(r)].selected)
                     m_rows[size_t(r)].removeWhenDone = true;
             stop = true;
         }

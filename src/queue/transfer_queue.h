@@ -128,7 +128,7 @@ public:
     // Removes the selected waiting and failed rows (last to first). For a
     // selected running row it asks "Delete file entry that is currently being
     // transfered?"; returns true when the answer was Yes, and the caller then
-    // runs the Stop action (the completion of the aborted transfer removes it).
+    // ends those transfers (the completion of an aborted transfer removes it).
     bool deleteSelected();
     void moveUp();
     void moveDown();

@@ -440,7 +440,11 @@ void Session::transferConnectionsTick()
                    qRound64((now - lane->lastActivity) * kSecondsPerDay) >= KeepAliveSeconds) {
             lane->lastActivity = now;
             lane->setState(TransferConnection::State::Working);  // busy until the reply
-            lane->ftp().Pwd();
+            try {
+                lane->ftp().Pwd();
+            } catch (const FtpException&) {
+                releaseTransferConnection(lane);
+            }
         }
     }
 }

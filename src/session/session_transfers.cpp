@@ -83,7 +83,26 @@ void Session::setQueueAlwaysActive(bool on)
 void Session::acQueueDelete()
 {
     guardedRoutine(m_ui, "QD01", [&] {
-        if (qLv.deleteSelected())
+        if (!qLv.deleteSelected())
+            return;
+        // A transfer connection ends just its own file, and the queue goes
+        // on; the browsing connection's transfer ends with Stop.
+        bool browsing = false;
+        for (int i = 0; i < qLv.count(); ++i) {
+            const QueueRow& row = qLv.row(i);
+            if (!row.isRunning() || !row.removeWhenDone)
+                continue;
+            TransferConnection* lane = row.connection > 0 ? transferConnection(row.connection) : nullptr;
+            if (!lane) {
+                browsing = true;
+                continue;
+            }
+            lane->stopRequested = true;
+            try {
+                lane->ftp().closeDataSocket();
+            } catch (...) {}
+        }
+        if (browsing)
             acStopExecute();
     });
 }

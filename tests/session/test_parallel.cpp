@@ -338,6 +338,44 @@ private slots:
         QCOMPARE(h.sent().filter(QRegularExpression("^REST [1-9]")).size(), 2);
     }
 
+    // Deleting one of several running entries ends that transfer alone.
+    void deletingOneRunningEntry()
+    {
+        PyFtpServer server;
+        const QByteArray a = randomBytes(3 << 20, 21);
+        const QByteArray b = randomBytes(3 << 20, 22);
+        writeFile(server.root() + "/a.bin", a);
+        writeFile(server.root() + "/b.bin", b);
+        writeFile(server.root() + "/c.bin", "c");
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        FaultRelay relay;
+        QVERIFY2(relay.start(server.port()), qPrintable(relay.errorString()));
+        Harness h;
+        prepare(h, false, 2);
+        QVERIFY2(h.connect(relay.port(), "test", "secret"), qPrintable(h.dump()));
+        FaultRelay::Rule stall;
+        stall.channel = FaultRelay::Channel::Data;
+        stall.direction = FaultRelay::Direction::ToClient;
+        stall.atByte = 1 << 20;
+        stall.fault = FaultRelay::Fault::Stall;
+        relay.setRules({stall});
+        h.s->receive({row("a.bin", a.size()), row("b.bin", b.size()), row("c.bin", 1)});
+        h.s->acQueueTransfer();
+        QVERIFY2(until([&] { return relay.events().filter("stall").size() == 2; }, 20000), qPrintable(h.dump()));
+        TransferQueue& q = h.s->transferQueue();
+        QVERIFY(q.row(0).isRunning() && q.row(1).isRunning());
+        q.setSelected(0, true);
+        h.ui.yesNo << true;
+        h.s->acQueueDelete();
+        relay.setRules({});
+        relay.release();
+        QVERIFY2(until([&] { return h.idle() && !q.hasPending(); }, 30000), qPrintable(h.dump()));
+        QVERIFY(q.isEmpty());
+        QVERIFY(readFile(h.local("b.bin")) == b);
+        QCOMPARE(readFile(h.local("c.bin")), QByteArray("c"));
+        QVERIFY(readFile(h.local("a.bin")).size() < a.size());
+    }
+
     // A refused file fails alone; an upload's refusal does not stop the
     // files on the other connections either.
     void failuresStayAlone()
