@@ -20,6 +20,7 @@
 #include "listing/remote_names.h"
 #include "person/log_model.h"
 #include "queue/command_queue.h"
+#include "queue/queue_progress.h"
 #include "queue/transfer_queue.h"
 #include "session/password_vault.h"
 #include "session/session_platform.h"
@@ -49,20 +50,6 @@ class UserInteraction;
 FtpTlsMode tlsModeOfScheme(const QString& protocol, bool* known);
 
 enum class GaugeStyle { Percent, Indeterminate };
-
-// The texts of the transfer panels 2 to 5 and the gauge of panel 1 for one
-// moment of a running transfer.
-struct TransferPanels {
-    int gauge = 0;
-    QString percent;   // panel 2
-    QString rate;      // panel 3
-    QString timeLeft;  // panel 4
-    QString amount;    // panel 5
-};
-
-// size: the entry's size; byteCount: bytes moved by this transfer;
-// resumeAt: the restart offset; elapsedSeconds: since the entry started.
-TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, double elapsedSeconds);
 
 // The question before a remote delete, which cannot be undone: it names what
 // goes, "Delete 3 files and 1 folder tree from the server?".
