@@ -21,33 +21,34 @@ QString oneDecimal(const QLocale& locale, double value) { return locale.toString
 
 QString percentText(const QLocale& locale, double percent) { return locale.toString(percent, 'f', 2) + u'%'; }
 
-// KB while the number stays below 10000 (the panels' texts as they always
-// were for files of a few megabytes), then MB, then GB.
+// KB while the number stays below the limit (the panels' texts as they
+// always were for small files and slow lines), then MB, then GB: an amount
+// has room for 10000.0 of its unit, a rate for 1000.0.
 struct Unit {
     double divisor;
     const char16_t* name;
 };
 
-Unit unitFor(double bytes)
+Unit unitFor(double bytes, double limit)
 {
     constexpr double kb = 1024.0;
-    if (bytes < 10000.0 * kb)
+    if (bytes < limit * kb)
         return {kb, u"KB"};
-    if (bytes < 10000.0 * kb * kb)
+    if (bytes < limit * kb * kb)
         return {kb * kb, u"MB"};
     return {kb * kb * kb, u"GB"};
 }
 
 QString amountOf(const QLocale& locale, double done, double total)
 {
-    const Unit unit = unitFor(total);
+    const Unit unit = unitFor(total, 10000.0);
     return oneDecimal(locale, done / unit.divisor) + QStringLiteral(" of ") + oneDecimal(locale, total / unit.divisor) +
            u' ' + QString::fromUtf16(unit.name);
 }
 
 QString rateText(const QLocale& locale, double bytesPerSecond)
 {
-    const Unit unit = unitFor(bytesPerSecond);
+    const Unit unit = unitFor(bytesPerSecond, 1000.0);
     return oneDecimal(locale, bytesPerSecond / unit.divisor) + u' ' + QString::fromUtf16(unit.name) +
            QStringLiteral("/Sec");
 }
@@ -150,13 +151,13 @@ QString rowProgressText(const QueueRow& row, double elapsedSeconds)
         return QString();
     const QLocale locale = panelLocale();
     const double done = double(rowDone(row));
-    QString text = LogLine::connectionTag(row.connection);
+    // Most telling first: a narrow column cuts the end.
+    QStringList parts;
     if (row.entry.size > 0)
-        text += percentText(locale, 100.0 / double(row.entry.size) * done) + QStringLiteral(", ") +
-                amountOf(locale, done, double(row.entry.size));
-    else
-        text += oneDecimal(locale, done / 1024.0) + QStringLiteral(" KB");
+        parts << percentText(locale, 100.0 / double(row.entry.size) * done);
     if (elapsedSeconds >= 0 && row.bytesMoved >= 1)
-        text += QStringLiteral(", ") + rateText(locale, double(row.bytesMoved) / (elapsedSeconds + 1.0));
-    return text;
+        parts << rateText(locale, double(row.bytesMoved) / (elapsedSeconds + 1.0));
+    parts << (row.entry.size > 0 ? amountOf(locale, done, double(row.entry.size))
+                                 : oneDecimal(locale, done / 1024.0) + QStringLiteral(" KB"));
+    return LogLine::connectionTag(row.connection) + parts.join(QStringLiteral(", "));
 }

@@ -43,12 +43,12 @@ QueueTotals queueTotals(const TransferQueue& queue);
 // the time left follow the one-transfer formulas (a second added to the
 // elapsed time and a byte per second to the rate, so neither divides by
 // zero); amounts and rates change to MB or GB where KB would no longer fit
-// the panel ("512.0 of 2048.0 MB", "11.5 MB/Sec").
+// the panel ("512.0 of 2048.0 MB", "3.4 MB/Sec").
 TransferPanels queueTotalsPanels(const QueueTotals& totals, double elapsedSeconds);
 
-// A running row's progress for the queue view: percent of its file, what
-// is on the target of its size, and its rate since it started
-// ("[2] 45.20%, 90.4 of 200.0 MB, 11.2 MB/Sec"; the tag names the
+// A running row's progress for the queue view: percent of its file, its
+// rate since it started, and what is on the target of its size
+// ("[2] 45.20%, 11.2 MB/Sec, 90.4 of 200.0 MB"; the tag names the
 // connection that moves it, as the log does). elapsedSeconds < 0: not
 // started yet, no rate. Empty for a row that does not run.
 QString rowProgressText(const QueueRow& row, double elapsedSeconds);

@@ -93,9 +93,11 @@ private slots:
         QTest::addColumn<qint64>("queued");
         QTest::addColumn<QString>("amount");
         QTest::addColumn<QString>("rate");  // all of done moved in 9 s (+1)
-        QTest::newRow("below 10000 KB") << 5000 * KB << 9999 * KB << "5000.0 of 9999.0 KB" << "500.0 KB/Sec";
+        QTest::newRow("kilobytes") << 5000 * KB << 9999 * KB << "5000.0 of 9999.0 KB" << "500.0 KB/Sec";
+        QTest::newRow("megabytes a second") << 12 * MB << 20 * MB << "12.0 of 20.0 MB" << "1.2 MB/Sec";
         QTest::newRow("megabytes") << 150 * MB << 300 * MB << "150.0 of 300.0 MB" << "15.0 MB/Sec";
         QTest::newRow("gigabytes") << 5120 * MB << 20480 * MB << "5.0 of 20.0 GB" << "512.0 MB/Sec";
+        QTest::newRow("a gigabyte a second") << 10240 * MB << 20480 * MB << "10.0 of 20.0 GB" << "1.0 GB/Sec";
     }
 
     void unitsForLargeRuns()
@@ -127,14 +129,14 @@ private slots:
         TransferQueue queue;
         const int row = startedRow(queue, "/big.iso", 200 * MB, 90 * MB, 0);
         queue.row(row).connection = 2;
-        QCOMPARE(rowProgressText(queue.row(row), 4.0), QStringLiteral("[2] 45.00%, 90.0 of 200.0 MB, 18.0 MB/Sec"));
+        QCOMPARE(rowProgressText(queue.row(row), 4.0), QStringLiteral("[2] 45.00%, 18.0 MB/Sec, 90.0 of 200.0 MB"));
         QCOMPARE(rowProgressPercent(queue.row(row)), 45);
         // Not started yet (no start time): no rate.
         QCOMPARE(rowProgressText(queue.row(row), -1.0), QStringLiteral("[2] 45.00%, 90.0 of 200.0 MB"));
 
         // A resumed file: what is on the target, the rate of what moved.
         const int resumed = startedRow(queue, "/part.bin", 100 * KB, 10 * KB, 80 * KB);
-        QCOMPARE(rowProgressText(queue.row(resumed), 4.0), QStringLiteral("90.00%, 90.0 of 100.0 KB, 2.0 KB/Sec"));
+        QCOMPARE(rowProgressText(queue.row(resumed), 4.0), QStringLiteral("90.00%, 2.0 KB/Sec, 90.0 of 100.0 KB"));
 
         const int empty = startedRow(queue, "/empty", 0, 0, 0);
         QCOMPARE(rowProgressText(queue.row(empty), 1.0), QStringLiteral("0.0 KB"));
