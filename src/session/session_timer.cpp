@@ -64,21 +64,12 @@ void Session::scheduleExtraTick()
 void Session::progressDisplay()
 {
     const int index = qLv.headIndex();
-    if (index < 0)
-        return;
-    const QueueRow& head = qLv.row(index);
-    if (head.entry.startTime == -1.0 || !head.isRunning())
-        return;
-    qLv.setProgress(index, ftp.ByteCount(), ftp.ResumeAt());
-    const double elapsed = (m_platform.now() - head.entry.startTime) * kSecondsPerDay;
-    const TransferPanels p = transferPanels(head.entry.size, ftp.ByteCount(), ftp.ResumeAt(), elapsed);
-    setGauge(p.gauge, m_gaugeStyle);
-    setPanel(2, p.percent);
-    const QString title = p.percent + QStringLiteral(" done transferring ... - ") + BaseTitle;
-    setTitles(title, title);
-    setPanel(3, p.rate);
-    setPanel(4, p.timeLeft);
-    setPanel(5, p.amount);
+    if (index >= 0) {
+        const QueueRow& head = qLv.row(index);
+        if (head.entry.startTime != -1.0 && head.isRunning())
+            qLv.setProgress(index, ftp.ByteCount(), ftp.ResumeAt());
+    }
+    showQueueTotals();
 }
 
 void Session::clipboardMonitor()
