@@ -60,6 +60,10 @@ void TFormMain::connectSessionState()
         setWindowIconText(m_session->applicationTitle());
     });
     connect(&s, &Session::panelsChanged, this, &TFormMain::showSessionPanels);
+    // A running row's rate is read at the moment it is drawn; drawn again
+    // with the totals, it falls while its transfer stalls instead of
+    // standing at its last value.
+    connect(&s, &Session::panelsChanged, qLv->viewport(), qOverload<>(&QWidget::update));
     connect(&s, &Session::securityChanged, this,
             [this] { stat->setSecurity(StatusBar::Security(int(m_session->security())), m_session->securityText()); });
     connect(&s, &Session::settingsChanged, this, &TFormMain::requestSave);
