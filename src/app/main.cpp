@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
@@ -36,7 +37,13 @@ int main(int argc, char* argv[])
     auto window = std::make_unique<TFormMain>();
     auto session = std::make_unique<Session>(ui, platform, &window->iconCache());
     ui.setParentWidget(window.get());
-    platform.setDesktop(&ui, &session->logModel(), window.get());
+    platform.setDesktop(
+        &ui,
+        [log = QPointer<Session>(session.get())](const QString& text) {
+            if (log)
+                log->logStatus(text);
+        },
+        window.get());
     window->attachSession(*session);
     window->FormCreate(arguments);
     window->show();

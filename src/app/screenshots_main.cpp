@@ -90,8 +90,7 @@ int main(int argc, char* argv[])
         }))
         return 1;
     // Queued and waiting, to show the queue with rows in it.
-    session->setQueueAlwaysActive(false);
-    session->transferQueue().setActive(false);
+    session->QueueStop();
     window->rlv->selectAllRows();
     session->receive(window->rlv->selectedEntries());
     window->setLocalPaneFocused(false);  // the selection the menus act on
@@ -126,7 +125,6 @@ int main(int argc, char* argv[])
     ok = save(chmod.get(), out + QStringLiteral("/permissions.png")) && ok;
     chmod.reset();
 
-    session->transferQueue().clear();
     window->close();
     window.reset();
     session.reset();

@@ -76,7 +76,9 @@ void TransferQueue::completeEntry(int index)
     const QueueRow& row = m_rows[size_t(index)];
     if (!row.isFolder()) {
         ++m_filesDone;
-        m_bytesDone += row.entry.size >= 0 ? row.entry.size : row.resumeAt + row.bytesMoved;
+        const qint64 bytes = row.entry.size >= 0 ? row.entry.size : row.resumeAt + row.bytesMoved;
+        m_bytesDone += bytes;
+        m_bytesMovedDone += qMax<qint64>(0, bytes - row.resumeAt);
     }
     RemoveQueueEntry(index);
 }
@@ -97,6 +99,7 @@ void TransferQueue::resetTotals()
 {
     m_filesDone = 0;
     m_bytesDone = 0;
+    m_bytesMovedDone = 0;
 }
 
 void TransferQueue::clear()

@@ -79,6 +79,9 @@ public:
     // bytes of the entries that completed.
     int filesDone() const { return m_filesDone; }
     qint64 bytesDone() const { return m_bytesDone; }
+    // Of bytesDone, what was moved (the restart offsets of resumed files
+    // left out): the rate of the run is made of these.
+    qint64 bytesMovedDone() const { return m_bytesMovedDone; }
     void resetTotals();
     void clear();
     // Puts back a row kept from the last run, as it was: no duplicate
@@ -152,6 +155,7 @@ private:
     int m_failed = 0;               // rows in kStateFailed
     int m_filesDone = 0;
     qint64 m_bytesDone = 0;
+    qint64 m_bytesMovedDone = 0;
     bool m_active = false;
     bool m_alwaysActive = false;
 };

@@ -97,9 +97,18 @@ void Session::setGauge(int value, GaugeStyle style)
     emit panelsChanged();
 }
 
+void Session::setGaugeText(const QString& text)
+{
+    if (m_gaugeText == text)
+        return;
+    m_gaugeText = text;
+    emit panelsChanged();
+}
+
 void Session::resetTransferPanels()
 {
     setGauge(0, GaugeStyle::Percent);
+    setGaugeText(QString());
     for (int i = 2; i <= 5; ++i)
         setPanel(i, QString());
 }

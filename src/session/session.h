@@ -20,6 +20,7 @@
 #include "listing/remote_names.h"
 #include "person/log_model.h"
 #include "queue/command_queue.h"
+#include "queue/queue_progress.h"
 #include "queue/transfer_queue.h"
 #include "session/password_vault.h"
 #include "session/session_platform.h"
@@ -58,20 +59,6 @@ FtpTlsMode tlsModeOfScheme(const QString& protocol, bool* known);
 
 enum class GaugeStyle { Percent, Indeterminate };
 
-// The texts of the transfer panels 2 to 5 and the gauge of panel 1 for one
-// moment of a running transfer.
-struct TransferPanels {
-    int gauge = 0;
-    QString percent;   // panel 2
-    QString rate;      // panel 3
-    QString timeLeft;  // panel 4
-    QString amount;    // panel 5
-};
-
-// size: the entry's size; byteCount: bytes moved by this transfer;
-// resumeAt: the restart offset; elapsedSeconds: since the entry started.
-TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, double elapsedSeconds);
-
 // The question before a remote delete, which cannot be undone: it names what
 // goes, "Delete 3 files and 1 folder tree from the server?".
 QString remoteDeleteQuestion(const QList<FolderEntry>& selected);
@@ -86,8 +73,6 @@ class Session : public QObject {
 public:
     static inline const QString ConnectCaption = QStringLiteral("Connect");
     static inline const QString DisconnectCaption = QStringLiteral("Disconnect");
-    static constexpr int ConnectImageIndex = 31;
-    static constexpr int DisconnectImageIndex = 32;
     static constexpr int PanelCount = 7;
     static constexpr int KeepAliveSeconds = 55;
     static constexpr int RemoteHistoryLimit = 10;
@@ -142,13 +127,14 @@ private:
 
 public:
     // ---- the models the front ends show, and settings and sites access ---------
-    // The transfer queue (qLv) and the log (logwin) are shared with the
-    // window's views, which follow their signals; the settings record, the
-    // site tree and the password vault are what the preferences window, the
-    // site manager and the command line's options edit.
-    TransferQueue& transferQueue() { return qLv; }
+    // The transfer queue (qLv) and the log (logwin) are shown by the
+    // window's views, which follow their signals and change them only through
+    // the session's operations (see "queue and log control" below); the
+    // settings record, the site tree and the password vault are what the
+    // preferences window, the site manager and the command line's options
+    // edit.
     const TransferQueue& transferQueue() const { return qLv; }
-    LogModel& logModel() { return logwin; }
+    const LogModel& logModel() const { return logwin; }
     ProgramData& settings() { return m_settings; }
     const ProgramData& settings() const { return m_settings; }
     SiteTree& sites() { return m_sites; }
@@ -193,12 +179,16 @@ public:
 
     // ---- visible state --------------------------------------------------------
     QString connectCaption() const { return m_connectCaption; }
-    int connectImageIndex() const { return m_connectImage; }
     bool isConnectIdle() const { return m_connectCaption == ConnectCaption; }
+    // What acConnect does when triggered now; the window picks its image.
+    enum class ConnectAction { Connect, Disconnect };
+    ConnectAction connectAction() const { return isConnectIdle() ? ConnectAction::Connect : ConnectAction::Disconnect; }
     QString windowCaption() const { return m_windowCaption; }
     QString applicationTitle() const { return m_applicationTitle; }
     QString panel(int index) const { return m_panels[size_t(index)]; }
     int gaugeValue() const { return m_gauge; }
+    // Written on the gauge while the queue runs: "3 of 12 files".
+    QString gaugeText() const { return m_gaugeText; }
     GaugeStyle gaugeStyle() const { return m_gaugeStyle; }
     bool queueAlwaysActive() const { return qLv.alwaysActive(); }
     bool queueActive() const { return qLv.isActive(); }
@@ -321,6 +311,21 @@ public:
     // which is activated. "Remove failed" is qLv.removeFailed().
     void retryFailedTransfers();
     void QueueUploadFolder(const QString& localFolder, const QString& remoteFolder);
+
+    // ---- queue and log control (session_queue_control.cpp) ---------------------
+    // The person's operations on the queue's rows, with the queue's rules
+    // (running rows stay where they are, see TransferQueue).
+    void queueMoveUp();
+    void queueMoveDown();
+    // "Remove failed": returns how many went.
+    int removeFailedTransfers();
+    // The queue view's selection and focus, kept in the rows because the
+    // queue's move and delete rules work on them.
+    void setQueueRowSelected(int row, bool selected);
+    void setQueueFocus(int row);
+    // acLogClear and acLogAutoScroll.
+    void clearLog();
+    void setLogAutoScroll(bool on);
 
     // ---- producers of remote work (session_producers.cpp) ---------------------
     void changeRemoteFolder(const QString& folder);  // double click, path box
@@ -463,6 +468,8 @@ private:
     void closeTransferConnections();
     void stopTransferConnections();
     void transferConnectionsTick();
+    // Each running entry's row gets its connection's byte count.
+    void transferConnectionsProgress();
     // A running entry waits again (resumed when resume is set).
     void giveBack(int index, bool resume);
 
@@ -483,6 +490,12 @@ private:
     // whose server has not been logged in to yet.
     void dropQueueWithSession();
 
+    // session_queue_control.cpp: the status panels show the queue's totals
+    // (files and bytes done of those queued, rate, time left) while it runs;
+    // the totals start afresh once it has run dry or was stopped.
+    void showQueueTotals();
+    double m_queueRunStart = -1.0;  // the start of the run's first transfer; -1 before
+
     // session_timer.cpp
     void progressDisplay();
     void clipboardMonitor();
@@ -494,6 +507,7 @@ private:
     void setPanel(int index, const QString& text);
     void updateSecurity();
     void setGauge(int value, GaugeStyle style);
+    void setGaugeText(const QString& text);
 
     UserInteraction& m_ui;
     SessionPlatform& m_platform;
@@ -517,11 +531,11 @@ private:
     QList<WalkFailure> m_walkFailures;  // of the recursive walk running or just ended
 
     QString m_connectCaption = ConnectCaption;
-    int m_connectImage = ConnectImageIndex;
     QString m_windowCaption;
     QString m_applicationTitle;
     std::array<QString, PanelCount> m_panels;
     int m_gauge = 0;
+    QString m_gaugeText;
     GaugeStyle m_gaugeStyle = GaugeStyle::Percent;
     QStringList m_loginMessage;
     qsizetype m_loginMessageBytes = 0;

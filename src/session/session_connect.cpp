@@ -37,11 +37,9 @@ QByteArray fieldBytes(const QString& text, int capacity)
 void Session::setConnectState(bool connecting)
 {
     const QString caption = connecting ? DisconnectCaption : ConnectCaption;
-    const int image = connecting ? DisconnectImageIndex : ConnectImageIndex;
-    if (caption == m_connectCaption && image == m_connectImage)
+    if (caption == m_connectCaption)
         return;
     m_connectCaption = caption;
-    m_connectImage = image;
     emit connectActionChanged();
 }
 

@@ -416,6 +416,16 @@ void Session::giveBack(int index, bool resume)
     qLv.setStateImage(index, row.entry.upload ? kStateUploadWaiting : kStateDownloadWaiting);
 }
 
+void Session::transferConnectionsProgress()
+{
+    for (const auto& lane : std::as_const(m_transferConnections)) {
+        if (!lane || lane->state() != TransferConnection::State::Working)
+            continue;
+        if (const int index = qLv.runningOn(lane->number()); index >= 0 && qLv.row(index).entry.startTime != -1.0)
+            qLv.setProgress(index, lane->ftp().ByteCount(), lane->ftp().ResumeAt());
+    }
+}
+
 void Session::transferConnectionsTick()
 {
     const double now = m_platform.now();
@@ -425,10 +435,6 @@ void Session::transferConnectionsTick()
         TransferConnection* lane = transferConnection(number);
         if (!lane)
             continue;
-        if (const int index = qLv.runningOn(number);
-            index >= 0 && lane->state() == TransferConnection::State::Working &&
-            qLv.row(index).entry.startTime != -1.0)
-            qLv.setProgress(index, lane->ftp().ByteCount(), lane->ftp().ResumeAt());
         if (lane->state() != TransferConnection::State::Idle)
             continue;
         const qint64 idle = qRound64((now - lane->idleSince) * kSecondsPerDay);

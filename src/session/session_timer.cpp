@@ -10,34 +10,6 @@
 #include "person/user_interaction.h"
 #include "store/data_file_location.h"
 
-#include <QLocale>
-
-TransferPanels transferPanels(qint64 size, qint64 byteCount, qint64 resumeAt, double elapsedSeconds)
-{
-    // The locale's decimal separator, but no thousands separators: "1000.0".
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    TransferPanels out;
-    const double total = size <= 0 ? 1.0 : double(size);
-    const double done = double(byteCount) + double(resumeAt);
-    const double percent = 100.0 / total * done;
-    out.gauge = qRound(percent);
-    out.percent = locale.toString(percent, 'f', 2) + QStringLiteral("%");
-    const double elapsed = elapsedSeconds + 1.0;
-    const double rate = double(byteCount) / elapsed + 1.0;
-    out.rate = locale.toString(rate / 1024.0, 'f', 1) + QStringLiteral(" KB/Sec");
-    // What is left is counted from everything already on the target, the
-    // restart offset included; the rate counts only this transfer's bytes.
-    const qint64 left = qRound64((total - done) / rate);
-    if (left >= 1 && byteCount >= 1)
-        out.timeLeft = QString::number(left / 60) + QLatin1Char(':') +
-                       QStringLiteral("%1").arg(left % 60, 2, 10, QLatin1Char('0'));
-    if (byteCount >= 1)
-        out.amount = locale.toString(double(byteCount) / 1024.0, 'f', 1) + QStringLiteral(" of ") +
-                     locale.toString(total / 1024.0, 'f', 1) + QStringLiteral(" KB");
-    return out;
-}
-
 void Session::timerTimer()
 {
     guardedRoutine(m_ui, "TT01", [&] {
@@ -94,37 +66,11 @@ void Session::scheduleExtraTick()
 
 void Session::progressDisplay()
 {
-    // The panels follow the first running entry; every running entry's row
-    // has its own progress (transferConnectionsTick for the other connections).
-    int index = qLv.runningOn(0);
-    const TFtpClient* client = &ftp;
-    if (index < 0) {
-        for (int i = 0; i < qLv.count(); ++i) {
-            const QueueRow& row = qLv.row(i);
-            if (!row.isRunning() || row.connection == 0)
-                continue;
-            if (const TransferConnection* lane = transferConnection(row.connection)) {
-                index = i;
-                client = &lane->ftp();
-            }
-            break;
-        }
-    }
-    if (index < 0)
-        return;
-    const QueueRow& head = qLv.row(index);
-    if (head.entry.startTime == -1.0 || !head.isRunning())
-        return;
-    qLv.setProgress(index, client->ByteCount(), client->ResumeAt());
-    const double elapsed = (m_platform.now() - head.entry.startTime) * kSecondsPerDay;
-    const TransferPanels p = transferPanels(head.entry.size, client->ByteCount(), client->ResumeAt(), elapsed);
-    setGauge(p.gauge, m_gaugeStyle);
-    setPanel(2, p.percent);
-    const QString title = p.percent + QStringLiteral(" done transferring ... - ") + BaseTitle;
-    setTitles(title, title);
-    setPanel(3, p.rate);
-    setPanel(4, p.timeLeft);
-    setPanel(5, p.amount);
+    // Every running entry's row follows its own connection's byte count.
+    if (const int index = qLv.runningOn(0); index >= 0 && qLv.row(index).entry.startTime != -1.0)
+        qLv.setProgress(index, ftp.ByteCount(), ftp.ResumeAt());
+    transferConnectionsProgress();
+    showQueueTotals();
 }
 
 void Session::clipboardMonitor()

@@ -63,9 +63,9 @@ QIcon actionIcon(const QString& actionName)
     return QIcon();
 }
 
-QIcon connectImage(int imageIndex)
+QIcon connectImage(bool disconnects)
 {
-    return actionIcon(imageIndex == 32 ? QStringLiteral("acDisconnect") : QStringLiteral("acConnect"));
+    return actionIcon(disconnects ? QStringLiteral("acDisconnect") : QStringLiteral("acConnect"));
 }
 
 void applyActionIcon(QAction* action)

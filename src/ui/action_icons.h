@@ -13,8 +13,9 @@ class QAction;
 // icon for a name that has none.
 QIcon actionIcon(const QString& actionName);
 
-// The two images of acConnect: index 31 "Connect", index 32 "Disconnect".
-QIcon connectImage(int imageIndex);
+// The two images of acConnect: "Connect", or "Disconnect" while a session
+// is open or on its way.
+QIcon connectImage(bool disconnects);
 
 // Gives the action its icon by its object name.
 void applyActionIcon(QAction* action);

@@ -3,6 +3,7 @@
 #include "person/log_model.h"
 #include "queue/transfer_queue.h"
 #include "ui/action_icons.h"
+#include "ui/log_filter.h"
 #include "ui/log_view.h"
 #include "ui/pane_model.h"
 #include "ui/pane_view.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QSplitter>
@@ -98,9 +100,23 @@ void TFormMain::createPanes()
         panel->setMinimumWidth(kNarrowLeftPanel);
 
     m_bottom = new QSplitter(Qt::Horizontal, m_vertical);
-    logwin = new LogView(m_bottom);
+    auto* logPanel = new QWidget(m_bottom);
+    auto* logLayout = new QVBoxLayout(logPanel);
+    logLayout->setContentsMargins(0, 0, 0, 0);
+    logLayout->setSpacing(2);
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setContentsMargins(2, 0, 0, 0);
+    logFilter = new LogFilterBox(logPanel);
+    auto* filterLabel = new QLabel(QStringLiteral("&Show:"), logPanel);
+    filterLabel->setBuddy(logFilter);
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(logFilter);
+    filterRow->addStretch(1);
+    logLayout->addLayout(filterRow);
+    logwin = new LogView(logPanel);
+    logLayout->addWidget(logwin, 1);
     qLv = new QueueView(m_bottom);
-    m_bottom->addWidget(logwin);
+    m_bottom->addWidget(logPanel);
     m_bottom->addWidget(qLv);
 
     m_vertical->addWidget(m_browsers);
@@ -131,13 +147,10 @@ void TFormMain::connectViews()
     connect(logwin, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { logMenu->popup(logwin->viewport()->mapToGlobal(at)); });
 
-    connect(acLogClear, &QAction::triggered, logwin, &LogView::clearLog);
+    // Clear and Auto Scroll change the session's log (form_main_session.cpp).
     connect(acLogCopyToClipboard, &QAction::triggered, logwin, &LogView::copySelected);
     connect(acLogSelectAll, &QAction::triggered, logwin, &LogView::selectAllLines);
-    connect(acLogAutoScroll, &QAction::toggled, this, [this](bool on) {
-        if (logwin->model())
-            logwin->model()->setAutoScroll(on);
-    });
+    connect(logFilter, &LogFilterBox::connectionChosen, logwin, &LogView::setConnectionFilter);
     connect(acViewSwitchBrowsers, &QAction::triggered, this, &TFormMain::switchBrowsers);
 
     const auto sortBy = [this](QAction* action, PaneSortCommand command) {
@@ -159,14 +172,13 @@ void TFormMain::connectViews()
     viewStyle(acViewDetails, ListStyleReport);
 }
 
-void TFormMain::showLog(LogModel* log)
+void TFormMain::showLog(const LogModel* log)
 {
     logwin->setModel(log);
-    if (log)
-        log->setAutoScroll(acLogAutoScroll->isChecked());
+    logFilter->followLog(log);
 }
 
-void TFormMain::showQueue(TransferQueue* queue)
+void TFormMain::showQueue(const TransferQueue* queue)
 {
     qLv->setQueueModel(nullptr);
     m_queueModel.reset(queue ? new QueueModel(*queue, &m_images) : nullptr);
@@ -175,10 +187,10 @@ void TFormMain::showQueue(TransferQueue* queue)
     qLv->setQueueModel(m_queueModel.get());
 }
 
-void TFormMain::setConnectAction(const QString& caption, int imageIndex)
+void TFormMain::setConnectAction(const QString& caption, bool disconnects)
 {
     acConnect->setText(caption);
-    acConnect->setIcon(connectImage(imageIndex));
+    acConnect->setIcon(connectImage(disconnects));
 }
 
 void TFormMain::setDebugMenuVisible(bool on) { debugMenu->menuAction()->setVisible(on); }

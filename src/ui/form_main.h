@@ -8,8 +8,9 @@
 //
 // The window owns what is only on the screen (views, the icon list, layout,
 // view styles and sort orders). The session owns the engine, the queues, the
-// log and the settings; it is attached through showLog() and showQueue() and
-// will drive the actions, the captions and the status panels.
+// log and the settings; the window shows its log and queue through
+// showLog() and showQueue(), shows its captions and status panels, and
+// changes anything only through the session's operations.
 
 #include "listing/entry.h"
 #include "listing/icon_cache.h"
@@ -26,6 +27,7 @@
 #include <memory>
 #include <optional>
 
+class LogFilterBox;
 class LogModel;
 class LogView;
 class PaneModel;
@@ -118,8 +120,8 @@ public:
     QMimeData* paneRowsMimeData(PaneView* pane) const;
 
     // ---- the session's objects on the screen -------------------------------
-    void showLog(LogModel* log);
-    void showQueue(TransferQueue* queue);
+    void showLog(const LogModel* log);
+    void showQueue(const TransferQueue* queue);
     // The session's icon cache is the window's: one index space for panes
     // and queue.
     IconCache& iconCache() { return m_iconCache; }
@@ -133,6 +135,7 @@ public:
     QToolButton* lGoUp = nullptr;
     QToolButton* rGoUp = nullptr;
     LogView* logwin = nullptr;
+    LogFilterBox* logFilter = nullptr;  // above logwin: all lines or one connection's
     QueueView* qLv = nullptr;
     StatusBar* stat = nullptr;
     QToolBar* toolbar = nullptr;
@@ -198,8 +201,8 @@ public:
     QMenu* logMenu = nullptr;    // the log's pop-up menu
 
     // ---- visible state --------------------------------------------------------
-    // acConnect's caption ("Connect" / "Disconnect") and image (31 / 32).
-    void setConnectAction(const QString& caption, int imageIndex);
+    // acConnect's caption ("Connect" / "Disconnect") and its image.
+    void setConnectAction(const QString& caption, bool disconnects);
     void setDebugMenuVisible(bool on);
     bool debugMenuVisible() const;
 
@@ -263,6 +266,7 @@ private:
     void connectSessionState();
     void connectSessionActions();
     void showSessionPanels();
+    void showConnectAction();
     void syncQuickConnectFields();
     void connectDebugActions();
     void showDebugText(const QString& title, const QString& text);

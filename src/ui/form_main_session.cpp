@@ -17,6 +17,7 @@
 #include "ui/pane_model.h"
 #include "ui/pane_view.h"
 #include "ui/path_combo.h"
+#include "ui/queue_model.h"
 #include "ui/queue_view.h"
 #include "ui/status_bar.h"
 
@@ -33,10 +34,13 @@ void TFormMain::attachSession(Session& session)
     m_session = &session;
     showLog(&session.logModel());
     showQueue(&session.transferQueue());
+    // The running rows' rates are read against the session's clock.
+    m_queueModel->setClock([this] { return m_session->platform().now(); });
+    session.setLogAutoScroll(acLogAutoScroll->isChecked());
     connectSessionState();
     connectSessionActions();
     installDragAndDrop();
-    setConnectAction(session.connectCaption(), session.connectImageIndex());
+    showConnectAction();
     setWindowTitle(session.windowCaption());
     showSessionPanels();
     updateActions();
@@ -46,7 +50,7 @@ void TFormMain::connectSessionState()
 {
     Session& s = *m_session;
     connect(&s, &Session::connectActionChanged, this, [this] {
-        setConnectAction(m_session->connectCaption(), m_session->connectImageIndex());
+        showConnectAction();
         syncQuickConnectFields();
         updateActions();
     });
@@ -56,6 +60,10 @@ void TFormMain::connectSessionState()
         setWindowIconText(m_session->applicationTitle());
     });
     connect(&s, &Session::panelsChanged, this, &TFormMain::showSessionPanels);
+    // A running row's rate is read at the moment it is drawn; drawn again
+    // with the totals, it falls while its transfer stalls instead of
+    // standing at its last value.
+    connect(&s, &Session::panelsChanged, qLv->viewport(), qOverload<>(&QWidget::update));
     connect(&s, &Session::securityChanged, this,
             [this] { stat->setSecurity(StatusBar::Security(int(m_session->security())), m_session->securityText()); });
     connect(&s, &Session::settingsChanged, this, &TFormMain::requestSave);
@@ -114,15 +122,19 @@ void TFormMain::connectSessionActions()
     connect(acQueueTransfer, &QAction::triggered, &s, &Session::acQueueTransfer);
     connect(acQueueAlwaysActive, &QAction::toggled, &s, &Session::setQueueAlwaysActive);
     connect(acQueueAlwaysActive, &QAction::toggled, this, &TFormMain::requestSave);
+    connect(acLogAutoScroll, &QAction::toggled, &s, &Session::setLogAutoScroll);
     connect(acLogAutoScroll, &QAction::toggled, this, &TFormMain::requestSave);
+    connect(acLogClear, &QAction::triggered, &s, &Session::clearLog);
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(SaveDelayMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &TFormMain::saveNow);
     connect(acQueueDelete, &QAction::triggered, &s, &Session::acQueueDelete);
-    connect(acQueueMoveUp, &QAction::triggered, this, [this] { m_session->transferQueue().moveUp(); });
-    connect(acQueueMoveDown, &QAction::triggered, this, [this] { m_session->transferQueue().moveDown(); });
+    connect(acQueueMoveUp, &QAction::triggered, &s, &Session::queueMoveUp);
+    connect(acQueueMoveDown, &QAction::triggered, &s, &Session::queueMoveDown);
     connect(acQueueRetryFailed, &QAction::triggered, &s, &Session::retryFailedTransfers);
-    connect(acQueueRemoveFailed, &QAction::triggered, this, [this] { m_session->transferQueue().removeFailed(); });
+    connect(acQueueRemoveFailed, &QAction::triggered, &s, &Session::removeFailedTransfers);
+    connect(qLv, &QueueView::rowSelectionEdited, &s, &Session::setQueueRowSelected);
+    connect(qLv, &QueueView::focusEdited, &s, &Session::setQueueFocus);
     connect(acExit, &QAction::triggered, this, &QWidget::close);
     connect(acSiteMgr, &QAction::triggered, this, [this] {
         TFormSites* sites = siteManager();
@@ -192,6 +204,13 @@ void TFormMain::showSessionPanels()
     stat->setGaugeStyle(m_session->gaugeStyle() == GaugeStyle::Percent ? StatusBar::GaugeStyle::Percent
                                                                        : StatusBar::GaugeStyle::Indeterminate);
     stat->setGauge(m_session->gaugeValue());
+    stat->setGaugeText(m_session->gaugeText());
+}
+
+void TFormMain::showConnectAction()
+{
+    setConnectAction(m_session->connectCaption(),
+                     m_session->connectAction() == Session::ConnectAction::Disconnect);
 }
 
 void TFormMain::syncQuickConnectFields()

@@ -11,8 +11,11 @@
 namespace {
 
 // The prefixes end in a tab ("FTP Cmd\t:> "); a stop wide enough for
-// "FTP Cmd" keeps the texts of all lines in one column.
+// "FTP Cmd" keeps the texts of all lines in one column. Once lines of
+// transfer connections come, tagged "[2] FTP Cmd", the stop moves out by the
+// tag's width, for every line.
 constexpr int kTabStopCharacters = 9;
+constexpr int kTaggedTabStopCharacters = 14;
 
 }  // namespace
 
@@ -38,24 +41,42 @@ LogView::LogView(QWidget* parent) : QPlainTextEdit(parent)
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setTabStopDistance(fontMetrics().horizontalAdvance(QLatin1Char('x')) * kTabStopCharacters);
+    setTabStopCharacters(kTabStopCharacters);
 }
 
-void LogView::setModel(LogModel* model)
+void LogView::setTabStopCharacters(int characters)
+{
+    setTabStopDistance(fontMetrics().horizontalAdvance(QLatin1Char('x')) * characters);
+}
+
+void LogView::setModel(const LogModel* model)
 {
     for (const auto& connection : std::as_const(m_connections))
         disconnect(connection);
     m_connections.clear();
     m_model = model;
     if (model) {
-        m_connections << connect(model, &LogModel::lineAdded, this, &LogView::appendLine)
-                      << connect(model, &LogModel::firstLineRemoved, this, &LogView::removeFirstLine)
-                      << connect(model, &LogModel::cleared, this, &QPlainTextEdit::clear)
+        m_connections << connect(model, &LogModel::lineAdded, this, &LogView::lineAdded)
+                      << connect(model, &LogModel::firstLineRemoved, this, &LogView::firstLineRemoved)
+                      << connect(model, &LogModel::cleared, this, &LogView::modelCleared)
                       << connect(model, &LogModel::scrollToEnd, this, &LogView::scrollToEnd)
-                      << connect(model, &QObject::destroyed, this, [this] { m_model = nullptr; });
+                      << connect(model, &QObject::destroyed, this, [this] {
+                             m_model = nullptr;
+                             m_shown.clear();
+                         });
     }
     rebuild();
 }
+
+void LogView::setConnectionFilter(int connection)
+{
+    if (connection == m_filter)
+        return;
+    m_filter = connection;
+    rebuild();
+}
+
+bool LogView::passes(const LogLine& line) const { return m_filter == AllConnections || line.connection == m_filter; }
 
 int LogView::lineCount() const { return document()->isEmpty() ? 0 : document()->blockCount(); }
 
@@ -68,14 +89,6 @@ QColor LogView::lineColor(int line) const
     return it.atEnd() ? QColor() : it.fragment().charFormat().foreground().color();
 }
 
-void LogView::clearLog()
-{
-    if (m_model)
-        m_model->clear();  // the model's cleared signal empties the view
-    else
-        clear();
-}
-
 void LogView::copySelected() { copy(); }
 
 void LogView::selectAllLines() { selectAll(); }
@@ -86,6 +99,34 @@ void LogView::scrollToEnd()
     // selection the person is making while lines arrive.
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(bar->maximum());
+}
+
+void LogView::lineAdded(const LogLine& line)
+{
+    if (line.connection > 0 && !m_tagged) {
+        m_tagged = true;
+        setTabStopCharacters(kTaggedTabStopCharacters);
+    }
+    const bool shown = passes(line);
+    m_shown.push_back(shown);
+    if (shown)
+        appendLine(line);
+}
+
+void LogView::firstLineRemoved()
+{
+    if (m_shown.empty())
+        return;
+    const bool shown = m_shown.front();
+    m_shown.pop_front();
+    if (shown)
+        removeFirstLine();
+}
+
+void LogView::modelCleared()
+{
+    m_shown.clear();
+    clear();
 }
 
 void LogView::appendLine(const LogLine& line)
@@ -116,10 +157,11 @@ void LogView::removeFirstLine()
 void LogView::rebuild()
 {
     clear();
+    m_shown.clear();
     if (!m_model)
         return;
     for (const LogLine& line : m_model->lines())
-        appendLine(line);
+        lineAdded(line);
     if (m_model->autoScroll())
         scrollToEnd();
 }

@@ -17,11 +17,11 @@ QtPlatform::QtPlatform(QObject* parent) : QObject(parent) {}
 
 QtPlatform::~QtPlatform() = default;
 
-void QtPlatform::setDesktop(UserInteraction* ui, LogModel* log, QWidget* window)
+void QtPlatform::setDesktop(UserInteraction* ui, std::function<void(const QString&)> logStatus, QWidget* window)
 {
     m_window = window;
     delete m_update;
-    m_update = ui ? new UpdateCheck(*ui, log, this) : nullptr;
+    m_update = ui ? new UpdateCheck(*ui, std::move(logStatus), this) : nullptr;
 }
 
 double QtPlatform::now() { return entryDateFromDateTime(QDateTime::currentDateTime()); }

@@ -9,7 +9,8 @@
 #include <QObject>
 #include <QPointer>
 
-class LogModel;
+#include <functional>
+
 class QSoundEffect;
 class QWidget;
 class UpdateCheck;
@@ -24,9 +25,10 @@ public:
     explicit QtPlatform(QObject* parent = nullptr);
     ~QtPlatform() override;
 
-    // The update check asks and reports through ui and log; the viewer
-    // windows belong to window. Until set, checks and viewers do nothing.
-    void setDesktop(UserInteraction* ui, LogModel* log, QWidget* window);
+    // The update check asks and reports through ui and logStatus (a status
+    // line of the log); the viewer windows belong to window. Until set,
+    // checks and viewers do nothing.
+    void setDesktop(UserInteraction* ui, std::function<void(const QString&)> logStatus, QWidget* window);
     UpdateCheck* updateCheck() const { return m_update; }
 
     double now() override;

@@ -1,9 +1,12 @@
 #include "ui/queue_model.h"
 
+#include "listing/entry_date.h"
 #include "listing/size_format.h"
+#include "queue/queue_progress.h"
 #include "queue/transfer_queue.h"
 #include "ui/icon_provider.h"
 
+#include <QDateTime>
 #include <QLocale>
 
 #include <QPainter>
@@ -15,8 +18,9 @@ constexpr int kImageSize = 16;
 
 }  // namespace
 
-QueueModel::QueueModel(TransferQueue& queue, SystemIconSource* images, QObject* parent)
-    : QAbstractTableModel(parent), m_queue(queue), m_images(images), m_count(queue.count())
+QueueModel::QueueModel(const TransferQueue& queue, SystemIconSource* images, QObject* parent)
+    : QAbstractTableModel(parent), m_queue(queue), m_now([] { return entryDateFromDateTime(QDateTime::currentDateTime()); }),
+      m_images(images), m_count(queue.count())
 {
     // The queue announces a change after making it; until the views have
     // been told, rows are read as they were before it.
@@ -43,6 +47,11 @@ QueueModel::QueueModel(TransferQueue& queue, SystemIconSource* images, QObject* 
     });
     connect(&queue, &TransferQueue::rowChanged, this,
             [this](int row) { emit dataChanged(index(row, 0), index(row, ColumnCount - 1)); });
+    // Every tick of a running transfer: only its Status cell.
+    connect(&queue, &TransferQueue::progressChanged, this, [this](int row) {
+        if (row >= 0 && row < m_count)
+            emit dataChanged(index(row, StatusColumn), index(row, StatusColumn), {Qt::DisplayRole, ProgressRole});
+    });
     connect(&queue, &TransferQueue::rowsSwapped, this, [this](int a, int b) {
         emit dataChanged(index(a, 0), index(a, ColumnCount - 1));
         emit dataChanged(index(b, 0), index(b, ColumnCount - 1));
@@ -90,7 +99,7 @@ QVariant QueueModel::data(const QModelIndex& index, int role) const
                 return QString();
             return m_humanSizes ? FormatSizeHuman(row.entry.size) : QLocale().toString(row.entry.size);
         case StatusColumn:
-            return row.isFailed() ? QStringLiteral("Failed: ") + row.failureReason() : QString();
+            return statusText(row);
         }
         break;
     case Qt::DecorationRole:
@@ -104,6 +113,8 @@ QVariant QueueModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         if (row.isFailed())
             return row.failureReason();
+        if (row.isRunning() && index.column() == StatusColumn)
+            return statusText(row);
         break;
     case Qt::TextAlignmentRole:
         if (index.column() == SizeColumn)
@@ -111,8 +122,20 @@ QVariant QueueModel::data(const QModelIndex& index, int role) const
         break;
     case StateImageRole:
         return row.stateImage;
+    case ProgressRole:
+        return index.column() == StatusColumn ? rowProgressPercent(row) : -1;
     }
     return {};
+}
+
+QString QueueModel::statusText(const QueueRow& row) const
+{
+    if (row.isFailed())
+        return QStringLiteral("Failed: ") + row.failureReason();
+    if (!row.isRunning())
+        return QString();
+    const double start = row.entry.startTime;
+    return rowProgressText(row, start == -1.0 ? -1.0 : (m_now() - start) * kSecondsPerDay);
 }
 
 QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -1,18 +1,22 @@
 #pragma once
 
 // The transfer queue's rows as a table for qLv: "Transfer From",
-// "Transfer To", "Size" (right-aligned) and "Status" (why a transfer
-// failed), the state image (download or upload, running or waiting, or
-// failed) beside the file's small icon. The rows live in the session's
-// TransferQueue; this adapter only follows its signals.
+// "Transfer To", "Size" (right-aligned) and "Status" (a running transfer's
+// progress, or why a transfer failed), the state image (download or upload,
+// running or waiting, or failed) beside the file's small icon. The rows live
+// in the session's TransferQueue; this adapter only reads them and follows
+// its signals.
 
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QIcon>
 #include <QPixmap>
 
+#include <functional>
+
 class SystemIconSource;
 class TransferQueue;
+struct QueueRow;
 
 class QueueModel : public QAbstractTableModel {
     Q_OBJECT
@@ -20,10 +24,16 @@ public:
     enum Column { FromColumn = 0, ToColumn = 1, SizeColumn = 2, StatusColumn = 3, ColumnCount = 4 };
     // The state image of a row (kStateDownloadRunning ... ) under this role.
     static constexpr int StateImageRole = Qt::UserRole + 1;
+    // A running row's percent (0 to 100) under this role in the Status
+    // column, for its bar; -1 for a row that does not run.
+    static constexpr int ProgressRole = Qt::UserRole + 2;
 
-    QueueModel(TransferQueue& queue, SystemIconSource* images = nullptr, QObject* parent = nullptr);
+    QueueModel(const TransferQueue& queue, SystemIconSource* images = nullptr, QObject* parent = nullptr);
 
-    TransferQueue& queue() const { return m_queue; }
+    const TransferQueue& queue() const { return m_queue; }
+    // The clock the rows' start times are read against (days, as the
+    // session's); the wall clock unless set.
+    void setClock(std::function<double()> now) { m_now = std::move(now); }
     // Sizes as the panes show them (human-readable or whole bytes).
     void setHumanSizes(bool on);
 
@@ -47,7 +57,10 @@ signals:
 private:
     QIcon rowIcon(int stateImage, int imageIndex) const;
 
-    TransferQueue& m_queue;
+    QString statusText(const QueueRow& row) const;
+
+    const TransferQueue& m_queue;
+    std::function<double()> m_now;
     SystemIconSource* m_images;
     // The number of rows the views know of; it trails the queue between a
     // change and the signal that announces it.

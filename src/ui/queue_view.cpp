@@ -5,6 +5,47 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// The Status cell of a running row: a bar filled to the row's percent with
+// its progress text on it; every other cell as usual.
+class ProgressDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QVariant percent = index.data(QueueModel::ProgressRole);
+        if (!percent.isValid() || percent.toInt() < 0) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        // The selection's colour behind, as the other cells of the row.
+        QStyleOptionViewItem background = option;
+        initStyleOption(&background, index);
+        background.text.clear();
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+
+        QStyleOptionProgressBar bar;
+        bar.initFrom(widget);
+        bar.rect = option.rect.adjusted(1, 1, -1, -1);
+        bar.minimum = 0;
+        bar.maximum = 100;
+        bar.progress = percent.toInt();
+        bar.text = painter->fontMetrics().elidedText(index.data().toString(), Qt::ElideRight, bar.rect.width() - 6);
+        bar.textVisible = true;
+        bar.textAlignment = Qt::AlignCenter;
+        bar.state |= QStyle::State_Horizontal;
+        style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
+    }
+};
+
+}  // namespace
 
 QueueView::QueueView(QWidget* parent) : QTreeView(parent)
 {
@@ -21,6 +62,7 @@ QueueView::QueueView(QWidget* parent) : QTreeView(parent)
     header()->setStretchLastSection(true);
     // Paths keep their beginning and their end (the file's name) in sight.
     setTextElideMode(Qt::ElideMiddle);
+    setItemDelegate(new ProgressDelegate(this));
     showActivity(false);
 }
 
@@ -39,13 +81,13 @@ void QueueView::setQueueModel(QueueModel* model)
         return;
     }
     setColumnWidths(widths);
-    TransferQueue& queue = model->queue();
+    const TransferQueue& queue = model->queue();
     m_connections << connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
                              &QueueView::pushSelectionToQueue);
     m_connections << connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                              [this](const QModelIndex& current) {
                                  if (!m_syncing)
-                                     m_model->queue().setFocused(current.isValid() ? current.row() : -1);
+                                     emit focusEdited(current.isValid() ? current.row() : -1);
                              });
     m_connections << connect(&queue, &TransferQueue::rowChanged, this, &QueueView::pullSelectionFromQueue);
     m_connections << connect(model, &QueueModel::rowsSwapped, this, [this](int a, int b) {
@@ -96,13 +138,12 @@ void QueueView::pushSelectionToQueue(const QItemSelection& selected, const QItem
     if (m_syncing || !m_model)
         return;
     m_syncing = true;
-    TransferQueue& queue = m_model->queue();
     for (const QModelIndex& index : deselected.indexes())
         if (index.column() == 0)
-            queue.setSelected(index.row(), false);
+            emit rowSelectionEdited(index.row(), false);
     for (const QModelIndex& index : selected.indexes())
         if (index.column() == 0)
-            queue.setSelected(index.row(), true);
+            emit rowSelectionEdited(index.row(), true);
     m_syncing = false;
 }
 

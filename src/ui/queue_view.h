@@ -4,7 +4,10 @@
 // activity as the person sees it: the window colour while the queue is
 // active, the button-face colour while it is inactive. The selection of the
 // view and the rows' selected flags in TransferQueue are kept the same both
-// ways, because the queue's move and delete rules work on those flags.
+// ways, because the queue's move and delete rules work on those flags: the
+// view follows the rows, and says what the person selected through
+// rowSelectionEdited and focusEdited (the window passes it to the session).
+// A running row's Status cell is a bar with its progress.
 
 #include "store/program_data.h"
 
@@ -35,6 +38,10 @@ public:
 
     std::array<qint32, ProgramData::QueueColumnCount> columnWidths() const;
     void setColumnWidths(const std::array<qint32, ProgramData::QueueColumnCount>& widths);
+
+signals:
+    void rowSelectionEdited(int row, bool selected);
+    void focusEdited(int row);  // -1: no row has the focus
 
 private:
     void pushSelectionToQueue(const QItemSelection& selected, const QItemSelection& deselected);

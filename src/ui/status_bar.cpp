@@ -72,6 +72,7 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent), m_gauge(new QProgressBa
             m_gauge->setRange(0, 100);
             m_gauge->setValue(0);
             m_gauge->setTextVisible(false);
+            m_gauge->setAlignment(Qt::AlignCenter);
             m_panels[size_t(i)] = m_gauge;
             continue;
         }
@@ -141,10 +142,20 @@ void StatusBar::setGaugeStyle(GaugeStyle style)
     }
 }
 
+void StatusBar::setGaugeText(const QString& text)
+{
+    m_gaugeText = text;
+    // The format's "%" starts a placeholder ("%p" the percent).
+    m_gauge->setFormat(QString(text).replace(u'%', QStringLiteral("%%")));
+    m_gauge->setTextVisible(!text.isEmpty());
+    m_gauge->setToolTip(text);
+}
+
 void StatusBar::resetTransferPanels()
 {
     setGaugeStyle(GaugeStyle::Percent);
     setGauge(0);
+    setGaugeText(QString());
     for (int i = 2; i <= 5; ++i)
         setPanelText(i, QString());
 }

@@ -2,8 +2,9 @@
 
 // stat: the status bar's seven panels. Panel 0 is the general status text
 // and takes whatever the other six leave on every resize; panel 1 is a
-// percent gauge; panels 2 to 5 show the running transfer's percentage, rate,
-// time left and amount; panel 6 shows the padlock of FTP over TLS.
+// percent gauge, with the files done of those queued written on it while
+// the queue runs; panels 2 to 5 show the percentage, rate, time left and
+// amount of the queue's run; panel 6 shows the padlock of FTP over TLS.
 
 #include <QWidget>
 
@@ -33,8 +34,11 @@ public:
     int gauge() const;
     void setGaugeStyle(GaugeStyle style);
     GaugeStyle gaugeStyle() const { return m_style; }
+    // Written on the gauge ("3 of 12 files"); empty shows none.
+    void setGaugeText(const QString& text);
+    QString gaugeText() const { return m_gaugeText; }
 
-    // Gauge 0 in the percent style, panels 2 to 5 empty.
+    // Gauge 0 in the percent style without text, panels 2 to 5 empty.
     void resetTransferPanels();
 
     // Panel 6: a closed padlock while the session is encrypted, an open red
@@ -58,6 +62,7 @@ private:
     std::array<QString, PanelCount> m_texts;
     GaugeStyle m_style = GaugeStyle::Percent;
     int m_percent = 0;
+    QString m_gaugeText;
     QLabel* m_lock;
     Security m_security = Security::None;
 };

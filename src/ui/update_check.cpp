@@ -1,6 +1,5 @@
 #include "ui/update_check.h"
 
-#include "person/log_model.h"
 #include "person/user_interaction.h"
 
 #include <QCoreApplication>
@@ -8,12 +7,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-
-namespace {
-
-QByteArray statusLine(const QString& text) { return QByteArray(1, kStatusMarker) + text.toUtf8(); }
-
-}  // namespace
 
 std::optional<VersionDocument> parseVersionDocument(const QByteArray& body)
 {
@@ -42,8 +35,8 @@ std::optional<VersionDocument> parseVersionDocument(const QByteArray& body)
     return doc;
 }
 
-UpdateCheck::UpdateCheck(UserInteraction& ui, LogModel* log, QObject* parent)
-    : QObject(parent), m_ui(ui), m_log(log), m_network(new QNetworkAccessManager(this)),
+UpdateCheck::UpdateCheck(UserInteraction& ui, StatusLog logStatus, QObject* parent)
+    : QObject(parent), m_ui(ui), m_log(std::move(logStatus)), m_network(new QNetworkAccessManager(this)),
       m_current(QVersionNumber::fromString(QCoreApplication::applicationVersion())),
       m_open([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {}
@@ -114,7 +107,7 @@ void UpdateCheck::finish(Outcome outcome, const QString& detail)
         const QString text = QStringLiteral("Could not check for a new version: ") + detail;
         if (m_automatic) {
             if (m_log)
-                m_log->WriteLog(statusLine(text));
+                m_log(text);
         } else {
             m_ui.showMessage(text);
         }

@@ -16,7 +16,6 @@
 #include <functional>
 #include <optional>
 
-class LogModel;
 class QNetworkAccessManager;
 
 class UserInteraction;
@@ -48,7 +47,10 @@ public:
     static constexpr int TimeoutMs = 20000;
     static constexpr qint64 MaxDocumentBytes = 64 * 1024;
 
-    UpdateCheck(UserInteraction& ui, LogModel* log, QObject* parent = nullptr);
+    // logStatus: where a failure of an automatic check is told (a status
+    // line of the session's log); nothing is told without it.
+    using StatusLog = std::function<void(const QString& text)>;
+    UpdateCheck(UserInteraction& ui, StatusLog logStatus, QObject* parent = nullptr);
 
     void setUrl(const QUrl& url) { m_url = url; }
     QUrl url() const { return m_url; }
@@ -69,7 +71,7 @@ private:
     void finish(Outcome outcome, const QString& detail);
 
     UserInteraction& m_ui;
-    QPointer<LogModel> m_log;
+    StatusLog m_log;
     QNetworkAccessManager* m_network;
     QPointer<QNetworkReply> m_reply;
     QUrl m_url = VersionDocumentUrl;

@@ -116,6 +116,9 @@ public:
     static TFtpClient& engine(Session& s) { return s.ftp; }
     static CommandQueue& commands(Session& s) { return s.CommandQueue; }
     static QString& currentRemoteFolder(Session& s) { return s.CurrentRemoteFolder; }
+    // Rows put into the queue, or changed, as no front end can.
+    static TransferQueue& transfers(Session& s) { return s.qLv; }
+    static LogModel& log(Session& s) { return s.logwin; }
 };
 
 struct Harness {

@@ -34,7 +34,7 @@ private slots:
         QCOMPARE(h.s->quickConnectPort(), port);
         QCOMPARE(h.s->currentRemoteFolder(), QString("/pub"));
         QCOMPARE(h.s->connectCaption(), QString("Disconnect"));
-        QCOMPARE(h.s->connectImageIndex(), 32);
+        QCOMPARE(h.s->connectAction(), Session::ConnectAction::Disconnect);
         QCOMPARE(h.s->applicationTitle(), QString("Connecting (127.0.0.1) ... -  Glimmer FTP"));
         QCOMPARE(h.s->windowCaption(), h.s->applicationTitle());
         QVERIFY(h.status().contains("Connecting to FTP site. Please wait ..."));
@@ -71,7 +71,7 @@ private slots:
 
         h.s->acConnectExecute(true);
         QCOMPARE(h.s->connectCaption(), QString("Connect"));
-        QCOMPARE(h.s->connectImageIndex(), 31);
+        QCOMPARE(h.s->connectAction(), Session::ConnectAction::Connect);
         QCOMPARE(h.status().last(), QString("Logged Off."));
         QCOMPARE(h.s->retryCount(), -1);
         QCOMPARE(h.s->windowCaption(), QString("Glimmer FTP"));

@@ -162,7 +162,8 @@ private slots:
         soak(
             h, relay, rng, true,
             [&] {
-                h.s->transferQueue().AddToTransferQueue(h.local("up.bin"), "/up.bin", up.size(), false, false, true);
+                SessionInspector::transfers(*h.s).AddToTransferQueue(h.local("up.bin"), "/up.bin", up.size(), false,
+                                                                     false, true);
             },
             [&] { return readFile(server.root() + "/up.bin") == up; });
         qInfo("%s", qPrintable(relay.events().join("\n")));

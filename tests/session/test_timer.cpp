@@ -54,6 +54,51 @@ private slots:
         QCOMPARE(QStringList({p.percent, p.rate, p.timeLeft, p.amount}), texts);
     }
 
+    // The panels show the queue's totals from its first transfer's start
+    // until it stops or runs dry, read on the session's clock; a stopped
+    // run's totals go and the next run counts afresh.
+    void queueTotalsWhileTheQueueRuns()
+    {
+        Harness h;  // not connected: nothing starts, the rows are set here
+        TransferQueue& q = SessionInspector::transfers(*h.s);
+        q.AddToTransferQueue("/wait.bin", h.local("wait.bin"), 2048, false, false, false);
+        q.AddToTransferQueue("/run.bin", h.local("run.bin"), 4096, false, false, false);
+        h.s->acQueueTransfer();
+        h.s->timerTimer();
+        QCOMPARE(h.s->panel(2), QString());  // no transfer has started yet
+
+        q.setStateImage(1, kStateDownloadRunning);
+        q.row(1).entry.startTime = h.platform.now();
+        q.setProgress(1, 1024, 1024);
+        h.s->timerTimer();
+        QCOMPARE(h.s->gaugeText(), QStringLiteral("0 of 2 files"));
+        QCOMPARE(h.s->panel(2), QStringLiteral("33.33%"));
+        QCOMPARE(h.s->gaugeValue(), 33);
+
+        h.platform.advance(3);
+        q.setProgress(1, 3072, 1024);
+        q.completeEntry(1);
+        h.s->timerTimer();
+        // 3 KB moved in 3 s (+1), 2 KB left.
+        QCOMPARE(QStringList({h.s->panel(2), h.s->panel(3), h.s->panel(4), h.s->panel(5), h.s->gaugeText()}),
+                 QStringList({"66.67%", "0.8 KB/Sec", "0:03", "4.0 of 6.0 KB", "1 of 2 files"}));
+        QCOMPARE(h.s->applicationTitle(), QStringLiteral("66.67% done transferring ... - Glimmer FTP"));
+
+        h.s->QueueStop();
+        h.s->timerTimer();
+        QCOMPARE(QStringList({h.s->panel(2), h.s->panel(3), h.s->panel(4), h.s->panel(5), h.s->gaugeText()}),
+                 QStringList({"", "", "", "", ""}));
+        QCOMPARE(h.s->gaugeValue(), 0);
+        QCOMPARE(q.filesDone(), 0);
+
+        h.s->acQueueTransfer();
+        q.setStateImage(0, kStateDownloadRunning);
+        q.row(0).entry.startTime = h.platform.now();
+        h.s->timerTimer();
+        QCOMPARE(h.s->gaugeText(), QStringLiteral("0 of 1 file"));
+        QCOMPARE(h.s->panel(2), QStringLiteral("0.00%"));
+    }
+
     void keepAliveAfter55Seconds()
     {
         PyFtpServer server;

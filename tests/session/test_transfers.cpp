@@ -209,17 +209,17 @@ private slots:
         h.s->receive({fileRow("e.bin", 1)});
 
         // Nothing moves in front of a running head entry.
-        h.s->transferQueue().setStateImage(0, kStateDownloadRunning);
-        h.s->transferQueue().setSelected(1, true);
-        h.s->transferQueue().moveUp();
+        SessionInspector::transfers(*h.s).setStateImage(0, kStateDownloadRunning);
+        h.s->setQueueRowSelected(1, true);
+        h.s->queueMoveUp();
         QCOMPARE(h.s->transferQueue().row(1).caption(), QString("/D.BIN"));
-        h.s->transferQueue().setStateImage(0, kStateDownloadWaiting);
-        h.s->transferQueue().moveUp();
+        SessionInspector::transfers(*h.s).setStateImage(0, kStateDownloadWaiting);
+        h.s->queueMoveUp();
         QCOMPARE(h.s->transferQueue().row(0).caption(), QString("/D.BIN"));
-        h.s->transferQueue().moveDown();
-        h.s->transferQueue().moveDown();
+        h.s->queueMoveDown();
+        h.s->queueMoveDown();
         QCOMPARE(h.s->transferQueue().row(2).caption(), QString("/D.BIN"));
-        h.s->transferQueue().moveDown();  // the last row stays last
+        h.s->queueMoveDown();  // the last row stays last
         QCOMPARE(h.s->transferQueue().row(2).caption(), QString("/D.BIN"));
     }
 
@@ -250,7 +250,7 @@ private slots:
 
         // A failed upload stays as well; the box of the failed send is shown.
         writeFile(h.local("up.bin"), "up");
-        h.s->transferQueue().AddToTransferQueue(h.local("up.bin"), "/nowhere/up.bin", 2, false, false, true);
+        SessionInspector::transfers(*h.s).AddToTransferQueue(h.local("up.bin"), "/nowhere/up.bin", 2, false, false, true);
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
         QCOMPARE(h.s->transferQueue().failedCount(), 2);
         QVERIFY(h.s->transferQueue().row(1).entry.upload);

@@ -1,13 +1,15 @@
 // The log window over the session's log: every line in its colour with its
-// prefix, never more than 500 lines, auto scroll on and off, and the Clear,
-// Copy selected and Select all actions.
+// prefix, never more than 500 lines, auto scroll on and off, the Copy
+// selected and Select all actions, and the lines of one connection only.
 
 #include "person/log_model.h"
+#include "ui/log_filter.h"
 #include "ui/log_view.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 class TestLogView : public QObject {
@@ -19,6 +21,8 @@ private slots:
     void autoScroll();
     void clearCopyAndSelectAll();
     void attachingShowsWhatTheLogHolds();
+    void oneConnectionsLines();
+    void filterOffersConnectionsAsTheyAppear();
 };
 
 void TestLogView::lineInItsColour_data()
@@ -120,9 +124,8 @@ void TestLogView::clearCopyAndSelectAll()
     view.copySelected();
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("FTP Cmd\t:> USER anonymous\n\t:> 331 Password please"));
 
-    view.clearLog();
+    log.clear();  // the session's Clear
     QCOMPARE(view.lineCount(), 0);
-    QCOMPARE(log.count(), 0);
     // The log goes on after a Clear, from the first line again.
     log.WriteLog("\xA7"
                  "Connected");
@@ -142,6 +145,74 @@ void TestLogView::attachingShowsWhatTheLogHolds()
     view.setModel(nullptr);
     log.WriteLog(">QUIT");  // no longer followed
     QCOMPARE(view.lineCount(), 0);
+}
+
+void TestLogView::oneConnectionsLines()
+{
+    LogModel log;
+    LogView view;
+    view.setModel(&log);
+    // Tagged lines ("[2] FTP Cmd") keep the texts in one column with the
+    // untagged ones.
+    const qreal untaggedStop = view.tabStopDistance();
+    log.WriteLog(">NOOP");
+    QCOMPARE(view.tabStopDistance(), untaggedStop);
+    // The oldest lines go while filtered: shown ones and hidden ones alike.
+    view.setConnectionFilter(2);
+    for (int i = 1; i <= 600; ++i)
+        log.WriteLog("<" + QByteArray::number(i), i % 3);
+    QCOMPARE(log.count(), 500);  // lines 101 to 600
+    QVERIFY(view.tabStopDistance() > untaggedStop + view.fontMetrics().horizontalAdvance(QStringLiteral("[2] ")));
+    QCOMPARE(view.lineCount(), 167);
+    QCOMPARE(view.lineText(0), QStringLiteral("[2] \t:> 101"));
+    QCOMPARE(view.lineText(166), QStringLiteral("[2] \t:> 599"));
+
+    view.setConnectionFilter(0);  // the browsing connection's, untagged
+    QCOMPARE(view.lineCount(), 167);
+    QCOMPARE(view.lineText(0), QStringLiteral("\t:> 102"));
+    log.WriteLog("<601", 1);  // 101 goes, unseen
+    log.WriteLog("<602", 0);  // 102 goes
+    QCOMPARE(view.lineCount(), 167);
+    QCOMPARE(view.lineText(0), QStringLiteral("\t:> 105"));
+    QCOMPARE(view.lineText(166), QStringLiteral("\t:> 602"));
+
+    view.setConnectionFilter(LogView::AllConnections);
+    QCOMPARE(view.lineCount(), 500);
+    QCOMPARE(view.lineText(0), QStringLiteral("[1] \t:> 103"));
+
+    view.setConnectionFilter(7);  // none of its lines are kept
+    QCOMPARE(view.lineCount(), 0);
+    log.clear();
+    log.WriteLog(">NOOP", 7);
+    QCOMPARE(view.lineCount(), 1);
+}
+
+void TestLogView::filterOffersConnectionsAsTheyAppear()
+{
+    LogModel log;
+    log.WriteLog(">RETR a", 1);
+    LogFilterBox filter;
+    filter.followLog(&log);
+    QCOMPARE(filter.count(), 3);
+    QCOMPARE(filter.itemText(0), QStringLiteral("All connections"));
+    QCOMPARE(filter.itemText(1), QStringLiteral("Browsing connection"));
+    QCOMPARE(filter.itemText(2), QStringLiteral("Transfer [1]"));
+    QCOMPARE(filter.connection(), int(LogView::AllConnections));
+
+    log.WriteLog(">RETR c", 3);  // connection 2 logged nothing yet
+    log.WriteLog(">RETR b", 2);
+    QCOMPARE(filter.count(), 5);
+    QCOMPARE(filter.itemText(4), QStringLiteral("Transfer [3]"));
+
+    QSignalSpy chosen(&filter, &LogFilterBox::connectionChosen);
+    filter.setCurrentIndex(3);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen[0][0].toInt(), 2);
+    filter.setCurrentIndex(1);
+    QCOMPARE(chosen[1][0].toInt(), 0);
+    // A cleared log keeps the choices: the connections are still there.
+    log.clear();
+    QCOMPARE(filter.count(), 5);
 }
 
 QTEST_MAIN(TestLogView)

@@ -1,7 +1,7 @@
 // qLv over the transfer queue: the columns and texts, the state images of
-// the four states, the window colour while active and the button-face colour
-// while inactive, and the selection kept the same in view and queue while
-// rows are added, moved and removed.
+// the four states, the progress of running rows, the window colour while
+// active and the button-face colour while inactive, and the selection kept
+// the same in view and queue while rows are added, moved and removed.
 
 #include "queue/transfer_queue.h"
 #include "ui/queue_model.h"
@@ -10,6 +10,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLocale>
+#include <QSignalSpy>
 #include <QTest>
 
 class TestQueueView : public QObject {
@@ -17,6 +18,7 @@ class TestQueueView : public QObject {
 private slots:
     void columnsAndTexts();
     void stateImages();
+    void runningRowsShowTheirProgress();
     void colourIsTheActivity();
     void selectionFollowsMovesAndRemovals();
     void columnWidthsKeptWithoutModel();
@@ -81,6 +83,57 @@ void TestQueueView::stateImages()
     QVERIFY(QueueModel::stateImage(-1).isNull());
 }
 
+void TestQueueView::runningRowsShowTheirProgress()
+{
+    TransferQueue queue;
+    QueueModel model(queue);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    double now = 46000.5;  // days, as the session's clock
+    model.setClock([&] { return now; });
+    queue.AddToTransferQueue("/pub/wait.bin", "/tmp/wait.bin", 100, false, false, false);
+    // Two transfers at once, on connections 1 and 2.
+    for (const char* name : {"/pub/a.bin", "/pub/b.bin"}) {
+        queue.AddToTransferQueue(name, "/tmp/x", 4096, false, false, false);
+        const int row = queue.count() - 1;
+        queue.setStateImage(row, kStateDownloadRunning);
+        queue.row(row).connection = row;
+        queue.row(row).entry.startTime = now - 1.0 / 86400;
+    }
+    const auto status = [&](int row) { return model.index(row, QueueModel::StatusColumn).data().toString(); };
+    const auto percent = [&](int row) {
+        return model.index(row, QueueModel::StatusColumn).data(QueueModel::ProgressRole).toInt();
+    };
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    queue.setProgress(1, 1024, 1024);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed[0][0].toModelIndex(), model.index(1, QueueModel::StatusColumn));
+    queue.setProgress(2, 3072, 0);
+    // 1 KB moved in the second since its start (+1).
+    QCOMPARE(status(1), QStringLiteral("[1] 50.00%, 0.5 KB/Sec, 2.0 of 4.0 KB"));
+    QCOMPARE(status(2), QStringLiteral("[2] 75.00%, 1.5 KB/Sec, 3.0 of 4.0 KB"));
+    QCOMPARE(percent(1), 50);
+    QCOMPARE(percent(2), 75);
+    QCOMPARE(model.index(1, QueueModel::StatusColumn).data(Qt::ToolTipRole).toString(), status(1));
+    QCOMPARE(status(0), QString());
+    QCOMPARE(percent(0), -1);
+    QCOMPARE(model.index(1, QueueModel::FromColumn).data(QueueModel::ProgressRole).toInt(), -1);
+
+    // A row that fails shows why, no longer a bar.
+    queue.markFailed(2, QStringLiteral("426 Connection closed"));
+    QCOMPARE(status(2), QStringLiteral("Failed: 426 Connection closed"));
+    QCOMPARE(percent(2), -1);
+
+    // Drawn as a bar in the view.
+    QueueView view;
+    view.setQueueModel(&model);
+    view.resize(700, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(!view.grab().isNull());
+    view.setQueueModel(nullptr);
+}
+
 void TestQueueView::colourIsTheActivity()
 {
     TransferQueue queue;
@@ -117,6 +170,10 @@ void TestQueueView::selectionFollowsMovesAndRemovals()
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QueueView view;
     view.setQueueModel(&model);
+    // What the person selects goes to the rows as the window passes it to
+    // the session.
+    connect(&view, &QueueView::rowSelectionEdited, &queue, &TransferQueue::setSelected);
+    connect(&view, &QueueView::focusEdited, &queue, &TransferQueue::setFocused);
     for (const char* name : {"/a", "/b", "/c", "/d"})
         queue.AddToTransferQueue(name, QString::fromLatin1(name) + "x", 1, false, false, false);
 

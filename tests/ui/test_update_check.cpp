@@ -9,6 +9,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// An automatic check's failure as the session logs it: a status line.
+UpdateCheck::StatusLog statusTo(LogModel& log)
+{
+    return [&log](const QString& text) { log.WriteLog(QByteArray(1, kStatusMarker) + text.toUtf8()); };
+}
+
 class TestUpdateCheck : public QObject {
     Q_OBJECT
 
@@ -88,7 +94,7 @@ private slots:
         RecordingUi ui;
         ui.yesNoAnswer = accept;
         LogModel log;
-        UpdateCheck check(ui, &log);
+        UpdateCheck check(ui, statusTo(log));
         check.setUrl(address(QStringLiteral("newer.txt")));
         check.setCurrentVersion(QStringLiteral("2.9.7"));
         QList<QUrl> opened;
@@ -120,7 +126,7 @@ private slots:
         publish(QStringLiteral("same.txt"), "3.1\n");
         RecordingUi ui;
         LogModel log;
-        UpdateCheck check(ui, &log);
+        UpdateCheck check(ui, statusTo(log));
         check.setUrl(address(QStringLiteral("same.txt")));
         check.setCurrentVersion(current);
         QCOMPARE(run(check, automatic), UpdateCheck::Outcome::UpToDate);
@@ -148,7 +154,7 @@ private slots:
         publish(QStringLiteral("page.html"), "<html><body>1.0</body></html>\n");
         RecordingUi ui;
         LogModel log;
-        UpdateCheck check(ui, &log);
+        UpdateCheck check(ui, statusTo(log));
         check.setUrl(address(file));
         QCOMPARE(run(check, automatic), UpdateCheck::Outcome::Failed);
         QVERIFY(ui.questions.isEmpty());
@@ -170,7 +176,7 @@ private slots:
     {
         RecordingUi ui;
         LogModel log;
-        UpdateCheck check(ui, &log);
+        UpdateCheck check(ui, statusTo(log));
         check.setUrl(QUrl(QStringLiteral("http://127.0.0.1:%1/v.txt").arg(testsupport::freePort())));
         QCOMPARE(run(check, true), UpdateCheck::Outcome::Failed);
         QVERIFY(ui.messages.isEmpty());
@@ -182,7 +188,7 @@ private slots:
     {
         RecordingUi ui;
         LogModel log;
-        UpdateCheck check(ui, &log);
+        UpdateCheck check(ui, statusTo(log));
         check.setUrl(QUrl());
         QCOMPARE(run(check, true), UpdateCheck::Outcome::Failed);
         QVERIFY(ui.messages.isEmpty());

@@ -153,13 +153,13 @@ private slots:
         QCOMPARE(h.w->qLv->backgroundColor(), h.w->qLv->activeColor());
         h.w->acQueueAlwaysActive->setChecked(false);
         QTRY_COMPARE(h.w->qLv->backgroundColor(), h.w->qLv->inactiveColor());
-        h.s->transferQueue().AddToTransferQueue(QStringLiteral("/x"), h.local("x"), 1, false, false, false);
+        SessionInspector::transfers(*h.s).AddToTransferQueue(QStringLiteral("/x"), h.local("x"), 1, false, false, false);
         h.w->acQueueTransfer->trigger();
         QTRY_COMPARE(h.w->qLv->backgroundColor(), h.w->qLv->activeColor());
         // Not connected: the queue stays, and Always Active keeps the colour
         // after it is emptied.
         h.w->acQueueAlwaysActive->setChecked(true);
-        h.s->transferQueue().clear();
+        SessionInspector::transfers(*h.s).clear();
         QTest::qWait(450);
         QCOMPARE(h.w->qLv->backgroundColor(), h.w->qLv->activeColor());
         h.w->acQueueAlwaysActive->setChecked(false);

@@ -132,8 +132,8 @@ private slots:
     {
         WindowHarness h;
         h.w->acQueueAlwaysActive->setChecked(false);  // not connected anyway
-        h.s->transferQueue().AddToTransferQueue(QStringLiteral("/a"), h.local("a"), 1, false, false, false);
-        h.s->transferQueue().AddToTransferQueue(QStringLiteral("/b"), h.local("b"), 1, false, false, false);
+        SessionInspector::transfers(*h.s).AddToTransferQueue(QStringLiteral("/a"), h.local("a"), 1, false, false, false);
+        SessionInspector::transfers(*h.s).AddToTransferQueue(QStringLiteral("/b"), h.local("b"), 1, false, false, false);
         h.w->qLv->setFocus();
         h.w->qLv->setCurrentIndex(h.w->qLv->model()->index(0, 0));
         QTRY_VERIFY(h.s->transferQueue().row(0).selected);

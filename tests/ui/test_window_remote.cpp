@@ -95,7 +95,7 @@ private slots:
         h.doubleClick(h.w->rlv, QStringLiteral("guide.txt"));
         QTRY_COMPARE(h.s->transferQueue().count(), 1);
         QCOMPARE(h.s->transferQueue().row(0).entry.from, QStringLiteral("/docs/guide.txt"));
-        h.s->transferQueue().clear();
+        SessionInspector::transfers(*h.s).clear();
 
         h.w->rGoUp->click();
         QTRY_COMPARE(h.w->rCombo->currentText(), QStringLiteral("/"));

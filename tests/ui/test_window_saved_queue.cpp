@@ -101,7 +101,7 @@ private slots:
         // b.txt exists locally; the person has already chosen to overwrite it.
         QVERIFY(writeFile(local("b.txt"), "old b"));
         QCOMPARE(h->s->transferQueue().row(2).entry.from, QStringLiteral("/b.txt"));
-        h->s->transferQueue().row(2).entry.action = kActionOverwrite;
+        SessionInspector::transfers(*h->s).row(2).entry.action = kActionOverwrite;
         h->w->close();
         QVERIFY(QFile::exists(queueFile()));
         h.reset();
@@ -109,7 +109,7 @@ private slots:
         h = start(true);
         QCOMPARE(h->ui.questions, QStringList{QStringLiteral("Restore 3 transfers left from the last session?")});
         QVERIFY(!QFile::exists(queueFile()));
-        TransferQueue& q = h->s->transferQueue();
+        const TransferQueue& q = h->s->transferQueue();
         QCOMPARE(q.count(), 3);
         QVERIFY(q.row(0).isFailed());
         QVERIFY2(q.row(0).failureReason().startsWith(QStringLiteral("550")), qPrintable(q.row(0).failureReason()));
