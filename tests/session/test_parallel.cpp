@@ -8,6 +8,7 @@
 
 #include "support/fault_relay.h"
 #include "support/pyftp_server.h"
+#include "support/test_certificates.h"
 #include "support/vsftpd_server.h"
 
 #include <QDeadlineTimer>
@@ -17,6 +18,7 @@
 
 using testsupport::FaultRelay;
 using testsupport::PyFtpServer;
+using testsupport::TestCertificates;
 using testsupport::VsftpdServer;
 
 namespace {
@@ -335,6 +337,41 @@ private slots:
         for (int i = 0; i < 5; ++i)
             QVERIFY(QFileInfo::exists(h.local(QStringLiteral("w%1.bin").arg(i))));
         QCOMPARE(h.sent().filter(QRegularExpression("^REST [1-9]")).size(), 2);
+    }
+
+    // Over required TLS every transfer connection is protected like the
+    // browsing one, and the certificate the person accepted once for this
+    // connection is not asked about again.
+    void transferConnectionsOverTls()
+    {
+        TestCertificates certificates;
+        const TestCertificates::Pair pair = certificates.make(TestCertificates::Kind::SelfSigned);
+        QVERIFY2(pair.ok(), qPrintable(certificates.errorString()));
+        VsftpdServer server(
+            VsftpdServer::Options::withTls(VsftpdServer::Options::Tls::Explicit, pair.certificate, pair.key));
+        const QHash<QString, QByteArray> tree = makeTree(server.root() + "/tree", 2, 10);
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        Harness h;
+        prepare(h, true, 3);
+        h.ui.certificateAnswers << UserInteraction::CertificateAnswer::TrustOnce;
+        h.s->setQuickConnectAddress(QStringLiteral("ftpes://%1:%2@127.0.0.1:%3")
+                                        .arg(QString::fromUtf8(server.user()), QString::fromUtf8(server.password()))
+                                        .arg(server.port()));
+        h.s->setQuickConnectPort({});
+        h.s->acConnectExecute(true);
+        QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
+        h.s->receive({row("tree", -1)});
+        QVERIFY2(runQueue(h), qPrintable(h.dump()));
+        QCOMPARE(differences(h.local("tree"), tree), QStringList());
+        QCOMPARE(h.ui.certificates.size(), 1);
+        const QSet<int> lanes = connectionsSending(h, "RETR");
+        QVERIFY(!lanes.contains(0) && !lanes.isEmpty());
+        for (int lane : lanes) {
+            const QStringList sent = h.sentOn(lane);
+            QVERIFY2(sent.indexOf("AUTH TLS") >= 0 && sent.indexOf("AUTH TLS") < sent.indexOf(QRegularExpression("USER .*")) &&
+                         sent.contains("PROT P"),
+                     qPrintable(sent.join(" | ")));
+        }
     }
 
     // Deleting one of several running entries ends that transfer alone.
