@@ -570,9 +570,9 @@ private:
 
     // Simultaneous transfers (session_parallel.cpp).
     QMap<int, QPointer<TransferConnection>> m_transferConnections;  // by number
-    int m_connectionCap = -1;     // the server's limit found this session; -1 none
-    int m_refusedLogins = 0;      // failed log-ins of transfer connections in a row
-    bool m_asking = false;        // the overwrite / resume / skip question is open
+    int m_connectionCap = -1;                                       // the server's limit found this session; -1 none
+    int m_refusedLogins = 0;                                        // failed log-ins of transfer connections in a row
+    bool m_asking = false;                                          // the overwrite / resume / skip question is open
     bool m_browsingStopRequested = false;
     QString m_sizeEntry;          // the upload whose SIZE the browsing connection asks
     QString m_folderBeingMade;    // the MKD running on the browsing connection

@@ -114,7 +114,8 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
         break;
     case TFtpRequest::ftpRqGet:
     case TFtpRequest::ftpRqRestGet:
-        guardedRoutine(m_ui, "RD10", [&] { fileTransferEnded(qLv.runningOn(0), ftp, error, 0, m_browsingStopRequested); });
+        guardedRoutine(m_ui, "RD10",
+                       [&] { fileTransferEnded(qLv.runningOn(0), ftp, error, 0, m_browsingStopRequested); });
         break;
     case TFtpRequest::ftpRqSize: {
         // The entry the SIZE was asked for is still the first waiting one
@@ -132,7 +133,8 @@ void Session::ftpRequestDone(TFtpRequest rqType, int error)
     case TFtpRequest::ftpRqPut:
     case TFtpRequest::ftpRqAppend:
     case TFtpRequest::ftpRqRestPut:
-        guardedRoutine(m_ui, "RD17", [&] { fileTransferEnded(qLv.runningOn(0), ftp, error, 0, m_browsingStopRequested); });
+        guardedRoutine(m_ui, "RD17",
+                       [&] { fileTransferEnded(qLv.runningOn(0), ftp, error, 0, m_browsingStopRequested); });
         break;
     case TFtpRequest::ftpRqMkd:
         m_folderBeingMade.clear();
@@ -268,8 +270,9 @@ void Session::uploadFinished(int index, const TFtpClient& client, int error, int
         // stops with it; a transfer connection's failure is its file's alone.
         if (connection == 0)
             CommandQueue.clear();
-        ShowErrorBox(m_ui, QStringLiteral("Could not send file. (") + decodeRemoteName(client.HostFileName()) +
-                               QStringLiteral(")"),
+        ShowErrorBox(m_ui,
+                     QStringLiteral("Could not send file. (") + decodeRemoteName(client.HostFileName()) +
+                         QStringLiteral(")"),
                      lastReply(client));
         // The question ran a nested event loop: the entry may have moved.
         index = qLv.runningOn(connection);

@@ -328,10 +328,9 @@ Session::FileStart Session::startUploadFile(int& index, TFtpClient& client)
     qLv.setStateImage(index, kStateUploadRunning);
     if (exists && row.entry.action == kActionUndecided) {
         const int connection = row.connection;
-        switch (settleAction(index, QStringLiteral("The file \"") + to +
-                                        QStringLiteral("\" already exists on FTP server.") +
-                                        transferPromptDetails(row.entry, true, row.entry.remoteSize,
-                                                              remoteFileDate(to)))) {
+        switch (settleAction(index,
+                             QStringLiteral("The file \"") + to + QStringLiteral("\" already exists on FTP server.") +
+                                 transferPromptDetails(row.entry, true, row.entry.remoteSize, remoteFileDate(to)))) {
         case Settle::Decided:
             break;
         case Settle::Deferred:

@@ -117,7 +117,8 @@ private slots:
         Served s(server);
         for (int d = 0; d < 3; ++d)
             for (int f = 0; f < 15; ++f)
-                writeFile(s.root() + QStringLiteral("/tree/d%1/f%2.bin").arg(d).arg(f), pattern(1000 + 333 * f, char('a' + d)));
+                writeFile(s.root() + QStringLiteral("/tree/d%1/f%2.bin").arg(d).arg(f),
+                          pattern(1000 + 333 * f, char('a' + d)));
         QDir().mkpath(s.root() + "/up");
         QVERIFY2(s.start(), qPrintable(s.why()));
         QTemporaryDir local;

@@ -368,7 +368,8 @@ private slots:
         QVERIFY(!lanes.contains(0) && !lanes.isEmpty());
         for (int lane : lanes) {
             const QStringList sent = h.sentOn(lane);
-            QVERIFY2(sent.indexOf("AUTH TLS") >= 0 && sent.indexOf("AUTH TLS") < sent.indexOf(QRegularExpression("USER .*")) &&
+            QVERIFY2(sent.indexOf("AUTH TLS") >= 0 &&
+                         sent.indexOf("AUTH TLS") < sent.indexOf(QRegularExpression("USER .*")) &&
                          sent.contains("PROT P"),
                      qPrintable(sent.join(" | ")));
         }

@@ -250,7 +250,8 @@ private slots:
 
         // A failed upload stays as well; the box of the failed send is shown.
         writeFile(h.local("up.bin"), "up");
-        SessionInspector::transfers(*h.s).AddToTransferQueue(h.local("up.bin"), "/nowhere/up.bin", 2, false, false, true);
+        SessionInspector::transfers(*h.s).AddToTransferQueue(h.local("up.bin"), "/nowhere/up.bin", 2, false, false,
+                                                             true);
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
         QCOMPARE(h.s->transferQueue().failedCount(), 2);
         QVERIFY(h.s->transferQueue().row(1).entry.upload);
