@@ -450,6 +450,7 @@ private:
 
     // session_parallel.cpp: the transfer connections
     int transferConnectionLimit() const;  // 0: files run on the browsing connection
+    bool browsingConnectionMovesFile() const;
     TransferConnection* transferConnection(int number) const;
     void logOn(int connection, const QString& text);
     bool folderStillToMake(const QString& remotePath) const;
@@ -579,4 +580,7 @@ private:
     QHash<QString, int> m_drops;  // connections lost under an entry, by source
     // Files whose transfer connection was lost since the last log-in of one.
     QStringList m_lostTransfers;
+    // A transfer connection's upload went into the current remote folder:
+    // it is listed again once the queue has run empty.
+    bool m_uploadedHere = false;
 };

@@ -282,11 +282,14 @@ void Session::uploadFinished(int index, const TFtpClient& client, int error, int
     transferEnded(index, ok, lastReply(client).trimmed());
     const QString folder = folderPart(decodeRemoteName(client.HostFileName()), QStringLiteral("/"));
     if (connection != 0) {
-        // Many files end at once: the folder is listed again once, when the
-        // queue has run empty.
+        // Many files end at once: the current folder is listed again once,
+        // when the queue has run empty.
         MarkFolderStale(RemoteFolderCache, folder);
-        if (folder == CurrentRemoteFolder && m_listsAfterUploads && !qLv.hasPending())
+        m_uploadedHere = m_uploadedHere || folder == CurrentRemoteFolder;
+        if (m_uploadedHere && m_listsAfterUploads && !qLv.hasPending()) {
+            m_uploadedHere = false;
             refreshRemote();
+        }
     } else if (folder != CurrentRemoteFolder || !m_listsAfterUploads) {
         MarkFolderStale(RemoteFolderCache, folder);
     } else {

@@ -43,6 +43,11 @@ bool movedBytes(const TFtpClient& client)
     return transferRequest(TFtpRequest(int(client.RequestType()) & 0xFF)) && client.ByteCount() > 0;
 }
 
+bool Session::browsingConnectionMovesFile() const
+{
+    return transferRequest(TFtpRequest(int(ftp.RequestType()) & 0xFF)) && ftp.State() != TFtpState::ftpStReady;
+}
+
 int Session::transferConnectionLimit() const
 {
     const int wanted = std::clamp(m_settings.sSimultaneousTransfers, 1, ProgramData::MaxSimultaneousTransfers);
@@ -316,7 +321,9 @@ void Session::transferConnectionRefused(TransferConnection* lane)
     const int number = lane->number();
     const QByteArray reply = lane->ftp().LastResponse().trimmed();
     removeTransferConnection(lane);
-    const bool tooMany = refusesFurtherConnection(reply);
+    // A connection the server never greeted, while the browsing one works,
+    // is one it does not want: some drop what is over their limit silently.
+    const bool tooMany = refusesFurtherConnection(reply) || reply.isEmpty();
     if (!tooMany && ++m_refusedLogins < kLoginStrikes) {
         logOn(number, QStringLiteral("Transfer connection %1 could not log in: %2")
                           .arg(number)

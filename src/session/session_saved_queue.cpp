@@ -3,6 +3,7 @@
 // held back until the session is logged in to the server they were queued on.
 
 #include "session/session.h"
+#include "session/transfer_connection.h"
 
 #include "person/user_interaction.h"
 
@@ -179,27 +180,31 @@ SavedQueue Session::queueForNextRun()
         saved.user = QString::fromUtf8(ftp.UserName());
     }
 
-    // The running entry continues where it stopped only when its bytes
-    // began the local file (or the person chose to resume it); before the
-    // first byte the file is whatever it was, and the decided action stays.
-    int running = -1;
-    bool resumable = false;
+    // A running entry continues where it stopped only when its bytes began
+    // the local file (or the person chose to resume it); before the first
+    // byte the file is whatever it was, and the decided action stays. Each
+    // is judged by the connection that moved it.
+    QSet<int> resumable;
+    bool browsingRuns = false;
     for (int i = 0; i < qLv.count(); ++i) {
-        if (qLv.row(i).isRunning() && !qLv.row(i).removeWhenDone) {
-            const TFtpRequest rq = ftp.RequestType();
-            const bool transferRan = rq == TFtpRequest::ftpRqGet || rq == TFtpRequest::ftpRqRestGet ||
-                                     rq == TFtpRequest::ftpRqPut || rq == TFtpRequest::ftpRqRestPut;
-            running = i;
-            resumable = (transferRan && ftp.ByteCount() > 0) || qLv.row(i).entry.action == kActionResume;
-        }
+        const QueueRow& row = qLv.row(i);
+        if (!row.isRunning() || row.removeWhenDone)
+            continue;
+        const TransferConnection* lane = row.connection > 0 ? transferConnection(row.connection) : nullptr;
+        browsingRuns = browsingRuns || !lane;
+        if (movedBytes(lane ? lane->ftp() : ftp) || row.entry.action == kActionResume)
+            resumable.insert(i);
     }
-    if (running >= 0) {
-        // Ended now, so that the engine's buffered bytes are in the file
-        // before its size and time are taken.
+    // Ended now, so that the engines' buffered bytes are in the files
+    // before their sizes and times are taken.
+    if (browsingRuns) {
         try {
             ftp.AbortAsync();
         } catch (...) {}
     }
+    for (int number : m_transferConnections.keys())
+        if (TransferConnection* lane = transferConnection(number))
+            lane->close();
 
     for (int i = 0; i < qLv.count(); ++i) {
         const QueueRow& row = qLv.row(i);
@@ -219,7 +224,7 @@ SavedQueue Session::queueForNextRun()
         t.from = e.from;
         t.to = e.to;
         t.serverAddress = e.serverAddress;
-        if (i == running && resumable) {
+        if (resumable.contains(i)) {
             const QFileInfo local(localFile(e));
             if (local.isFile()) {
                 t.partial = true;

@@ -67,7 +67,8 @@ void Session::scheduleExtraTick()
 void Session::progressDisplay()
 {
     // Every running entry's row follows its own connection's byte count.
-    if (const int index = qLv.runningOn(0); index >= 0 && qLv.row(index).entry.startTime != -1.0)
+    if (const int index = qLv.runningOn(0);
+        index >= 0 && qLv.row(index).entry.startTime != -1.0 && browsingConnectionMovesFile())
         qLv.setProgress(index, ftp.ByteCount(), ftp.ResumeAt());
     transferConnectionsProgress();
     showQueueTotals();

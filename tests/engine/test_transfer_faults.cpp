@@ -133,10 +133,11 @@ private slots:
         QVERIFY(dataServer.listen(QHostAddress::LocalHost, 0));
         QTemporaryDir dir;
         // The command line, in a process of its own, downloads from the
-        // scripted server; the test plays the server and then kills it.
+        // scripted server over its one connection; the test plays the
+        // server and then kills it.
         QProcess cli;
         cli.start(QStringLiteral(GLIMMER_CLI_PATH),
-                  {"--data-file=" + dir.filePath("x.dat"), "--mode=passive", "--tls=off", "get",
+                  {"--data-file=" + dir.filePath("x.dat"), "--mode=passive", "--tls=off", "--parallel=1", "get",
                    QStringLiteral("ftp://u:p@127.0.0.1:%1/f.bin").arg(peer.port()), dir.path()});
         QVERIFY(peer.accept());
         peer.write("220 ready\r\n");

@@ -129,12 +129,11 @@ bool runQueue(Harness& h, int ms = 60000)
 class TestParallel : public QObject {
     Q_OBJECT
 
-    // Passive for pyftpdlib: its active-mode connector loses connection
-    // events when one client holds several sessions at once.
+    // Active data connections with pyftpdlib, passive ones with vsftpd.
     static void prepare(Harness& h, bool vsftpd, int parallel)
     {
         h.s->settings().sSimultaneousTransfers = parallel;
-        h.s->settings().sFirewallType = vsftpd ? 0 : 1;
+        h.s->settings().sFirewallType = vsftpd ? 1 : 0;
         h.s->settings().sXferPromptForAction = false;
         h.s->settings().sXferAction = 0;
     }

@@ -98,6 +98,18 @@ class TestHandler(FTPHandler):
             return
         super().pre_process_command(line, cmd, arg)
 
+    def _shutdown_connecting_dtp(self):
+        # pyftpdlib 1.5.7 closes the previous PORT connector on every new
+        # PORT, even when it connected long ago and handed its socket to a
+        # data channel that has closed it since. Its close() then takes the
+        # descriptor number out of the event loop, and that number may by
+        # now belong to another session's new data connection, which never
+        # hears that it connected (several sessions from one client in
+        # active mode). A connector that connected has nothing left to close.
+        if self._dtp_connector is not None and self._dtp_connector.connected:
+            self._dtp_connector = None
+        super()._shutdown_connecting_dtp()
+
     def refused(self, cmd, arg):
         if cmd in ('LIST', 'NLST', 'MLSD') and self.unlistable:
             listed = self.fs.cwd if not arg or arg.startswith('-') \
