@@ -328,6 +328,17 @@ private slots:
             QVERIFY(partial == data.left(partial.size()));
         }
 
+        // Stopped with entries left, the transfer connections stay open and
+        // keep themselves alive; none closes while entries wait.
+        h.s->settings().sAntiTimeout = true;
+        const int open = h.s->openTransferConnections();
+        QVERIFY(open > 0);
+        h.platform.advance(Session::KeepAliveSeconds + 1);
+        QVERIFY2(
+            until([&] { return !h.log.filter(QRegularExpression("^\\[\\d\\] FTP Cmd\t:> PWD$")).isEmpty(); }, 5000),
+            qPrintable(h.dump()));
+        QCOMPARE(h.s->openTransferConnections(), open);
+
         relay.setRules({});
         relay.release();
         QVERIFY2(runQueue(h), qPrintable(h.dump()));
