@@ -304,7 +304,14 @@ private slots:
             rows << row(QStringLiteral("w%1.bin").arg(i), 5000);
         h.s->receive(rows);
         h.s->acQueueTransfer();
-        QVERIFY2(QTest::qWaitFor([&] { return relay.events().filter("stall").size() == 2; }, 20000),
+        // Both files have bytes on disk (the relay may count bytes the
+        // client has not read yet): a stop then leaves both to resume.
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         return relay.events().filter("stall").size() == 2 &&
+                                QFileInfo(h.local("a.bin")).size() > 0 && QFileInfo(h.local("b.bin")).size() > 0;
+                     },
+                     20000),
                  qPrintable(h.dump()));
         h.s->acStopExecute();
         QVERIFY2(QTest::qWaitFor(
