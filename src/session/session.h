@@ -426,6 +426,7 @@ private:
     FileStart startUploadFile(int& index, TFtpClient& client);
     void startDownloadFolder(int head);
     Settle settleAction(int& index, const QString& prompt);
+    std::optional<FileStart> settleExisting(int& index, const QString& from, const QString& prompt);
     void backToWaiting(int connection, const QString& from);
     double remoteFileDate(const QString& remotePath) const;
     bool modeFits(const TFtpClient& client, const QString& name) const;

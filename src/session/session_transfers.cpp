@@ -241,6 +241,23 @@ void Session::backToWaiting(int connection, const QString& from)
     }
 }
 
+// The question about an existing target, for a start: nothing when the
+// action is decided and the start goes on, else what the start returns.
+std::optional<Session::FileStart> Session::settleExisting(int& index, const QString& from, const QString& prompt)
+{
+    const int connection = qLv.row(index).connection;
+    switch (settleAction(index, prompt)) {
+    case Settle::Decided:
+        return std::nullopt;
+    case Settle::Deferred:
+        return FileStart::Deferred;
+    case Settle::GivenUp:
+        backToWaiting(connection, from);
+        return FileStart::Ended;
+    }
+    return std::nullopt;
+}
+
 Session::FileStart Session::startFile(int& index, TFtpClient& client)
 {
     return qLv.row(index).entry.upload ? startUploadFile(index, client) : startDownloadFile(index, client);
@@ -260,18 +277,12 @@ Session::FileStart Session::startDownloadFile(int& index, TFtpClient& client)
     const bool exists = target.isFile();
     qLv.setStateImage(index, kStateDownloadRunning);
     if (exists && qLv.row(index).entry.action == kActionUndecided) {
-        const int connection = qLv.row(index).connection;
-        switch (settleAction(index, QStringLiteral("The file \"") + to + QStringLiteral("\" already exists locally.") +
-                                        transferPromptDetails(qLv.row(index).entry, false, target.size(),
-                                                              LocalModificationDate(target)))) {
-        case Settle::Decided:
-            break;
-        case Settle::Deferred:
-            return FileStart::Deferred;
-        case Settle::GivenUp:
-            backToWaiting(connection, from);
-            return FileStart::Ended;
-        }
+        const std::optional<FileStart> unsettled = settleExisting(
+            index, from,
+            QStringLiteral("The file \"") + to + QStringLiteral("\" already exists locally.") +
+                transferPromptDetails(qLv.row(index).entry, false, target.size(), LocalModificationDate(target)));
+        if (unsettled)
+            return *unsettled;
     }
     if (exists && qLv.row(index).entry.action == kActionSkip) {
         qLv.RemoveQueueEntry(index);
@@ -327,18 +338,12 @@ Session::FileStart Session::startUploadFile(int& index, TFtpClient& client)
     const bool exists = row.entry.remoteSize >= 0;
     qLv.setStateImage(index, kStateUploadRunning);
     if (exists && row.entry.action == kActionUndecided) {
-        const int connection = row.connection;
-        switch (settleAction(index,
-                             QStringLiteral("The file \"") + to + QStringLiteral("\" already exists on FTP server.") +
-                                 transferPromptDetails(row.entry, true, row.entry.remoteSize, remoteFileDate(to)))) {
-        case Settle::Decided:
-            break;
-        case Settle::Deferred:
-            return FileStart::Deferred;
-        case Settle::GivenUp:
-            backToWaiting(connection, from);
-            return FileStart::Ended;
-        }
+        const std::optional<FileStart> unsettled =
+            settleExisting(index, from,
+                           QStringLiteral("The file \"") + to + QStringLiteral("\" already exists on FTP server.") +
+                               transferPromptDetails(row.entry, true, row.entry.remoteSize, remoteFileDate(to)));
+        if (unsettled)
+            return *unsettled;
     }
     QueueRow& settled = qLv.row(index);
     if (exists && settled.entry.action == kActionSkip) {

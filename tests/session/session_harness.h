@@ -109,6 +109,17 @@ inline QByteArray randomBytes(qint64 size, quint32 seed = 17)
     return data;
 }
 
+// A listed remote row, as a pane's selection hands it to receive(); size
+// -1 is a folder.
+inline FolderEntry listedRow(const QString& name, qint64 size)
+{
+    FolderEntry e;
+    e.name = name;
+    e.entry.kind = size < 0 ? kEntryFolder : kEntryFile;
+    e.entry.size = size;
+    return e;
+}
+
 // The session's own state, for the tests that check what the session did
 // with its engine and its command queue.
 class SessionInspector {

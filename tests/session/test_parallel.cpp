@@ -23,15 +23,6 @@ using testsupport::VsftpdServer;
 
 namespace {
 
-FolderEntry row(const QString& name, qint64 size)
-{
-    FolderEntry e;
-    e.name = name;
-    e.entry.kind = size < 0 ? kEntryFolder : kEntryFile;
-    e.entry.size = size;
-    return e;
-}
-
 // A tree of `folders` x `files` files of different sizes (some empty).
 QHash<QString, QByteArray> makeTree(const QString& root, int folders, int files)
 {
@@ -160,14 +151,14 @@ private slots:
         prepare(h, vsftpd, parallel);
         QVERIFY2(h.connect(server.port(), server.user(), server.password()), qPrintable(h.dump()));
 
-        h.s->receive({row("tree", -1)});
+        h.s->receive({listedRow("tree", -1)});
         QVERIFY2(runQueue(h), qPrintable(h.dump()));
         QCOMPARE(differences(h.local("tree"), tree), QStringList());
         QCOMPARE(h.s->transferQueue().failedCount(), 0);
 
         h.s->changeRemoteFolder(server.remote("/up"));
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
-        h.s->send({row("tree", -1)}, h.local());
+        h.s->send({listedRow("tree", -1)}, h.local());
         QVERIFY2(runQueue(h), qPrintable(h.dump()));
         QCOMPARE(differences(server.root() + "/up/tree", tree), QStringList());
 
@@ -211,7 +202,7 @@ private slots:
         Harness h;
         prepare(h, vsftpd, 4);
         QVERIFY2(h.connect(server.port(), server.user(), server.password()), qPrintable(h.dump()));
-        h.s->receive({row("tree", -1)});
+        h.s->receive({listedRow("tree", -1)});
         QVERIFY2(runQueue(h), qPrintable(h.dump()));
         QCOMPARE(differences(h.local("tree"), tree), QStringList());
         QCOMPARE(h.s->transferQueue().failedCount(), 0);
@@ -245,9 +236,9 @@ private slots:
         stall.fault = FaultRelay::Fault::Stall;
         relay.setRules({stall});
 
-        QList<FolderEntry> rows{row("big.bin", big.size())};
+        QList<FolderEntry> rows{listedRow("big.bin", big.size())};
         for (int i = 0; i < 8; ++i)
-            rows << row(QStringLiteral("s%1.bin").arg(i), 20000);
+            rows << listedRow(QStringLiteral("s%1.bin").arg(i), 20000);
         h.s->receive(rows);
         h.s->acQueueTransfer();
         QVERIFY2(QTest::qWaitFor([&] { return !relay.events().filter("stall").isEmpty(); }, 20000),
@@ -299,17 +290,17 @@ private slots:
         stall.fault = FaultRelay::Fault::Stall;
         relay.setRules({stall});
 
-        QList<FolderEntry> rows{row("a.bin", a.size()), row("b.bin", b.size())};
+        QList<FolderEntry> rows{listedRow("a.bin", a.size()), listedRow("b.bin", b.size())};
         for (int i = 0; i < 5; ++i)
-            rows << row(QStringLiteral("w%1.bin").arg(i), 5000);
+            rows << listedRow(QStringLiteral("w%1.bin").arg(i), 5000);
         h.s->receive(rows);
         h.s->acQueueTransfer();
         // Both files have bytes on disk (the relay may count bytes the
         // client has not read yet): a stop then leaves both to resume.
         QVERIFY2(QTest::qWaitFor(
                      [&] {
-                         return relay.events().filter("stall").size() == 2 &&
-                                QFileInfo(h.local("a.bin")).size() > 0 && QFileInfo(h.local("b.bin")).size() > 0;
+                         return relay.events().filter("stall").size() == 2 && QFileInfo(h.local("a.bin")).size() > 0 &&
+                                QFileInfo(h.local("b.bin")).size() > 0;
                      },
                      20000),
                  qPrintable(h.dump()));
@@ -377,7 +368,7 @@ private slots:
         h.s->setQuickConnectPort({});
         h.s->acConnectExecute(true);
         QVERIFY2(h.waitIdle(), qPrintable(h.dump()));
-        h.s->receive({row("tree", -1)});
+        h.s->receive({listedRow("tree", -1)});
         QVERIFY2(runQueue(h), qPrintable(h.dump()));
         QCOMPARE(differences(h.local("tree"), tree), QStringList());
         QCOMPARE(h.ui.certificates.size(), 1);
@@ -413,7 +404,7 @@ private slots:
         stall.atByte = 1 << 20;
         stall.fault = FaultRelay::Fault::Stall;
         relay.setRules({stall});
-        h.s->receive({row("a.bin", a.size()), row("b.bin", b.size()), row("c.bin", 1)});
+        h.s->receive({listedRow("a.bin", a.size()), listedRow("b.bin", b.size()), listedRow("c.bin", 1)});
         h.s->acQueueTransfer();
         QVERIFY2(until([&] { return relay.events().filter("stall").size() == 2; }, 20000), qPrintable(h.dump()));
         const TransferQueue& q = h.s->transferQueue();
@@ -441,9 +432,9 @@ private slots:
         Harness h;
         prepare(h, false, 3);
         QVERIFY2(h.connect(server.port(), "test", "secret"), qPrintable(h.dump()));
-        QList<FolderEntry> rows{row("g0.bin", 3000), row("missing.bin", 10)};
+        QList<FolderEntry> rows{listedRow("g0.bin", 3000), listedRow("missing.bin", 10)};
         for (int i = 1; i < 6; ++i)
-            rows << row(QStringLiteral("g%1.bin").arg(i), 3000);
+            rows << listedRow(QStringLiteral("g%1.bin").arg(i), 3000);
         h.s->receive(rows);
         writeFile(h.local("up.bin"), "up");
         SessionInspector::transfers(*h.s).AddToTransferQueue(h.local("up.bin"), "/nowhere/up.bin", 2, false, false,
@@ -476,10 +467,10 @@ private slots:
         QList<FolderEntry> rows;
         for (int i = 0; i < 3; ++i) {
             writeFile(h.local(QStringLiteral("e%1.bin").arg(i)), randomBytes(9000, quint32(i)).left(1000));
-            rows << row(QStringLiteral("e%1.bin").arg(i), 9000);
+            rows << listedRow(QStringLiteral("e%1.bin").arg(i), 9000);
         }
         for (int i = 0; i < 6; ++i)
-            rows << row(QStringLiteral("n%1.bin").arg(i), 4000);
+            rows << listedRow(QStringLiteral("n%1.bin").arg(i), 4000);
         int open = 0;
         int most = 0;
         h.ui.whileAskingAction = [&](const QString&) {

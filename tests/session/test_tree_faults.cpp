@@ -15,15 +15,6 @@ using testsupport::PyFtpServer;
 
 namespace {
 
-FolderEntry row(const QString& name, qint64 size)
-{
-    FolderEntry e;
-    e.name = name;
-    e.entry.kind = size < 0 ? kEntryFolder : kEntryFile;
-    e.entry.size = size;
-    return e;
-}
-
 struct Connected {
     PyFtpServer server;
     Harness h;
@@ -69,7 +60,7 @@ private slots:
         writeFile(h.local("tree/blocked"), "a file where a folder must go");
         const QString start = h.s->currentRemoteFolder();
 
-        h.s->receive({row("tree", -1)});
+        h.s->receive({listedRow("tree", -1)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
 
         for (const char* file : {"top.bin", "a/one.bin", "z/deep/two.bin"})
@@ -107,7 +98,7 @@ private slots:
         writeFile(root + "/del/b/f3", "3");
         QVERIFY2(c.start(), qPrintable(c.server.errorString()));
         Harness& h = c.h;
-        h.s->deleteRemote({row("del", -1)});
+        h.s->deleteRemote({listedRow("del", -1)});
         QVERIFY2(QTest::qWaitFor([&] { return h.idle() && !QFileInfo::exists(root + "/del/a"); }, 30000),
                  qPrintable(h.dump()));
         QVERIFY(!QFileInfo::exists(root + "/del/f0"));
@@ -133,7 +124,7 @@ private slots:
         Harness& h = c.h;
         QCOMPARE(h.s->settings().sFolderDepthLimit, 64);
         h.s->settings().sFolderDepthLimit = 3;
-        h.s->receive({row("sub", -1)});
+        h.s->receive({listedRow("sub", -1)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
 
         QString folder = h.local("sub/");
@@ -160,7 +151,7 @@ private slots:
         writeFile(root + "/tree/zz.bin", "zz");
         QVERIFY2(c.start(), qPrintable(c.server.errorString()));
         Harness& h = c.h;
-        h.s->receive({row("tree", -1)});
+        h.s->receive({listedRow("tree", -1)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
         QCOMPARE(QDir(h.local("tree")).entryList(QDir::Files), (QStringList{"good.txt", "zz.bin"}));
         for (const QString& name : bad)
@@ -179,7 +170,7 @@ private slots:
         Harness& h = c.h;
         writeFile(h.local("line\nbreak.bin"), "x");
         writeFile(h.local("after.bin"), QByteArray(2000, 'a'));
-        h.s->send({row("line\nbreak.bin", 1), row("after.bin", 2000)});
+        h.s->send({listedRow("line\nbreak.bin", 1), listedRow("after.bin", 2000)});
         QVERIFY2(c.runQueue(), qPrintable(h.dump()));
         QCOMPARE(readFile(c.server.root() + "/after.bin"), QByteArray(2000, 'a'));
         QVERIFY(!QFileInfo::exists(c.server.root() + "/line\nbreak.bin"));
@@ -207,7 +198,7 @@ private slots:
             {{FaultRelay::Channel::Data, FaultRelay::Direction::ToClient, 100000, FaultRelay::Fault::Stall, -1}});
         Harness h;
         QVERIFY2(h.connect(relay.port(), "test", "secret"), qPrintable(h.dump()));
-        h.s->receive({row("big.bin", 8 * 1024 * 1024)});
+        h.s->receive({listedRow("big.bin", 8 * 1024 * 1024)});
         h.s->acQueueTransfer();
         QVERIFY2(QTest::qWaitFor([&] { return !relay.events().isEmpty(); }, 30000), qPrintable(h.dump()));
         relay.closeAll(FaultRelay::Channel::Control);
