@@ -79,6 +79,16 @@ qint64 RawStream::read(char* buffer, qint64 size)
     }
 }
 
+// A send or sendfile that failed: the error it leaves (a peer gone reads as
+// a reset); always -1.
+qint64 RawStream::sendFailed(int err)
+{
+    m_error = err == EPIPE ? int(ErrConnectionReset) : errorFromErrno(err);
+    if (m_error == NoError)
+        m_error = ErrUnknown;
+    return -1;
+}
+
 qint64 RawStream::sendFile(int fileDescriptor, qint64* offset, qint64 count)
 {
     if (m_fd < 0)
@@ -96,10 +106,7 @@ qint64 RawStream::sendFile(int fileDescriptor, qint64* offset, qint64 count)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return 0;
-        m_error = errno == EPIPE ? int(ErrConnectionReset) : errorFromErrno(errno);
-        if (m_error == NoError)
-            m_error = ErrUnknown;
-        return -1;
+        return sendFailed(errno);
     }
 }
 
@@ -115,10 +122,7 @@ qint64 RawStream::write(const char* data, qint64 size)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return 0;
-        m_error = errno == EPIPE ? int(ErrConnectionReset) : errorFromErrno(errno);
-        if (m_error == NoError)
-            m_error = ErrUnknown;
-        return -1;
+        return sendFailed(errno);
     }
 }
 

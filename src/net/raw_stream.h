@@ -81,6 +81,8 @@ protected:
     void release();
 
 private:
+    qint64 sendFailed(int err);
+
     int m_fd = -1;
     QByteArray m_pending;
     qsizetype m_pendingPos = 0;

@@ -6,6 +6,7 @@
 #include "support/dante_server.h"
 #include "support/ftp_proxy_server.h"
 #include "support/pyftp_server.h"
+#include "support/random_bytes.h"
 #include "support/vsftpd_server.h"
 
 #include <QDir>
@@ -20,16 +21,7 @@ using testsupport::PyFtpServer;
 
 namespace {
 
-QByteArray randomBytes(qint64 size, quint32 seed)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    QRandomGenerator gen(seed);
-    for (qint64 i = 0; i + 4 <= size; i += 4) {
-        const quint32 v = gen.generate();
-        memcpy(data.data() + i, &v, 4);
-    }
-    return data;
-}
+using testsupport::randomBytes;
 
 QByteArray allByteValues()
 {

@@ -6,6 +6,7 @@
 
 #include "person/user_interaction.h"
 #include "session/session.h"
+#include "support/random_bytes.h"
 #include "support/scripted_keyring.h"
 
 #include <QDir>
@@ -97,17 +98,7 @@ inline QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-// Bytes that do not compress or repeat, the same for the same seed.
-inline QByteArray randomBytes(qint64 size, quint32 seed = 17)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    QRandomGenerator gen(seed);
-    for (qint64 i = 0; i + 4 <= size; i += 4) {
-        const quint32 v = gen.generate();
-        memcpy(data.data() + i, &v, 4);
-    }
-    return data;
-}
+using testsupport::randomBytes;
 
 // A listed remote row, as a pane's selection hands it to receive(); size
 // -1 is a folder.
