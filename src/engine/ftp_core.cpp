@@ -97,8 +97,10 @@ void FtpCore::sendCommand(FtpOperation* op, QByteArray cmd, TFtpRequest rq, QLis
     emit q->OnCommand(cmd);
     display("> " + cmd);
     touch();
-    if (control && control->state() == net::SocketState::Connected)
+    if (control && control->state() == net::SocketState::Connected) {
         control->send(cmd + "\r\n");
+        control->flush();
+    }
 }
 
 net::SocksSettings FtpCore::socksSettings() const

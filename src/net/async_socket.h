@@ -108,6 +108,10 @@ public:
     // queued, or -1 when the socket is not connected. dataSent(0) fires when
     // everything queued so far has been handed to the system.
     qint64 send(const QByteArray& data);
+    // Hands what send() queued to the system now, as far as it takes it,
+    // instead of on the next pass of the event loop: a command then leaves
+    // at once.
+    void flush();
     qint64 bufferedSendBytes() const;
     // Every byte send() queued that has since been handed to the system, in
     // all; still counts after the connection has closed. What was queued but

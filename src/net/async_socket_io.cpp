@@ -315,6 +315,12 @@ qint64 AsyncSocket::send(const QByteArray& data)
     return n;
 }
 
+void AsyncSocket::flush()
+{
+    if (d->state == SocketState::Connected && d->sock)
+        d->sock->flush();
+}
+
 quint64 AsyncSocket::bytesHandedToSystem() const { return d->written; }
 
 qint64 AsyncSocket::bufferedSendBytes() const
