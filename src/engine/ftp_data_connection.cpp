@@ -123,6 +123,7 @@ void DataConnectOp::onReply(bool ok)
     m_phase = Phase::Connecting;
     auto* socket = new net::AsyncSocket(c.q);
     socket->setReadBufferSize(kReadBufferSize);
+    socket->setPlainOnly(!c.tls.dataProtected);
     socket->setConnectTimeout(c.inactivityTimeout * 1000);
     c.attachDataSocket(socket);
     QObject::connect(socket, &net::AsyncSocket::sessionConnected, c.q, [&c](int e) {

@@ -167,7 +167,7 @@ void AsyncSocket::Private::tryTcpCandidate()
     setState(SocketState::Connecting);
     if (connectTimeoutMs > 0)
         connectTimer.start(connectTimeoutMs);
-    attachSocket(new QSslSocket);
+    attachSocket(plainOnly ? new QTcpSocket : new QSslSocket);
     sock->connectToHost(tcpCandidates.value(tcpIndex), tcpPort);
 }
 

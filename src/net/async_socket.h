@@ -127,6 +127,10 @@ public:
     // working while the reader is busy, as on a bulk data connection.
     // Sockets accepted by a listening socket inherit the setting.
     void setReadBufferSize(qint64 bytes);
+    // A connection that will never start TLS is made as a plain TCP socket,
+    // which costs less to set up than one that could. Set before
+    // connecting.
+    void setPlainOnly(bool on);
     QByteArray receive(qint64 maxBytes = -1);
 
     // Line mode: when on, dataAvailable fires only once a whole line (ending

@@ -19,9 +19,10 @@ namespace net {
 
 // --- the underlying socket ------------------------------------------------------
 
-void AsyncSocket::Private::attachSocket(QSslSocket* s)
+void AsyncSocket::Private::attachSocket(QTcpSocket* s)
 {
     sock = s;
+    tlsSock = qobject_cast<QSslSocket*>(s);
     tlsPending = tlsOn = false;
     tlsErrors.clear();
     tlsErrorText.clear();
@@ -32,15 +33,17 @@ void AsyncSocket::Private::attachSocket(QSslSocket* s)
         written += quint64(n);
         onBytesWritten();
     });
-    // Encrypted, the bytes reach the system only after encryption.
-    QObject::connect(s, &QSslSocket::encryptedBytesWritten, q, [this] { onBytesWritten(); });
-    QObject::connect(s, &QSslSocket::encrypted, q, [this] { onEncrypted(); });
-    QObject::connect(s, &QSslSocket::sslErrors, q, [this](const QList<QSslError>& errors) {
-        // Judged by the owner after the handshake (see startClientEncryption).
-        tlsErrors += errors;
-        if (sock)
-            sock->ignoreSslErrors();
-    });
+    if (tlsSock) {
+        // Encrypted, the bytes reach the system only after encryption.
+        QObject::connect(tlsSock, &QSslSocket::encryptedBytesWritten, q, [this] { onBytesWritten(); });
+        QObject::connect(tlsSock, &QSslSocket::encrypted, q, [this] { onEncrypted(); });
+        QObject::connect(tlsSock, &QSslSocket::sslErrors, q, [this](const QList<QSslError>& errors) {
+            // Judged by the owner after the handshake (see startClientEncryption).
+            tlsErrors += errors;
+            if (tlsSock)
+                tlsSock->ignoreSslErrors();
+        });
+    }
     QObject::connect(s, &QTcpSocket::disconnected, q, [this] { onDisconnected(); });
     QObject::connect(s, &QTcpSocket::errorOccurred, q, [this](QAbstractSocket::SocketError e) { onError(e); });
 }
@@ -52,8 +55,9 @@ void AsyncSocket::Private::releaseSocket(bool abortIt)
 {
     if (!sock)
         return;
-    QSslSocket* s = sock;
+    QTcpSocket* s = sock;
     sock = nullptr;
+    tlsSock = nullptr;
     QObject::disconnect(s, nullptr, q, nullptr);
     if (abortIt)
         s->abort();
@@ -103,7 +107,7 @@ void AsyncSocket::Private::onReadyRead()
 
 void AsyncSocket::Private::onBytesWritten()
 {
-    if (!sock || !sendPending || sock->bytesToWrite() > 0 || sock->encryptedBytesToWrite() > 0)
+    if (!sock || !sendPending || sock->bytesToWrite() > 0 || encryptedBytesToWrite() > 0)
         return;
     if (state != SocketState::Connected && state != SocketState::Closing)
         return;
@@ -325,7 +329,7 @@ quint64 AsyncSocket::bytesHandedToSystem() const { return d->written; }
 
 qint64 AsyncSocket::bufferedSendBytes() const
 {
-    return d->sock ? d->sock->bytesToWrite() + d->sock->encryptedBytesToWrite() : 0;
+    return d->sock ? d->sock->bytesToWrite() + d->encryptedBytesToWrite() : 0;
 }
 
 qint64 AsyncSocket::bytesAvailable() const { return d->rxAvailable(); }
@@ -353,6 +357,8 @@ void AsyncSocket::setReadBufferSize(qint64 bytes)
     if (d->sock)
         d->sock->setReadBufferSize(d->readBufferSize);
 }
+
+void AsyncSocket::setPlainOnly(bool on) { d->plainOnly = on; }
 
 void AsyncSocket::setMaxLineLength(qint64 bytes) { d->maxLineLength = bytes > 0 ? bytes : 0; }
 

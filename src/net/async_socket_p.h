@@ -79,9 +79,12 @@ struct AsyncSocket::Private {
     QTimer connectTimer;
 
     // --- socket and listener ---
-    // Every connection is a QSslSocket: it works as a plain TCP socket until
-    // startClientEncryption().
-    QSslSocket* sock = nullptr;
+    // A connection is a QSslSocket, which works as a plain TCP socket until
+    // startClientEncryption(), unless it is made plain only: then tlsSock
+    // is null.
+    QTcpSocket* sock = nullptr;
+    QSslSocket* tlsSock = nullptr;
+    bool plainOnly = false;
     QTcpServer* server = nullptr;
     bool lingerSet = false;
     bool lingerOn = false;
@@ -123,7 +126,8 @@ struct AsyncSocket::Private {
     void startConnect(const QString& host, const QList<QHostAddress>& addresses, quint16 port);
 
     // socket
-    void attachSocket(QSslSocket* s);
+    void attachSocket(QTcpSocket* s);
+    qint64 encryptedBytesToWrite() const { return tlsSock ? tlsSock->encryptedBytesToWrite() : 0; }
     void releaseSocket(bool abortIt);
     void resetAll();
     void applyLinger();

@@ -75,7 +75,7 @@ bool AsyncSocket::Private::truncatedClose() const
 void AsyncSocket::startClientEncryption(const QString& peerName, const QSslConfiguration* resume)
 {
     ApiScope scope(d->apiDepth);
-    if (d->state != SocketState::Connected || !d->sock || d->tlsPending || d->tlsOn) {
+    if (d->state != SocketState::Connected || !d->tlsSock || d->tlsPending || d->tlsOn) {
         d->lastError = ErrNotConnected;
         d->post([p = d.get()] { p->fire(&AsyncSocket::tlsReady, ErrNotConnected); });
         return;
@@ -83,9 +83,9 @@ void AsyncSocket::startClientEncryption(const QString& peerName, const QSslConfi
     d->tlsErrors.clear();
     d->tlsErrorText.clear();
     d->tlsPending = true;
-    d->sock->setSslConfiguration(clientConfiguration(resume));
-    d->sock->setPeerVerifyName(peerName);
-    d->sock->startClientEncryption();
+    d->tlsSock->setSslConfiguration(clientConfiguration(resume));
+    d->tlsSock->setPeerVerifyName(peerName);
+    d->tlsSock->startClientEncryption();
 }
 
 bool AsyncSocket::isEncrypted() const { return d->tlsOn; }
@@ -96,7 +96,7 @@ QList<QSslError> AsyncSocket::tlsErrors() const { return d->tlsErrors; }
 
 QSslConfiguration AsyncSocket::tlsConfiguration() const
 {
-    return d->sock ? d->sock->sslConfiguration() : QSslConfiguration();
+    return d->tlsSock ? d->tlsSock->sslConfiguration() : QSslConfiguration();
 }
 
 QString AsyncSocket::tlsErrorText() const { return d->tlsErrorText; }

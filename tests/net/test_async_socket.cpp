@@ -100,15 +100,19 @@ private slots:
 void TestAsyncSocket::roundTrip_data()
 {
     QTest::addColumn<QString>("host");
-    QTest::newRow("address") << QStringLiteral("127.0.0.1");
-    QTest::newRow("name") << QStringLiteral("localhost");
+    QTest::addColumn<bool>("plainOnly");
+    QTest::newRow("address") << QStringLiteral("127.0.0.1") << false;
+    QTest::newRow("name") << QStringLiteral("localhost") << false;
+    QTest::newRow("address, plain only") << QStringLiteral("127.0.0.1") << true;
 }
 
 void TestAsyncSocket::roundTrip()
 {
     QFETCH(QString, host);
+    QFETCH(bool, plainOnly);
     EchoPeer peer;
     AsyncSocket s;
+    s.setPlainOnly(plainOnly);
     int error = -1;
     QVERIFY(connectTo(s, host, peer.server.serverPort(), &error));
     QCOMPARE(error, 0);
@@ -126,6 +130,24 @@ void TestAsyncSocket::roundTrip()
     connect(&s, &AsyncSocket::dataAvailable, &s, [&] { got += s.receive(); });
     QVERIFY(QTest::qWaitFor([&] { return got.size() >= payload.size(); }, kWait));
     QCOMPARE(got, payload);
+
+    // A short send handed over at once leaves nothing behind for the event
+    // loop's next pass.
+    got.clear();
+    QCOMPARE(s.send("NOOP\r\n"), qint64(6));
+    s.flush();
+    QCOMPARE(s.bufferedSendBytes(), qint64(0));
+    QVERIFY(QTest::qWaitFor([&] { return got == "NOOP\r\n"; }, kWait));
+
+    if (plainOnly) {
+        // A plain-only connection cannot start TLS: refused, not a crash,
+        // and the connection goes on.
+        QSignalSpy tls(&s, &AsyncSocket::tlsReady);
+        s.startClientEncryption(QStringLiteral("localhost"));
+        QVERIFY(tls.count() == 1 || tls.wait(kWait));
+        QCOMPARE(tls.at(0).at(0).toInt(), int(ErrNotConnected));
+        QCOMPARE(s.state(), SocketState::Connected);
+    }
 
     QSignalSpy closed(&s, &AsyncSocket::sessionClosed);
     s.close();
