@@ -40,6 +40,7 @@ CliRunner::CliRunner(CliOptions options, QObject* parent) : QObject(parent), m_o
     });
     if (m_progressWanted)
         connect(m_session.get(), &Session::panelsChanged, this, &CliRunner::showProgress);
+    m_session->setQueueTotalsShown(m_progressWanted);
     m_poll.setInterval(2);
     connect(&m_poll, &QTimer::timeout, this, &CliRunner::poll);
 }

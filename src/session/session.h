@@ -186,6 +186,9 @@ public:
     QString windowCaption() const { return m_windowCaption; }
     QString applicationTitle() const { return m_applicationTitle; }
     QString panel(int index) const { return m_panels[size_t(index)]; }
+    // Off where nothing shows the queue's totals (glimmerftp-cli writing to
+    // no terminal): then they are not worked out after every file.
+    void setQueueTotalsShown(bool shown) { m_queueTotalsShown = shown; }
     int gaugeValue() const { return m_gauge; }
     // Written on the gauge while the queue runs: "3 of 12 files".
     QString gaugeText() const { return m_gaugeText; }
@@ -536,6 +539,7 @@ private:
     QString m_windowCaption;
     QString m_applicationTitle;
     std::array<QString, PanelCount> m_panels;
+    bool m_queueTotalsShown = true;
     int m_gauge = 0;
     QString m_gaugeText;
     GaugeStyle m_gaugeStyle = GaugeStyle::Percent;

@@ -21,6 +21,8 @@ void Session::setLogAutoScroll(bool on) { logwin.setAutoScroll(on); }
 
 void Session::showQueueTotals()
 {
+    if (!m_queueTotalsShown)
+        return;
     if (!qLv.isActive() || !qLv.hasPending()) {
         // The run is over: it ran dry, or it was stopped. The panels go
         // blank once (a run that ends without a transfer ending, the last
