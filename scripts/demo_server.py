@@ -74,6 +74,21 @@ def populate(root):
     os.makedirs(os.path.join(root, 'upload'), exist_ok=True)
 
 
+class DemoHandler(FTPHandler):
+    def _shutdown_connecting_dtp(self):
+        # pyftpdlib 1.5.7 closes the previous PORT connector on every new
+        # PORT, even one that connected long ago and whose socket a data
+        # channel has closed since. Its close() then takes that descriptor
+        # number out of the event loop, and the number may by now belong to
+        # another session's new data connection, which then never hears
+        # that it connected: with two simultaneous transfers in active mode
+        # a file stalled until the client's time-out. A connector that
+        # connected has nothing left to close.
+        if self._dtp_connector is not None and self._dtp_connector.connected:
+            self._dtp_connector = None
+        super()._shutdown_connecting_dtp()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--port', type=int, default=2121,
@@ -95,7 +110,7 @@ def main():
 
     authorizer = DummyAuthorizer()
     authorizer.add_user('demo', 'demo', root, perm='elradfmwMT')
-    handler = FTPHandler
+    handler = DemoHandler
     handler.authorizer = authorizer
     handler.banner = 'Glimmer FTP demo server ready.'
 
