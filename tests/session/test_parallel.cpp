@@ -115,6 +115,18 @@ bool runQueue(Harness& h, int ms = 60000)
     return until([&] { return h.idle() && !h.s->transferQueue().hasPending(); }, ms);
 }
 
+// Every data connection toward the client stalls once it has carried
+// `atByte` bytes, until the rules are cleared.
+void stallDataAt(FaultRelay& relay, qint64 atByte)
+{
+    FaultRelay::Rule stall;
+    stall.channel = FaultRelay::Channel::Data;
+    stall.direction = FaultRelay::Direction::ToClient;
+    stall.atByte = atByte;
+    stall.fault = FaultRelay::Fault::Stall;
+    relay.setRules({stall});
+}
+
 }  // namespace
 
 class TestParallel : public QObject {
@@ -229,12 +241,7 @@ private slots:
         prepare(h, false, 2);
         QVERIFY2(h.connect(relay.port(), "test", "secret"), qPrintable(h.dump()));
         // Only the big file's data connection gets as far as 1 MiB.
-        FaultRelay::Rule stall;
-        stall.channel = FaultRelay::Channel::Data;
-        stall.direction = FaultRelay::Direction::ToClient;
-        stall.atByte = 1 << 20;
-        stall.fault = FaultRelay::Fault::Stall;
-        relay.setRules({stall});
+        stallDataAt(relay, 1 << 20);
 
         QList<FolderEntry> rows{listedRow("big.bin", big.size())};
         for (int i = 0; i < 8; ++i)
@@ -294,12 +301,7 @@ private slots:
         prepare(h, false, 2);
         h.s->setQueueAlwaysActive(false);
         QVERIFY2(h.connect(relay.port(), "test", "secret"), qPrintable(h.dump()));
-        FaultRelay::Rule stall;
-        stall.channel = FaultRelay::Channel::Data;
-        stall.direction = FaultRelay::Direction::ToClient;
-        stall.atByte = 1 << 20;
-        stall.fault = FaultRelay::Fault::Stall;
-        relay.setRules({stall});
+        stallDataAt(relay, 1 << 20);
 
         QList<FolderEntry> rows{listedRow("a.bin", a.size()), listedRow("b.bin", b.size())};
         for (int i = 0; i < 5; ++i)
@@ -409,12 +411,7 @@ private slots:
         Harness h;
         prepare(h, false, 2);
         QVERIFY2(h.connect(relay.port(), "test", "secret"), qPrintable(h.dump()));
-        FaultRelay::Rule stall;
-        stall.channel = FaultRelay::Channel::Data;
-        stall.direction = FaultRelay::Direction::ToClient;
-        stall.atByte = 1 << 20;
-        stall.fault = FaultRelay::Fault::Stall;
-        relay.setRules({stall});
+        stallDataAt(relay, 1 << 20);
         h.s->receive({listedRow("a.bin", a.size()), listedRow("b.bin", b.size()), listedRow("c.bin", 1)});
         h.s->acQueueTransfer();
         QVERIFY2(until([&] { return relay.events().filter("stall").size() == 2; }, 20000), qPrintable(h.dump()));
